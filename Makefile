@@ -1,0 +1,27 @@
+# The two commands of the README: `make run` and `make test`. Each installs what it needs.
+.PHONY: all deps native windows test run bench demo clean
+
+all: windows
+
+deps:
+	@scripts/install-deps.sh
+
+native: deps
+	cmake --preset native >/dev/null
+	cmake --build --preset native
+
+windows: deps
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows
+
+test: deps
+	scripts/test.sh
+
+run: windows
+	scripts/run.sh
+
+bench: windows
+	scripts/bench.sh
+
+clean:
+	rm -rf build

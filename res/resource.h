@@ -1,0 +1,33 @@
+// Resource identifiers of qrfolder.exe, shared by the .rc script and the code.
+#pragma once
+
+#define IDI_APP 1
+
+#define IDR_TRAYMENU 100
+#define IDR_FOLDERMENU 101
+
+// Tray menu PopupMenu1.
+#define IDM_ABOUT 1001
+#define IDM_HELP 1002
+#define IDM_VISITHOMEPAGE 1003
+#define IDM_REPORTBUG 1004
+#define IDM_CHECKUPDATES 1005
+#define IDM_OPENCONFIG 1006
+#define IDM_SAVECONFIG 1007
+#define IDM_ADDFOLDER 1008
+#define IDM_OPTIONS 1009
+#define IDM_EXIT 1010
+
+// Fixed tail of the folder menu PopupMenu2.
+#define IDM_CLEARFOLDERS 1101
+#define IDM_CLEARFILES 1102
+#define IDM_ADDCURRENT 1103
+#define IDM_REMOVECURRENT 1104
+#define IDM_OPENFOLDER 1105
+#define IDM_SETTING 1106
+#define IDM_CHECKFORUPDATES 1107
+
+#define IDS_RECENTFOLDERS 2001
+#define IDS_RECENTFILES 2002
+#define IDS_FILTER 2003
+#define IDS_TRAYTIP 2004

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# `make bench`: figures for the running agent under Wine. Prints, never fails the build.
+#  - latency from a queued hook message to the folder menu being visible (median and worst);
+#  - the agent's CPU seconds over 30 idle seconds (Wine's own overhead included).
+set -u
+cd "$(dirname "$0")/.."
+[ -n "${QF_ENV_UP:-}" ] || exec scripts/with-wine.sh "$0" "$@"
+. scripts/wine-env.sh
+tool() { wine "$QF_BIN/qftool.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+wine "$QF_BIN/qrfolder.exe" >/dev/null 2>&1 &
+pid=$!  # under Wine the loader process becomes the program's process
+trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null' EXIT
+for _ in $(seq 1 100); do tool thread >/dev/null && [ "$(tool thread)" != 0 ] && break; sleep 0.2; done
+
+samples=()
+for _ in $(seq 1 20); do
+  xdotool mousemove 400 300
+  ms=$(tool latency) && samples+=("$ms")
+  xdotool mousemove 1200 1000 click 1
+  sleep 0.3
+done
+if [ ${#samples[@]} -gt 0 ]; then
+  printf '%s\n' "${samples[@]}" | sort -n | awk '{ v[NR] = $1 } END {
+    printf "queued hook message -> menu visible: median %.1f ms, worst %.1f ms (%d runs)\n", v[int((NR + 1) / 2)], v[NR], NR }'
+else
+  echo "queued hook message -> menu visible: no measurement"
+fi
+
+if kill -0 "$pid" 2>/dev/null; then
+  ticks=$(getconf CLK_TCK)
+  cpu() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
+  before=$(cpu)
+  sleep 30
+  after=$(cpu)
+  awk -v a="$before" -v b="$after" -v t="$ticks" 'BEGIN { printf "idle agent CPU over 30 s: %.2f s\n", (b - a) / t }'
+fi

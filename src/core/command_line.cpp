@@ -1,0 +1,36 @@
+#include "core/command_line.h"
+
+std::wstring BuildCommandLineFolder(const std::vector<std::wstring>& args,
+                                    const std::function<bool(const std::wstring&)>& isFolder) {
+  if (args.empty()) return {};
+  if (isFolder(args.front())) return args.front();
+  std::wstring joined;
+  for (const auto& arg : args) {
+    if (!joined.empty()) joined += L' ';
+    joined += arg;
+  }
+  return joined;
+}
+
+void CheckPath(std::wstring& path) {
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+}
+
+std::wstring Trim(const std::wstring& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && text[first] <= L' ') ++first;
+  while (last > first && text[last - 1] <= L' ') --last;
+  return text.substr(first, last - first);
+}
+
+std::wstring HexText(unsigned long long value, int digits) {
+  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+  std::wstring text;
+  do {
+    text.insert(text.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  if (static_cast<int>(text.size()) < digits) text.insert(0, digits - text.size(), L'0');
+  return text;
+}

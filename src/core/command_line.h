@@ -1,0 +1,26 @@
+// Command-line rules of the agent: the switches and the folder passed on. Portable; any thread.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+inline constexpr wchar_t kSwitchRestart[] = L"/restart";
+inline constexpr wchar_t kSwitchEraseFull[] = L"/erasefull";
+inline constexpr wchar_t kSwitchEraseIntel[] = L"/eraseintel";
+inline constexpr wchar_t kSwitchUpdate[] = L"/update";
+
+// The folder (or command) given on the command line: the first argument unchanged when it names
+// an existing folder, else every argument joined by single blanks (an unquoted path with blanks
+// comes back whole); empty without arguments. Switches are compared exactly.
+std::wstring BuildCommandLineFolder(const std::vector<std::wstring>& args,
+                                    const std::function<bool(const std::wstring&)>& isFolder);
+
+// Appends "\" to a non-empty path that does not end with one.
+void CheckPath(std::wstring& path);
+
+// Surrounding blanks and control characters removed.
+std::wstring Trim(const std::wstring& text);
+
+// A handle or number as upper-case hexadecimal of at least `digits` digits ("00ABCD").
+std::wstring HexText(unsigned long long value, int digits = 6);

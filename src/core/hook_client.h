@@ -1,0 +1,23 @@
+// The agent's side of qf.dll: the registered hook messages and installing/removing the hook.
+// Main thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+
+#include "core/hook_contract.h"
+#include "core/settings_values.h"
+
+// The registered numbers of the twelve hook messages, filled by CommonInit.
+extern std::array<UINT, static_cast<int>(hook::THookMessage::Count)> HookMessages;
+inline UINT HookMessageId(hook::THookMessage m) { return HookMessages[static_cast<int>(m)]; }
+
+// Registers the hook messages.
+void CommonInit();
+
+// Loads qf.dll from the program's folder (once; it stays loaded, since the record and the
+// library's keep-alive thread live in it) and installs the hook with the current settings.
+// Returns the shared record, or null when the library or its hook cannot be had.
+hook::THookShare* SetHook(DWORD agentThreadId, const TSettingsValues& settings);
+void RemoveHook();

@@ -1,0 +1,119 @@
+// The contract between the agent and qf.dll: the shared record, its queue and the registered
+// message names. Portable: both the agent and the hook library include it, and so do native tests.
+// Any thread may use it; the record itself is written by other processes, so slots are atomics.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace hook {
+
+inline constexpr wchar_t kShareName[] = L"{A5E80AC0-4E7B-11D6-AE77-444553546264}";
+inline constexpr std::size_t kShareSize = 2888;
+inline constexpr std::size_t kQueueOffset = 60;
+inline constexpr std::size_t kQueueSlots = 101;
+
+// Message field values with a meaning of their own: a free slot, and a slot a writer has
+// claimed but not finished (the agent leaves it alone until the writer publishes it).
+inline constexpr std::uint32_t kSlotFree = 0;
+inline constexpr std::uint32_t kSlotClaimed = 1024;
+
+// Heartbeat older than this (ms, unsigned tick arithmetic) means the hook is lost.
+inline constexpr std::uint32_t kHeartbeatStaleMs = 5000;
+
+// One queue slot, shaped like a Windows MSG on a 32-bit system.
+struct TQueueSlot {
+  std::uint32_t window;
+  std::uint32_t message;
+  std::uint32_t wParam;  // target window handle
+  std::uint32_t lParam;  // TargetKind of the target (control handle for the browse message)
+  std::uint32_t time;
+  std::int32_t x;
+  std::int32_t y;
+};
+static_assert(sizeof(TQueueSlot) == 28);
+
+// The trigger flags the agent passes to SetHook; the hook reads them in every process.
+struct THookFlags {
+  std::uint32_t mouseWheel;  // 0 off, 1 either way, 2 forward, 3 backward
+  std::uint32_t help;
+  std::uint32_t rExplorer;
+  std::uint32_t mExplorer;
+  std::uint32_t mIExplorer;
+  std::uint32_t mDesktop;
+  std::uint32_t mouseMButton;
+  std::uint32_t installed;  // 1 while SetHook's hooks are in place
+};
+static_assert(sizeof(THookFlags) == 32);
+
+// The mapped record. Offsets 0, 4, 8 and 60 are fixed by the contract; 12..59 are the
+// library's own (its flags and the tick of its last call, which keeps the heartbeat honest).
+struct THookShare {
+  std::uint32_t agentThreadId;  // 0
+  std::uint32_t menuOpen;       // 4
+  std::uint32_t heartbeat;      // 8
+  std::uint32_t lastHookCall;   // 12: GetTickCount of the hook procedure's last run
+  THookFlags flags;             // 16
+  std::uint32_t reserved[3];    // 48
+  TQueueSlot queue[kQueueSlots];  // 60
+};
+static_assert(offsetof(THookShare, menuOpen) == 4);
+static_assert(offsetof(THookShare, heartbeat) == 8);
+static_assert(offsetof(THookShare, flags) == 16);
+static_assert(offsetof(THookShare, queue) == kQueueOffset);
+static_assert(sizeof(THookShare) == kShareSize);
+
+// The twelve registered message names, each registered with kMessageSuffix appended.
+enum class THookMessage : int {
+  NewForm, QfRExplorer, WheelMouse, QfHelp, QfRButton, QfMButton, QfKeyDown, QfMDesktop,
+  QfMExplorer, QfMDialog, QfNewM, QfMBrowse, Count
+};
+inline constexpr std::array<const wchar_t*, 12> kMessageNames = {
+    L"WM_NEWFORM",    L"WM_QFREXPLORER", L"WM_WHEELMOUSE", L"WM_QFHELP",
+    L"WM_QFRBUTTON",  L"WM_QFMBUTTON",   L"WM_QFKEYDOWN",  L"WM_QFMDESKTOP",
+    L"WM_QFMEXPLORER", L"WM_QFMDIALOG",  L"WM_QFNEWM",     L"WM_QFMBROWSE"};
+inline constexpr wchar_t kMessageSuffix[] = L" by Quillrook Folder";
+
+inline std::wstring RegisteredName(THookMessage m) {
+  return std::wstring(kMessageNames[static_cast<int>(m)]) + kMessageSuffix;
+}
+
+// A writer (the hook, in any process) claims a free slot atomically, fills it and then
+// publishes the message number last, so the agent never sees a half-written slot.
+// Returns the slot index, or -1 when the queue is full.
+int PushSlot(THookShare& share, std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam,
+             std::uint32_t time, std::int32_t x, std::int32_t y) noexcept;
+
+// The agent drains published slots in index order: each is copied, handed to `handle`, then
+// freed. Free and claimed slots are left as they are. Returns how many were handled.
+template <class Handler>
+int DrainQueue(THookShare& share, Handler&& handle) {
+  int handled = 0;
+  for (std::size_t i = 0; i < kQueueSlots; ++i) {
+    std::atomic_ref<std::uint32_t> message(share.queue[i].message);
+    const std::uint32_t m = message.load(std::memory_order_acquire);
+    if (m == kSlotFree || m == kSlotClaimed) continue;
+    TQueueSlot copy = share.queue[i];
+    copy.message = m;
+    try {
+      handle(copy);
+    } catch (...) {
+      message.store(kSlotFree, std::memory_order_release);
+      throw;
+    }
+    message.store(kSlotFree, std::memory_order_release);
+    ++handled;
+  }
+  return handled;
+}
+
+// True when the heartbeat is more than kHeartbeatStaleMs behind `now` (wrap-around safe). A
+// heartbeat stamped just after the caller took `now` reads as slightly ahead: that is fresh.
+inline bool HeartbeatStale(std::uint32_t now, std::uint32_t heartbeat) noexcept {
+  return static_cast<std::int32_t>(now - heartbeat) > static_cast<std::int32_t>(kHeartbeatStaleMs);
+}
+
+}  // namespace hook

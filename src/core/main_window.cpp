@@ -1,0 +1,518 @@
+#include "core/main_window.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <exception>
+
+#include "../../res/resource.h"
+#include "core/command_line.h"
+#include "core/hook_client.h"
+#include "core/settings_values.h"
+#include "core/startup.h"
+#include "diagnostics/logger.h"
+#include "navigation/target_kind.h"
+#include "navigation/window_front.h"
+#include "navigation/window_kinds.h"
+#include "startup/scheduler.h"
+#include "win/files.h"
+
+hook::THookShare* HookShare = nullptr;
+DWORD MainThreadId = 0;
+
+namespace {
+
+constexpr wchar_t kHomePage[] = L"https://www.brantwelltools.com/quillrook-folder/";
+constexpr wchar_t kContactPage[] = L"https://www.brantwelltools.com/contact/";
+constexpr wchar_t kTaskbarCreated[] = L"TaskbarCreated";
+constexpr UINT kTrayIconId = 1;
+constexpr UINT kTimer4IntervalMs = 50;
+
+// Every handler is an exception boundary: what escapes is logged and the agent keeps running.
+template <class F>
+void Guarded(const wchar_t* where, F&& action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    const std::string what = e.what();
+    CommonLogErrorEvent(where, std::wstring(what.begin(), what.end()), L"", ::GetLastError(), false);
+  } catch (...) {
+    CommonLogErrorEvent(where, L"common error", L"", ::GetLastError(), false);
+  }
+}
+
+std::wstring MenuText(HMENU menu, UINT position) {
+  wchar_t buffer[256] = {};
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_STRING;
+  info.dwTypeData = buffer;
+  info.cch = static_cast<UINT>(std::size(buffer));
+  if (!::GetMenuItemInfoW(menu, position, TRUE, &info)) return {};
+  return buffer;
+}
+
+}  // namespace
+
+TQuillFolder::~TQuillFolder() {
+  // The tail's submenus have owners of their own: take them out before the menu goes.
+  if (PopupMenu2) {
+    while (::GetMenuItemCount(PopupMenu2.get()) > 0) ::RemoveMenu(PopupMenu2.get(), 0, MF_BYPOSITION);
+  }
+}
+
+bool TQuillFolder::Create(HINSTANCE instance) {
+  instance_ = instance;
+  icon_.reset(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                              ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0)));
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+  windowClass.hIconSm = icon_.get();
+  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = kMainWindowClass;
+  if (!::RegisterClassExW(&windowClass)) {
+    CommonLogErrorEvent(L"QuillFolder.Create", L"RegisterClass fail", L"", ::GetLastError(), false);
+    return false;
+  }
+  LoadMenus(instance);
+  taskbarCreated_ = ::RegisterWindowMessageW(kTaskbarCreated);
+  // A hidden top-level window rather than a message-only one: other processes find the agent by
+  // class and caption, and the shell's "TaskbarCreated" broadcast reaches only top-level windows.
+  window_ = ::CreateWindowExW(0, kMainWindowClass, kMainWindowCaption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                              CW_USEDEFAULT, 300, 200, nullptr, nullptr, instance, this);
+  if (window_ == nullptr) {
+    CommonLogErrorEvent(L"QuillFolder.Create", L"CreateWindow fail", L"", ::GetLastError(), false);
+    return false;
+  }
+  bool created = false;
+  Guarded(L"QuillFolder.FormCreate", [&] { created = FormCreate(); });
+  if (!created) {
+    ::DestroyWindow(window_);
+    return false;
+  }
+  FormShow();
+  return true;
+}
+
+int TQuillFolder::Run() {
+  MSG msg;
+  int result = 0;
+  for (;;) {
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      result = static_cast<int>(msg.wParam);
+      break;
+    }
+    if (got == -1) break;
+    Guarded(L"QuillFolder.WMHandler", [&] { ApplicationMessage(msg); });
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  if (window_ != nullptr) ::DestroyWindow(window_);
+  return result;
+}
+
+LRESULT CALLBACK TQuillFolder::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    auto* self = static_cast<TQuillFolder*>(create->lpCreateParams);
+    self->window_ = window;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<TQuillFolder*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+  LRESULT result = 0;
+  bool handled = false;
+  Guarded(L"QuillFolder.WndProc", [&] {
+    result = self->OnMessage(message, wParam, lParam);
+    handled = true;
+  });
+  return handled ? result : ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_TIMER:
+      if (wParam == kTimer4) Timer4Timer();
+      return 0;
+    case WM_QFTRAYICON:
+      OnTrayIcon(wParam, lParam);
+      return 0;
+    case WM_SYSCOMMAND:
+      // The window is never shown: minimising it must not bring it up on the taskbar.
+      if ((wParam & 0xFFF0) == SC_MINIMIZE) return 0;
+      break;
+    case WM_ENDSESSION:
+      if (wParam) FormDestroy();
+      return 0;
+    case WM_DESTROY:
+      FormDestroy();
+      window_ = nullptr;
+      return 0;
+    default:
+      if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+        // Explorer restarted and forgot every icon: put ours back.
+        trayShown_ = false;
+        if (Settings.ShowTray) TrayAdd();
+        return 0;
+      }
+      break;
+  }
+  return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void TQuillFolder::ApplicationMessage(const MSG& msg) {
+  if (msg.message == WM_QFADDFOLDER && WM_QFADDFOLDER != 0) {
+    if (msg.wParam > 0xFFFF) return;
+    const ATOM atom = static_cast<ATOM>(msg.wParam);
+    wchar_t name[256] = {};
+    const UINT length = ::GlobalGetAtomNameW(atom, name, 256);
+    // The sender leaves the atom to us: delete it, or the global atom table fills up.
+    ::GlobalDeleteAtom(atom);
+    if (length == 0) return;
+    CommonLogRunEvent(L"QuillFolder.WMHandler", std::wstring(L"WM_QFADDFOLDER recive: ") + name);
+    return;
+  }
+  switch (msg.message) {
+    case WM_QFTRAYMENU:
+      ShowMenu();
+      break;
+    case WM_QFFOLDERMENU:
+      ShowHot(nullptr);
+      break;
+    case WM_QFOPTIONS:
+      RunCommand(IDM_OPTIONS);
+      break;
+    case WM_HOTKEY:
+      ShowHot(nullptr);
+      break;
+    default:
+      break;
+  }
+}
+
+bool TQuillFolder::FormCreate() {
+  CommonLogRunEvent(L"QuillFolder.FormCreate", L"begin");
+  MainThreadId = ::GetCurrentThreadId();
+  CommonInit();
+
+  HKEY raw = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ | KEY_WRITE, &raw) == ERROR_SUCCESS) {
+    win::TRegKey key(raw);
+    ::RegDeleteValueW(key.get(), L"Update");
+  }
+
+  if (Settings.ShowTray) TrayAdd();
+  if (Settings.Alt != 0) {
+    hotKeyRegistered_ = ::RegisterHotKey(window_, kHotKeyId, static_cast<UINT>(Settings.Alt),
+                                         static_cast<UINT>(Settings.Keys)) != FALSE;
+  }
+  HookShare = SetHook(MainThreadId, Settings);
+  if (HookShare == nullptr) {
+    CommonLogErrorEvent(L"QuillFolder.FormCreate", L"SetHook fail", L"", ::GetLastError(), false);
+    return false;
+  }
+  ::SetTimer(window_, kTimer4, kTimer4IntervalMs, nullptr);
+  ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
+  return true;
+}
+
+void TQuillFolder::FormShow() {
+  if (Settings.ShowTray)
+    TrayAdd();
+  else
+    TrayRemove();
+}
+
+void TQuillFolder::FormDestroy() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  UpdateScheduler();
+  CloseAllLogs();
+  ::KillTimer(window_, kTimer4);
+  TrayRemove();
+  if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
+  hotKeyRegistered_ = false;
+  RemoveHook();
+  HookShare = nullptr;
+}
+
+void TQuillFolder::InstallHook() {
+  RemoveHook();
+  HookShare = SetHook(MainThreadId, Settings);
+}
+
+void TQuillFolder::Timer4Timer() {
+  if (HookShare == nullptr) return;
+  ::KillTimer(window_, kTimer4);
+  win::TScopeGuard enableAgain([this] { ::SetTimer(window_, kTimer4, kTimer4IntervalMs, nullptr); });
+  hook::DrainQueue(*HookShare, [this](const hook::TQueueSlot& slot) {
+    Guarded(L"QuillFolder.HandleMsg", [&] { HandleMsg(slot); });
+  });
+  try {
+    std::atomic_ref<std::uint32_t> heartbeat(HookShare->heartbeat);
+    if (hook::HeartbeatStale(::GetTickCount(), heartbeat.load())) {
+      CommonLogRunEvent(L"QuillFolder.Timer4Timer", L"hook heartbeat stale, re-installing the hook");
+      InstallHook();
+    }
+  } catch (...) {
+  }
+}
+
+void TQuillFolder::HandleMsg(const hook::TQueueSlot& slot) {
+  using hook::THookMessage;
+  struct TEntry {
+    THookMessage message;
+    const wchar_t* text;
+  };
+  static constexpr TEntry kHandled[] = {
+      {THookMessage::QfMBrowse, L"WM_QFMBROWSE recive: Hwnd="},
+      {THookMessage::QfRExplorer, L"WM_QFREXPLORER recive: Hwnd="},
+      {THookMessage::QfMDesktop, L"WM_QFMDESKTOP recive: Hwnd="},
+      {THookMessage::QfMExplorer, L"WM_QFMEXPLORER recive: Hwnd="},
+      {THookMessage::WheelMouse, L"WM_WHEELMOUSE recive: Hwnd="},
+      {THookMessage::QfHelp, L"WM_QFHELP recive: Hwnd="},
+      {THookMessage::QfMDialog, L"WM_QFMDIALOG recive: Hwnd="},
+      {THookMessage::QfRButton, L"WM_QFRBUTTON recive: Hwnd="},
+  };
+  for (const TEntry& entry : kHandled) {
+    if (slot.message != HookMessageId(entry.message)) continue;
+    HWND target = reinterpret_cast<HWND>(static_cast<UINT_PTR>(slot.wParam));
+    if (entry.message == THookMessage::QfMBrowse) {
+      CommonLogRunEvent(L"QuillFolder.WMHandler",
+                        entry.text + HexText(slot.wParam) + L", Ctrl=" + HexText(slot.lParam));
+      ShowPath(target, tkBrowseDialog);
+    } else {
+      CommonLogRunEvent(L"QuillFolder.WMHandler",
+                        entry.text + HexText(slot.wParam) + L", Type=" +
+                            std::to_wstring(static_cast<std::int32_t>(slot.lParam)));
+      ShowPath(target, static_cast<std::int32_t>(slot.lParam));
+    }
+  }
+}
+
+void TQuillFolder::TrayAdd() {
+  if (trayShown_) return;
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = window_;
+  data.uID = kTrayIconId;
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
+  data.uCallbackMessage = WM_QFTRAYICON;
+  data.hIcon = icon_.get();
+  ::LoadStringW(instance_, IDS_TRAYTIP, data.szTip, static_cast<int>(std::size(data.szTip)));
+  if (!::Shell_NotifyIconW(NIM_ADD, &data)) return;
+  trayShown_ = true;
+  data.uVersion = NOTIFYICON_VERSION_4;
+  trayVersion4_ = ::Shell_NotifyIconW(NIM_SETVERSION, &data) != FALSE;
+}
+
+void TQuillFolder::TrayRemove() {
+  if (!trayShown_) return;
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = window_;
+  data.uID = kTrayIconId;
+  ::Shell_NotifyIconW(NIM_DELETE, &data);
+  trayShown_ = false;
+}
+
+void TQuillFolder::OnTrayIcon(WPARAM /*wParam*/, LPARAM lParam) {
+  const UINT event = trayVersion4_ ? LOWORD(lParam) : static_cast<UINT>(lParam);
+  if (trayVersion4_) {
+    if (event == WM_CONTEXTMENU) ShowMenu();
+    if (event == NIN_SELECT || event == NIN_KEYSELECT) TrayIconClick();
+  } else {
+    if (event == WM_RBUTTONUP) ShowMenu();
+    if (event == WM_LBUTTONUP) TrayIconClick();
+  }
+}
+
+void TQuillFolder::TrayIconClick() { ShowHot(nullptr); }
+
+void TQuillFolder::LoadMenus(HINSTANCE instance) {
+  trayMenuBar_.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_TRAYMENU)));
+  PopupMenu1 = ::GetSubMenu(trayMenuBar_.get(), 0);
+
+  // The folder menu's tail comes from the resource; its items are kept apart so that each can
+  // be hidden (taken out) and shown (put back) before every display.
+  win::TMenuHandle template_(::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_FOLDERMENU)));
+  HMENU source = ::GetSubMenu(template_.get(), 0);
+  const int count = ::GetMenuItemCount(source);
+  for (int i = 0; i < count; ++i) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU;
+    if (!::GetMenuItemInfoW(source, static_cast<UINT>(i), TRUE, &info)) continue;
+    TTailItem item;
+    item.id = info.wID;
+    item.submenu = info.hSubMenu;
+    item.separator = (info.fType & MFT_SEPARATOR) != 0;
+    if (!item.separator) item.caption = MenuText(source, static_cast<UINT>(i));
+    tail_.push_back(item);
+  }
+  while (::GetMenuItemCount(source) > 0) ::RemoveMenu(source, 0, MF_BYPOSITION);
+  // Fixed order of the submenus in the tail: recent folders, recent files, filter.
+  std::vector<HMENU> submenus;
+  for (const auto& item : tail_)
+    if (item.submenu != nullptr) submenus.push_back(item.submenu);
+  if (submenus.size() == 3) {
+    Recent1.reset(submenus[0]);
+    Recentfiles1.reset(submenus[1]);
+    Filter1.reset(submenus[2]);
+    // A resource popup cannot be empty: the Filter list starts with a placeholder.
+    while (::GetMenuItemCount(Filter1.get()) > 0) ::DeleteMenu(Filter1.get(), 0, MF_BYPOSITION);
+  }
+  PopupMenu2.reset(::CreatePopupMenu());
+  ApplyTail();
+}
+
+TQuillFolder::TTailItem* TQuillFolder::TailItem(UINT id) {
+  for (auto& item : tail_) {
+    if (item.submenu == nullptr && !item.separator && item.id == id) return &item;
+  }
+  return nullptr;
+}
+
+void TQuillFolder::ApplyTail() {
+  HMENU menu = PopupMenu2.get();
+  // Everything from the first separator down is the tail; the favourites above stay.
+  int first = -1;
+  const int count = ::GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE;
+    if (::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info) && (info.fType & MFT_SEPARATOR) != 0) {
+      first = i;
+      break;
+    }
+  }
+  if (first >= 0) {
+    while (::GetMenuItemCount(menu) > first) ::RemoveMenu(menu, static_cast<UINT>(first), MF_BYPOSITION);
+  }
+  bool lastWasSeparator = false;
+  for (const auto& item : tail_) {
+    if (!item.visible) continue;
+    // Hidden items would leave separators next to each other: one is enough. The first one
+    // always stays, since it marks where the favourites end.
+    if (item.separator && lastWasSeparator) continue;
+    lastWasSeparator = item.separator;
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    if (item.separator) {
+      info.fMask = MIIM_FTYPE;
+      info.fType = MFT_SEPARATOR;
+    } else {
+      info.fMask = MIIM_STRING | MIIM_ID | (item.submenu != nullptr ? MIIM_SUBMENU : 0u);
+      info.wID = item.id;
+      info.hSubMenu = item.submenu;
+      info.dwTypeData = const_cast<wchar_t*>(item.caption.c_str());
+    }
+    ::InsertMenuItemW(menu, static_cast<UINT>(::GetMenuItemCount(menu)), TRUE, &info);
+  }
+}
+
+void TQuillFolder::ShowMenu() {
+  POINT cursor{};
+  ::GetCursorPos(&cursor);
+  MoveWindowToFront(window_);
+  const UINT command = static_cast<UINT>(::TrackPopupMenu(PopupMenu1, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x,
+                                                          cursor.y, 0, window_, nullptr));
+  ::PostMessageW(window_, WM_NULL, 0, 0);
+  if (command != 0) RunCommand(command);
+}
+
+void TQuillFolder::ShowHot(HWND window) {
+  if (window == nullptr) window = ::GetForegroundWindow();
+  int kind = tkDesktop;
+  if (IsDialog(window) != nullptr) kind = tkFileDialog;
+  ShowPath(window, kind);
+}
+
+void TQuillFolder::ShowPath(HWND window, int kind) {
+  if (window == nullptr) {
+    CommonLogErrorEvent(L"ShowPath", L"W = 0", L"", ::GetLastError(), true);
+    return;
+  }
+  CommonLogRunEvent(L"ShowPath", L"begin, type=" + std::to_wstring(kind) + L", W=" +
+                                     HexText(reinterpret_cast<UINT_PTR>(window)));
+  targetWindow_ = window;
+  targetKind_ = kind;
+  targetEdit_ = kind == tkFileDialog ? CheckVistaDialog(window) : nullptr;
+
+  // The recent lists are empty until they are kept; with them, visibility follows the settings.
+  for (auto& item : tail_) {
+    if (item.submenu == Recent1.get() || item.submenu == Recentfiles1.get() || item.submenu == Filter1.get())
+      item.visible = false;
+  }
+  win::TThreadInputAttachment attachment(::GetWindowThreadProcessId(window, nullptr), ::GetCurrentThreadId());
+  for (UINT id : {IDM_ADDCURRENT, IDM_REMOVECURRENT, IDM_OPENFOLDER})
+    if (TTailItem* item = TailItem(id)) item->visible = false;
+  for (auto& item : tail_) {
+    if (item.submenu == Filter1.get())
+      item.visible = kind == tkFileDialog && ::GetMenuItemCount(Filter1.get()) > 0;
+  }
+  ApplyTail();
+
+  POINT cursor{};
+  ::GetCursorPos(&cursor);
+  ::SetForegroundWindow(window_);
+  UINT command = 0;
+  {
+    if (HookShare != nullptr) std::atomic_ref<std::uint32_t>(HookShare->menuOpen).store(1);
+    win::TScopeGuard menuClosed([] {
+      if (HookShare != nullptr) std::atomic_ref<std::uint32_t>(HookShare->menuOpen).store(0);
+    });
+    command = static_cast<UINT>(::TrackPopupMenu(PopupMenu2.get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN |
+                                                                       TPM_RIGHTBUTTON,
+                                                 cursor.x, cursor.y, 0, window_, nullptr));
+  }
+  ::PostMessageW(window_, WM_NULL, 0, 0);
+  if (command != 0) RunCommand(command);
+}
+
+void TQuillFolder::OpenAddress(const wchar_t* address) {
+  ::ShellExecuteW(nullptr, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TQuillFolder::RunCommand(UINT id) {
+  switch (id) {
+    case IDM_EXIT:
+      CommonLogRunEvent(L"QuillFolder.Exit1Click");
+      SaveAllLogs(false);
+      MarkApplicationTerminating();
+      ::PostQuitMessage(0);
+      break;
+    case IDM_VISITHOMEPAGE:
+    case IDM_CHECKUPDATES:
+    case IDM_CHECKFORUPDATES:
+      OpenAddress(kHomePage);
+      break;
+    case IDM_REPORTBUG:
+      OpenAddress(kContactPage);
+      break;
+    case IDM_HELP: {
+      const std::wstring help = ProgramFolder() + L"qrfolder.chm";
+      ::ShellExecuteW(window_, L"open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+      break;
+    }
+    default:
+      // Commands whose dialogs this build does not have yet only leave a trace.
+      CommonLogRunEvent(L"QuillFolder.Command", L"not available yet, Id=" + std::to_wstring(id));
+      break;
+  }
+}
+
+int RunMainWindow(HINSTANCE instance) {
+  TQuillFolder mainWindow;
+  if (!mainWindow.Create(instance)) {
+    CloseAllLogs();
+    return 1;
+  }
+  return mainWindow.Run();
+}

@@ -1,0 +1,3 @@
+#include "core/settings_values.h"
+
+TSettingsValues Settings;

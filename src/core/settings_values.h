@@ -1,0 +1,27 @@
+// The agent's preferences: one process-wide variable per value of the settings key, starting at
+// its default. Read once at window creation; written by the options dialog. Main thread only.
+#pragma once
+
+inline constexpr wchar_t kSettingsKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\1.0";
+
+struct TSettingsValues {
+  bool RecentFldr = true;
+  bool RecentFls = true;
+  int FoldersCount = 20;
+  int FilesCount = 20;
+  bool ClearLink = true;
+  bool ShowTray = true;
+  int MouseWheel = 0;
+  bool MouseMButton = true;
+  bool Help = true;
+  bool RExplorer = true;
+  bool MExplorer = true;
+  bool MIExplorer = false;
+  bool MDesktop = true;
+  int Alt = 8;
+  int Keys = 90;
+  bool ExpEnch = true;
+  bool AlwaysAddDialog = false;
+};
+
+extern TSettingsValues Settings;

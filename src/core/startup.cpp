@@ -1,0 +1,295 @@
+#include "core/startup.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cwctype>
+
+#include "core/command_line.h"
+#include "core/hook_contract.h"
+#include "core/main_window.h"
+#include "diagnostics/logger.h"
+#include "navigation/window_front.h"
+#include "startup/scheduler.h"
+#include "startup/user_checks.h"
+#include "win/files.h"
+#include "win/handles.h"
+
+std::wstring ConfigurationFolder;
+std::wstring CommandLineFolder;
+UINT WM_QFADDFOLDER = 0;
+
+namespace {
+
+constexpr int kRestartProbes = 41;
+constexpr DWORD kRestartProbeDelayMs = 200;
+// Marks a hand-over in progress: the copy that the hand-over starts finds it and never hands over
+// again, even when it comes up without elevation (which would otherwise loop for ever).
+constexpr wchar_t kHandOverAtomName[] = L"Quillrook Folder hand-over";
+
+bool InstanceMappingExists() {
+  win::TUniqueHandle probe(
+      ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 32, kInstanceMappingName));
+  return probe && ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// Returns false when the old instance did not go within the probes: the process then ends.
+bool WaitForOldInstance() {
+  for (int attempt = 0; attempt < kRestartProbes; ++attempt) {
+    if (!InstanceMappingExists()) return true;
+    if (attempt == kRestartProbes - 1) return false;
+    ::Sleep(kRestartProbeDelayMs);
+  }
+  return false;
+}
+
+std::wstring ShellFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  return path;
+}
+
+std::wstring ReadStringValue(HKEY root, const wchar_t* path, const wchar_t* name, bool& exists) {
+  exists = false;
+  HKEY raw = nullptr;
+  if (::RegOpenKeyExW(root, path, 0, KEY_READ, &raw) != ERROR_SUCCESS) return {};
+  win::TRegKey key(raw);
+  DWORD type = 0, size = 0;
+  if (::RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
+      ERROR_SUCCESS)
+    return {};
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  exists = true;
+  return value;
+}
+
+std::wstring ToUpper(std::wstring text) {
+  for (auto& c : text) c = static_cast<wchar_t>(std::towupper(c));
+  return text;
+}
+
+bool HandOver(const std::vector<std::wstring>& args) {
+  CommonLogRunEvent(L"Main", L"LaunchThroughScheduler required");
+  win::TGlobalAtom marker(::GlobalAddAtomW(kHandOverAtomName));
+  TSchedulerLaunch launch;
+  launch.executable = ProgramPath();
+  launch.arguments = args.empty() ? std::wstring() : args.front();
+  launch.userId = CurrentComputerName() + L"\\" + CurrentUserName();
+  launch.highest = true;
+  launch.taskName = SchedulerTaskName();
+  launch.runNow = true;
+  launch.priority = 5;
+  launch.runDespiteFailedUpdate = true;
+  if (LaunchThroughScheduler(launch)) {
+    marker.release();  // the started copy removes it
+    return true;
+  }
+  CommonLogRunEvent(L"TrySchedulerStart\\LaunchThroughScheduler fail");
+  const std::wstring program = ProgramPath();
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.lpVerb = L"runas";
+  info.lpFile = program.c_str();
+  info.nShow = SW_HIDE;
+  if (::ShellExecuteExW(&info)) {
+    marker.release();
+    ::Sleep(1000);
+    if (HWND agent = ::FindWindowW(kMainWindowClass, kMainWindowCaption)) MoveWindowToFront(agent);
+    CommonLogRunEvent(L"TrySchedulerStart\\ShellExecuteEx success", L"1");
+    return true;
+  }
+  CommonLogRunEvent(L"TrySchedulerStart", L"Full fail");
+  return false;
+}
+
+// A copy started by a hand-over takes the marker away, so it never hands over in its turn.
+bool TakeHandOverMarker() {
+  bool found = false;
+  while (ATOM atom = ::GlobalFindAtomW(kHandOverAtomName)) {
+    found = true;
+    if (::GlobalDeleteAtom(atom) != 0) break;
+  }
+  return found;
+}
+
+DWORD AgentThreadFromRecord() {
+  DWORD threadId = 0;
+  // Opened for reading only: the record grants nothing more to other processes.
+  win::TUniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, hook::kShareName));
+  if (!mapping)
+    mapping.reset(
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READONLY, 0, hook::kShareSize, hook::kShareName));
+  if (mapping) {
+    win::TMapView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, hook::kShareSize));
+    if (view) threadId = static_cast<const hook::THookShare*>(view.get())->agentThreadId;
+  }
+  // A record without a thread id (the agent is still starting) does not help: ask its window.
+  if (threadId == 0) {
+    if (HWND agent = ::FindWindowW(kMainWindowClass, kMainWindowCaption))
+      threadId = ::GetWindowThreadProcessId(agent, nullptr);
+  }
+  return threadId;
+}
+
+void PassFolderToAgent() {
+  const std::wstring folder = Trim(CommandLineFolder);
+  const DWORD threadId = AgentThreadFromRecord();
+  win::TGlobalAtom atom(::GlobalAddAtomW(folder.c_str()));
+  if (!atom) {
+    CommonLogErrorEvent(L"Main", L"GlobalAddAtom fail", L"Folder=" + folder, ::GetLastError(), false);
+    return;
+  }
+  // The agent deletes the atom once it has read it; a failed post leaves it to us.
+  if (threadId != 0 && ::PostThreadMessageW(threadId, WM_QFADDFOLDER, atom.get(), 0)) atom.release();
+}
+
+}  // namespace
+
+std::vector<std::wstring> CommandLineArguments() {
+  std::vector<std::wstring> args;
+  int count = 0;
+  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (argv == nullptr) return args;
+  for (int i = 1; i < count; ++i) args.emplace_back(argv[i]);
+  ::LocalFree(argv);
+  return args;
+}
+
+std::wstring GetCurrentUserDocSettingsPath() {
+  const std::wstring sid = GetAccountSID(CurrentUserName());
+  const std::wstring keyPath = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + sid;
+  const wchar_t* function = L"LoadCurrentStartupSettings:GetCurrentUserDocSettingsPath";
+  HKEY raw = nullptr;
+  if (sid.empty() || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) {
+    CommonLogErrorEvent(function, L"Can't open key", L"Key=" + keyPath, ::GetLastError(), false);
+    return {};
+  }
+  win::TRegKey key(raw);
+  DWORD type = 0, size = 0;
+  if (::RegQueryValueExW(key.get(), L"ProfileImagePath", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ) || size < 2) {
+    CommonLogErrorEvent(function, L"RegQueryValueEx fail", L"first", ::GetLastError(), false);
+    return {};
+  }
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  if (::RegQueryValueExW(key.get(), L"ProfileImagePath", nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
+                         &size) != ERROR_SUCCESS) {
+    CommonLogErrorEvent(function, L"RegQueryValueEx fail", L"second", ::GetLastError(), false);
+    return {};
+  }
+  value.resize(wcsnlen(value.c_str(), value.size()));
+  if (type == REG_EXPAND_SZ) {
+    const DWORD needed = ::ExpandEnvironmentStringsW(value.c_str(), nullptr, 0);
+    std::wstring expanded(needed, L'\0');
+    if (needed == 0 || ::ExpandEnvironmentStringsW(value.c_str(), expanded.data(), needed) == 0) {
+      CommonLogErrorEvent(function, L"Common error", L"Key=" + keyPath, ::GetLastError(), false);
+      return {};
+    }
+    expanded.resize(wcsnlen(expanded.c_str(), expanded.size()));
+    value = expanded;
+  }
+  CheckPath(value);
+  return value;
+}
+
+std::wstring AdvCheck(const std::wstring& valueName) {
+  bool exists = false;
+  std::wstring text = ReadStringValue(HKEY_CURRENT_USER,
+                                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                                      valueName.c_str(), exists);
+  if (text.empty()) {
+    CommonLogErrorEvent(L"LoadCurrentStartupSettings:AdvCheck", L"Can't get value", L"Item=" + valueName,
+                        ::GetLastError(), false);
+    return {};
+  }
+  if (ToUpper(text).find(L"%USERPROFILE%") == std::wstring::npos) return text;
+  std::wstring result = GetCurrentUserDocSettingsPath() + (text.size() > 14 ? text.substr(14) : std::wstring());
+  if (!ForceDirectories(result)) {
+    CommonLogErrorEvent(L"LoadCurrentStartupSettings:AdvCheck", L"Incorrect path", L"Path=" + result,
+                        ::GetLastError(), false);
+    return {};
+  }
+  return result;
+}
+
+void GetConfigurationFolder() {
+  bool exists = false;
+  ConfigurationFolder = ReadStringValue(HKEY_CURRENT_USER, L"Software\\BrantwellTools\\Stewardry", L"SaveDir", exists);
+  // The stored folder gets its "\" too: without it every file name would run on from the name.
+  CheckPath(ConfigurationFolder);
+  if (!ConfigurationFolder.empty() && !ForceDirectories(ConfigurationFolder)) ConfigurationFolder.clear();
+
+  if (ConfigurationFolder.empty() || !DirectoryExists(ConfigurationFolder)) {
+    struct TCandidate {
+      std::wstring base;
+      const wchar_t* tail;
+      const wchar_t* label;
+    };
+    const TCandidate candidates[] = {
+        {ShellFolder(CSIDL_PERSONAL), L"Quillrook files\\", L"Folder 1="},
+        {AdvCheck(L"Personal"), L"Quillrook files\\", L"Folder 2="},
+        {ShellFolder(CSIDL_APPDATA), L"BrantwellTools\\Quillrook files\\", L"Folder 3="},
+    };
+    for (std::size_t i = 0; i < std::size(candidates); ++i) {
+      std::wstring base = candidates[i].base;
+      if (base.empty()) continue;
+      CheckPath(base);
+      const std::wstring candidate = base + candidates[i].tail;
+      CommonLogRunEvent(L"GetConfigurationFolder", candidates[i].label + candidate);
+      const bool last = i + 1 == std::size(candidates);
+      if (ForceDirectories(candidate) || last) {
+        ConfigurationFolder = candidate;
+        break;
+      }
+    }
+  }
+  if (!DirectoryExists(ConfigurationFolder)) {
+    CommonLogErrorEvent(L"GetConfigurationFolder", L"ConfigurationFolder not exists", L"", ::GetLastError(), false);
+  }
+  LogFolder = ConfigurationFolder + L"Log\\";
+  ForceDirectories(LogFolder);
+}
+
+void EraseSettings() {
+  if (IsUAC() && IsElevated() && (IsRealUserAdmin() || IsPowerUser())) DeleteFromScheduler(SchedulerTaskName());
+}
+
+int AgentMain(HINSTANCE instance) {
+  const std::vector<std::wstring> args = CommandLineArguments();
+  const std::wstring first = args.empty() ? std::wstring() : args.front();
+
+  if (first == kSwitchRestart && !WaitForOldInstance()) return 0;
+  if (first == kSwitchEraseFull) {
+    EraseSettings();
+    CloseAllLogs();
+    return 0;
+  }
+
+  GetConfigurationFolder();
+
+  const bool handedOverToUs = TakeHandOverMarker();
+  if (!handedOverToUs && IsUAC() && !IsElevated() && IsAdminUser() && HandOver(args)) {
+    CloseAllLogs();
+    return 0;
+  }
+
+  CommandLineFolder = BuildCommandLineFolder(args, DirectoryExists);
+  WM_QFADDFOLDER = ::RegisterWindowMessageW(kAddFolderMessageName);
+
+  // Held for the life of the agent: whoever creates it first is the agent.
+  static win::TUniqueHandle instanceMapping;
+  instanceMapping.reset(
+      ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READONLY, 0, 32, kInstanceMappingName));
+  if (instanceMapping && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (!CommandLineFolder.empty()) PassFolderToAgent();
+    CloseAllLogs();
+    return 0;
+  }
+
+  return RunMainWindow(instance);
+}

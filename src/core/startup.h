@@ -1,0 +1,32 @@
+// The agent's main routine: what this process does before any window exists (wait for an old
+// instance, remove the task, hand over to an elevated copy, pass a folder on, or become the
+// agent), and the data folders it settles. Main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+inline constexpr wchar_t kMainWindowClass[] = L"TQuillFolder";
+inline constexpr wchar_t kMainWindowCaption[] = L"Quillrook Folder 1.X";
+inline constexpr wchar_t kInstanceMappingName[] = L"Quillrook Folder";
+inline constexpr wchar_t kAddFolderMessageName[] = L"WM_QFADDFOLDER by Quillrook Folder";
+
+// Settled at start-up: the data folder (ends with "\") and its "Log\" subfolder.
+extern std::wstring ConfigurationFolder;
+// The folder or command given on the command line; empty without arguments.
+extern std::wstring CommandLineFolder;
+// The registered number of "WM_QFADDFOLDER by Quillrook Folder".
+extern UINT WM_QFADDFOLDER;
+
+// The command-line arguments after the program name.
+std::vector<std::wstring> CommandLineArguments();
+
+void GetConfigurationFolder();
+std::wstring GetCurrentUserDocSettingsPath();
+std::wstring AdvCheck(const std::wstring& valueName);
+void EraseSettings();
+
+// Runs the whole main routine; returns the process exit code.
+int AgentMain(HINSTANCE instance);

@@ -1,0 +1,206 @@
+#include "diagnostics/log_format.h"
+
+#include <algorithm>
+
+namespace logformat {
+
+namespace {
+
+// wchar_t is UTF-16 on Windows and UTF-32 elsewhere; the file is always UTF-16.
+constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
+
+void PutUnit(std::string& out, char16_t unit) {
+  out.push_back(static_cast<char>(unit & 0xFF));
+  out.push_back(static_cast<char>((unit >> 8) & 0xFF));
+}
+
+void PutChar(std::string& out, wchar_t ch) {
+  const auto code = static_cast<std::uint32_t>(ch);
+  if (!kWideIsUtf16 && code >= 0x10000 && code <= 0x10FFFF) {
+    const std::uint32_t v = code - 0x10000;
+    PutUnit(out, static_cast<char16_t>(0xD800 + (v >> 10)));
+    PutUnit(out, static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+  } else {
+    PutUnit(out, static_cast<char16_t>(code));
+  }
+}
+
+bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// Lone surrogates are kept as they are, so a damaged file still reads back unit for unit.
+std::wstring UnitsToWide(const std::u16string& units) {
+  std::wstring text;
+  text.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t u = units[i];
+    if (!kWideIsUtf16 && IsHighSurrogate(u) && i + 1 < units.size() &&
+        IsLowSurrogate(units[i + 1])) {
+      const std::uint32_t code =
+          0x10000 + ((static_cast<std::uint32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+      text.push_back(static_cast<wchar_t>(code));
+      ++i;
+    } else {
+      text.push_back(static_cast<wchar_t>(u));
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+std::wstring RunEventText(std::wstring_view name, std::wstring_view parameters) {
+  std::wstring text(kRunPrefix);
+  text += name;
+  if (!parameters.empty()) {
+    text += kParameters;
+    text += parameters;
+  }
+  return text;
+}
+
+std::wstring ErrorEventText(std::wstring_view function, std::wstring_view message,
+                            std::wstring_view parameters, unsigned long code,
+                            std::wstring_view systemText) {
+  std::wstring text(kErrorPrefix);
+  text += function;
+  if (!message.empty()) {
+    text += kMessage;
+    text += message;
+  }
+  if (!parameters.empty()) {
+    text += kParameters;
+    text += parameters;
+  }
+  if (code != 0) {
+    text += L" Last error (";
+    text += std::to_wstring(code);
+    text += L"):";
+    text += systemText;
+  }
+  return text;
+}
+
+bool IsErrorText(std::wstring_view text) { return text.starts_with(kErrorMark); }
+
+std::wstring SingleLine(std::wstring_view text) {
+  const auto end = text.find_last_not_of(L"\r\n \t");
+  if (end == std::wstring_view::npos) return std::wstring();
+  std::wstring line;
+  line.reserve(end + 1);
+  for (std::size_t i = 0; i <= end; ++i) {
+    const wchar_t ch = text[i];
+    if (ch == L'\r' || ch == L'\n') {
+      if (ch == L'\r' && i + 1 <= end && text[i + 1] == L'\n') ++i;
+      line.push_back(L' ');
+    } else {
+      line.push_back(ch);
+    }
+  }
+  return line;
+}
+
+bool TLogCollapser::Accept(const std::wstring& text, std::wstring_view time,
+                           std::vector<std::wstring>& out) {
+  const bool isError = IsErrorText(text);
+  if (isError) {
+    if (!lastError_.empty() && lastError_ == text) {
+      ++errorRepeats_;
+      return false;
+    }
+  } else if (!lastRun_.empty() && lastRun_ == text) {
+    ++runRepeats_;
+    return false;
+  }
+  if (errorRepeats_ > 0)
+    out.push_back(kMultipleErrors + lastError_ + kCount + std::to_wstring(errorRepeats_));
+  if (runRepeats_ > 0)
+    out.push_back(kMultipleLogs + lastRun_ + kCount + std::to_wstring(runRepeats_));
+  errorRepeats_ = 0;
+  runRepeats_ = 0;
+  out.push_back(std::wstring(time) + text);
+  (isError ? lastError_ : lastRun_) = text;
+  return true;
+}
+
+void TLogCollapser::Reset() {
+  lastError_.clear();
+  lastRun_.clear();
+  errorRepeats_ = 0;
+  runRepeats_ = 0;
+}
+
+void AppendLastLogEntries(const std::vector<std::wstring>& runLog,
+                          std::vector<std::wstring>& list) {
+  list.emplace_back(kLastLogEntries);
+  const auto count = static_cast<std::ptrdiff_t>(runLog.size());
+  const std::ptrdiff_t first = std::max<std::ptrdiff_t>(0, count - kTailFirstBack);
+  for (std::ptrdiff_t i = first; i <= count - kTailLastBack; ++i)
+    list.push_back(runLog[static_cast<std::size_t>(i)]);
+}
+
+void AppendBlockEnd(std::vector<std::wstring>& list) {
+  const std::wstring separator(kSeparatorWidth, L'=');
+  list.push_back(separator);
+  list.push_back(separator);
+}
+
+std::vector<std::wstring> ErrorBlock(std::wstring_view dateTime, std::wstring_view text,
+                                     const std::vector<std::wstring>& runLog) {
+  std::vector<std::wstring> list;
+  std::wstring head(dateTime);
+  head += L": ";
+  head += text;
+  list.push_back(std::move(head));
+  AppendLastLogEntries(runLog, list);
+  AppendBlockEnd(list);
+  return list;
+}
+
+std::wstring PrevLogName(std::wstring_view file) {
+  std::wstring name(file.substr(0, file.size() >= 4 ? file.size() - 4 : 0));
+  name += kPrevSuffix;
+  return name;
+}
+
+bool NeedsRotation(std::uint64_t sizeInBytes) { return sizeInBytes > kMaxLogBytes; }
+
+std::string EncodeLogLines(const std::vector<std::wstring>& lines, bool withBom) {
+  std::size_t units = withBom ? 1 : 0;
+  for (const auto& line : lines) units += line.size() + 2;
+  std::string out;
+  out.reserve(units * 2);
+  if (withBom) PutUnit(out, 0xFEFF);
+  for (const auto& line : lines) {
+    for (const wchar_t ch : line) PutChar(out, ch);
+    PutUnit(out, u'\r');
+    PutUnit(out, u'\n');
+  }
+  return out;
+}
+
+std::vector<std::wstring> DecodeLogLines(std::string_view bytes) {
+  std::vector<std::wstring> lines;
+  std::size_t pos = 0;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE)
+    pos = 2;
+  std::u16string line;
+  auto finishLine = [&] {
+    if (!line.empty() && line.back() == u'\r') line.pop_back();
+    lines.push_back(UnitsToWide(line));
+    line.clear();
+  };
+  for (; pos + 1 < bytes.size(); pos += 2) {
+    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[pos]) |
+                                            (static_cast<unsigned char>(bytes[pos + 1]) << 8));
+    if (unit == u'\n')
+      finishLine();
+    else
+      line.push_back(unit);
+  }
+  if (!line.empty()) finishLine();
+  return lines;
+}
+
+}  // namespace logformat

@@ -1,0 +1,541 @@
+#include "diagnostics/logger.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cwchar>
+#include <memory>
+#include <mutex>
+
+#include "diagnostics/log_format.h"
+#include "win/handles.h"
+
+std::wstring LogFolder;
+std::atomic<bool> InLogger{true};
+std::atomic<bool> TraceSuppressed{false};
+
+namespace {
+
+constexpr wchar_t kEraseIntel[] = L"/eraseintel";
+constexpr ULONGLONG kMoveIntervalMs = 100;
+constexpr ULONGLONG kWriteIntervalMs = 5000;
+constexpr DWORD kCheckIntervalMs = 1000;
+// A stop waits for the thread's last write, but a hung network share must not hang shut-down.
+constexpr DWORD kEndWaitMs = 5000;
+// At exit nothing is written any more, so the thread only has to notice and leave.
+constexpr DWORD kExitWaitMs = 2000;
+// The error block needs only the newest lines; a run log that failed to rotate is not read whole.
+constexpr LONGLONG kMaxTailReadBytes = 4 * 1024 * 1024;
+
+const DWORD gMainThreadId = ::GetCurrentThreadId();
+
+struct TLocalTraits {
+  using Type = LPWSTR*;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type p) noexcept { ::LocalFree(p); }
+};
+
+// Keeps its value for the whole life of the process: the log thread may still run while static
+// objects are destroyed at exit, so nothing it touches may be destroyed under it.
+template <class T>
+union TNeverDestroyed {
+  TNeverDestroyed() : value() {}
+  ~TNeverDestroyed() {}
+  T value;
+};
+
+// A critical section because it is recursive: rotation runs inside a locked write, and a trace
+// handler may read the run log on a thread that already holds the lock.
+class TLogLock {
+ public:
+  TLogLock() noexcept { ::InitializeCriticalSection(&section_); }
+  ~TLogLock() { ::DeleteCriticalSection(&section_); }
+  TLogLock(const TLogLock&) = delete;
+  TLogLock& operator=(const TLogLock&) = delete;
+  void lock() noexcept { ::EnterCriticalSection(&section_); }
+  void unlock() noexcept { ::LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
+class TLogThread;
+
+struct TLoggerState {
+  TLogLock lock;
+  logformat::TLogCollapser collapser;
+  std::unique_ptr<TLogThread> thread;
+  bool stopped = false;
+  // Set from exit(): LogFolder is about to be destroyed, so no file is touched any more.
+  bool exiting = false;
+  bool exitHookRegistered = false;
+  std::atomic<bool> terminating{false};
+  // -1 until the command line has been read.
+  std::atomic<int> eraseIntel{-1};
+};
+
+TLoggerState& State() {
+  static TNeverDestroyed<TLoggerState> state;
+  return state.value;
+}
+
+using TLogGuard = std::lock_guard<TLogLock>;
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool FolderExists(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool ForceDirectories(std::wstring folder) {
+  while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  if (folder.empty()) return false;
+  if (FolderExists(folder)) return true;
+  const auto slash = folder.find_last_of(L"\\/");
+  if (slash != std::wstring::npos && slash > 0) ForceDirectories(folder.substr(0, slash));
+  return ::CreateDirectoryW(folder.c_str(), nullptr) != FALSE ||
+         ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::wstring ParentFolder(const std::wstring& file) {
+  const auto slash = file.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : file.substr(0, slash);
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+      return false;
+    done += written;
+  }
+  return true;
+}
+
+// The file is opened without sharing so no other writer interleaves with a block of lines.
+bool AppendLines(const std::wstring& file, const std::vector<std::wstring>& lines) {
+  win::TFileHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return false;
+  LARGE_INTEGER size{};
+  // An empty file left by an interrupted creation still gets its byte-order mark.
+  const bool empty = ::GetFileSizeEx(handle.get(), &size) && size.QuadPart == 0;
+  if (!::SetFilePointerEx(handle.get(), LARGE_INTEGER{}, nullptr, FILE_END)) return false;
+  return WriteAll(handle.get(), logformat::EncodeLogLines(lines, empty));
+}
+
+bool CreateWithLines(const std::wstring& file, const std::vector<std::wstring>& lines) {
+  const std::wstring folder = ParentFolder(file);
+  if (!folder.empty()) ForceDirectories(folder);
+  win::TFileHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return false;
+  return WriteAll(handle.get(), logformat::EncodeLogLines(lines, true));
+}
+
+std::vector<std::wstring> ReadLogLines(const std::wstring& file) {
+  win::TFileHandle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!handle || !::GetFileSizeEx(handle.get(), &size)) return {};
+  LONGLONG start = 0;
+  if (size.QuadPart > kMaxTailReadBytes) {
+    // An even offset keeps the read on UTF-16 unit boundaries.
+    start = (size.QuadPart - kMaxTailReadBytes) & ~LONGLONG{1};
+    LARGE_INTEGER offset{};
+    offset.QuadPart = start;
+    if (!::SetFilePointerEx(handle.get(), offset, nullptr, FILE_BEGIN)) return {};
+  }
+  std::string bytes(static_cast<std::size_t>(size.QuadPart - start), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD got = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+    if (!::ReadFile(handle.get(), bytes.data() + done, chunk, &got, nullptr) || got == 0) break;
+    done += got;
+  }
+  bytes.resize(done);
+  auto lines = logformat::DecodeLogLines(bytes);
+  if (start > 0 && !lines.empty()) lines.erase(lines.begin());  // cut in the middle of a line
+  return lines;
+}
+
+std::wstring TimeText(const SYSTEMTIME* time) {
+  wchar_t buffer[128];
+  const int length = ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, time, nullptr, buffer,
+                                       static_cast<int>(std::size(buffer)));
+  return length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length - 1)) : std::wstring();
+}
+
+std::wstring DateTimeText() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  wchar_t buffer[128];
+  const int length = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr,
+                                       buffer, static_cast<int>(std::size(buffer)), nullptr);
+  std::wstring text =
+      length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length - 1)) : std::wstring();
+  text += L' ';
+  text += TimeText(&now);
+  return text;
+}
+
+std::wstring SystemErrorText(DWORD code) {
+  wchar_t buffer[2048];
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                       0, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
+  return logformat::SingleLine(std::wstring_view(buffer, length));
+}
+
+bool FirstArgumentIsEraseIntel(const wchar_t* commandLine) {
+  int count = 0;
+  win::TUnique<TLocalTraits> arguments(::CommandLineToArgvW(commandLine, &count));
+  // Switches are compared exactly and case-sensitively, as start-up does.
+  return arguments && count > 1 && std::wcscmp(arguments.get()[1], kEraseIntel) == 0;
+}
+
+bool EraseIntel() {
+  auto& state = State();
+  int value = state.eraseIntel.load();
+  if (value < 0) {
+    value = FirstArgumentIsEraseIntel(::GetCommandLineW()) ? 1 : 0;
+    state.eraseIntel.store(value);
+  }
+  return value == 1;
+}
+
+std::wstring CurrentLogFolder() {
+  TLogGuard guard(State().lock);
+  return LogFolder;
+}
+
+// Moves queued lines to the write list and writes them to "folder.log" in the background, so a
+// caller pays only for formatting and a short locked append.
+class TLogThread {
+ public:
+  TLogThread() = default;
+  TLogThread(const TLogThread&) = delete;
+  TLogThread& operator=(const TLogThread&) = delete;
+  ~TLogThread() {
+    AskToEnd();
+    WaitEnded(INFINITE);
+  }
+
+  // Starts the system thread unless it runs already; false when it cannot be started.
+  bool Start() {
+    if (thread_) return true;
+    if (!wake_) wake_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!wake_) return false;
+    ::ResetEvent(wake_.get());
+    endRequested_ = false;
+    const ULONGLONG now = ::GetTickCount64();
+    nextMove_ = now + kMoveIntervalMs;
+    nextWrite_ = now + kWriteIntervalMs;
+    DWORD id = 0;
+    win::TUniqueHandle thread(::CreateThread(nullptr, 0, &TLogThread::Main, this,
+                                             CREATE_SUSPENDED, &id));
+    if (!thread) return false;
+    ::SetThreadPriority(thread.get(), THREAD_PRIORITY_BELOW_NORMAL);
+    threadId_ = id;
+    ::ResumeThread(thread.get());
+    thread_ = std::move(thread);
+    return true;
+  }
+
+  void AddLine(std::wstring line) {
+    TLogGuard guard(State().lock);
+    queue_.push_back(std::move(line));
+  }
+
+  void TakeQueued() {
+    TLogGuard guard(State().lock);
+    if (queue_.empty()) return;
+    if (writeList_.empty()) {
+      writeList_.swap(queue_);
+    } else {
+      writeList_.insert(writeList_.end(), std::make_move_iterator(queue_.begin()),
+                        std::make_move_iterator(queue_.end()));
+      queue_.clear();
+    }
+  }
+
+  void WriteOut() {
+    TLogGuard guard(State().lock);
+    if (State().exiting || writeList_.empty()) return;
+    SaveLogToFile(LogFolder + fileName_, writeList_);
+  }
+
+  void AskToEnd() noexcept {
+    endRequested_ = true;
+    if (wake_) ::SetEvent(wake_.get());
+  }
+
+  void WaitEnded(DWORD timeoutMs) noexcept {
+    if (thread_ && ::GetCurrentThreadId() != threadId_)
+      ::WaitForSingleObject(thread_.get(), timeoutMs);
+  }
+
+ private:
+  static DWORD WINAPI Main(void* self) {
+    try {
+      static_cast<TLogThread*>(self)->Execute();
+    } catch (...) {
+    }
+    return 0;
+  }
+
+  void Execute() {
+    while (!endRequested_) {
+      try {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= nextMove_) {
+          TakeQueued();
+          nextMove_ = now + kMoveIntervalMs;
+        }
+        if (now >= nextWrite_) {
+          WriteOut();
+          nextWrite_ = now + kWriteIntervalMs;
+        }
+      } catch (...) {
+      }
+      // The event cuts the sleep short when the logger is stopped.
+      ::WaitForSingleObject(wake_.get(), kCheckIntervalMs);
+    }
+    try {
+      TakeQueued();
+      WriteOut();
+    } catch (...) {
+    }
+    TLogGuard guard(State().lock);
+    std::vector<std::wstring>().swap(queue_);
+    std::vector<std::wstring>().swap(writeList_);
+  }
+
+  const std::wstring fileName_ = logformat::kRunLogName;
+  std::vector<std::wstring> queue_;
+  std::vector<std::wstring> writeList_;
+  win::TUniqueHandle thread_;
+  win::TUniqueHandle wake_;
+  DWORD threadId_ = 0;
+  std::atomic<bool> endRequested_{false};
+  ULONGLONG nextMove_ = 0;
+  ULONGLONG nextWrite_ = 0;
+};
+
+// Runs from exit() before LogFolder is destroyed (it was registered after LogFolder was
+// constructed). The thread is let go before ExitProcess kills it, because a thread killed inside
+// a heap call can leave the heap lock held for the DLL detach code that runs after it.
+void OnProcessExit() {
+  auto& state = State();
+  state.terminating = true;
+  TLogThread* thread = nullptr;
+  {
+    TLogGuard guard(state.lock);
+    state.exiting = true;
+    thread = state.thread.get();
+    if (thread) thread->AskToEnd();
+  }
+  if (thread) thread->WaitEnded(kExitWaitMs);
+}
+
+bool Refusing() {
+  auto& state = State();
+  TLogGuard guard(state.lock);
+  return state.stopped || state.terminating;
+}
+
+// Run events the logger writes about itself leave InLogger as the outer call set it.
+void LogOwnRunEvent(const wchar_t* name) {
+  LogMsg(logformat::RunEventText(name, std::wstring_view()));
+}
+
+std::vector<std::wstring> ReadRunLogTail() {
+  SaveAllLogs(false);
+  auto& state = State();
+  TLogGuard guard(state.lock);
+  if (LogFolder.empty()) return {};
+  const std::wstring file = LogFolder + logformat::kRunLogName;
+  if (!FileExists(file)) return {};
+  TraceSuppressed = true;
+  win::TScopeGuard clear([] { TraceSuppressed = false; });
+  return ReadLogLines(file);
+}
+
+void LogErrInside(const std::wstring& text) {
+  if (Refusing()) return;
+  const std::wstring dateTime = DateTimeText();
+  auto block = logformat::ErrorBlock(dateTime, text, ReadRunLogTail());
+  SaveLogToFile(CurrentLogFolder() + logformat::kErrorLogName, block);
+}
+
+}  // namespace
+
+bool LogMsg(const std::wstring& text) {
+  try {
+    const std::wstring time = TimeText(nullptr);
+    auto& state = State();
+    TLogGuard guard(state.lock);
+    if (state.stopped || state.terminating) return false;
+    if (!state.thread) state.thread = std::make_unique<TLogThread>();
+    state.thread->Start();
+    if (!state.exitHookRegistered) state.exitHookRegistered = std::atexit(OnProcessExit) == 0;
+    std::vector<std::wstring> lines;
+    if (!state.collapser.Accept(text, time, lines)) return false;
+    for (auto& line : lines) state.thread->AddLine(std::move(line));
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool LogCommon(const std::wstring& text) {
+  InLogger = false;
+  bool accepted = false;
+  try {
+    accepted = LogMsg(text);
+  } catch (...) {
+  }
+  InLogger = true;
+  return accepted;
+}
+
+void CommonLogRunEvent(const std::wstring& name, const std::wstring& parameters) {
+  const DWORD lastError = ::GetLastError();
+  try {
+    LogCommon(logformat::RunEventText(name, parameters));
+  } catch (...) {
+  }
+  ::SetLastError(lastError);
+}
+
+void CommonLogErrorEvent(const std::wstring& function, const std::wstring& message,
+                         const std::wstring& parameters, unsigned long code, bool quiet) {
+  const DWORD lastError = ::GetLastError();
+  InLogger = !quiet;
+  try {
+    const std::wstring text = logformat::ErrorEventText(
+        function, message, parameters, code, code != 0 ? SystemErrorText(code) : std::wstring());
+    LogMsg(text);
+    LogErrInside(text);
+  } catch (...) {
+  }
+  InLogger = true;
+  ::SetLastError(lastError);
+}
+
+void LogErr(const std::wstring& text) {
+  try {
+    LogErrInside(text);
+  } catch (...) {
+  }
+}
+
+void AddLastLogs(std::vector<std::wstring>& list) {
+  try {
+    logformat::AppendLastLogEntries(ReadRunLogTail(), list);
+  } catch (...) {
+  }
+}
+
+void SaveAllLogs(bool stop) {
+  try {
+    LogOwnRunEvent(logformat::kSaveAllLogsBegin);
+    auto& state = State();
+    TLogThread* thread = nullptr;
+    {
+      TLogGuard guard(state.lock);
+      if (stop) state.stopped = true;
+      thread = state.thread.get();
+    }
+    if (!thread) return;
+    thread->TakeQueued();
+    thread->WriteOut();
+    if (stop) {
+      thread->AskToEnd();
+      thread->WaitEnded(kEndWaitMs);
+    }
+  } catch (...) {
+  }
+}
+
+void CloseAllLogs() { SaveAllLogs(true); }
+
+void SaveLogToFile(const std::wstring& file, std::vector<std::wstring>& list) {
+  try {
+    if (EraseIntel()) return;
+    TLogGuard guard(State().lock);
+    if (LogFolder.empty() || list.empty()) return;
+    CheckLogSize(file);
+    const bool written = FileExists(file) ? AppendLines(file, list) : CreateWithLines(file, list);
+    if (written) list.clear();
+  } catch (...) {
+  }
+}
+
+void CheckLogSize(const std::wstring& file) {
+  try {
+    if (!FileExists(file)) return;
+    TLogGuard guard(State().lock);
+    if (!logformat::NeedsRotation(GetLogFileSize(file))) return;
+    const std::wstring previous = logformat::PrevLogName(file);
+    if (FileExists(previous)) {
+      if (::DeleteFileW(previous.c_str())) ::CopyFileW(file.c_str(), previous.c_str(), FALSE);
+    } else {
+      ::CopyFileW(file.c_str(), previous.c_str(), FALSE);
+    }
+    ::DeleteFileW(file.c_str());
+  } catch (...) {
+  }
+}
+
+unsigned long GetLogFileSize(const std::wstring& file) {
+  try {
+    win::TFileHandle handle(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!handle || !::GetFileSizeEx(handle.get(), &size)) return 0;
+    // Sizes are reported in 32 bits; a larger file still reads as too large.
+    return static_cast<unsigned long>(std::min<LONGLONG>(size.QuadPart, 0xFFFFFFFF));
+  } catch (...) {
+    return 0;
+  }
+}
+
+void MarkApplicationTerminating() { State().terminating = true; }
+
+void SetLogFolder(const std::wstring& folder) {
+  try {
+    TLogGuard guard(State().lock);
+    LogFolder = folder;
+  } catch (...) {
+  }
+}
+
+unsigned long LoggerMainThreadId() { return gMainThreadId; }
+
+void ResetLoggerForTests(const std::wstring& folder, const std::wstring& commandLine) {
+  auto& state = State();
+  std::unique_ptr<TLogThread> old;
+  {
+    TLogGuard guard(state.lock);
+    old = std::move(state.thread);
+  }
+  old.reset();  // ends the thread, writing what it still held to the previous folder
+  TLogGuard guard(state.lock);
+  state.collapser.Reset();
+  state.stopped = false;
+  state.terminating = false;
+  state.eraseIntel = FirstArgumentIsEraseIntel(commandLine.c_str()) ? 1 : 0;
+  LogFolder = folder;
+  InLogger = true;
+  TraceSuppressed = false;
+}

@@ -1,0 +1,24 @@
+// The two exports of qf.dll, for the agent (which loads the library from its own folder) and
+// for tests. The agent calls them from its main thread only; the library keeps the shared
+// record mapped in the caller's process for as long as it stays loaded.
+#pragma once
+
+#include <windows.h>
+
+#include "core/hook_contract.h"
+
+extern "C" {
+// Installs the global hooks with the trigger flags (each 0 or 1, mouseWheel 0 to 3) and returns
+// the shared record as mapped in the caller's process, or null. A second call re-installs.
+hook::THookShare* WINAPI SetHook(DWORD agentThreadId, DWORD reserved, DWORD mouseWheel,
+                                 DWORD unusedFlag, DWORD help, DWORD rExplorer, DWORD mExplorer,
+                                 DWORD mIExplorer, DWORD mDesktop, DWORD mouseMButton) noexcept;
+// Removes the hooks and lets the heartbeat go stale; the record stays mapped.
+BOOL WINAPI RemoveHook() noexcept;
+}
+
+namespace hook {
+using TSetHook = decltype(&SetHook);
+using TRemoveHook = decltype(&RemoveHook);
+inline constexpr wchar_t kLibraryName[] = L"qf.dll";
+}  // namespace hook

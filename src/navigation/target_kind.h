@@ -1,0 +1,17 @@
+// The kinds of foreign window the agent can drive; the numbers are shared with qf.dll, which
+// sends them in its queue messages. Portable.
+#pragma once
+
+#include <cstdint>
+
+enum TargetKind : std::int32_t {
+  tkDesktop = 1,
+  tkExplorer = 2,
+  tkInternetExplorer = 3,
+  tkFileDialog = 4,
+  tkRarExtract = 5,
+  tkRarWindow = 6,
+  tkZipExtract = 7,
+  tkAceExtract = 8,
+  tkBrowseDialog = 9,
+};

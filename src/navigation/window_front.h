@@ -1,0 +1,10 @@
+// Bringing a window of another process to the foreground. Main thread.
+#pragma once
+
+#include <windows.h>
+
+// Unlocks foreground changes, restores a minimised window, makes it the foreground window and
+// locks foreground changes again so other programs cannot take it away before the user acts.
+void MoveWindowToFront(HWND window);
+// LockSetForegroundWindow with 1 (lock) or 2 (unlock); false where the system lacks it.
+bool LockSetForegroundWindows(unsigned code);

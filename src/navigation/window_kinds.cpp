@@ -1,0 +1,125 @@
+#include "navigation/window_kinds.h"
+
+#include <atomic>
+
+namespace {
+
+// Longest class-name buffer any recognition rule asks for, terminator included.
+constexpr int kMaxClassBuffer = 32;
+// GetWindowP gives up after this many steps up the parent chain.
+constexpr int kMaxWalkSteps = 51;
+// The buffer size every dialog-class test reads with, so "bosa_sdm_Word9" reads "bosa_sdm_".
+constexpr int kDialogClassBuffer = 10;
+// The dialog style bit a new-style file dialog carries (DS_SETFOREGROUND).
+constexpr LONG kNewStyleDialogBit = 0x200;
+
+// Class atoms compare case-insensitively, so Wine's "SHELLDLL_DefView" answers to any spelling.
+HWND Child(HWND parent, const wchar_t* className) noexcept {
+  return ::FindWindowExW(parent, nullptr, className, nullptr);
+}
+
+HWND NextChild(HWND parent, HWND after, const wchar_t* className) noexcept {
+  return ::FindWindowExW(parent, after, className, nullptr);
+}
+
+// The classes GetWindowP stops at, as they read through a 10-character buffer.
+bool IsKnownStopClass(HWND window) noexcept {
+  return ClassIs(window, kDialogClassBuffer, L"bosa_sdm_") ||
+         ClassIs(window, kDialogClassBuffer, L"#32770") ||
+         ClassIs(window, kDialogClassBuffer, L"WinRarWin") ||
+         ClassIs(window, kDialogClassBuffer, L"TTargetDl");
+}
+
+// A combo box's edit field: the "ComboBox" child's "Edit" child, or 0 when a link is missing.
+HWND ComboEdit(HWND comboParent) noexcept {
+  const HWND combo = comboParent ? Child(comboParent, L"ComboBox") : nullptr;
+  return combo ? Child(combo, L"Edit") : nullptr;
+}
+
+}  // namespace
+
+bool ClassIs(HWND window, int bufferChars, const wchar_t* name) {
+  if (window == nullptr || bufferChars < 2 || bufferChars > kMaxClassBuffer) return false;
+  wchar_t buffer[kMaxClassBuffer] = {};
+  if (::GetClassNameW(window, buffer, bufferChars) == 0) return false;
+  return ::CompareStringOrdinal(buffer, -1, name, -1, TRUE) == CSTR_EQUAL;
+}
+
+bool IsWindowsVista() {
+  // 0 unknown, 1 no, 2 yes; racing first callers compute the same answer, so no lock is needed
+  // (this also runs inside other programs' hook calls, where waiting is not allowed).
+  static std::atomic<int> cached{0};
+  int answer = cached.load(std::memory_order_relaxed);
+  if (answer == 0) {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    const bool vista = ::GetVersionExW(&info) != FALSE &&
+                       info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 6;
+    answer = vista ? 2 : 1;
+    cached.store(answer, std::memory_order_relaxed);
+  }
+  return answer == 2;
+}
+
+HWND GetWindowP(bool stopAtKnownClass) {
+  const HWND foreground = ::GetForegroundWindow();
+  POINT cursor{};
+  if (!::GetCursorPos(&cursor)) return nullptr;
+  HWND window = ::WindowFromPoint(cursor);
+  if (window == nullptr) return nullptr;
+  for (int step = 0; step < kMaxWalkSteps; ++step) {
+    if (window == foreground) break;
+    if (stopAtKnownClass && IsKnownStopClass(window)) break;
+    const HWND parent = ::GetParent(window);
+    if (parent == nullptr) break;
+    window = parent;
+  }
+  return window;
+}
+
+HWND IsDialog(HWND window) {
+  if (window == nullptr) window = GetWindowP(true);
+  if (window == nullptr) return nullptr;
+
+  if (ClassIs(window, kDialogClassBuffer, L"bosa_sdm_")) {
+    return Child(window, L"Snake List") ? window : nullptr;
+  }
+  const bool vista = IsWindowsVista();
+  if (vista && Child(window, L"DUIViewWndClassName")) {
+    return (::GetWindowLongW(window, GWL_STYLE) & kNewStyleDialogBit) ? window : nullptr;
+  }
+  if (!Child(window, L"ShellDll_DefView")) return nullptr;
+  if (!vista) {
+    return (::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) ? window : nullptr;
+  }
+  if (Child(window, L"ComboBoxEx32")) return window;
+  if (ClassIs(window, kDialogClassBuffer, L"#32770") && Child(window, L"ComboBox") &&
+      Child(window, L"Edit")) {
+    return window;
+  }
+  return nullptr;
+}
+
+HWND CheckVistaDialog(HWND dialog) {
+  if (dialog == nullptr) return nullptr;
+  HWND edit = nullptr;
+  if (const HWND comboEx = Child(dialog, L"ComboBoxEx32")) {
+    edit = ComboEdit(comboEx);
+  } else {
+    const HWND view = Child(dialog, L"DUIViewWndClassName");
+    const HWND directUi = view ? Child(view, L"DirectUIHWND") : nullptr;
+    const HWND firstSink = directUi ? Child(directUi, L"FloatNotifySink") : nullptr;
+    if (firstSink) {
+      edit = ComboEdit(firstSink);
+      if (edit == nullptr) {
+        edit = ComboEdit(NextChild(directUi, firstSink, L"FloatNotifySink"));
+      }
+    }
+  }
+  if (edit) return edit;
+
+  // Dialogs without either layout keep the name in a lone Edit; with two, which one is unknown.
+  const HWND firstEdit = Child(dialog, L"Edit");
+  if (firstEdit && NextChild(dialog, firstEdit, L"Edit") == nullptr) return firstEdit;
+  return nullptr;
+}

@@ -1,0 +1,22 @@
+// Recognition of foreign windows by class, style and child classes. Shared by the agent and by
+// qf.dll (which runs it inside other programs, so it allocates nothing and never waits).
+// Any thread may call it.
+#pragma once
+
+#include <windows.h>
+
+#include "navigation/target_kind.h"
+
+// The window under the mouse, walked up (at most 51 steps) to the one that matters: the
+// foreground window, a window without parent, or, when stopAtKnownClass, a dialog-like class.
+HWND GetWindowP(bool stopAtKnownClass);
+// The window if it is a file Open/Save dialog (common dialog of either style, Office), else 0.
+// A window of 0 means the one GetWindowP(true) finds.
+HWND IsDialog(HWND window);
+// The file-name edit box of a file dialog of either style, or 0.
+HWND CheckVistaDialog(HWND dialog);
+// Windows Vista or later (NT 6+); computed once.
+bool IsWindowsVista();
+// The class name of a window read into a buffer of `bufferChars` characters (terminator
+// included), so longer names read as their prefix, as the recognition rules expect.
+bool ClassIs(HWND window, int bufferChars, const wchar_t* name);

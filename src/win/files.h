@@ -1,0 +1,12 @@
+// Small file-system queries and the program's own location. Any thread.
+#pragma once
+
+#include <string>
+
+bool DirectoryExists(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+// Creates a folder and every missing parent; true when it exists afterwards.
+bool ForceDirectories(const std::wstring& path);
+// The running executable's full path, and its folder with a trailing "\".
+std::wstring ProgramPath();
+std::wstring ProgramFolder();

@@ -1,0 +1,134 @@
+// Move-only owners for Win32 resources and scope guards for undo actions that are not handles.
+// Every handle, key, menu, icon, module, hook, mapping view and input attachment of the program
+// lives in one of these. Any thread may use them; an owner is used by one thread at a time.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace win {
+
+// One owner per resource kind; Traits gives the empty value and the release call.
+template <class Traits>
+class TUnique {
+ public:
+  using Type = typename Traits::Type;
+  TUnique() noexcept = default;
+  explicit TUnique(Type value) noexcept : value_(value) {}
+  TUnique(const TUnique&) = delete;
+  TUnique& operator=(const TUnique&) = delete;
+  TUnique(TUnique&& other) noexcept : value_(other.release()) {}
+  TUnique& operator=(TUnique&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~TUnique() { reset(); }
+
+  Type get() const noexcept { return value_; }
+  explicit operator bool() const noexcept { return value_ != Traits::Empty(); }
+  Type release() noexcept { return std::exchange(value_, Traits::Empty()); }
+  void reset(Type value = Traits::Empty()) noexcept {
+    Type old = std::exchange(value_, value);
+    if (old != Traits::Empty()) Traits::Close(old);
+  }
+
+ private:
+  Type value_ = Traits::Empty();
+};
+
+struct THandleTraits {
+  using Type = HANDLE;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+// CreateFile reports failure with INVALID_HANDLE_VALUE rather than null.
+struct TFileTraits {
+  using Type = HANDLE;
+  static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+struct TViewTraits {
+  using Type = void*;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type p) noexcept { ::UnmapViewOfFile(p); }
+};
+struct TKeyTraits {
+  using Type = HKEY;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type k) noexcept { ::RegCloseKey(k); }
+};
+struct TMenuTraits {
+  using Type = HMENU;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type m) noexcept { ::DestroyMenu(m); }
+};
+struct TIconTraits {
+  using Type = HICON;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type i) noexcept { ::DestroyIcon(i); }
+};
+struct TModuleTraits {
+  using Type = HMODULE;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type m) noexcept { ::FreeLibrary(m); }
+};
+struct THookTraits {
+  using Type = HHOOK;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::UnhookWindowsHookEx(h); }
+};
+struct TAtomTraits {
+  using Type = ATOM;
+  static Type Empty() noexcept { return 0; }
+  static void Close(Type a) noexcept { ::GlobalDeleteAtom(a); }
+};
+
+using TUniqueHandle = TUnique<THandleTraits>;
+using TFileHandle = TUnique<TFileTraits>;
+using TMapView = TUnique<TViewTraits>;
+using TRegKey = TUnique<TKeyTraits>;
+using TMenuHandle = TUnique<TMenuTraits>;
+using TIconHandle = TUnique<TIconTraits>;
+using TModuleHandle = TUnique<TModuleTraits>;
+using THookHandle = TUnique<THookTraits>;
+using TGlobalAtom = TUnique<TAtomTraits>;
+
+// Runs an undo action when the scope ends, however it ends.
+template <class F>
+class TScopeGuard {
+ public:
+  explicit TScopeGuard(F f) : f_(std::move(f)) {}
+  TScopeGuard(const TScopeGuard&) = delete;
+  TScopeGuard& operator=(const TScopeGuard&) = delete;
+  ~TScopeGuard() {
+    if (armed_) f_();
+  }
+  void Dismiss() noexcept { armed_ = false; }
+
+ private:
+  F f_;
+  bool armed_ = true;
+};
+
+// Joins one thread's input state to another's for a scope; always undone, because a thread
+// left attached to a foreign window's thread shares its focus and can hang with it.
+class TThreadInputAttachment {
+ public:
+  TThreadInputAttachment(DWORD from, DWORD to) noexcept
+      : from_(from), to_(to), attached_(from != 0 && to != 0 && from != to &&
+                                        ::AttachThreadInput(from, to, TRUE) != FALSE) {}
+  TThreadInputAttachment(const TThreadInputAttachment&) = delete;
+  TThreadInputAttachment& operator=(const TThreadInputAttachment&) = delete;
+  ~TThreadInputAttachment() {
+    if (attached_) ::AttachThreadInput(from_, to_, FALSE);
+  }
+  bool Attached() const noexcept { return attached_; }
+
+ private:
+  DWORD from_;
+  DWORD to_;
+  bool attached_;
+};
+
+}  // namespace win

@@ -1,0 +1,174 @@
+"""Shared fixtures of the end-to-end scenarios: the real agent under Wine, real windows, real
+input (xdotool), and the agent's own log files. Runs inside scripts/with-wine.sh, which provides
+DISPLAY, WINEPREFIX and a persistent wineserver."""
+import os
+import pathlib
+import shutil
+import subprocess
+import tempfile
+import time
+
+import pytest
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+BUILD = pathlib.Path(os.environ.get("QF_BUILD", ROOT / "build"))
+BIN = pathlib.Path(os.environ.get("QF_BIN", BUILD / "windows" / "bin"))
+ARTIFACTS = pathlib.Path(os.environ.get("QF_ARTIFACTS", BUILD / "artifacts"))
+SCRATCH = BUILD / "e2e"
+AGENT_KEY = r"HKCU\Software\BrantwellTools\Quillrook Folder"
+DATA_KEY = r"HKCU\Software\BrantwellTools\Stewardry"
+
+
+def windows_path(path) -> str:
+    """The Wine path (drive Z: is the Unix root) of a Unix path."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def wine(*args, timeout=60):
+    """Runs a Windows program and waits for it alone. Its output goes through files, not pipes:
+    a Wine service that the program happens to start inherits the handles and would hold a pipe
+    open long after the program has ended."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        done = subprocess.run(["wine", *map(str, args)], stdout=out, stderr=err,
+                              stdin=subprocess.DEVNULL, timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(done.args, done.returncode,
+                                           out.read().decode(errors="replace"),
+                                           err.read().decode(errors="replace"))
+
+
+def qftool(*args, timeout=30):
+    """Runs the test tool; returns (exit code, stdout lines)."""
+    done = wine(BIN / "qftool.exe", *args, timeout=timeout)
+    return done.returncode, [line for line in done.stdout.splitlines() if line.strip()]
+
+
+def xdotool(*args, timeout=30):
+    return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True,
+                          timeout=timeout)
+
+
+def wait_for(predicate, timeout, interval=0.1, what="condition"):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(interval)
+
+
+def visible_menus():
+    code, lines = qftool("menu")
+    menus = []
+    for line in lines if code == 0 else []:
+        handle, left, top, right, bottom = line.split()
+        menus.append((int(handle, 16), int(left), int(top), int(right), int(bottom)))
+    return menus
+
+
+def screenshot(name: str) -> pathlib.Path:
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    target = ARTIFACTS / f"{name}.png"
+    subprocess.run(["import", "-window", "root", str(target)], capture_output=True, timeout=30)
+    return target
+
+
+def read_utf16_lines(path: pathlib.Path):
+    """The lines of a log file (UTF-16 LE with BOM); [] when there is none yet."""
+    try:
+        data = path.read_bytes()
+    except FileNotFoundError:
+        return []
+    if data.startswith(b"\xff\xfe"):
+        data = data[2:]
+    text = data[: len(data) - len(data) % 2].decode("utf-16-le", errors="replace")
+    return text.splitlines()
+
+
+class Agent:
+    """The real qrfolder.exe, with its data folder set through the registry value that moves it."""
+
+    def __init__(self, data_dir: pathlib.Path):
+        self.data_dir = data_dir
+        self.procs = []
+
+    @property
+    def log_file(self):
+        return self.data_dir / "Log" / "folder.log"
+
+    @property
+    def error_log_file(self):
+        return self.data_dir / "Log" / "folder_error.log"
+
+    def log_lines(self):
+        return read_utf16_lines(self.log_file)
+
+    def wait_log(self, text, timeout=15):
+        """Waits until a run-log line holds `text` (the log thread writes every 5 s)."""
+        return wait_for(lambda: [l for l in self.log_lines() if text in l], timeout,
+                        interval=0.25, what=f"log line with {text!r}")
+
+    def launch(self, *args):
+        proc = subprocess.Popen(["wine", str(BIN / "qrfolder.exe"), *map(str, args)],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.procs.append(proc)
+        return proc
+
+    def start(self, *args):
+        proc = self.launch(*args)
+        wait_for(lambda: qftool("agent")[0] == 0 and qftool("thread")[0] == 0, 30,
+                 interval=0.2, what="the agent's window and hook record")
+        return proc
+
+    def info(self):
+        """(number of agent windows, first window handle, process id)."""
+        code, lines = qftool("agent")
+        if code != 0 or not lines:
+            return 0, 0, 0
+        count, handle, pid = lines[0].split()
+        return int(count), int(handle, 16), int(pid)
+
+    def stop(self):
+        for proc in self.procs:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait(timeout=30)
+        if self.info()[0]:
+            wine("taskkill", "/f", "/im", "qrfolder.exe")
+        self.procs.clear()
+
+
+@pytest.fixture
+def agent(request):
+    data = SCRATCH / request.node.name
+    shutil.rmtree(data, ignore_errors=True)
+    data.mkdir(parents=True)
+    done = wine("reg", "add", DATA_KEY, "/v", "SaveDir", "/t", "REG_SZ", "/d",
+                windows_path(data) + "\\", "/f")
+    assert done.returncode == 0, done.stderr
+    a = Agent(data)
+    yield a
+    a.stop()
+
+
+@pytest.fixture
+def programs():
+    """Other programs a scenario starts (notepad and the like); ended afterwards."""
+    started = []
+    yield started
+    for proc in started:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait(timeout=30)
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    report = outcome.get_result()
+    if report.when == "call" and report.failed:
+        shot = screenshot(f"failed-{item.name}")
+        report.sections.append(("screenshot", str(shot)))

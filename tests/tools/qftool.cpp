@@ -1,0 +1,195 @@
+// A test-only command-line tool that pokes the running agent the way other programs and the
+// hook library do: it reads and writes the shared record, posts messages and looks for windows.
+// Prints its answers on stdout; exit code 0 on success, 1 on failure, 2 on bad usage.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "core/hook_contract.h"
+
+namespace {
+
+constexpr wchar_t kAgentClass[] = L"TQuillFolder";
+constexpr wchar_t kAgentCaption[] = L"Quillrook Folder 1.X";
+
+struct TRecord {
+  HANDLE mapping = nullptr;
+  hook::THookShare* share = nullptr;
+  TRecord() {
+    // The record grants map-read and map-write only, so ask for no more than that.
+    mapping = ::OpenFileMappingW(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, hook::kShareName);
+    if (mapping == nullptr)
+      mapping = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, hook::kShareSize,
+                                     hook::kShareName);
+    if (mapping != nullptr)
+      share = static_cast<hook::THookShare*>(
+          ::MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, hook::kShareSize));
+  }
+  ~TRecord() {
+    if (share != nullptr) ::UnmapViewOfFile(share);
+    if (mapping != nullptr) ::CloseHandle(mapping);
+  }
+  TRecord(const TRecord&) = delete;
+  TRecord& operator=(const TRecord&) = delete;
+};
+
+// A number in decimal or 0x-hexadecimal, or a hook message name ("WM_QFMDIALOG").
+unsigned long Value(const std::wstring& text) {
+  if (text.rfind(L"WM_", 0) == 0)
+    return ::RegisterWindowMessageW((text + hook::kMessageSuffix).c_str());
+  return std::wcstoul(text.c_str(), nullptr, 0);
+}
+
+struct TFound {
+  const wchar_t* className;
+  const wchar_t* title;
+  bool visibleOnly;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK Collect(HWND window, LPARAM data) {
+  auto* found = reinterpret_cast<TFound*>(data);
+  wchar_t name[256] = {};
+  ::GetClassNameW(window, name, 256);
+  if (found->className != nullptr && _wcsicmp(name, found->className) != 0) return TRUE;
+  if (found->title != nullptr) {
+    wchar_t title[512] = {};
+    ::GetWindowTextW(window, title, 512);
+    if (std::wcscmp(title, found->title) != 0) return TRUE;
+  }
+  if (found->visibleOnly && !::IsWindowVisible(window)) return TRUE;
+  found->windows.push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> TopWindows(const wchar_t* className, const wchar_t* title, bool visibleOnly) {
+  TFound found{className, title, visibleOnly, {}};
+  ::EnumWindows(Collect, reinterpret_cast<LPARAM>(&found));
+  return found.windows;
+}
+
+int Usage() {
+  std::fwprintf(stderr,
+                L"usage: qftool agent | thread | slot N | queue N MSG WPARAM LPARAM [N MSG WPARAM LPARAM ...]\n"
+                L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG | add-folder TEXT\n"
+                L"       | menu | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return Usage();
+  const std::wstring command = argv[1];
+  if (command == L"agent") {
+    // How many agent windows there are, and the first one's handle and process id.
+    const auto windows = TopWindows(kAgentClass, kAgentCaption, false);
+    DWORD pid = 0;
+    if (!windows.empty()) ::GetWindowThreadProcessId(windows.front(), &pid);
+    std::wprintf(L"%u %llX %lu\n", static_cast<unsigned>(windows.size()),
+                 windows.empty() ? 0ULL : reinterpret_cast<unsigned long long>(windows.front()), pid);
+    return windows.empty() ? 1 : 0;
+  }
+  if (command == L"windows" && argc >= 3) {
+    const auto windows = TopWindows(argv[2], argc >= 4 ? argv[3] : nullptr, false);
+    for (HWND w : windows) {
+      RECT r{};
+      ::GetWindowRect(w, &r);
+      std::wprintf(L"%06llX %d %ld %ld %ld %ld\n", reinterpret_cast<unsigned long long>(w),
+                   ::IsWindowVisible(w) ? 1 : 0, r.left, r.top, r.right, r.bottom);
+    }
+    return windows.empty() ? 1 : 0;
+  }
+  if (command == L"menu") {
+    // Visible popup menus (class "#32768") with their screen rectangles.
+    const auto menus = TopWindows(L"#32768", nullptr, true);
+    for (HWND w : menus) {
+      RECT r{};
+      ::GetWindowRect(w, &r);
+      std::wprintf(L"%06llX %ld %ld %ld %ld\n", reinterpret_cast<unsigned long long>(w), r.left, r.top, r.right,
+                   r.bottom);
+    }
+    return menus.empty() ? 1 : 0;
+  }
+  if (command == L"post-window" && argc >= 3) {
+    const auto windows = TopWindows(kAgentClass, kAgentCaption, false);
+    if (windows.empty()) return 1;
+    return ::PostMessageW(windows.front(), Value(argv[2]), 0, 0) ? 0 : 1;
+  }
+
+  TRecord record;
+  if (record.share == nullptr) return 1;
+  hook::THookShare& share = *record.share;
+  if (command == L"thread") {
+    std::wprintf(L"%lu\n", static_cast<unsigned long>(share.agentThreadId));
+    return share.agentThreadId != 0 ? 0 : 1;
+  }
+  if (command == L"heartbeat") {
+    std::wprintf(L"%lu %lu %lu\n", static_cast<unsigned long>(::GetTickCount() - share.heartbeat),
+                 static_cast<unsigned long>(share.heartbeat), static_cast<unsigned long>(share.flags.installed));
+    return 0;
+  }
+  if (command == L"age-heartbeat" && argc >= 3) {
+    // Makes the heartbeat look as old as given (ms), as if the hook had stopped working.
+    std::atomic_ref<std::uint32_t>(share.heartbeat).store(::GetTickCount() - Value(argv[2]));
+    return 0;
+  }
+  if (command == L"set-menu-open" && argc >= 3) {
+    std::atomic_ref<std::uint32_t>(share.menuOpen).store(Value(argv[2]));
+    return 0;
+  }
+  if (command == L"slot" && argc >= 3) {
+    const unsigned long i = Value(argv[2]);
+    if (i >= hook::kQueueSlots) return 2;
+    std::wprintf(L"%lu\n", static_cast<unsigned long>(std::atomic_ref<std::uint32_t>(share.queue[i].message).load()));
+    return 0;
+  }
+  if (command == L"queue" && argc >= 6 && (argc - 2) % 4 == 0) {
+    // Claims every named slot first, fills them, then publishes them in the order given.
+    struct TWrite {
+      unsigned long slot, message, wParam, lParam;
+    };
+    std::vector<TWrite> writes;
+    for (int i = 2; i + 3 < argc; i += 4)
+      writes.push_back({Value(argv[i]), Value(argv[i + 1]), Value(argv[i + 2]), Value(argv[i + 3])});
+    for (const auto& w : writes) {
+      if (w.slot >= hook::kQueueSlots) return 2;
+      std::atomic_ref<std::uint32_t>(share.queue[w.slot].message).store(hook::kSlotClaimed);
+      share.queue[w.slot].wParam = w.wParam;
+      share.queue[w.slot].lParam = w.lParam;
+    }
+    for (const auto& w : writes) std::atomic_ref<std::uint32_t>(share.queue[w.slot].message).store(w.message);
+    return 0;
+  }
+  if (command == L"latency") {
+    // Queues a folder-menu request for the agent's own window and times, in ms, until a menu
+    // is visible: the path from a hook's slot to the user seeing the menu.
+    const auto agents = TopWindows(kAgentClass, kAgentCaption, false);
+    if (agents.empty() || !TopWindows(L"#32768", nullptr, true).empty()) return 1;
+    LARGE_INTEGER frequency{}, start{}, now{};
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    const auto handle = static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(agents.front()));
+    if (hook::PushSlot(share, ::RegisterWindowMessageW(L"WM_QFMDESKTOP by Quillrook Folder"), handle, 1, 0, 0, 0) < 0)
+      return 1;
+    for (;;) {
+      ::QueryPerformanceCounter(&now);
+      const double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / frequency.QuadPart;
+      if (!TopWindows(L"#32768", nullptr, true).empty()) {
+        std::wprintf(L"%.1f\n", ms);
+        return 0;
+      }
+      if (ms > 5000) return 1;
+      ::Sleep(0);
+    }
+  }
+  if (command == L"post-thread" && argc >= 3) {
+    const unsigned long wParam = argc >= 4 ? Value(argv[3]) : 0;
+    const unsigned long lParam = argc >= 5 ? Value(argv[4]) : 0;
+    return ::PostThreadMessageW(share.agentThreadId, Value(argv[2]), wParam, lParam) ? 0 : 1;
+  }
+  return Usage();
+}

@@ -1,0 +1,57 @@
+#include "core/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+// Folders that "exist" for these cases, as the file system would answer.
+bool KnownFolder(const std::wstring& path) {
+  static const std::set<std::wstring> folders = {L"C:\\Data", L"C:\\My Folder", L"/update"};
+  return folders.count(path) != 0;
+}
+
+TEST(CommandLineFolder, NoArgumentsIsEmpty) { EXPECT_EQ(BuildCommandLineFolder({}, KnownFolder), L""); }
+
+TEST(CommandLineFolder, ExistingFolderIsTakenAsItStands) {
+  EXPECT_EQ(BuildCommandLineFolder({L"C:\\My Folder", L"ignored"}, KnownFolder), L"C:\\My Folder");
+}
+
+TEST(CommandLineFolder, UnquotedPathWithBlanksIsJoinedBack) {
+  EXPECT_EQ(BuildCommandLineFolder({L"C:\\My", L"Folder"}, KnownFolder), L"C:\\My Folder");
+  EXPECT_EQ(BuildCommandLineFolder({L"C:\\a", L"b", L"c"}, KnownFolder), L"C:\\a b c");
+}
+
+TEST(CommandLineFolder, SwitchesAndUnknownTextPassThroughWithoutTrailingBlank) {
+  EXPECT_EQ(BuildCommandLineFolder({L"/update"}, [](const std::wstring&) { return false; }), L"/update");
+  EXPECT_EQ(BuildCommandLineFolder({L"/restart"}, KnownFolder), L"/restart");
+  EXPECT_EQ(BuildCommandLineFolder({L"x", L""}, KnownFolder), L"x ");
+}
+
+TEST(CheckPath, AddsOneBackslashOnlyWhereMissing) {
+  std::wstring empty;
+  CheckPath(empty);
+  EXPECT_EQ(empty, L"");
+  std::wstring plain = L"C:\\Data";
+  CheckPath(plain);
+  EXPECT_EQ(plain, L"C:\\Data\\");
+  CheckPath(plain);
+  EXPECT_EQ(plain, L"C:\\Data\\");
+}
+
+TEST(Trim, RemovesBlanksAndControlCharactersAtBothEnds) {
+  EXPECT_EQ(Trim(L"  C:\\My Folder \t\r\n"), L"C:\\My Folder");
+  EXPECT_EQ(Trim(L"   "), L"");
+  EXPECT_EQ(Trim(L"x"), L"x");
+}
+
+TEST(HexText, UpperCaseAtLeastSixDigits) {
+  EXPECT_EQ(HexText(0), L"000000");
+  EXPECT_EQ(HexText(0x2a0b6), L"02A0B6");
+  EXPECT_EQ(HexText(0x1234567), L"1234567");
+  EXPECT_EQ(HexText(0x5, 2), L"05");
+  EXPECT_EQ(HexText(0xFFFFFFFFull), L"FFFFFFFF");
+}
+
+}  // namespace

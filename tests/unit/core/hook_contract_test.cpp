@@ -1,0 +1,156 @@
+#include "core/hook_contract.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using hook::THookShare;
+using hook::TQueueSlot;
+
+std::unique_ptr<THookShare> EmptyShare() { return std::make_unique<THookShare>(); }
+
+std::vector<TQueueSlot> DrainAll(THookShare& share) {
+  std::vector<TQueueSlot> slots;
+  hook::DrainQueue(share, [&](const TQueueSlot& slot) { slots.push_back(slot); });
+  return slots;
+}
+
+TEST(HookContract, PushedSlotsDrainInIndexOrderWithTheirFields) {
+  auto share = EmptyShare();
+  EXPECT_EQ(hook::PushSlot(*share, 0xC001, 0x10, 4, 111, -5, 7), 0);
+  EXPECT_EQ(hook::PushSlot(*share, 0xC002, 0x20, 2, 222, 8, -9), 1);
+  EXPECT_EQ(hook::PushSlot(*share, 0xC003, 0x30, 9, 333, 0, 0), 2);
+
+  const auto slots = DrainAll(*share);
+  ASSERT_EQ(slots.size(), 3u);
+  EXPECT_EQ(slots[0].message, 0xC001u);
+  EXPECT_EQ(slots[0].wParam, 0x10u);
+  EXPECT_EQ(slots[0].lParam, 4u);
+  EXPECT_EQ(slots[0].time, 111u);
+  EXPECT_EQ(slots[0].x, -5);
+  EXPECT_EQ(slots[0].y, 7);
+  EXPECT_EQ(slots[1].message, 0xC002u);
+  EXPECT_EQ(slots[1].wParam, 0x20u);
+  EXPECT_EQ(slots[2].message, 0xC003u);
+  EXPECT_EQ(slots[2].lParam, 9u);
+  for (const TQueueSlot& slot : share->queue) EXPECT_EQ(slot.message, hook::kSlotFree);
+}
+
+TEST(HookContract, SlotHeldByAWriterIsNeitherDrainedNorReused) {
+  auto share = EmptyShare();
+  share->queue[0].message = hook::kSlotClaimed;
+  share->queue[0].wParam = 0xDEAD;
+
+  EXPECT_EQ(hook::PushSlot(*share, 0xC001, 1, 4, 0, 0, 0), 1);
+  const auto slots = DrainAll(*share);
+  ASSERT_EQ(slots.size(), 1u);
+  EXPECT_EQ(slots[0].wParam, 1u);
+  EXPECT_EQ(share->queue[0].message, hook::kSlotClaimed);
+  EXPECT_EQ(share->queue[0].wParam, 0xDEADu);
+}
+
+TEST(HookContract, AnyOtherMessageIsHandedOverAndFreed) {
+  auto share = EmptyShare();
+  share->queue[50].message = 7;  // not a registered number: still taken and freed
+  share->queue[50].wParam = 0x1234;
+
+  const auto slots = DrainAll(*share);
+  ASSERT_EQ(slots.size(), 1u);
+  EXPECT_EQ(slots[0].message, 7u);
+  EXPECT_EQ(slots[0].wParam, 0x1234u);
+  EXPECT_EQ(share->queue[50].message, hook::kSlotFree);
+}
+
+TEST(HookContract, FullQueueRefusesUntilASlotIsFreed) {
+  auto share = EmptyShare();
+  for (std::uint32_t i = 0; i < hook::kQueueSlots; ++i) {
+    ASSERT_EQ(hook::PushSlot(*share, 0xC000 + i, i, 4, 0, 0, 0), static_cast<int>(i));
+  }
+  EXPECT_EQ(hook::PushSlot(*share, 0xCFFF, 999, 4, 0, 0, 0), -1);
+
+  share->queue[42].message = hook::kSlotFree;
+  EXPECT_EQ(hook::PushSlot(*share, 0xCFFF, 999, 4, 0, 0, 0), 42);
+  EXPECT_EQ(share->queue[42].wParam, 999u);
+}
+
+TEST(HookContract, HandlerThatThrowsStillFreesItsSlot) {
+  auto share = EmptyShare();
+  hook::PushSlot(*share, 0xC001, 1, 4, 0, 0, 0);
+  hook::PushSlot(*share, 0xC002, 2, 4, 0, 0, 0);
+
+  EXPECT_THROW(hook::DrainQueue(*share, [](const TQueueSlot&) { throw std::runtime_error("x"); }),
+               std::runtime_error);
+  EXPECT_EQ(share->queue[0].message, hook::kSlotFree);
+  const auto rest = DrainAll(*share);
+  ASSERT_EQ(rest.size(), 1u);
+  EXPECT_EQ(rest[0].wParam, 2u);
+}
+
+// Writers in several threads race each other and a reader that drains as they go: every
+// pushed slot must arrive exactly once and whole (its fields all derived from one id).
+TEST(HookContract, ConcurrentWritersNeitherLoseNorDuplicateSlots) {
+  constexpr int kWriters = 4;
+  constexpr std::uint32_t kPerWriter = 5000;
+  constexpr std::uint32_t kTotal = kWriters * kPerWriter;
+  auto share = EmptyShare();
+  std::vector<int> seen(kTotal, 0);
+  std::atomic<int> writersDone{0};
+  int torn = 0;
+
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      for (std::uint32_t n = 0; n < kPerWriter; ++n) {
+        const std::uint32_t id = static_cast<std::uint32_t>(w) * kPerWriter + n;
+        while (hook::PushSlot(*share, 0xC000 + (id % 7), id, id * 3, id + 1,
+                              static_cast<std::int32_t>(id), -static_cast<std::int32_t>(id)) < 0) {
+          std::this_thread::yield();
+        }
+      }
+      writersDone.fetch_add(1);
+    });
+  }
+  std::uint32_t received = 0;
+  const auto take = [&](const TQueueSlot& slot) {
+    ++received;
+    if (slot.wParam >= kTotal || slot.lParam != slot.wParam * 3 || slot.time != slot.wParam + 1 ||
+        slot.x != static_cast<std::int32_t>(slot.wParam) ||
+        slot.y != -static_cast<std::int32_t>(slot.wParam) ||
+        slot.message != 0xC000 + (slot.wParam % 7)) {
+      ++torn;
+      return;
+    }
+    ++seen[slot.wParam];
+  };
+  while (writersDone.load() < kWriters) hook::DrainQueue(*share, take);
+  for (auto& t : writers) t.join();
+  hook::DrainQueue(*share, take);
+
+  EXPECT_EQ(torn, 0);
+  EXPECT_EQ(received, kTotal);
+  int missing = 0, duplicated = 0;
+  for (int count : seen) {
+    missing += count == 0;
+    duplicated += count > 1;
+  }
+  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(duplicated, 0);
+}
+
+TEST(HookContract, HeartbeatStaleAfterFiveSecondsAcrossTickWrapAround) {
+  EXPECT_FALSE(hook::HeartbeatStale(10000, 5000));
+  EXPECT_TRUE(hook::HeartbeatStale(10001, 5000));
+  // GetTickCount wraps after 49.7 days: a heartbeat from just before the wrap is still recent.
+  EXPECT_FALSE(hook::HeartbeatStale(1000, 0xFFFFFFFFu - 999));
+  EXPECT_TRUE(hook::HeartbeatStale(5000, 0xFFFFFFFFu - 999));
+  // A heartbeat stamped a moment after the reader took its tick is not stale.
+  EXPECT_FALSE(hook::HeartbeatStale(1000, 1001));
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The data folders settled at start-up, against the real registry and file system under Wine.
+#include "core/startup.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "diagnostics/logger.h"
+#include "win/files.h"
+#include "win/handles.h"
+
+namespace {
+
+constexpr wchar_t kDataKey[] = L"Software\\BrantwellTools\\Stewardry";
+constexpr wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// Sets a string value for one test and puts back what was there before.
+class TRegistryValue {
+ public:
+  TRegistryValue(const wchar_t* path, const wchar_t* name, DWORD type, const std::wstring& value)
+      : path_(path), name_(name) {
+    HKEY raw = nullptr;
+    EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr),
+              ERROR_SUCCESS);
+    key_.reset(raw);
+    DWORD size = 0;
+    hadOld_ = ::RegQueryValueExW(raw, name, nullptr, &oldType_, nullptr, &size) == ERROR_SUCCESS;
+    if (hadOld_) {
+      old_.resize(size);
+      ::RegQueryValueExW(raw, name, nullptr, &oldType_, old_.data(), &size);
+    }
+    ::RegSetValueExW(raw, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+  ~TRegistryValue() {
+    if (hadOld_)
+      ::RegSetValueExW(key_.get(), name_, 0, oldType_, old_.data(), static_cast<DWORD>(old_.size()));
+    else
+      ::RegDeleteValueW(key_.get(), name_);
+  }
+
+ private:
+  const wchar_t* path_;
+  const wchar_t* name_;
+  win::TRegKey key_;
+  bool hadOld_ = false;
+  DWORD oldType_ = 0;
+  std::basic_string<BYTE> old_;
+};
+
+std::wstring TempFolder(const wchar_t* name) {
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + name + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+TEST(GetConfigurationFolder, StoredDataFolderIsCreatedAndGetsItsBackslash) {
+  const std::wstring folder = TempFolder(L"qf-data-") + L"nested";
+  TRegistryValue saveDir(kDataKey, L"SaveDir", REG_SZ, folder);
+  GetConfigurationFolder();
+  EXPECT_EQ(ConfigurationFolder, folder + L"\\");
+  EXPECT_EQ(LogFolder, folder + L"\\Log\\");
+  EXPECT_TRUE(DirectoryExists(LogFolder));
+}
+
+TEST(GetConfigurationFolder, UncreatableDataFolderFallsBackToTheDocumentsFolder) {
+  // No drive Q: exists, so the folder cannot be created.
+  TRegistryValue saveDir(kDataKey, L"SaveDir", REG_SZ, L"Q:\\nowhere\\data\\");
+  GetConfigurationFolder();
+  EXPECT_TRUE(EndsWith(ConfigurationFolder, L"\\Quillrook files\\")) << ConfigurationFolder;
+  EXPECT_NE(ConfigurationFolder.find(L":\\"), std::wstring::npos);
+  EXPECT_TRUE(DirectoryExists(ConfigurationFolder));
+  EXPECT_EQ(LogFolder, ConfigurationFolder + L"Log\\");
+}
+
+TEST(GetCurrentUserDocSettingsPath, ProfileFolderEndsWithBackslashAndExists) {
+  const std::wstring profile = GetCurrentUserDocSettingsPath();
+  ASSERT_FALSE(profile.empty());
+  EXPECT_EQ(profile.back(), L'\\');
+  EXPECT_TRUE(DirectoryExists(profile));
+}
+
+TEST(AdvCheck, UserProfileValueResolvesToTheProfileFolderAndIsCreated) {
+  TRegistryValue value(kShellFoldersKey, L"QfTestFolder", REG_EXPAND_SZ, L"%USERPROFILE%\\QfAdvCheck");
+  const std::wstring resolved = AdvCheck(L"QfTestFolder");
+  EXPECT_EQ(resolved, GetCurrentUserDocSettingsPath() + L"QfAdvCheck");
+  EXPECT_TRUE(DirectoryExists(resolved));
+  ::RemoveDirectoryW(resolved.c_str());
+}
+
+TEST(AdvCheck, CaseOfTheVariableDoesNotMatterAndOtherTextStandsAsItIs) {
+  TRegistryValue lower(kShellFoldersKey, L"QfTestLower", REG_EXPAND_SZ, L"%userprofile%\\QfLower");
+  EXPECT_EQ(AdvCheck(L"QfTestLower"), GetCurrentUserDocSettingsPath() + L"QfLower");
+  ::RemoveDirectoryW((GetCurrentUserDocSettingsPath() + L"QfLower").c_str());
+  TRegistryValue plain(kShellFoldersKey, L"QfTestPlain", REG_SZ, L"D:\\Elsewhere");
+  EXPECT_EQ(AdvCheck(L"QfTestPlain"), L"D:\\Elsewhere");
+}
+
+TEST(AdvCheck, MissingValueGivesEmpty) { EXPECT_EQ(AdvCheck(L"QfNoSuchValue"), L""); }
+
+}  // namespace
