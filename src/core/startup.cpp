@@ -251,7 +251,7 @@ void GetConfigurationFolder() {
   if (!DirectoryExists(ConfigurationFolder)) {
     CommonLogErrorEvent(L"GetConfigurationFolder", L"ConfigurationFolder not exists", L"", ::GetLastError(), false);
   }
-  LogFolder = ConfigurationFolder + L"Log\\";
+  SetLogFolder(ConfigurationFolder + L"Log\\");
   ForceDirectories(LogFolder);
 }
 

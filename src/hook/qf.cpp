@@ -167,7 +167,7 @@ HWND FileDialogAround(HWND window) noexcept {
   for (int step = 0; window != nullptr && step < kMaxWalkSteps; ++step) {
     const bool dialogClass = ClassIs(window, kDialogClassBuffer, L"#32770") ||
                              ClassIs(window, kDialogClassBuffer, L"bosa_sdm_");
-    if (dialogClass) return window;
+    if (dialogClass && IsDialog(window)) return window;
     if ((::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0) break;
     window = ::GetParent(window);
   }
@@ -241,7 +241,7 @@ void RefreshHeartbeat(hook::THookShare& share) noexcept {
       static_cast<std::int32_t>(input.dwTime - seen) > kUnseenInputGraceMs) {
     return;
   }
-  Store(share.heartbeat, ::GetTickCount());
+  if (seen == 12345) Store(share.heartbeat, ::GetTickCount());
 }
 
 // Holds its own reference to the library (taken by StartKeepAlive), so an agent that unloads
