@@ -6,6 +6,9 @@
 #define IDR_TRAYMENU 100
 #define IDR_FOLDERMENU 101
 
+// The folder menu's 20 images of 16x16 pixels side by side (scripts/make-menu-images.sh).
+#define IDB_MENUIMAGES 110
+
 // Tray menu PopupMenu1.
 #define IDM_ABOUT 1001
 #define IDM_HELP 1002
@@ -31,3 +34,9 @@
 #define IDS_RECENTFILES 2002
 #define IDS_FILTER 2003
 #define IDS_TRAYTIP 2004
+
+// Add-item dialog TfmAddItem: 3000-3099.
+#define IDD_ADDITEM 3000
+#define IDC_ADDITEM_PROMPT 3001
+#define IDC_ADDITEM_NAME 3002
+#define IDC_ADDITEM_ALWAYS 3003

@@ -58,10 +58,17 @@ qf_start_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine-env: creating the Wine prefix in $WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
+    # Without a window manager Wine waits for one at every destroyed managed window: unmanaged
+    # windows make window tests fast and behave the same otherwise.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
     wineserver -w
   fi
   wineserver -p
   QF_STARTED_WINESERVER=1
+  # The first program of a server session starts Wine's own services, which inherit its
+  # standard handles: start them here on /dev/null, or they would hold the output pipe of the
+  # first test open for ever and its runner would wait on it.
+  wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 qf_env_start() {

@@ -8,8 +8,13 @@
 #include "../../res/resource.h"
 #include "core/command_line.h"
 #include "core/hook_client.h"
+#include "core/settings_registry.h"
 #include "core/settings_values.h"
 #include "core/startup.h"
+#include "menu/favourites_rules.h"
+#include "menu/folder_menu.h"
+#include "menu/menu_model.h"
+#include "menu/select_folder.h"
 #include "diagnostics/logger.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_front.h"
@@ -174,6 +179,7 @@ void TQuillFolder::ApplicationMessage(const MSG& msg) {
     ::GlobalDeleteAtom(atom);
     if (length == 0) return;
     CommonLogRunEvent(L"QuillFolder.WMHandler", std::wstring(L"WM_QFADDFOLDER recive: ") + name);
+    AddListMenu(name);
     return;
   }
   switch (msg.message) {
@@ -199,10 +205,13 @@ bool TQuillFolder::FormCreate() {
   MainThreadId = ::GetCurrentThreadId();
   CommonInit();
 
-  HKEY raw = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ | KEY_WRITE, &raw) == ERROR_SUCCESS) {
-    win::TRegKey key(raw);
-    ::RegDeleteValueW(key.get(), L"Update");
+  try {
+    if (!LoadSettings(Settings)) FirstTime();
+  } catch (const EInvalidDataType& e) {
+    // A value the agent cannot read must not leave the user with an agent that has neither tray
+    // icon nor hook: it is reported, and start-up goes on with the values read so far.
+    const std::string what = e.what();
+    CommonLogErrorEvent(L"QuillFolder.FormCreate", std::wstring(what.begin(), what.end()), L"", 0, false);
   }
 
   if (Settings.ShowTray) TrayAdd();
@@ -216,6 +225,8 @@ bool TQuillFolder::FormCreate() {
     return false;
   }
   ::SetTimer(window_, kTimer4, kTimer4IntervalMs, nullptr);
+  AddListMenu(CommandLineFolder);
+  UpdateListMenu();
   ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
   return true;
 }
@@ -281,7 +292,8 @@ void TQuillFolder::HandleMsg(const hook::TQueueSlot& slot) {
   };
   for (const TEntry& entry : kHandled) {
     if (slot.message != HookMessageId(entry.message)) continue;
-    HWND target = reinterpret_cast<HWND>(static_cast<UINT_PTR>(slot.wParam));
+    // Window handles cross processes as 32 bits and are sign-extended on 64-bit Windows.
+    HWND target = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<std::int32_t>(slot.wParam)));
     if (entry.message == THookMessage::QfMBrowse) {
       CommonLogRunEvent(L"QuillFolder.WMHandler",
                         entry.text + HexText(slot.wParam) + L", Ctrl=" + HexText(slot.lParam));
@@ -335,8 +347,11 @@ void TQuillFolder::OnTrayIcon(WPARAM /*wParam*/, LPARAM lParam) {
 void TQuillFolder::TrayIconClick() { ShowHot(nullptr); }
 
 void TQuillFolder::LoadMenus(HINSTANCE instance) {
+  if (!images_.Load(instance))
+    CommonLogErrorEvent(L"QuillFolder.LoadMenus", L"menu images missing", L"", ::GetLastError(), false);
   trayMenuBar_.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_TRAYMENU)));
   PopupMenu1 = ::GetSubMenu(trayMenuBar_.get(), 0);
+  ApplyCommandImages(PopupMenu1, images_);
 
   // The folder menu's tail comes from the resource; its items are kept apart so that each can
   // be hidden (taken out) and shown (put back) before every display.
@@ -415,6 +430,7 @@ void TQuillFolder::ApplyTail() {
     }
     ::InsertMenuItemW(menu, static_cast<UINT>(::GetMenuItemCount(menu)), TRUE, &info);
   }
+  ApplyCommandImages(menu, images_);
 }
 
 void TQuillFolder::ShowMenu() {
@@ -441,6 +457,17 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
   }
   CommonLogRunEvent(L"ShowPath", L"begin, type=" + std::to_wstring(kind) + L", W=" +
                                      HexText(reinterpret_cast<UINT_PTR>(window)));
+  {
+    // Another component asks for a reload by leaving "Update" in the settings key.
+    HKEY raw = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ | KEY_WRITE, &raw) == ERROR_SUCCESS) {
+      win::TRegKey key(raw);
+      if (::RegQueryValueExW(key.get(), L"Update", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        ::RegDeleteValueW(key.get(), L"Update");
+        UpdateListMenu();
+      }
+    }
+  }
   targetWindow_ = window;
   targetKind_ = kind;
   targetEdit_ = kind == tkFileDialog ? CheckVistaDialog(window) : nullptr;
@@ -455,7 +482,7 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
     if (TTailItem* item = TailItem(id)) item->visible = false;
   for (auto& item : tail_) {
     if (item.submenu == Filter1.get())
-      item.visible = kind == tkFileDialog && ::GetMenuItemCount(Filter1.get()) > 0;
+      item.visible = kind == tkFileDialog && !lists_.FilterMasks.empty();
   }
   ApplyTail();
 
@@ -501,11 +528,73 @@ void TQuillFolder::RunCommand(UINT id) {
       ::ShellExecuteW(window_, L"open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
       break;
     }
+    case IDM_ADDFOLDER:
+      Addfolder1Click();
+      break;
     default:
+      if (const auto favourite = FavouriteIndexFromCommand(id)) {
+        FavouriteClick(*favourite);
+        break;
+      }
+      if (const auto filter = FilterIndexFromCommand(id)) {
+        FilterClick(*filter);
+        break;
+      }
       // Commands whose dialogs this build does not have yet only leave a trace.
       CommonLogRunEvent(L"QuillFolder.Command", L"not available yet, Id=" + std::to_wstring(id));
       break;
   }
+}
+
+void TQuillFolder::UpdateListMenu() {
+  LoadLists(lists_);
+  BuiltPath();
+}
+
+void TQuillFolder::BuiltPath() {
+  ApplyFavourites(PopupMenu2.get(), BuildFavouritesModel(lists_.PathNames, lists_.PathValues, IsUsableFolder),
+                  images_);
+  ApplyFilters(Filter1.get(), BuildFilterModel(lists_.FilterMasks, lists_.FilterCaptions));
+}
+
+bool TQuillFolder::AskCaption(std::wstring& caption) {
+  if (!addItemDialog_) addItemDialog_ = std::make_unique<TfmAddItem>(instance_);
+  if (!addItemDialog_->Show(nullptr, caption)) return false;
+  caption = addItemDialog_->Name();
+  Settings.AlwaysAddDialog = addItemDialog_->AlwaysAddDialog();
+  return true;
+}
+
+void TQuillFolder::AddListMenu(const std::wstring& text) {
+  switch (AddFavourite(lists_, text, Settings.AlwaysAddDialog, [this](std::wstring& c) { return AskCaption(c); })) {
+    case TAddResult::Reload:
+      UpdateListMenu();
+      break;
+    case TAddResult::Added:
+      BuiltPath();
+      break;
+    case TAddResult::Ignored:
+    case TAddResult::Cancelled:
+      break;
+  }
+}
+
+void TQuillFolder::Addfolder1Click() {
+  MoveWindowToFront(window_);
+  AddListMenu(SelectFolder(window_, std::wstring()));
+}
+
+void TQuillFolder::FavouriteClick(int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= lists_.PathNames.size()) return;
+  // Driving the target window there comes with the navigation; until then the pick is logged.
+  CommonLogRunEvent(L"QuillFolder.FavoriteClick", L"Path=" + EntryPath(lists_.PathNames[index]) + L", W=" +
+                                                      HexText(reinterpret_cast<UINT_PTR>(targetWindow_)));
+}
+
+void TQuillFolder::FilterClick(int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= lists_.FilterMasks.size()) return;
+  CommonLogRunEvent(L"QuillFolder.FilterClick", L"Mask=" + lists_.FilterMasks[index] + L", W=" +
+                                                    HexText(reinterpret_cast<UINT_PTR>(targetWindow_)));
 }
 
 int RunMainWindow(HINSTANCE instance) {

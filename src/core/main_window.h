@@ -5,10 +5,14 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/hook_contract.h"
+#include "dialogs/add_item_dialog.h"
+#include "menu/favourites_store.h"
+#include "menu/menu_images.h"
 #include "win/handles.h"
 
 inline constexpr UINT WM_QFTRAYMENU = WM_USER + 123;    // 1147: the tray menu
@@ -37,6 +41,14 @@ class TQuillFolder {
   void ShowPath(HWND window, int kind);
   void ShowHot(HWND window);
   void ShowMenu();
+
+  // Reloads the favourites and filters from the registry and rebuilds the menu.
+  void UpdateListMenu();
+  // Adds a folder as a favourite (or reloads for "/update") and rebuilds the menu.
+  void AddListMenu(const std::wstring& text);
+  // Rebuilds the favourites section and the Filter submenu from the lists.
+  void BuiltPath();
+  const TFavouriteLists& Lists() const { return lists_; }
 
  private:
   enum : UINT_PTR { kTimer1 = 1, kTimer4 = 4 };
@@ -74,6 +86,10 @@ class TQuillFolder {
   void ApplyTail();
   void RunCommand(UINT id);
   void OpenAddress(const wchar_t* address);
+  void Addfolder1Click();
+  void FavouriteClick(int index);
+  void FilterClick(int index);
+  bool AskCaption(std::wstring& caption);
 
   HINSTANCE instance_ = nullptr;
   HWND window_ = nullptr;
@@ -87,6 +103,10 @@ class TQuillFolder {
   win::TMenuHandle PopupMenu2;
   win::TMenuHandle Recent1, Recentfiles1, Filter1;
   std::vector<TTailItem> tail_;
+  TMenuImages images_;
+  // PathNames, PathValues, FilterMasks and FilterCaptions, mirrored from the registry.
+  TFavouriteLists lists_;
+  std::unique_ptr<TfmAddItem> addItemDialog_;
 
   // The window and kind the folder menu was last shown for, and a dialog's file-name box.
   HWND targetWindow_ = nullptr;

@@ -22,6 +22,8 @@ struct TSettingsValues {
   int Keys = 90;
   bool ExpEnch = true;
   bool AlwaysAddDialog = false;
+
+  friend bool operator==(const TSettingsValues&, const TSettingsValues&) = default;
 };
 
 extern TSettingsValues Settings;

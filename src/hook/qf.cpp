@@ -241,7 +241,7 @@ void RefreshHeartbeat(hook::THookShare& share) noexcept {
       static_cast<std::int32_t>(input.dwTime - seen) > kUnseenInputGraceMs) {
     return;
   }
-  if (seen == 12345) Store(share.heartbeat, ::GetTickCount());
+  Store(share.heartbeat, ::GetTickCount());
 }
 
 // Holds its own reference to the library (taken by StartKeepAlive), so an agent that unloads

@@ -28,6 +28,21 @@ bool ForceDirectories(const std::wstring& path) {
   return ::CreateDirectoryW(folder.c_str(), nullptr) != FALSE || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+std::wstring ShortPathName(const std::wstring& path) {
+  if (path.empty()) return {};
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetShortPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    // Too small: the answer is the size needed, terminator included.
+    buffer.resize(length);
+  }
+}
+
 std::wstring ProgramPath() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {

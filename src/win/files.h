@@ -7,6 +7,8 @@ bool DirectoryExists(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // Creates a folder and every missing parent; true when it exists afterwards.
 bool ForceDirectories(const std::wstring& path);
+// The short (8.3) form of an existing path; empty when the system has none for it.
+std::wstring ShortPathName(const std::wstring& path);
 // The running executable's full path, and its folder with a trailing "\".
 std::wstring ProgramPath();
 std::wstring ProgramFolder();

@@ -78,10 +78,34 @@ struct THookTraits {
   static Type Empty() noexcept { return nullptr; }
   static void Close(Type h) noexcept { ::UnhookWindowsHookEx(h); }
 };
+// FindFirstFile handles are closed with FindClose, and fail with INVALID_HANDLE_VALUE.
+struct TFindTraits {
+  using Type = HANDLE;
+  static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) noexcept { ::FindClose(h); }
+};
 struct TAtomTraits {
   using Type = ATOM;
   static Type Empty() noexcept { return 0; }
   static void Close(Type a) noexcept { ::GlobalDeleteAtom(a); }
+};
+struct TBitmapTraits {
+  using Type = HBITMAP;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type b) noexcept { ::DeleteObject(b); }
+};
+// A memory device context of our own (CreateCompatibleDC), not one borrowed with GetDC.
+struct TMemoryDcTraits {
+  using Type = HDC;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type dc) noexcept { ::DeleteDC(dc); }
+};
+// Memory from the shell's (COM task) allocator: item id lists, display-name buffers.
+template <class T>
+struct TCoTaskMemTraits {
+  using Type = T*;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type p) noexcept { ::CoTaskMemFree(p); }
 };
 
 using TUniqueHandle = TUnique<THandleTraits>;
@@ -93,6 +117,11 @@ using TIconHandle = TUnique<TIconTraits>;
 using TModuleHandle = TUnique<TModuleTraits>;
 using THookHandle = TUnique<THookTraits>;
 using TGlobalAtom = TUnique<TAtomTraits>;
+using TBitmapHandle = TUnique<TBitmapTraits>;
+using TMemoryDc = TUnique<TMemoryDcTraits>;
+template <class T>
+using TCoTaskMem = TUnique<TCoTaskMemTraits<T>>;
+using TFindHandle = TUnique<TFindTraits>;
 
 // Runs an undo action when the scope ends, however it ends.
 template <class F>
@@ -129,6 +158,23 @@ class TThreadInputAttachment {
   DWORD from_;
   DWORD to_;
   bool attached_;
+};
+
+// OLE for the calling thread, for a scope (after a win::TComApartment of com.h). Balanced only
+// when it succeeded (S_FALSE too: the thread had it already); a thread in a multithreaded
+// apartment cannot have OLE, which Ok() then reports.
+class TOleInitialization {
+ public:
+  TOleInitialization() noexcept : ok_(SUCCEEDED(::OleInitialize(nullptr))) {}
+  TOleInitialization(const TOleInitialization&) = delete;
+  TOleInitialization& operator=(const TOleInitialization&) = delete;
+  ~TOleInitialization() {
+    if (ok_) ::OleUninitialize();
+  }
+  bool Ok() const noexcept { return ok_; }
+
+ private:
+  bool ok_;
 };
 
 }  // namespace win

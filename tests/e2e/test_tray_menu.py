@@ -7,11 +7,12 @@ TRAY_WINDOW = "Wine System Tray"  # Wine's own notification area when no desktop
 
 def tray_icon():
     """The screen point of the agent's icon: the only icon in Wine's notification area."""
-    found = wait_for(lambda: xdotool("search", "--onlyvisible", "--name", TRAY_WINDOW).stdout.split(),
-                     15, interval=0.2, what="the notification area")
-    geometry = xdotool("getwindowgeometry", "--shell", found[0]).stdout
-    values = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
-    return int(values["X"]) + 10, int(values["Y"]) + 10
+    wait_for(lambda: xdotool("search", "--onlyvisible", "--name", TRAY_WINDOW).stdout.split(),
+             15, interval=0.2, what="the notification area")
+    code, lines = qftool("client", TRAY_WINDOW)
+    assert code == 0
+    left, top, _, _ = (int(v) for v in lines[0].split())
+    return left + 10, top + 10
 
 
 def close_menus():

@@ -75,7 +75,7 @@ int Usage() {
   std::fwprintf(stderr,
                 L"usage: qftool agent | thread | slot N | queue N MSG WPARAM LPARAM [N MSG WPARAM LPARAM ...]\n"
                 L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG | add-folder TEXT\n"
-                L"       | menu | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
+                L"       | menu | client TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
 }
 
@@ -102,6 +102,16 @@ int wmain(int argc, wchar_t** argv) {
                    ::IsWindowVisible(w) ? 1 : 0, r.left, r.top, r.right, r.bottom);
     }
     return windows.empty() ? 1 : 0;
+  }
+  if (command == L"client" && argc >= 3) {
+    // The screen rectangle of a top-level window's client area, found by its title.
+    HWND window = ::FindWindowW(nullptr, argv[2]);
+    RECT r{};
+    if (window == nullptr || !::GetClientRect(window, &r)) return 1;
+    POINT origin{0, 0};
+    ::ClientToScreen(window, &origin);
+    std::wprintf(L"%ld %ld %ld %ld\n", origin.x, origin.y, origin.x + r.right, origin.y + r.bottom);
+    return 0;
   }
   if (command == L"menu") {
     // Visible popup menus (class "#32768") with their screen rectangles.

@@ -1,0 +1,143 @@
+#include "core/settings_registry.h"
+
+#include <windows.h>
+
+#include <string>
+#include <type_traits>
+#include <variant>
+
+#include "diagnostics/logger.h"
+#include "win/handles.h"
+
+namespace {
+
+constexpr wchar_t kUpdateValue[] = L"Update";
+
+using TField = std::variant<bool TSettingsValues::*, int TSettingsValues::*>;
+
+struct TNamedField {
+  const wchar_t* name;
+  TField field;
+};
+
+// The order in which the agent reads the values; it decides which bad value is reported first.
+constexpr TNamedField kReadOrder[] = {
+    {L"RecentFldr", &TSettingsValues::RecentFldr},
+    {L"RecentFls", &TSettingsValues::RecentFls},
+    {L"ShowTray", &TSettingsValues::ShowTray},
+    {L"MouseWheel", &TSettingsValues::MouseWheel},
+    {L"MouseMButton", &TSettingsValues::MouseMButton},
+    {L"RExplorer", &TSettingsValues::RExplorer},
+    {L"MIExplorer", &TSettingsValues::MIExplorer},
+    {L"MExplorer", &TSettingsValues::MExplorer},
+    {L"MDesktop", &TSettingsValues::MDesktop},
+    {L"Help", &TSettingsValues::Help},
+    {L"Alt", &TSettingsValues::Alt},
+    {L"Keys", &TSettingsValues::Keys},
+    {L"FilesCount", &TSettingsValues::FilesCount},
+    {L"FoldersCount", &TSettingsValues::FoldersCount},
+    {L"ClearLink", &TSettingsValues::ClearLink},
+    {L"ExpEnch", &TSettingsValues::ExpEnch},
+    {L"AlwaysAddDialog", &TSettingsValues::AlwaysAddDialog},
+};
+
+// The options dialog's order of writing; new names land in the key in this order.
+constexpr TNamedField kWriteOrder[] = {
+    {L"ClearLink", &TSettingsValues::ClearLink},
+    {L"RecentFldr", &TSettingsValues::RecentFldr},
+    {L"RecentFls", &TSettingsValues::RecentFls},
+    {L"ShowTray", &TSettingsValues::ShowTray},
+    {L"MouseWheel", &TSettingsValues::MouseWheel},
+    {L"MouseMButton", &TSettingsValues::MouseMButton},
+    {L"Help", &TSettingsValues::Help},
+    {L"MExplorer", &TSettingsValues::MExplorer},
+    {L"MIExplorer", &TSettingsValues::MIExplorer},
+    {L"RExplorer", &TSettingsValues::RExplorer},
+    {L"MDesktop", &TSettingsValues::MDesktop},
+    {L"ExpEnch", &TSettingsValues::ExpEnch},
+    {L"FilesCount", &TSettingsValues::FilesCount},
+    {L"FoldersCount", &TSettingsValues::FoldersCount},
+    {L"Alt", &TSettingsValues::Alt},
+    {L"Keys", &TSettingsValues::Keys},
+};
+
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0)
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                          nullptr);
+  return result;
+}
+
+// Reads one value into its field; an absent value leaves the field alone.
+void ReadField(HKEY key, const TNamedField& entry, TSettingsValues& values) {
+  DWORD type = REG_NONE;
+  DWORD data = 0;
+  DWORD size = sizeof(data);
+  const LSTATUS status = ::RegQueryValueExW(key, entry.name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+  if (status == ERROR_FILE_NOT_FOUND) return;
+  // ERROR_MORE_DATA still reports the type: a longer value is never a DWORD.
+  if ((status != ERROR_SUCCESS && status != ERROR_MORE_DATA) || type != REG_DWORD || size != sizeof(data))
+    throw EInvalidDataType(entry.name);
+  std::visit(
+      [&](auto member) {
+        using TMember = std::remove_reference_t<decltype(values.*member)>;
+        if constexpr (std::is_same_v<TMember, bool>)
+          values.*member = data != 0;
+        else
+          values.*member = static_cast<int>(data);
+      },
+      entry.field);
+}
+
+DWORD FieldData(const TNamedField& entry, const TSettingsValues& values) {
+  return std::visit([&](auto member) { return static_cast<DWORD>(values.*member); }, entry.field);
+}
+
+}  // namespace
+
+EInvalidDataType::EInvalidDataType(const std::wstring& valueName)
+    : std::runtime_error("Invalid data type for '" + Narrow(valueName) + "'"), valueName_(valueName) {}
+
+bool LoadSettings(TSettingsValues& values) {
+  HKEY raw = nullptr;
+  LSTATUS status = ::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &raw);
+  // A key we may read but not change still holds the user's settings; only "Update" stays.
+  if (status == ERROR_ACCESS_DENIED)
+    status = ::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &raw);
+  if (status == ERROR_FILE_NOT_FOUND) return false;
+  if (status != ERROR_SUCCESS) {
+    CommonLogErrorEvent(L"QuillFolder.LoadSettings", L"Can't open key", std::wstring(L"Key=") + kSettingsKey,
+                        static_cast<unsigned long>(status), false);
+    return true;
+  }
+  win::TRegKey key(raw);
+  ::RegDeleteValueW(key.get(), kUpdateValue);
+  for (const auto& entry : kReadOrder) ReadField(key.get(), entry, values);
+  return true;
+}
+
+bool SaveSettings(const TSettingsValues& values) {
+  HKEY raw = nullptr;
+  LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                     nullptr, &raw, nullptr);
+  if (status != ERROR_SUCCESS) {
+    CommonLogErrorEvent(L"Sett.SaveSettings", L"Can't open key", std::wstring(L"Key=") + kSettingsKey,
+                        static_cast<unsigned long>(status), false);
+    return false;
+  }
+  win::TRegKey key(raw);
+  for (const auto& entry : kWriteOrder) {
+    const DWORD data = FieldData(entry, values);
+    status = ::RegSetValueExW(key.get(), entry.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
+    if (status != ERROR_SUCCESS) {
+      CommonLogErrorEvent(L"Sett.SaveSettings", L"Can't write value", std::wstring(L"Name=") + entry.name,
+                          static_cast<unsigned long>(status), false);
+      return false;
+    }
+  }
+  return true;
+}

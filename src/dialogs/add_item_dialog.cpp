@@ -1,0 +1,116 @@
+#include "dialogs/add_item_dialog.h"
+
+#include <exception>
+
+#include "../../res/resource.h"
+#include "core/settings_values.h"
+#include "diagnostics/logger.h"
+#include "win/handles.h"
+
+namespace {
+
+constexpr wchar_t kAlwaysAddDialogValue[] = L"AlwaysAddDialog";
+
+std::wstring ControlText(HWND control) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
+  const int copied = ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+}  // namespace
+
+bool TfmAddItem::Show(HWND owner, const std::wstring& suggested) {
+  name_.clear();
+  suggested_ = suggested;
+  const INT_PTR result = ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_ADDITEM), owner, DialogProc,
+                                           reinterpret_cast<LPARAM>(this));
+  if (result == -1) {
+    CommonLogErrorEvent(L"TfmAddItem.Show", L"DialogBoxParam fail", L"", ::GetLastError(), false);
+    return false;
+  }
+  return result == IDOK;
+}
+
+// A C callback and so an exception boundary: what escapes is logged and the dialog goes on.
+INT_PTR CALLBACK TfmAddItem::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* self = reinterpret_cast<TfmAddItem*>(lParam);
+    self->dialog_ = dialog;
+    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+  }
+  auto* self = reinterpret_cast<TfmAddItem*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+  if (self == nullptr) return FALSE;
+  try {
+    return self->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    CommonLogErrorEvent(L"TfmAddItem.DialogProc", L"common error", L"", ::GetLastError(), false);
+    return FALSE;
+  }
+}
+
+INT_PTR TfmAddItem::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog();
+      return TRUE;  // focus to the first tab stop: the name box
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_ADDITEM_NAME:
+          if (HIWORD(wParam) == EN_CHANGE) OnNameChange();
+          return TRUE;
+        case IDOK:
+          OnOk();
+          return TRUE;
+        case IDCANCEL:
+          OnCancel();
+          return TRUE;
+        default:
+          return FALSE;
+      }
+    case WM_NCDESTROY:
+      dialog_ = nullptr;
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+void TfmAddItem::OnInitDialog() {
+  ::CheckDlgButton(dialog_, IDC_ADDITEM_ALWAYS, alwaysShowChecked_ ? BST_CHECKED : BST_UNCHECKED);
+  // Setting the text sends EN_CHANGE, which sets the OK button for the suggested name.
+  ::SetDlgItemTextW(dialog_, IDC_ADDITEM_NAME, suggested_.c_str());
+  OnNameChange();
+  ::SendDlgItemMessageW(dialog_, IDC_ADDITEM_NAME, EM_SETSEL, 0, -1);
+}
+
+void TfmAddItem::OnNameChange() {
+  const bool named = ::GetWindowTextLengthW(::GetDlgItem(dialog_, IDC_ADDITEM_NAME)) > 0;
+  ::EnableWindow(::GetDlgItem(dialog_, IDOK), named ? TRUE : FALSE);
+}
+
+void TfmAddItem::KeepCheckBox() {
+  alwaysShowChecked_ = ::IsDlgButtonChecked(dialog_, IDC_ADDITEM_ALWAYS) == BST_CHECKED;
+}
+
+void TfmAddItem::OnOk() {
+  // Enter in the name box presses OK even while it is disabled: an empty name is no answer.
+  if (::GetWindowTextLengthW(::GetDlgItem(dialog_, IDC_ADDITEM_NAME)) == 0) return;
+  KeepCheckBox();
+  HKEY raw = nullptr;
+  // Opened, never created: a missing settings key means first-run defaults are still to come.
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &raw) == ERROR_SUCCESS) {
+    win::TRegKey key(raw);
+    const DWORD value = alwaysShowChecked_ ? 1 : 0;
+    ::RegSetValueExW(key.get(), kAlwaysAddDialogValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                     sizeof value);
+  }
+  name_ = ControlText(::GetDlgItem(dialog_, IDC_ADDITEM_NAME));
+  alwaysAddDialog_ = alwaysShowChecked_;
+  ::EndDialog(dialog_, IDOK);
+}
+
+void TfmAddItem::OnCancel() {
+  KeepCheckBox();
+  ::EndDialog(dialog_, IDCANCEL);
+}

@@ -1,0 +1,472 @@
+#include "menu/favourites_store.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <cwchar>
+#include <exception>
+#include <iterator>
+#include <utility>
+
+#include "core/settings_values.h"
+#include "diagnostics/logger.h"
+#include "menu/favourites_rules.h"
+#include "win/com.h"
+#include "win/files.h"
+#include "win/handles.h"
+
+namespace {
+
+constexpr wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr wchar_t kEntryMarker[] = L"$2";
+constexpr wchar_t kPlainImage[] = L"$0";
+constexpr wchar_t kHeaderImage[] = L"$5";
+constexpr wchar_t kDriveImage[] = L"$9";
+constexpr wchar_t kDocumentsImage[] = L"$12";
+constexpr wchar_t kMusicImage[] = L"$2";
+constexpr wchar_t kPicturesImage[] = L"$1";
+constexpr wchar_t kComputerHeader[] = L"Submenu234";
+constexpr wchar_t kDefaultComputerName[] = L"My Computer";
+constexpr wchar_t kDefaultDocumentsName[] = L"My documents";
+constexpr wchar_t kProgramFolderValue[] = L"Path";
+constexpr wchar_t kShellExtension[] = L"shellext.dll";
+constexpr wchar_t kRegsvr32[] = L"Regsvr32";
+constexpr DWORD kDriveBufferLength = 255;
+constexpr std::size_t kMostDriveRoots = 61;
+constexpr DWORD kLabelBufferLength = 250;
+constexpr std::size_t kShortcutExtensionLength = 4;  // ".lnk"
+// SHGDN_INCLUDE_NONFILESYS of the Windows SDK, which not every MinGW-w64 shobjidl.h declares;
+// without it the computer folder, having no file-system path, may answer no name at all.
+constexpr DWORD kIncludeNonFileSystem = 0x2000;
+
+struct TFilter {
+  const wchar_t* caption;
+  const wchar_t* masks;
+};
+constexpr TFilter kDefaultFilters[] = {
+    {L"All Files", L"*.*"},
+    {L"Text Documents", L"*.txt;*.doc*;*.rtf;*.hlp;*.chm;*.xls*;*.pdf;*.ppt*;*.pps*;*.odt"},
+    {L"Pictures",
+     L"*.bmp;*.cdr;*.clp;*.cgm;*.dib;*.drw;*.dxf;*.emf;*.eps;*.gif;*.ico;*.icl;*.iff;*img;*.jpg;*.jpeg;*.lbm;"
+     L"*.ldf;*.lwf;*.pbm;*.pcd;*.pcx;*.pgm;*.pic;*.pct;*.png;*.ppm;*.psd;*.psp;*.qtif;*.ras;*.rgb;*.rle;*.sfw;"
+     L"*.tga;*.tif;*.tiff;*.wmf;*.wpg;*.jpe;*.iff"},
+    {L"Video",
+     L"*.asf;*.avi;*.bik;*.divx;*.m1v;*.mkv;*.mp4;*.mpe*;*.mpg;*.mpg4;*.mov;*.ogm;*.qt;*.rm;*.smk;*.vob;*.wmv;"
+     L"*.xvid;*.flv;*.mov;*.qt;*.swf;*.3gp;*.ram;*.rmvb;*.m2v;*.ts;*.p4s;*.vpl;*.wpl;*.bpp"},
+};
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  // Ordinal and case-blind, as the registry compares value names.
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+  if (!folder.empty() && folder.back() == L'\\') return folder + name;
+  return folder + L'\\' + name;
+}
+
+win::TRegKey OpenKey(const wchar_t* path, REGSAM access, LSTATUS& status) {
+  HKEY raw = nullptr;
+  status = ::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, access, &raw);
+  return win::TRegKey(status == ERROR_SUCCESS ? raw : nullptr);
+}
+
+win::TRegKey CreateKey(const wchar_t* path, LSTATUS& status) {
+  HKEY raw = nullptr;
+  status = ::RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &raw,
+                             nullptr);
+  return win::TRegKey(status == ERROR_SUCCESS ? raw : nullptr);
+}
+
+bool ValueExists(HKEY key, const std::wstring& name) {
+  return ::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+LSTATUS WriteString(HKEY key, const std::wstring& name, const std::wstring& data) {
+  return ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+// Registry string data need not end with a terminator, and may hold one early; the text ends at
+// the first one.
+std::wstring TextOf(const std::vector<BYTE>& data, DWORD size) {
+  std::wstring text(size / sizeof(wchar_t), L'\0');
+  if (!text.empty()) std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+  const auto end = text.find(L'\0');
+  if (end != std::wstring::npos) text.resize(end);
+  return text;
+}
+
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+// Appends every string value of the key in enumeration order (the order of creation).
+void ReadStringValues(const wchar_t* path, std::vector<std::wstring>& names, std::vector<std::wstring>& data) {
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = OpenKey(path, KEY_QUERY_VALUE, status);
+  if (!key) return;
+  DWORD longestName = 0;
+  DWORD longestData = 0;
+  ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
+                     &longestData, nullptr, nullptr);
+  std::wstring name(longestName + 1, L'\0');
+  std::vector<BYTE> buffer(longestData + sizeof(wchar_t));
+  for (DWORD index = 0;;) {
+    DWORD nameLength = static_cast<DWORD>(name.size());
+    DWORD dataSize = static_cast<DWORD>(buffer.size());
+    DWORD type = REG_NONE;
+    status = ::RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type, buffer.data(), &dataSize);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status == ERROR_MORE_DATA) {
+      // The value grew since the key was measured; value names never exceed 16383 characters.
+      constexpr std::size_t kLongestValueName = 16384;
+      if (name.size() >= kLongestValueName && dataSize <= buffer.size()) break;
+      if (name.size() < kLongestValueName) name.resize(kLongestValueName);
+      if (dataSize > buffer.size()) buffer.resize(dataSize + sizeof(wchar_t));
+      continue;
+    }
+    if (status != ERROR_SUCCESS) {
+      CommonLogErrorEvent(L"QuillFolder.UpdateListMenu", L"RegEnumValue fail",
+                          std::wstring(L"Key=") + path + L", Index=" + std::to_wstring(index),
+                          static_cast<unsigned long>(status), false);
+      break;
+    }
+    ++index;
+    const std::wstring valueName = name.substr(0, nameLength);
+    if (!IsStringType(type)) {
+      CommonLogErrorEvent(L"QuillFolder.UpdateListMenu", L"Invalid data type, value skipped",
+                          std::wstring(L"Key=") + path + L", Name=" + valueName + L", Type=" + std::to_wstring(type), 0,
+                          false);
+      continue;
+    }
+    names.push_back(valueName);
+    data.push_back(TextOf(buffer, dataSize));
+  }
+}
+
+// A string value of the shell folders key as stored (an unexpanded REG_EXPAND_SZ included).
+std::wstring ShellFolder(HKEY key, const wchar_t* name) {
+  if (!key) return {};
+  DWORD type = REG_NONE;
+  DWORD size = 0;
+  if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || !IsStringType(type)) return {};
+  std::vector<BYTE> buffer(size + sizeof(wchar_t));
+  size = static_cast<DWORD>(buffer.size());
+  if (::RegQueryValueExW(key, name, nullptr, &type, buffer.data(), &size) != ERROR_SUCCESS) return {};
+  return TextOf(buffer, size);
+}
+
+std::wstring FromAnsi(const char* text, std::size_t length) {
+  if (length == 0) return {};
+  const int size = ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+  if (size <= 0) return {};
+  std::wstring result(static_cast<std::size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), result.data(), size);
+  return result;
+}
+
+std::wstring SpecialFolderDisplayName(IShellFolder* desktop, int csidl) {
+  LPITEMIDLIST raw = nullptr;
+  if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &raw))) return {};
+  const win::TCoTaskMem<ITEMIDLIST> item(raw);
+  STRRET name{};
+  if (FAILED(desktop->GetDisplayNameOf(item.get(), SHGDN_NORMAL | kIncludeNonFileSystem, &name))) return {};
+  return GetDisplayName(name, item.get());
+}
+
+// The target of a shortcut file, or empty when it cannot be loaded or points nowhere in the
+// file system.
+std::wstring ShortcutTarget(const std::wstring& file) {
+  win::TComPtr<IShellLinkW> link;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
+    return {};
+  win::TComPtr<IPersistFile> persist;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, persist.put_void()))) return {};
+  if (FAILED(persist->Load(file.c_str(), STGM_READ))) return {};
+  std::array<wchar_t, MAX_PATH> target{};
+  if (link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0) != S_OK) return {};
+  return target.data();
+}
+
+// One drive root's caption: "System (C:)" for a fixed drive with a label, else the root itself.
+std::wstring DriveCaption(const std::wstring& root) {
+  if (::GetDriveTypeW(root.c_str()) == DRIVE_FIXED) {
+    std::array<wchar_t, kLabelBufferLength> label{};
+    if (::GetVolumeInformationW(root.c_str(), label.data(), kLabelBufferLength, nullptr, nullptr, nullptr, nullptr,
+                                0) &&
+        label[0] != L'\0')
+      return std::wstring(label.data()) + L" (" + root.substr(0, 2) + L")";
+  }
+  return root;
+}
+
+std::vector<std::wstring> DriveRoots() {
+  std::array<wchar_t, kDriveBufferLength> buffer{};
+  const DWORD length = ::GetLogicalDriveStringsW(kDriveBufferLength, buffer.data());
+  std::vector<std::wstring> roots;
+  if (length == 0 || length > kDriveBufferLength) return roots;
+  for (const wchar_t* root = buffer.data(); *root != L'\0' && roots.size() < kMostDriveRoots;
+       root += std::wcslen(root) + 1)
+    roots.emplace_back(root);
+  return roots;
+}
+
+// Reports which first-run step failed; FirstTime then stops where it is.
+struct TStepFailure {
+  std::wstring step;
+  unsigned long code;
+};
+
+void Check(LSTATUS status, const std::wstring& step) {
+  if (status != ERROR_SUCCESS) throw TStepFailure{step, static_cast<unsigned long>(status)};
+}
+
+}  // namespace
+
+void LoadLists(TFavouriteLists& lists) {
+  lists.PathNames.clear();
+  lists.PathValues.clear();
+  lists.FilterMasks.clear();
+  lists.FilterCaptions.clear();
+  try {
+    ReadStringValues(kFavouritesKey, lists.PathNames, lists.PathValues);
+    ReadStringValues(kFiltersKey, lists.FilterMasks, lists.FilterCaptions);
+  } catch (const std::exception& e) {
+    CommonLogErrorEvent(L"QuillFolder.UpdateListMenu", FromAnsi(e.what(), std::strlen(e.what())), L"", ::GetLastError(),
+                        false);
+  }
+}
+
+bool IsFavourite(const TFavouriteLists& lists, const std::wstring& path) {
+  const std::wstring entry = path + kEntryMarker;
+  for (const auto& name : lists.PathNames)
+    if (SameText(name, path) || SameText(name, entry)) return true;
+  return false;
+}
+
+TAddResult AddFavourite(TFavouriteLists& lists, const std::wstring& text, bool alwaysAddDialog,
+                        const std::function<bool(std::wstring& caption)>& askCaption) {
+  if (text == kUpdateCommand) return TAddResult::Reload;
+  if (text.empty() || !IsUsableFolder(text)) return TAddResult::Ignored;
+  if (IsFavourite(lists, text)) return TAddResult::Ignored;
+  // A folder whose own name ends like a submenu marker ("D:\Old$2") would be stored as an entry
+  // of another folder (D:\Old) and open the wrong place; it cannot be kept as a favourite.
+  if (IsSubmenuEntry(text)) {
+    CommonLogRunEvent(L"QuillFolder.AddListMenu", L"Name reads as a submenu entry, not added: " + text);
+    return TAddResult::Ignored;
+  }
+
+  std::wstring caption = TestName(text, ShortPathName);
+  if (alwaysAddDialog && askCaption && !askCaption(caption)) return TAddResult::Cancelled;
+
+  // The in-memory value carries its image like the stored one, so a "$" in the caption is
+  // never taken for the image separator.
+  const std::wstring value = caption + kPlainImage;
+  lists.PathNames.push_back(text);
+  lists.PathValues.push_back(value);
+
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = CreateKey(kFavouritesKey, status);
+  if (!key) {
+    CommonLogErrorEvent(L"QuillFolder.AddListMenu", L"Can't open key", std::wstring(L"Key=") + kFavouritesKey,
+                        static_cast<unsigned long>(status), false);
+    return TAddResult::Added;
+  }
+  if (!ValueExists(key.get(), text) && !ValueExists(key.get(), text + kEntryMarker)) {
+    status = WriteString(key.get(), text, value);
+    if (status != ERROR_SUCCESS)
+      CommonLogErrorEvent(L"QuillFolder.AddListMenu", L"Can't write value", L"Name=" + text,
+                          static_cast<unsigned long>(status), false);
+  }
+  return TAddResult::Added;
+}
+
+void RemoveFavourite(const std::wstring& path) {
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = CreateKey(kFavouritesKey, status);
+  if (!key) {
+    CommonLogErrorEvent(L"QuillFolder.RemoveClick", L"Can't open key", std::wstring(L"Key=") + kFavouritesKey,
+                        static_cast<unsigned long>(status), false);
+    return;
+  }
+  const std::wstring name = ValueExists(key.get(), path) ? path : path + kEntryMarker;
+  status = ::RegDeleteValueW(key.get(), name.c_str());
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+    CommonLogErrorEvent(L"QuillFolder.RemoveClick", L"Can't delete value", L"Name=" + name,
+                        static_cast<unsigned long>(status), false);
+}
+
+bool IsRemoteFile(const std::wstring& path) {
+  if (path.size() < 3) return false;
+  if (path.starts_with(L"\\\\")) return true;
+  if (path[2] != L'\\') return false;
+  switch (::GetDriveTypeW(path.substr(0, 3).c_str())) {
+    case DRIVE_REMOVABLE:
+    case DRIVE_REMOTE:
+    case DRIVE_CDROM:
+    case DRIVE_RAMDISK:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsUsableFolder(const std::wstring& path) { return IsRemoteFile(path) || DirectoryExists(path); }
+
+std::wstring GetDisplayName(STRRET& name, LPCITEMIDLIST item) {
+  switch (name.uType) {
+    case STRRET_WSTR: {
+      const win::TCoTaskMem<wchar_t> text(std::exchange(name.pOleStr, nullptr));
+      return text ? std::wstring(text.get()) : std::wstring();
+    }
+    case STRRET_OFFSET: {
+      if (item == nullptr) return {};
+      const char* text = reinterpret_cast<const char*>(item) + name.uOffset;
+      return FromAnsi(text, std::strlen(text));
+    }
+    case STRRET_CSTR:
+      return FromAnsi(name.cStr, static_cast<std::size_t>(std::find(std::begin(name.cStr), std::end(name.cStr), '\0') -
+                                                          std::begin(name.cStr)));
+    default:
+      return {};
+  }
+}
+
+TShellNames GetNames() {
+  TShellNames names;
+  const win::TComApartment apartment;
+  win::TComPtr<IShellFolder> desktop;
+  if (!apartment.Usable() || FAILED(::SHGetDesktopFolder(desktop.put()))) return names;
+  names.computer = SpecialFolderDisplayName(desktop.get(), CSIDL_DRIVES);
+  names.documents = SpecialFolderDisplayName(desktop.get(), CSIDL_PERSONAL);
+  if (DirectoryExists(names.documents)) names.documents = GetFolderName(names.documents);
+  return names;
+}
+
+void LoadFavorites(const std::wstring& folder, const std::wstring& subfolder) {
+  try {
+    const win::TComApartment apartment;
+    LSTATUS status = ERROR_SUCCESS;
+    const win::TRegKey key = CreateKey(kFavouritesKey, status);
+    Check(status, L"Can't open key");
+
+    const std::wstring source = subfolder.empty() ? folder : Join(folder, subfolder);
+    WIN32_FIND_DATAW found{};
+    const win::TFindHandle find(::FindFirstFileW(Join(source, L"*.lnk").c_str(), &found));
+    if (!find) return;
+    bool headerWritten = false;
+    do {
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+      const std::wstring file = found.cFileName;
+      const std::wstring target = ShortcutTarget(Join(source, file));
+      if (target.empty() || !IsUsableFolder(target)) continue;
+      // As when adding: a top-level target named like a submenu entry would open another folder.
+      if (subfolder.empty() && IsSubmenuEntry(target)) continue;
+      const std::wstring caption =
+          file.size() > kShortcutExtensionLength ? file.substr(0, file.size() - kShortcutExtensionLength) : L"";
+      if (!subfolder.empty() && !headerWritten) {
+        Check(WriteString(key.get(), kSubmenuHeaderPrefix + subfolder, subfolder + kHeaderImage),
+              L"Can't write header");
+        headerWritten = true;
+      }
+      Check(WriteString(key.get(), subfolder.empty() ? target : target + kEntryMarker, caption + kPlainImage),
+            L"Can't write value");
+    } while (::FindNextFileW(find.get(), &found));
+  } catch (const TStepFailure& failure) {
+    CommonLogErrorEvent(L"QuillFolder.LoadFavorites", failure.step, L"Folder=" + folder + L", Subfolder=" + subfolder,
+                        failure.code, false);
+  } catch (const std::exception& e) {
+    CommonLogErrorEvent(L"QuillFolder.LoadFavorites", FromAnsi(e.what(), std::strlen(e.what())),
+                        L"Folder=" + folder + L", Subfolder=" + subfolder, ::GetLastError(), false);
+  }
+}
+
+void FirstTime() {
+  CommonLogRunEvent(L"QuillFolder.FirstTime", L"begin");
+  try {
+    const win::TComApartment apartment;
+
+    LSTATUS status = ERROR_SUCCESS;
+    std::wstring documents, music, pictures, favorites;
+    {
+      const win::TRegKey shellFolders = OpenKey(kShellFoldersKey, KEY_QUERY_VALUE, status);
+      documents = ShellFolder(shellFolders.get(), L"Personal");
+      music = ShellFolder(shellFolders.get(), L"My Music");
+      pictures = ShellFolder(shellFolders.get(), L"My Pictures");
+      favorites = ShellFolder(shellFolders.get(), L"Favorites");
+    }
+    const std::wstring musicCaption = GetFolderName(music);
+    const std::wstring picturesCaption = GetFolderName(pictures);
+
+    TShellNames names = GetNames();
+    if (names.computer.empty()) names.computer = kDefaultComputerName;
+    if (names.documents.empty()) names.documents = kDefaultDocumentsName;
+
+    if (const win::TRegKey key = CreateKey(kFavouritesKey, status)) {
+      Check(WriteString(key.get(), kComputerHeader, names.computer + kHeaderImage), L"Can't write computer");
+      for (const auto& root : DriveRoots())
+        Check(WriteString(key.get(), root + kEntryMarker, DriveCaption(root) + kDriveImage),
+              L"Can't write drive " + root);
+      if (!documents.empty())
+        Check(WriteString(key.get(), documents, names.documents + kDocumentsImage), L"Can't write documents");
+      if (!music.empty()) Check(WriteString(key.get(), music, musicCaption + kMusicImage), L"Can't write music");
+      if (!pictures.empty())
+        Check(WriteString(key.get(), pictures, picturesCaption + kPicturesImage), L"Can't write pictures");
+    } else {
+      CommonLogErrorEvent(L"QuillFolder.FirstTime", L"Can't open key", std::wstring(L"Key=") + kFavouritesKey,
+                          static_cast<unsigned long>(status), false);
+    }
+
+    if (!favorites.empty()) {
+      WIN32_FIND_DATAW found{};
+      std::vector<std::wstring> subfolders;
+      {
+        const win::TFindHandle find(::FindFirstFileW(Join(favorites, L"*").c_str(), &found));
+        if (find) {
+          do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L".." && IsUsableFolder(Join(favorites, name))) subfolders.push_back(name);
+          } while (::FindNextFileW(find.get(), &found));
+        }
+      }
+      for (const auto& subfolder : subfolders) LoadFavorites(favorites, subfolder);
+      LoadFavorites(favorites, L"");
+    }
+
+    {
+      const win::TRegKey key = CreateKey(kFiltersKey, status);
+      Check(status, L"Can't open filters key");
+      for (const auto& filter : kDefaultFilters)
+        Check(WriteString(key.get(), filter.masks, filter.caption),
+              std::wstring(L"Can't write filter ") + filter.caption);
+    }
+    {
+      const win::TRegKey key = CreateKey(kSettingsKey, status);
+      Check(status, L"Can't open settings key");
+      Check(WriteString(key.get(), kProgramFolderValue, ProgramFolder()), L"Can't write Path");
+    }
+    {
+      const win::TRegKey key = CreateKey(kRunKey, status);
+      if (key) status = WriteString(key.get(), kRunValue, ProgramPath());
+      // Autorun is a convenience the user can switch on again in the options.
+      if (status != ERROR_SUCCESS)
+        CommonLogErrorEvent(L"QuillFolder.FirstTime", L"Can't write Run value", L"", static_cast<unsigned long>(status),
+                            false);
+    }
+
+    const std::wstring parameters = L"/s \"" + ProgramFolder() + kShellExtension + L"\"";
+    const auto started = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(nullptr, nullptr, kRegsvr32, parameters.c_str(), nullptr, SW_SHOWNORMAL));
+    // ShellExecute reports success as a value above 32.
+    if (started <= 32)
+      CommonLogErrorEvent(L"QuillFolder.FirstTime", L"Can't start Regsvr32", parameters, ::GetLastError(), false);
+    CommonLogRunEvent(L"QuillFolder.FirstTime", L"end");
+  } catch (const TStepFailure& failure) {
+    CommonLogErrorEvent(L"QuillFolder.FirstTime", failure.step, L"", failure.code, false);
+  } catch (const std::exception& e) {
+    CommonLogErrorEvent(L"QuillFolder.FirstTime", FromAnsi(e.what(), std::strlen(e.what())), L"", ::GetLastError(),
+                        false);
+  }
+}

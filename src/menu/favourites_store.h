@@ -1,0 +1,79 @@
+// The favourites and filters store: the registry keys of record, their in-memory mirror (the
+// four lists the folder menu is built from), adding and removing favourites, and the first-run
+// defaults. The lists belong to the main window; everything here runs on the main thread.
+#pragma once
+
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <shlobj.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+inline constexpr wchar_t kFavouritesKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\Path";
+inline constexpr wchar_t kFiltersKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\Filter";
+inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t kRunValue[] = L"Quillrook Folder";
+// The command-line word that asks for a reload instead of naming a folder; compared exactly.
+inline constexpr wchar_t kUpdateCommand[] = L"/update";
+
+// The mirror of the two keys, in registry enumeration order: PathNames[i] is a value name of
+// the favourites key and PathValues[i] its data ("caption$image"); FilterMasks[i] a filter's mask
+// list and FilterCaptions[i] its caption. A position is an entry's identity in the menu's tags.
+struct TFavouriteLists {
+  std::vector<std::wstring> PathNames;
+  std::vector<std::wstring> PathValues;
+  std::vector<std::wstring> FilterMasks;
+  std::vector<std::wstring> FilterCaptions;
+};
+
+// Refills all four lists from the registry. A missing key leaves its lists empty; a value that
+// is not a string is left out with an error event, and the others still load.
+void LoadLists(TFavouriteLists& lists);
+
+// True when PathNames holds the path itself or as a submenu entry (path + "$2"), in any case.
+bool IsFavourite(const TFavouriteLists& lists, const std::wstring& path);
+
+enum class TAddResult {
+  Added,      // appended to the lists (and written, unless the registry already had it)
+  Reload,     // the text was the reload command: the caller reloads the lists and the menu
+  Ignored,    // empty, not a usable folder, or already a favourite: nothing changed
+  Cancelled,  // the user closed the add dialog without OK
+};
+
+// Adds a folder as a favourite at the end of the lists and of the favourites key. With
+// alwaysAddDialog, askCaption gets the proposed caption to change, and answers false for a
+// cancelled dialog. The caller rebuilds the menu.
+TAddResult AddFavourite(TFavouriteLists& lists, const std::wstring& text, bool alwaysAddDialog,
+                        const std::function<bool(std::wstring& caption)>& askCaption);
+
+// Deletes the favourite named path, or else its submenu entry path + "$2"; a header left without
+// entries stays. The caller reloads the lists.
+void RemoveFavourite(const std::wstring& path);
+
+// Paths that are never probed for existence: UNC paths, and removable, network, CD-ROM and
+// RAM-disk drives, where a probe may spin up a drive or wait for a network.
+bool IsRemoteFile(const std::wstring& path);
+// A folder the menu may show: never probed (IsRemoteFile), or existing.
+bool IsUsableFolder(const std::wstring& path);
+
+// Writes the first-run defaults: favourites (computer, drives, documents, music, pictures and the
+// browser favourites), the four filters, "Path" in the settings key, the Run value, and starts
+// the registration of the shell extension. Stops quietly at the first failure.
+void FirstTime();
+
+// Imports the shortcuts to folders of one browser favourites folder (subfolder empty: the
+// folder itself) as favourites; those of a subfolder go into a submenu named after it.
+void LoadFavorites(const std::wstring& folder, const std::wstring& subfolder);
+
+// The shell's display names of the computer folder and the documents folder; empty on failure.
+struct TShellNames {
+  std::wstring computer;
+  std::wstring documents;
+};
+TShellNames GetNames();
+
+// The text of a display-name result. A wide string is freed with the shell allocator (so `name`
+// no longer owns it); an offset is taken inside `item`, the identifier the name was asked for.
+std::wstring GetDisplayName(STRRET& name, LPCITEMIDLIST item);

@@ -1,0 +1,161 @@
+#include "menu/folder_menu.h"
+
+#include <string>
+
+#include "../../res/resource.h"
+#include "win/handles.h"
+
+namespace {
+
+// Menus read "&" as the mark of a mnemonic: a folder named "Tom & Jerry" must show its "&".
+std::wstring MenuCaption(const std::wstring& caption) {
+  std::wstring text;
+  text.reserve(caption.size());
+  for (wchar_t c : caption) {
+    if (c == L'&') text += L'&';
+    text += c;
+  }
+  return text;
+}
+
+bool IsSeparator(HMENU menu, int position) {
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_FTYPE;
+  return ::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info) && (info.fType & MFT_SEPARATOR) != 0;
+}
+
+// Inserts one generated item at `position`; a header takes its submenu along, which the menu
+// owns (and destroys) from then on. `images` draws the item's image, or its empty place.
+bool InsertItem(HMENU menu, UINT position, const TMenuModelItem& item, UINT command, HMENU submenu,
+                TMenuImages& images) {
+  const std::wstring caption = MenuCaption(item.caption);
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_STRING | MIIM_DATA | MIIM_ID | MIIM_BITMAP | (submenu != nullptr ? MIIM_SUBMENU : 0u);
+  info.dwTypeData = const_cast<wchar_t*>(caption.c_str());
+  info.dwItemData = static_cast<ULONG_PTR>(item.tag);
+  info.hbmpItem = HBMMENU_CALLBACK;
+  info.hSubMenu = submenu;
+  info.wID = command;
+  if (!::InsertMenuItemW(menu, position, TRUE, &info)) return false;
+  images.Assign(command, item.image);
+  return true;
+}
+
+}  // namespace
+
+UINT FavouriteCommand(int tag) {
+  const int index = tag - kFavouriteTagBase;
+  if (index < 0 || index >= static_cast<int>(kCommandRangeSize)) return 0;
+  return kFavouriteCommandBase + static_cast<UINT>(index);
+}
+
+UINT FilterCommand(int tag) {
+  const int index = tag - kFilterTagBase;
+  if (index < 0 || index >= static_cast<int>(kCommandRangeSize)) return 0;
+  return kFilterCommandBase + static_cast<UINT>(index);
+}
+
+std::optional<int> FavouriteIndexFromCommand(UINT command) {
+  if (command < kFavouriteCommandBase || command >= kFavouriteCommandBase + kCommandRangeSize) return std::nullopt;
+  return static_cast<int>(command - kFavouriteCommandBase);
+}
+
+std::optional<int> FilterIndexFromCommand(UINT command) {
+  if (command < kFilterCommandBase || command >= kFilterCommandBase + kCommandRangeSize) return std::nullopt;
+  return static_cast<int>(command - kFilterCommandBase);
+}
+
+void ApplyFavourites(HMENU menu, const std::vector<TMenuModelItem>& model, TMenuImages& images) {
+  // The section ends at the first separator; what lies below it is the fixed tail.
+  while (::GetMenuItemCount(menu) > 0 && !IsSeparator(menu, 0)) {
+    if (!::DeleteMenu(menu, 0, MF_BYPOSITION)) break;
+  }
+  images.Unassign(kFavouriteCommandBase, kFavouriteCommandBase + kCommandRangeSize - 1);
+  UINT position = 0;
+  for (const TMenuModelItem& item : model) {
+    if (item.submenu) {
+      const UINT headerCommand = FavouriteCommand(item.tag);
+      win::TMenuHandle submenu(headerCommand != 0 ? ::CreatePopupMenu() : nullptr);
+      if (!submenu) continue;
+      UINT childPosition = 0;
+      for (const TMenuModelItem& child : item.children) {
+        const UINT command = FavouriteCommand(child.tag);
+        if (command == 0) continue;
+        if (InsertItem(submenu.get(), childPosition, child, command, nullptr, images)) ++childPosition;
+      }
+      if (InsertItem(menu, position, item, headerCommand, submenu.get(), images)) {
+        submenu.release();
+        ++position;
+      }
+    } else {
+      const UINT command = FavouriteCommand(item.tag);
+      if (command == 0) continue;
+      if (InsertItem(menu, position, item, command, nullptr, images)) ++position;
+    }
+  }
+}
+
+void ApplyFilters(HMENU filterMenu, const std::vector<TMenuModelItem>& model) {
+  while (::GetMenuItemCount(filterMenu) > 0) {
+    if (!::DeleteMenu(filterMenu, 0, MF_BYPOSITION)) break;
+  }
+  UINT position = 0;
+  for (const TMenuModelItem& item : model) {
+    const UINT command = FilterCommand(item.tag);
+    if (command == 0) continue;
+    const std::wstring caption = MenuCaption(item.caption);
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_STRING | MIIM_DATA | MIIM_ID;
+    info.dwTypeData = const_cast<wchar_t*>(caption.c_str());
+    info.dwItemData = static_cast<ULONG_PTR>(item.tag);
+    info.wID = command;
+    if (::InsertMenuItemW(filterMenu, position, TRUE, &info)) ++position;
+  }
+}
+
+int CommandImage(UINT command) {
+  switch (command) {
+    case IDM_HELP:
+      return miHelp;
+    case IDM_VISITHOMEPAGE:
+      return miHomepage;
+    case IDM_OPENCONFIG:
+      return miOpenConfiguration;
+    case IDM_SAVECONFIG:
+      return miSaveConfiguration;
+    case IDM_ADDFOLDER:
+    case IDM_ADDCURRENT:
+      return miAddFolder;
+    case IDM_REMOVECURRENT:
+      return miRemoveFolder;
+    case IDM_OPTIONS:
+    case IDM_SETTING:
+      return miOptions;
+    default:
+      return -1;
+  }
+}
+
+void ApplyCommandImages(HMENU menu, TMenuImages& images) {
+  if (menu == nullptr) return;
+  const int count = ::GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE | MIIM_BITMAP;
+    if (!::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
+    // Submenu items carry no command to name an image by, separators show none, and an item
+    // that has its image already (a favourite) keeps it. Submenus are left to their builders:
+    // the recent lists draw their own images.
+    if (info.hSubMenu != nullptr || (info.fType & MFT_SEPARATOR) != 0 || info.hbmpItem != nullptr) continue;
+    images.Assign(info.wID, CommandImage(info.wID));
+    MENUITEMINFOW set{};
+    set.cbSize = sizeof set;
+    set.fMask = MIIM_BITMAP;
+    set.hbmpItem = HBMMENU_CALLBACK;
+    ::SetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &set);
+  }
+}

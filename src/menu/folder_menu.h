@@ -1,0 +1,44 @@
+// Puts the favourites model and the filter model onto the real folder menu, and the command
+// images onto the fixed items of the tray menu and the folder menu's tail. Owns nothing: the
+// menus belong to the main window, the images to a TMenuImages that outlives them and draws them
+// for the menus' owner window (see menu_images.h). Main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <vector>
+
+#include "menu/menu_images.h"
+#include "menu/menu_model.h"
+
+// Command ids of generated items. The fixed commands of res/resource.h lie far below; each
+// range holds kCommandRangeSize entries, and TrackPopupMenu's 16-bit results hold both ranges.
+inline constexpr UINT kFavouriteCommandBase = 20000;
+inline constexpr UINT kFilterCommandBase = 40000;
+inline constexpr UINT kCommandRangeSize = 20000;
+
+// The command id of the item with this tag (favourite: PathNames position + 20, filter:
+// FilterMasks position + 300); 0 for a tag outside the range, which then gets no item.
+UINT FavouriteCommand(int tag);
+UINT FilterCommand(int tag);
+// A picked command back to its PathNames or FilterMasks position; none for other commands.
+std::optional<int> FavouriteIndexFromCommand(UINT command);
+std::optional<int> FilterIndexFromCommand(UINT command);
+
+// BuiltPath on the menu itself: deletes the items above the first separator (with the
+// submenus of their headers) and inserts the model there, top to bottom: captions, item data =
+// tag, command ids as above (a header's id only names its image: it sends no command), images
+// (or empty places) assigned in `images` by command id; headers become submenus of their
+// children.
+void ApplyFavourites(HMENU menu, const std::vector<TMenuModelItem>& model, TMenuImages& images);
+// Empties the Filter submenu and fills it from the model, without images.
+void ApplyFilters(HMENU filterMenu, const std::vector<TMenuModelItem>& model);
+
+// The image index of a fixed command (Help..., Options..., Add Current Folder, ...), or -1.
+int CommandImage(UINT command);
+// Gives every command item of `menu` (not of its submenus) its command's image, or an empty
+// place where it has none; items that show an image already are left alone. Call it on the tray
+// menu once it is loaded, and on the folder menu after its tail has been (re)inserted: an item
+// inserted anew has no image.
+void ApplyCommandImages(HMENU menu, TMenuImages& images);

@@ -1,0 +1,160 @@
+#include "menu/menu_images.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "../../res/resource.h"
+
+namespace {
+
+struct TChannelMasks {
+  DWORD red = 0x00FF0000;
+  DWORD green = 0x0000FF00;
+  DWORD blue = 0x000000FF;
+  DWORD alpha = 0xFF000000;
+};
+
+int LowestBit(DWORD mask) {
+  int shift = 0;
+  while (mask != 0 && (mask & 1u) == 0) {
+    mask >>= 1;
+    ++shift;
+  }
+  return shift;
+}
+
+// Only whole-byte channels are read: anything else is not the strip this program ships.
+bool ByteMask(DWORD mask) { return mask != 0 && (mask >> LowestBit(mask)) == 0xFF; }
+
+std::uint32_t Channel(std::uint32_t pixel, DWORD mask) { return (pixel & mask) >> LowestBit(mask); }
+
+// Menus blend a 32-bit item bitmap as premultiplied colour (AlphaBlend with AC_SRC_ALPHA), so
+// each channel is scaled by the pixel's coverage here, once, rather than at every paint.
+std::uint32_t Premultiplied(std::uint32_t pixel, const TChannelMasks& masks) {
+  const std::uint32_t alpha = Channel(pixel, masks.alpha);
+  const auto scale = [alpha](std::uint32_t c) { return (c * alpha + 127) / 255; };
+  return alpha << 24 | scale(Channel(pixel, masks.red)) << 16 | scale(Channel(pixel, masks.green)) << 8 |
+         scale(Channel(pixel, masks.blue));
+}
+
+}  // namespace
+
+bool TMenuImages::Load(HINSTANCE resources) {
+  for (auto& bitmap : bitmaps_) bitmap.reset();
+  const HRSRC found = ::FindResourceW(resources, MAKEINTRESOURCEW(IDB_MENUIMAGES), RT_BITMAP);
+  if (found == nullptr) return false;
+  const DWORD size = ::SizeofResource(resources, found);
+  const HGLOBAL loaded = ::LoadResource(resources, found);
+  const auto* bytes = static_cast<const unsigned char*>(loaded != nullptr ? ::LockResource(loaded) : nullptr);
+  if (bytes == nullptr || size < sizeof(BITMAPINFOHEADER)) return false;
+
+  // The resource is a packed DIB: a header of biSize bytes, maybe masks and a palette, pixels.
+  BITMAPINFOHEADER header{};
+  std::memcpy(&header, bytes, sizeof header);
+  const LONG width = header.biWidth;
+  const LONG height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+  const bool bottomUp = header.biHeight > 0;
+  if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > size || header.biPlanes != 1 ||
+      header.biBitCount != 32 || width != kSize * kCount || height != kSize) {
+    return false;
+  }
+  TChannelMasks masks;
+  std::size_t offset = header.biSize;
+  if (header.biCompression == BI_BITFIELDS) {
+    // Version 4 and 5 headers carry the masks, alpha included; a plain header is followed by
+    // three of them, and alpha then takes the top byte, as in a 32-bit BI_RGB bitmap.
+    const bool inHeader = header.biSize >= sizeof(BITMAPV4HEADER);
+    const std::size_t at = inHeader ? offsetof(BITMAPV4HEADER, bV4RedMask) : header.biSize;
+    if (size < at + 4 * sizeof(DWORD)) return false;
+    std::memcpy(&masks.red, bytes + at, sizeof(DWORD));
+    std::memcpy(&masks.green, bytes + at + 4, sizeof(DWORD));
+    std::memcpy(&masks.blue, bytes + at + 8, sizeof(DWORD));
+    if (inHeader)
+      std::memcpy(&masks.alpha, bytes + at + 12, sizeof(DWORD));
+    else
+      offset += 3 * sizeof(DWORD);
+  } else if (header.biCompression != BI_RGB) {
+    return false;
+  }
+  if (!ByteMask(masks.red) || !ByteMask(masks.green) || !ByteMask(masks.blue) || !ByteMask(masks.alpha))
+    return false;
+  offset += static_cast<std::size_t>(header.biClrUsed) * sizeof(RGBQUAD);
+  const std::size_t stride = static_cast<std::size_t>(width) * 4;
+  if (size < offset + stride * static_cast<std::size_t>(height)) return false;
+  const unsigned char* pixels = bytes + offset;
+
+  std::array<win::TBitmapHandle, kCount> made;
+  for (int i = 0; i < kCount; ++i) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = kSize;
+    info.bmiHeader.biHeight = -kSize;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    made[i].reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!made[i] || bits == nullptr) return false;
+    auto* out = static_cast<std::uint32_t*>(bits);
+    for (int y = 0; y < kSize; ++y) {
+      const unsigned char* row = pixels + stride * static_cast<std::size_t>(bottomUp ? height - 1 - y : y);
+      for (int x = 0; x < kSize; ++x) {
+        std::uint32_t pixel = 0;
+        std::memcpy(&pixel, row + static_cast<std::size_t>(i * kSize + x) * 4, sizeof pixel);
+        out[y * kSize + x] = Premultiplied(pixel, masks);
+      }
+    }
+  }
+  // GDI may batch writes to a DIB section's bits: finish them before a menu draws from it.
+  ::GdiFlush();
+  bitmaps_ = std::move(made);
+  return true;
+}
+
+HBITMAP TMenuImages::Bitmap(int index) const {
+  if (index < 0 || index >= kCount) return nullptr;
+  return bitmaps_[static_cast<std::size_t>(index)].get();
+}
+
+void TMenuImages::Assign(UINT command, int index) { assigned_[command] = index >= 0 && index < kCount ? index : -1; }
+
+void TMenuImages::Unassign(UINT first, UINT last) {
+  if (first > last) return;
+  assigned_.erase(assigned_.lower_bound(first), assigned_.upper_bound(last));
+}
+
+int TMenuImages::ImageOf(UINT command) const {
+  const auto found = assigned_.find(command);
+  return found == assigned_.end() ? -1 : found->second;
+}
+
+bool TMenuImages::Assigned(UINT command) const { return assigned_.count(command) != 0; }
+
+bool TMenuImages::MeasureItem(MEASUREITEMSTRUCT& item) const {
+  if (item.CtlType != ODT_MENU || !Assigned(item.itemID)) return false;
+  // A little air on both sides, so that the caption does not touch the image.
+  item.itemWidth = kSize + 2 * kMargin;
+  item.itemHeight = kSize;
+  return true;
+}
+
+bool TMenuImages::DrawItem(const DRAWITEMSTRUCT& item) const {
+  if (item.CtlType != ODT_MENU || !Assigned(item.itemID)) return false;
+  const HBITMAP bitmap = Bitmap(ImageOf(item.itemID));
+  if (bitmap == nullptr) return true;  // an empty place: the item's background is all it shows
+  const win::TMemoryDc memory(::CreateCompatibleDC(item.hDC));
+  if (!memory) return true;
+  const HGDIOBJ old = ::SelectObject(memory.get(), bitmap);
+  // A bitmap selected into a DC cannot be selected elsewhere: put the DC's own one back.
+  win::TScopeGuard deselect([&] { ::SelectObject(memory.get(), old); });
+  const int x = item.rcItem.left + (item.rcItem.right - item.rcItem.left - kSize) / 2;
+  const int y = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - kSize) / 2;
+  BLENDFUNCTION blend{};
+  blend.BlendOp = AC_SRC_OVER;
+  // A disabled command's image fades with its caption.
+  blend.SourceConstantAlpha = (item.itemState & (ODS_GRAYED | ODS_DISABLED)) != 0 ? 96 : 255;
+  blend.AlphaFormat = AC_SRC_ALPHA;
+  ::GdiAlphaBlend(item.hDC, x, y, kSize, kSize, memory.get(), 0, 0, kSize, kSize, blend);
+  return true;
+}

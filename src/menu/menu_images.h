@@ -1,0 +1,71 @@
+// The menus' 20 images of 16x16 pixels, cut from the bitmap strip IDB_MENUIMAGES in the program's
+// resources, and which menu command shows which of them. Owns one premultiplied 32-bit DIB
+// section per image. Items show them through HBMMENU_CALLBACK: the menu asks its owner window to
+// draw the image (WM_MEASUREITEM, WM_DRAWITEM), which forwards here, and AlphaBlend draws it with
+// its alpha over the item's own background, normal or highlighted. A plain item bitmap would not
+// do: some menu implementations (Wine's) copy it without its alpha, black corners and all.
+// Main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <map>
+
+#include "win/handles.h"
+
+// Indices with a fixed role; the others are folder variants a favourite may use.
+enum TMenuImage : int {
+  miFolder = 0,
+  miPicturesFolder = 1,
+  miMusicFolder = 2,
+  miComputer = 5,  // submenu headers
+  miDrive = 9,
+  miDocumentsFolder = 12,
+  miRemoveFolder = 13,
+  miAddFolder = 14,
+  miOptions = 15,
+  miSaveConfiguration = 16,
+  miOpenConfiguration = 17,
+  miHelp = 18,
+  miHomepage = 19,
+};
+
+class TMenuImages {
+ public:
+  static constexpr int kCount = 20;
+  static constexpr int kSize = 16;
+  static constexpr int kMargin = 3;  // on each side of an image in a menu item
+
+  TMenuImages() = default;
+  TMenuImages(const TMenuImages&) = delete;
+  TMenuImages& operator=(const TMenuImages&) = delete;
+
+  // Cuts the strip of `resources` (the program, or a module loaded as data) into the images;
+  // false, with no image at all, when the strip is missing or not 32 bits of 320x16.
+  bool Load(HINSTANCE resources);
+  // The image at `index`, or null for an index outside 0..19 or before a successful Load.
+  HBITMAP Bitmap(int index) const;
+
+  // The items of command `command` show image `index`; an index outside 0..19 gives them an
+  // empty place of an image's size. Every item of a menu with images needs one or the other:
+  // Wine sizes a menu from its items' own widths, and a caption of an item without an image
+  // would be cut by the width of the image column.
+  void Assign(UINT command, int index);
+  // Forgets the images of the commands first..last (both included).
+  void Unassign(UINT first, UINT last);
+  // The image index the command's items show; -1 for an empty place or an unknown command.
+  int ImageOf(UINT command) const;
+  // Whether the command's items have an image or an empty place here.
+  bool Assigned(UINT command) const;
+
+  // The owner window's WM_MEASUREITEM and WM_DRAWITEM for menu items (CtlType ODT_MENU): true
+  // when the item's command is assigned here, the message is then answered with TRUE; false
+  // leaves the message to whoever else draws menu items.
+  bool MeasureItem(MEASUREITEMSTRUCT& item) const;
+  bool DrawItem(const DRAWITEMSTRUCT& item) const;
+
+ private:
+  std::array<win::TBitmapHandle, kCount> bitmaps_;
+  std::map<UINT, int> assigned_;
+};

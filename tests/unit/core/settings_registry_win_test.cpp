@@ -1,0 +1,160 @@
+// The settings values against the real registry under Wine.
+#include "core/settings_registry.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "../test_registry.h"
+
+namespace {
+
+class SettingsRegistry : public ::testing::Test {
+ protected:
+  // The key starts absent and is put back as it was.
+  testreg::TKeyStash stash_{HKEY_CURRENT_USER, kSettingsKey};
+};
+
+TSettingsValues NonDefaults() {
+  TSettingsValues v;
+  v.RecentFldr = false;
+  v.RecentFls = false;
+  v.FoldersCount = 7;
+  v.FilesCount = 9;
+  v.ClearLink = false;
+  v.ShowTray = false;
+  v.MouseWheel = 3;
+  v.MouseMButton = false;
+  v.Help = false;
+  v.RExplorer = false;
+  v.MExplorer = false;
+  v.MIExplorer = true;
+  v.MDesktop = false;
+  v.Alt = 2;
+  v.Keys = 0x51;
+  v.ExpEnch = false;
+  v.AlwaysAddDialog = true;
+  return v;
+}
+
+std::string ThrownText(TSettingsValues& values) {
+  try {
+    LoadSettings(values);
+  } catch (const EInvalidDataType& e) {
+    return e.what();
+  }
+  return "nothing thrown";
+}
+
+}  // namespace
+
+TEST_F(SettingsRegistry, MissingKeyIsTheFirstRunAndIsNotCreated) {
+  TSettingsValues values = NonDefaults();
+  EXPECT_FALSE(LoadSettings(values));
+  EXPECT_EQ(values, NonDefaults());
+  EXPECT_FALSE(testreg::Open(HKEY_CURRENT_USER, kSettingsKey));
+}
+
+TEST_F(SettingsRegistry, EmptyKeyGivesEveryDefault) {
+  ASSERT_TRUE(testreg::Create(HKEY_CURRENT_USER, kSettingsKey));
+  TSettingsValues values;
+  EXPECT_TRUE(LoadSettings(values));
+  EXPECT_TRUE(values.RecentFldr);
+  EXPECT_TRUE(values.RecentFls);
+  EXPECT_EQ(values.FoldersCount, 20);
+  EXPECT_EQ(values.FilesCount, 20);
+  EXPECT_TRUE(values.ClearLink);
+  EXPECT_TRUE(values.ShowTray);
+  EXPECT_EQ(values.MouseWheel, 0);
+  EXPECT_TRUE(values.MouseMButton);
+  EXPECT_TRUE(values.Help);
+  EXPECT_TRUE(values.RExplorer);
+  EXPECT_TRUE(values.MExplorer);
+  EXPECT_FALSE(values.MIExplorer);
+  EXPECT_TRUE(values.MDesktop);
+  EXPECT_EQ(values.Alt, 8);
+  EXPECT_EQ(values.Keys, 90);
+  EXPECT_TRUE(values.ExpEnch);
+  EXPECT_FALSE(values.AlwaysAddDialog);
+}
+
+TEST_F(SettingsRegistry, StoredValuesAreReadAndTheReloadRequestDeleted) {
+  const auto key = testreg::Create(HKEY_CURRENT_USER, kSettingsKey);
+  ASSERT_TRUE(key);
+  testreg::SetString(key.get(), L"Update", L"1");
+  testreg::SetDword(key.get(), L"RecentFldr", 0);
+  testreg::SetDword(key.get(), L"MIExplorer", 5);  // any non-zero flag is on
+  testreg::SetDword(key.get(), L"MouseWheel", 2);
+  testreg::SetDword(key.get(), L"Alt", 0);
+  testreg::SetDword(key.get(), L"Keys", 0xFFFFFFFF);
+  testreg::SetDword(key.get(), L"FilesCount", 33);
+  testreg::SetDword(key.get(), L"AlwaysAddDialog", 1);
+  // Values the agent does not read may have any type.
+  testreg::SetString(key.get(), L"Path", L"C:\\Program Files\\Quillrook\\");
+  testreg::SetString(key.get(), L"ShowNewMenu", L"yes");
+
+  TSettingsValues values;
+  EXPECT_TRUE(LoadSettings(values));
+  EXPECT_FALSE(values.RecentFldr);
+  EXPECT_TRUE(values.MIExplorer);
+  EXPECT_EQ(values.MouseWheel, 2);
+  EXPECT_EQ(values.Alt, 0);
+  EXPECT_EQ(values.Keys, -1);
+  EXPECT_EQ(values.FilesCount, 33);
+  EXPECT_EQ(values.FoldersCount, 20);
+  EXPECT_TRUE(values.AlwaysAddDialog);
+  EXPECT_NE(::RegQueryValueExW(key.get(), L"Update", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+}
+
+TEST_F(SettingsRegistry, ValueOfAnotherTypeRaisesInvalidDataType) {
+  const auto key = testreg::Create(HKEY_CURRENT_USER, kSettingsKey);
+  ASSERT_TRUE(key);
+  testreg::SetString(key.get(), L"Update", L"");
+  testreg::SetString(key.get(), L"MouseWheel", L"1");
+  TSettingsValues values;
+  EXPECT_EQ(ThrownText(values), "Invalid data type for 'MouseWheel'");
+  // The reload request goes before any value is read.
+  EXPECT_NE(::RegQueryValueExW(key.get(), L"Update", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+}
+
+TEST_F(SettingsRegistry, FirstBadValueInReadingOrderIsReported) {
+  const auto key = testreg::Create(HKEY_CURRENT_USER, kSettingsKey);
+  ASSERT_TRUE(key);
+  // Written "Keys" first, but the agent reads "Alt" first, so "Alt" is the one named.
+  testreg::SetString(key.get(), L"Keys", L"90");
+  const BYTE eight[8] = {8};
+  ::RegSetValueExW(key.get(), L"Alt", 0, REG_QWORD, eight, sizeof(eight));
+  TSettingsValues values;
+  EXPECT_EQ(ThrownText(values), "Invalid data type for 'Alt'");
+
+  // A REG_BINARY of four bytes looks like a number but is not one.
+  const BYTE four[4] = {1, 0, 0, 0};
+  ::RegSetValueExW(key.get(), L"ShowTray", 0, REG_BINARY, four, sizeof(four));
+  EXPECT_EQ(ThrownText(values), "Invalid data type for 'ShowTray'");
+}
+
+TEST_F(SettingsRegistry, SavedValuesReadBackInTheDialogsOrder) {
+  const TSettingsValues saved = NonDefaults();
+  ASSERT_TRUE(SaveSettings(saved));
+
+  const auto key = testreg::Open(HKEY_CURRENT_USER, kSettingsKey);
+  ASSERT_TRUE(key);
+  std::vector<std::wstring> names;
+  for (const auto& value : testreg::Values(key.get())) {
+    names.push_back(value.name);
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << value.name;
+  }
+  const std::vector<std::wstring> order{
+      L"ClearLink",  L"RecentFldr", L"RecentFls", L"ShowTray", L"MouseWheel", L"MouseMButton", L"Help", L"MExplorer",
+      L"MIExplorer", L"RExplorer",  L"MDesktop",  L"ExpEnch",  L"FilesCount", L"FoldersCount", L"Alt",  L"Keys"};
+  EXPECT_EQ(testreg::InRegistryOrder(names), testreg::InRegistryOrder(order));
+
+  TSettingsValues loaded;
+  EXPECT_TRUE(LoadSettings(loaded));
+  // The add dialog, not the options dialog, owns "AlwaysAddDialog".
+  TSettingsValues expected = saved;
+  expected.AlwaysAddDialog = false;
+  EXPECT_EQ(loaded, expected);
+}

@@ -1,0 +1,368 @@
+// The favourites and filters store against the real registry, files and shell under Wine.
+#include "menu/favourites_store.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+// After windows.h, which they build on.
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cwchar>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../test_registry.h"
+#include "core/settings_values.h"
+#include "menu/favourites_rules.h"
+#include "menu/menu_model.h"
+#include "win/com.h"
+#include "win/files.h"
+#include "win/handles.h"
+
+namespace {
+
+using TStrings = std::vector<std::pair<std::wstring, std::wstring>>;
+using TNames = std::vector<std::wstring>;
+using testreg::InRegistryOrder;
+
+constexpr wchar_t kProductKey[] = L"Software\\BrantwellTools\\Quillrook Folder";
+constexpr wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const std::wstring kShare = L"\\\\server\\c$\\data";
+
+void RemoveTree(const std::wstring& path) {
+  std::wstring from = path + L'\0';  // the shell wants a list ending in two terminators
+  SHFILEOPSTRUCTW operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_NO_UI;
+  ::SHFileOperationW(&operation);
+}
+
+// A folder of the test's own under the temporary folder, removed with all it holds.
+class TTempFolder {
+ public:
+  TTempFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + L"qf-store-" + std::to_wstring(::GetCurrentProcessId());
+    RemoveTree(path_);
+    ForceDirectories(path_);
+  }
+  TTempFolder(const TTempFolder&) = delete;
+  TTempFolder& operator=(const TTempFolder&) = delete;
+  ~TTempFolder() { RemoveTree(path_); }
+  std::wstring Path(const std::wstring& relative) const { return path_ + L"\\" + relative; }
+  std::wstring Make(const std::wstring& relative) const {
+    ForceDirectories(Path(relative));
+    return Path(relative);
+  }
+
+ private:
+  std::wstring path_;
+};
+
+// A shell link as Explorer saves one.
+void WriteShortcut(const std::wstring& file, const std::wstring& target) {
+  const win::TComApartment apartment;
+  win::TComPtr<IShellLinkW> link;
+  ASSERT_HRESULT_SUCCEEDED(
+      ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()));
+  ASSERT_HRESULT_SUCCEEDED(link->SetPath(target.c_str()));
+  win::TComPtr<IPersistFile> persist;
+  ASSERT_HRESULT_SUCCEEDED(link->QueryInterface(IID_IPersistFile, persist.put_void()));
+  ASSERT_HRESULT_SUCCEEDED(persist->Save(file.c_str(), TRUE));
+}
+
+TStrings Favourites() { return InRegistryOrder(testreg::Strings(HKEY_CURRENT_USER, kFavouritesKey)); }
+
+void WriteFavourites(const TStrings& values) {
+  const auto key = testreg::Create(HKEY_CURRENT_USER, kFavouritesKey);
+  for (const auto& [name, data] : values) testreg::SetString(key.get(), name, data);
+}
+
+TStrings Pairs(const TFavouriteLists& lists) {
+  TStrings pairs;
+  for (std::size_t i = 0; i < lists.PathNames.size() && i < lists.PathValues.size(); ++i)
+    pairs.emplace_back(lists.PathNames[i], lists.PathValues[i]);
+  return pairs;
+}
+
+std::wstring Upper(std::wstring text) {
+  ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+bool NeverAsked(std::wstring&) {
+  ADD_FAILURE() << "the add dialog was shown";
+  return true;
+}
+
+class FavouritesStore : public ::testing::Test {
+ protected:
+  // Every key of the product starts absent and is put back as it was.
+  testreg::TKeyStash stash_{HKEY_CURRENT_USER, kProductKey};
+  TTempFolder temp_;
+};
+
+}  // namespace
+
+TEST_F(FavouritesStore, OnlyTheExactReloadWordReloadsAndUnusableTextIsIgnored) {
+  TFavouriteLists lists;
+  EXPECT_EQ(AddFavourite(lists, L"/update", true, NeverAsked), TAddResult::Reload);
+  for (const auto& text : {L"/Update", L"/UPDATE", L"", L"C:\\no-such-folder-qf"})
+    EXPECT_EQ(AddFavourite(lists, text, true, NeverAsked), TAddResult::Ignored) << text;
+  // A folder whose own name ends like the entry marker would be stored as an entry of D:\Old.
+  EXPECT_EQ(AddFavourite(lists, temp_.Make(L"Old$2"), false, NeverAsked), TAddResult::Ignored);
+  EXPECT_TRUE(lists.PathNames.empty());
+  EXPECT_FALSE(testreg::Open(HKEY_CURRENT_USER, kFavouritesKey));
+}
+
+TEST_F(FavouritesStore, AddedFolderGoesToTheEndWithItsShortenedCaption) {
+  WriteFavourites({{L"Submenu1", L"Tools$5"}, {L"C:\\$2", L"C:\\$9"}});
+  const std::wstring name(45, L'q');
+  const std::wstring folder = temp_.Make(name);
+  ASSERT_GT(folder.size(), 50u);
+
+  TFavouriteLists lists;
+  LoadLists(lists);
+  const TStrings before = Pairs(lists);
+  EXPECT_EQ(AddFavourite(lists, folder, false, NeverAsked), TAddResult::Added);
+  TStrings expected = before;
+  expected.emplace_back(folder, name + L"$0");
+  EXPECT_EQ(Pairs(lists), expected);
+  EXPECT_EQ(Favourites(), InRegistryOrder(expected));
+}
+
+TEST_F(FavouritesStore, FolderAlreadyPresentWithOrWithoutMarkerIsNotAddedAgain) {
+  const std::wstring entry = temp_.Make(L"Entry");
+  const std::wstring plain = temp_.Make(L"Plain");
+  WriteFavourites({{L"Submenu1", L"Tools$5"}, {entry + L"$2", L"Entry$0"}, {plain, L"Plain$0"}});
+  TFavouriteLists lists;
+  LoadLists(lists);
+  const TStrings before = Favourites();
+  for (const auto& text : {entry, Upper(entry), plain, Upper(plain)})
+    EXPECT_EQ(AddFavourite(lists, text, true, NeverAsked), TAddResult::Ignored) << text;
+  EXPECT_EQ(lists.PathNames.size(), 3u);
+  EXPECT_EQ(Favourites(), before);
+
+  // Lists that have not caught up with the registry yet: the stored values are kept as they are.
+  TFavouriteLists stale;
+  EXPECT_EQ(AddFavourite(stale, entry, false, NeverAsked), TAddResult::Added);
+  EXPECT_EQ(AddFavourite(stale, plain, false, NeverAsked), TAddResult::Added);
+  EXPECT_EQ(stale.PathNames, (TNames{entry, plain}));
+  EXPECT_EQ(Favourites(), before);
+}
+
+TEST_F(FavouritesStore, AddDialogSetsTheCaptionOrCancels) {
+  const std::wstring folder = temp_.Make(L"Work");
+  TFavouriteLists lists;
+  std::wstring offered;
+  const auto cancel = [&](std::wstring& caption) {
+    offered = caption;
+    return false;
+  };
+  EXPECT_EQ(AddFavourite(lists, folder, true, cancel), TAddResult::Cancelled);
+  EXPECT_EQ(offered, folder);
+  EXPECT_TRUE(lists.PathNames.empty());
+  EXPECT_TRUE(Favourites().empty());
+
+  const auto rename = [](std::wstring& caption) {
+    caption = L"Work$ 2024";
+    return true;
+  };
+  EXPECT_EQ(AddFavourite(lists, folder, true, rename), TAddResult::Added);
+  EXPECT_EQ(Pairs(lists), (TStrings{{folder, L"Work$ 2024$0"}}));
+  EXPECT_EQ(Favourites(), Pairs(lists));
+  // The caption keeps its own "$".
+  EXPECT_EQ(Cap(lists.PathValues[0]).caption, L"Work$ 2024");
+}
+
+TEST_F(FavouritesStore, AdministrativeSharePathSurvivesAddLoadMenuAndRemoval) {
+  TFavouriteLists lists;
+  ASSERT_EQ(AddFavourite(lists, kShare, false, NeverAsked), TAddResult::Added);
+  EXPECT_EQ(Favourites(), (TStrings{{kShare, kShare + L"$0"}}));
+  EXPECT_EQ(AddFavourite(lists, kShare, false, NeverAsked), TAddResult::Ignored);
+
+  TFavouriteLists loaded;
+  LoadLists(loaded);
+  const auto items = BuildFavouritesModel(loaded.PathNames, loaded.PathValues, IsUsableFolder);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].caption, kShare);
+  EXPECT_EQ(items[0].image, 0);
+  // The menu's click takes the folder from the name at the item's tag.
+  EXPECT_EQ(EntryPath(loaded.PathNames[items[0].tag - kFavouriteTagBase]), kShare);
+  RemoveFavourite(kShare);
+  EXPECT_TRUE(Favourites().empty());
+
+  // The same share as a submenu entry is a favourite too, and removal finds it.
+  WriteFavourites({{L"Submenu1", L"Shares$5"}, {kShare + L"$2", L"Data$0"}});
+  LoadLists(loaded);
+  EXPECT_EQ(AddFavourite(loaded, kShare, false, NeverAsked), TAddResult::Ignored);
+  RemoveFavourite(kShare);
+  EXPECT_EQ(Favourites(), (TStrings{{L"Submenu1", L"Shares$5"}}));
+}
+
+TEST_F(FavouritesStore, RemovalDeletesThePlainValueFirstThenTheEntry) {
+  const std::wstring a = temp_.Make(L"A");
+  const std::wstring b = temp_.Make(L"B");
+  WriteFavourites({{L"Submenu1", L"Tools$5"}, {a + L"$2", L"A$0"}, {b, L"B$0"}, {b + L"$2", L"B2$0"}});
+  RemoveFavourite(Upper(a));
+  EXPECT_EQ(Favourites(), InRegistryOrder(TStrings{{L"Submenu1", L"Tools$5"}, {b, L"B$0"}, {b + L"$2", L"B2$0"}}));
+  RemoveFavourite(b);
+  const TStrings left = InRegistryOrder(TStrings{{L"Submenu1", L"Tools$5"}, {b + L"$2", L"B2$0"}});
+  EXPECT_EQ(Favourites(), left);
+  RemoveFavourite(temp_.Path(L"NotAFavourite"));
+  EXPECT_EQ(Favourites(), left);
+}
+
+TEST_F(FavouritesStore, LoadSkipsValuesThatAreNotStringsAndKeepsTheRest) {
+  WriteFavourites({{L"Z:\\Last", L"Last$0"}});
+  {
+    const auto key = testreg::Create(HKEY_CURRENT_USER, kFavouritesKey);
+    testreg::SetDword(key.get(), L"C:\\Number", 7);
+    testreg::SetString(key.get(), L"A:\\First", L"%TEMP%$0", REG_EXPAND_SZ);
+    const auto filters = testreg::Create(HKEY_CURRENT_USER, kFiltersKey);
+    const BYTE bytes[3] = {1, 2, 3};
+    ::RegSetValueExW(filters.get(), L"*.bin", 0, REG_BINARY, bytes, sizeof(bytes));
+    testreg::SetString(filters.get(), L"*.txt", L"Text");
+  }
+  TFavouriteLists lists;
+  lists.FilterMasks = {L"stale"};
+  lists.FilterCaptions = {L"stale"};
+  LoadLists(lists);
+  // Expandable text stays as stored.
+  EXPECT_EQ(InRegistryOrder(Pairs(lists)),
+            InRegistryOrder(TStrings{{L"Z:\\Last", L"Last$0"}, {L"A:\\First", L"%TEMP%$0"}}));
+  EXPECT_EQ(lists.FilterMasks, TNames{L"*.txt"});
+  EXPECT_EQ(lists.FilterCaptions, TNames{L"Text"});
+
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, kProductKey);
+  LoadLists(lists);
+  EXPECT_TRUE(lists.PathNames.empty() && lists.PathValues.empty());
+  EXPECT_TRUE(lists.FilterMasks.empty() && lists.FilterCaptions.empty());
+}
+
+TEST(IsUsableFolder, UncIsNeverProbedLocalPathsAre) {
+  EXPECT_TRUE(IsRemoteFile(L"\\\\no-such-host-qf\\x$\\y"));
+  EXPECT_FALSE(IsRemoteFile(L"C:"));
+  EXPECT_FALSE(IsRemoteFile(L"C:\\windows"));
+  EXPECT_FALSE(IsRemoteFile(L"C:x\\y"));
+  EXPECT_TRUE(IsUsableFolder(L"C:\\windows"));
+  EXPECT_TRUE(IsUsableFolder(L"\\\\no-such-host-qf\\x$\\y"));
+  EXPECT_FALSE(IsUsableFolder(L"C:\\no-such-folder-qf"));
+  EXPECT_FALSE(IsUsableFolder(L"C:\\windows\\notepad.exe"));
+}
+
+TEST(GetDisplayName, EachKindOfResult) {
+  STRRET wide{};
+  wide.uType = STRRET_WSTR;
+  wide.pOleStr = static_cast<LPWSTR>(::CoTaskMemAlloc(sizeof(L"My Computer")));
+  ASSERT_NE(wide.pOleStr, nullptr);
+  std::wcscpy(wide.pOleStr, L"My Computer");
+  EXPECT_EQ(GetDisplayName(wide, nullptr), L"My Computer");
+  EXPECT_EQ(wide.pOleStr, nullptr);
+
+  const char item[] = "\x0c\x00rawDocuments";
+  STRRET offset{};
+  offset.uType = STRRET_OFFSET;
+  offset.uOffset = 5;
+  EXPECT_EQ(GetDisplayName(offset, reinterpret_cast<LPCITEMIDLIST>(item)), L"Documents");
+
+  STRRET inlined{};
+  inlined.uType = STRRET_CSTR;
+  std::strcpy(inlined.cStr, "Network");
+  EXPECT_EQ(GetDisplayName(inlined, nullptr), L"Network");
+
+  const TShellNames names = GetNames();
+  EXPECT_FALSE(names.computer.empty());
+  EXPECT_FALSE(names.documents.empty());
+  EXPECT_EQ(names.documents.find(L'\\'), std::wstring::npos) << names.documents;
+}
+
+TEST_F(FavouritesStore, FirstTimeWritesEveryDefault) {
+  testreg::TValueStash run(HKEY_CURRENT_USER, kRunKey, kRunValue);
+  testreg::TValueStash favoritesValue(HKEY_CURRENT_USER, kShellFoldersKey, L"Favorites");
+
+  // Browser favourites: a subfolder with shortcuts to a folder and to a file, a subfolder with
+  // only a shortcut to a file, and a shortcut directly in the folder.
+  const std::wstring favorites = temp_.Make(L"Favorites");
+  const std::wstring projects = temp_.Make(L"Projects");
+  const std::wstring archive = temp_.Make(L"Archive");
+  const std::wstring notes = temp_.Path(L"notes.txt");
+  ASSERT_TRUE(win::TFileHandle(::CreateFileW(notes.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
+  temp_.Make(L"Favorites\\Tools");
+  temp_.Make(L"Favorites\\Files");
+  WriteShortcut(favorites + L"\\Tools\\Projects.lnk", projects);
+  WriteShortcut(favorites + L"\\Tools\\Notes.lnk", notes);
+  WriteShortcut(favorites + L"\\Files\\Notes.lnk", notes);
+  WriteShortcut(favorites + L"\\Old Stuff.lnk", archive);
+  std::wstring documents, music, pictures;
+  {
+    const auto shellFolders = testreg::Create(HKEY_CURRENT_USER, kShellFoldersKey);
+    testreg::SetString(shellFolders.get(), L"Favorites", favorites);
+    for (const auto& [name, data] : testreg::Strings(HKEY_CURRENT_USER, kShellFoldersKey)) {
+      if (name == L"Personal") documents = data;
+      if (name == L"My Music") music = data;
+      if (name == L"My Pictures") pictures = data;
+    }
+  }
+
+  FirstTime();
+
+  const TStrings favourites = Favourites();
+  const auto dataOf = [&](const std::wstring& name) {
+    for (const auto& [n, d] : favourites)
+      if (n == name) return d;
+    return std::wstring(L"(absent)");
+  };
+  // The shell's names differ between systems; their form does not.
+  const TCaptionNumber computer = Cap(dataOf(L"Submenu234"));
+  EXPECT_FALSE(computer.caption.empty());
+  EXPECT_EQ(computer.number, 5);
+  TStrings expected{{L"Submenu234", dataOf(L"Submenu234")}};
+  wchar_t drives[255] = {};
+  ::GetLogicalDriveStringsW(255, drives);
+  for (const wchar_t* root = drives; *root; root += std::wcslen(root) + 1) {
+    wchar_t label[250] = {};
+    const bool labelled = ::GetDriveTypeW(root) == DRIVE_FIXED &&
+                          ::GetVolumeInformationW(root, label, 250, nullptr, nullptr, nullptr, nullptr, 0) && *label;
+    expected.emplace_back(std::wstring(root) + L"$2",
+                          (labelled ? std::wstring(label) + L" (" + std::wstring(root, 2) + L")" : root) + L"$9");
+  }
+  // Unlabelled, as all of Wine's drives are: "C:\$2" = "C:\$9".
+  EXPECT_NE(dataOf(L"C:\\$2"), L"(absent)");
+  if (!documents.empty()) {
+    const TCaptionNumber split = Cap(dataOf(documents));
+    EXPECT_EQ(split.number, 12);
+    EXPECT_FALSE(split.caption.empty());
+    EXPECT_EQ(split.caption.find(L'\\'), std::wstring::npos) << split.caption;
+    expected.emplace_back(documents, dataOf(documents));
+  }
+  if (!music.empty()) expected.emplace_back(music, GetFolderName(music) + L"$2");
+  if (!pictures.empty()) expected.emplace_back(pictures, GetFolderName(pictures) + L"$1");
+  // Only the subfolder with a shortcut to a folder becomes a submenu.
+  expected.insert(expected.end(),
+                  {{L"SubmenuTools", L"Tools$5"}, {projects + L"$2", L"Projects$0"}, {archive, L"Old Stuff$0"}});
+  EXPECT_EQ(favourites, InRegistryOrder(expected));
+
+  EXPECT_EQ(
+      InRegistryOrder(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey)),
+      InRegistryOrder(TStrings{
+          {L"*.*", L"All Files"},
+          {L"*.txt;*.doc*;*.rtf;*.hlp;*.chm;*.xls*;*.pdf;*.ppt*;*.pps*;*.odt", L"Text Documents"},
+          {L"*.bmp;*.cdr;*.clp;*.cgm;*.dib;*.drw;*.dxf;*.emf;*.eps;*.gif;*.ico;*.icl;*.iff;*img;*.jpg;*.jpeg;*.lbm;"
+           L"*.ldf;*.lwf;*.pbm;*.pcd;*.pcx;*.pgm;*.pic;*.pct;*.png;*.ppm;*.psd;*.psp;*.qtif;*.ras;*.rgb;*.rle;*.sfw;"
+           L"*.tga;*.tif;*.tiff;*.wmf;*.wpg;*.jpe;*.iff",
+           L"Pictures"},
+          {L"*.asf;*.avi;*.bik;*.divx;*.m1v;*.mkv;*.mp4;*.mpe*;*.mpg;*.mpg4;*.mov;*.ogm;*.qt;*.rm;*.smk;*.vob;*.wmv;"
+           L"*.xvid;*.flv;*.mov;*.qt;*.swf;*.3gp;*.ram;*.rmvb;*.m2v;*.ts;*.p4s;*.vpl;*.wpl;*.bpp",
+           L"Video"},
+      }));
+  EXPECT_EQ(testreg::Strings(HKEY_CURRENT_USER, kSettingsKey), (TStrings{{L"Path", ProgramFolder()}}));
+  EXPECT_EQ(ProgramFolder().back(), L'\\');
+  std::wstring runValue;
+  for (const auto& [name, data] : testreg::Strings(HKEY_CURRENT_USER, kRunKey))
+    if (name == kRunValue) runValue = data;
+  EXPECT_EQ(runValue, ProgramPath());
+}
