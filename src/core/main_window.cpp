@@ -146,6 +146,13 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QFTRAYICON:
       OnTrayIcon(wParam, lParam);
       return 0;
+    case WM_MEASUREITEM:
+      // The menus' images are drawn by their owner, with alpha (see TMenuImages).
+      if (images_.MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return TRUE;
+      break;
+    case WM_DRAWITEM:
+      if (images_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+      break;
     case WM_SYSCOMMAND:
       // The window is never shown: minimising it must not bring it up on the taskbar.
       if ((wParam & 0xFFF0) == SC_MINIMIZE) return 0;
@@ -445,6 +452,10 @@ void TQuillFolder::ShowMenu() {
 
 void TQuillFolder::ShowHot(HWND window) {
   if (window == nullptr) window = ::GetForegroundWindow();
+  // Nothing has the foreground for a moment after a window closes: the desktop is then the
+  // window the user sees, and the menu is for it.
+  if (window == nullptr) window = ::GetShellWindow();
+  if (window == nullptr) window = ::GetDesktopWindow();
   int kind = tkDesktop;
   if (IsDialog(window) != nullptr) kind = tkFileDialog;
   ShowPath(window, kind);

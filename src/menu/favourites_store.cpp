@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <exception>
 #include <iterator>
 #include <utility>
@@ -298,11 +299,36 @@ void RemoveFavourite(const std::wstring& path) {
                         static_cast<unsigned long>(status), false);
 }
 
+namespace {
+
+// The type of a drive, asked of the system at most once a second per drive letter: a menu
+// rebuild asks for every favourite, and the question costs a round trip to the mount manager.
+UINT CachedDriveType(const std::wstring& root) {
+  struct TEntry {
+    UINT type = DRIVE_UNKNOWN;
+    ULONGLONG asked = 0;
+    bool known = false;
+  };
+  static TEntry entries[26];
+  const wchar_t letter = static_cast<wchar_t>(std::towupper(root[0]));
+  if (letter < L'A' || letter > L'Z') return ::GetDriveTypeW(root.c_str());
+  TEntry& entry = entries[letter - L'A'];
+  const ULONGLONG now = ::GetTickCount64();
+  if (!entry.known || now - entry.asked > 1000) {
+    entry.type = ::GetDriveTypeW(root.c_str());
+    entry.asked = now;
+    entry.known = true;
+  }
+  return entry.type;
+}
+
+}  // namespace
+
 bool IsRemoteFile(const std::wstring& path) {
   if (path.size() < 3) return false;
   if (path.starts_with(L"\\\\")) return true;
   if (path[2] != L'\\') return false;
-  switch (::GetDriveTypeW(path.substr(0, 3).c_str())) {
+  switch (CachedDriveType(path.substr(0, 3))) {
     case DRIVE_REMOVABLE:
     case DRIVE_REMOTE:
     case DRIVE_CDROM:

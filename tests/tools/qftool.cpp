@@ -75,7 +75,8 @@ int Usage() {
   std::fwprintf(stderr,
                 L"usage: qftool agent | thread | slot N | queue N MSG WPARAM LPARAM [N MSG WPARAM LPARAM ...]\n"
                 L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG | add-folder TEXT\n"
-                L"       | menu | client TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
+                L"       | menu | menu-keys VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
+                L"       | client TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
 }
 
@@ -111,6 +112,34 @@ int wmain(int argc, wchar_t** argv) {
     POINT origin{0, 0};
     ::ClientToScreen(window, &origin);
     std::wprintf(L"%ld %ld %ld %ld\n", origin.x, origin.y, origin.x + r.right, origin.y + r.bottom);
+    return 0;
+  }
+  if (command == L"menu-keys" && argc >= 3) {
+    // Presses keys in the open popup menu, as a user at the keyboard would (virtual-key codes).
+    const auto menus = TopWindows(L"#32768", nullptr, true);
+    if (menus.empty()) return 1;
+    for (int i = 2; i < argc; ++i) {
+      const unsigned long key = Value(argv[i]);
+      ::PostMessageW(menus.back(), WM_KEYDOWN, key, 1);
+      ::PostMessageW(menus.back(), WM_KEYUP, key, 0xC0000001);
+      ::Sleep(50);
+    }
+    return 0;
+  }
+  if (command == L"dialog-text" && argc >= 5) {
+    // Types a text into the first child of a class in a top-level window found by its title.
+    HWND window = ::FindWindowW(nullptr, argv[2]);
+    HWND child = window != nullptr ? ::FindWindowExW(window, nullptr, argv[3], nullptr) : nullptr;
+    if (child == nullptr) return 1;
+    ::SendMessageTimeoutW(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), SMTO_ABORTIFHUNG, 2000, nullptr);
+    return 0;
+  }
+  if (command == L"dialog-click" && argc >= 4) {
+    // Clicks a dialog button by its control id.
+    HWND window = ::FindWindowW(nullptr, argv[2]);
+    HWND button = window != nullptr ? ::GetDlgItem(window, static_cast<int>(Value(argv[3]))) : nullptr;
+    if (button == nullptr) return 1;
+    ::PostMessageW(button, BM_CLICK, 0, 0);
     return 0;
   }
   if (command == L"menu") {
