@@ -14,6 +14,7 @@
 #include "startup/user_checks.h"
 #include "win/files.h"
 #include "win/handles.h"
+#include "win/registry.h"
 
 std::wstring ConfigurationFolder;
 std::wstring CommandLineFolder;
@@ -54,17 +55,9 @@ std::wstring ReadStringValue(HKEY root, const wchar_t* path, const wchar_t* name
   HKEY raw = nullptr;
   if (::RegOpenKeyExW(root, path, 0, KEY_READ, &raw) != ERROR_SUCCESS) return {};
   win::TRegKey key(raw);
-  DWORD type = 0, size = 0;
-  if (::RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
-  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
-      ERROR_SUCCESS)
-    return {};
-  value.resize(wcsnlen(value.c_str(), value.size()));
-  exists = true;
-  return value;
+  const auto value = ReadRegistryString(key.get(), name);
+  exists = value.has_value();
+  return value.value_or(std::wstring());
 }
 
 std::wstring ToUpper(std::wstring text) {

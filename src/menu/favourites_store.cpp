@@ -16,6 +16,7 @@
 #include "menu/favourites_rules.h"
 #include "win/com.h"
 #include "win/files.h"
+#include "win/registry.h"
 #include "win/handles.h"
 
 namespace {
@@ -148,16 +149,7 @@ void ReadStringValues(const wchar_t* path, std::vector<std::wstring>& names, std
 }
 
 // A string value of the shell folders key as stored (an unexpanded REG_EXPAND_SZ included).
-std::wstring ShellFolder(HKEY key, const wchar_t* name) {
-  if (!key) return {};
-  DWORD type = REG_NONE;
-  DWORD size = 0;
-  if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || !IsStringType(type)) return {};
-  std::vector<BYTE> buffer(size + sizeof(wchar_t));
-  size = static_cast<DWORD>(buffer.size());
-  if (::RegQueryValueExW(key, name, nullptr, &type, buffer.data(), &size) != ERROR_SUCCESS) return {};
-  return TextOf(buffer, size);
-}
+std::wstring ShellFolder(HKEY key, const wchar_t* name) { return ReadRegistryString(key, name).value_or(std::wstring()); }
 
 std::wstring FromAnsi(const char* text, std::size_t length) {
   if (length == 0) return {};

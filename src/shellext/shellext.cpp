@@ -9,6 +9,7 @@
 #include <string>
 
 #include "shellext/context_menu.h"
+#include "win/files.h"
 #include "win/handles.h"
 
 namespace shellext {
@@ -21,18 +22,7 @@ TClassFactory Factory;
 constexpr wchar_t kHandlerDescription[] = L"Quillrook Folder context menu";
 constexpr wchar_t kThreadingModel[] = L"Apartment";
 
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(Module, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
+std::wstring ModulePath() { return ModuleFileName(Module); }
 
 // Creates `subKey` under HKCU and sets a string value (`name` null: the default value).
 LSTATUS WriteString(const std::wstring& subKey, const wchar_t* name, const std::wstring& text) {

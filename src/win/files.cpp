@@ -43,10 +43,13 @@ std::wstring ShortPathName(const std::wstring& path) {
   }
 }
 
-std::wstring ProgramPath() {
+std::wstring ProgramPath() { return ModuleFileName(nullptr); }
+
+std::wstring ModuleFileName(void* module) {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length =
+        ::GetModuleFileNameW(static_cast<HMODULE>(module), buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return {};
     if (length < buffer.size()) {
       buffer.resize(length);

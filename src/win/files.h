@@ -9,6 +9,8 @@ bool FileExists(const std::wstring& path);
 bool ForceDirectories(const std::wstring& path);
 // The short (8.3) form of an existing path; empty when the system has none for it.
 std::wstring ShortPathName(const std::wstring& path);
+// The full path of a loaded module (null: the running executable); empty on failure.
+std::wstring ModuleFileName(void* module);
 // The running executable's full path, and its folder with a trailing "\".
 std::wstring ProgramPath();
 std::wstring ProgramFolder();
