@@ -19,6 +19,8 @@
 #include "navigation/target_kind.h"
 #include "navigation/window_front.h"
 #include "navigation/window_kinds.h"
+#include "navigation/window_navigation.h"
+#include "navigation/window_path.h"
 #include "startup/scheduler.h"
 #include "win/files.h"
 
@@ -456,9 +458,7 @@ void TQuillFolder::ShowHot(HWND window) {
   // window the user sees, and the menu is for it.
   if (window == nullptr) window = ::GetShellWindow();
   if (window == nullptr) window = ::GetDesktopWindow();
-  int kind = tkDesktop;
-  if (IsDialog(window) != nullptr) kind = tkFileDialog;
-  ShowPath(window, kind);
+  ShowPath(window, ClassifyWindow(window));
 }
 
 void TQuillFolder::ShowPath(HWND window, int kind) {
@@ -491,6 +491,18 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
   win::TThreadInputAttachment attachment(::GetWindowThreadProcessId(window, nullptr), ::GetCurrentThreadId());
   for (UINT id : {IDM_ADDCURRENT, IDM_REMOVECURRENT, IDM_OPENFOLDER})
     if (TTailItem* item = TailItem(id)) item->visible = false;
+  // The current folder decides between adding and removing; file dialogs name none, but an
+  // Office dialog is asked all the same.
+  const bool officeDialog = kind == tkFileDialog && ClassIs(window, 10, L"bosa_sdm_");
+  if (kind == tkExplorer || kind == tkInternetExplorer || officeDialog) {
+    const std::wstring folder = GetPath(window, kind, MainThreadId);
+    if (!folder.empty()) {
+      const bool known = IsFavourite(lists_, folder);
+      TailItem(IDM_REMOVECURRENT)->visible = known;
+      TailItem(IDM_ADDCURRENT)->visible = !known;
+      TailItem(IDM_OPENFOLDER)->visible = !officeDialog;
+    }
+  }
   for (auto& item : tail_) {
     if (item.submenu == Filter1.get())
       item.visible = kind == tkFileDialog && !lists_.FilterMasks.empty();
@@ -542,6 +554,20 @@ void TQuillFolder::RunCommand(UINT id) {
     case IDM_ADDFOLDER:
       Addfolder1Click();
       break;
+    case IDM_ADDCURRENT:
+      AddListMenu(GetPath(targetWindow_, targetKind_, MainThreadId));
+      break;
+    case IDM_REMOVECURRENT: {
+      const std::wstring folder = GetPath(targetWindow_, targetKind_, MainThreadId);
+      if (!folder.empty()) RemoveFavourite(folder);
+      UpdateListMenu();
+      break;
+    }
+    case IDM_OPENFOLDER: {
+      const std::wstring folder = GetPath(targetWindow_, targetKind_, MainThreadId);
+      if (!folder.empty()) ::ShellExecuteW(nullptr, L"explore", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+      break;
+    }
     default:
       if (const auto favourite = FavouriteIndexFromCommand(id)) {
         FavouriteClick(*favourite);
@@ -597,15 +623,17 @@ void TQuillFolder::Addfolder1Click() {
 
 void TQuillFolder::FavouriteClick(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= lists_.PathNames.size()) return;
-  // Driving the target window there comes with the navigation; until then the pick is logged.
-  CommonLogRunEvent(L"QuillFolder.FavoriteClick", L"Path=" + EntryPath(lists_.PathNames[index]) + L", W=" +
-                                                      HexText(reinterpret_cast<UINT_PTR>(targetWindow_)));
+  const std::wstring path = EntryPath(lists_.PathNames[index]);
+  CommonLogRunEvent(L"QuillFolder.FavoriteClick",
+                    L"Path=" + path + L", W=" + HexText(reinterpret_cast<UINT_PTR>(targetWindow_)));
+  SetData({targetWindow_, targetKind_}, MainThreadId, path, false);
 }
 
 void TQuillFolder::FilterClick(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= lists_.FilterMasks.size()) return;
   CommonLogRunEvent(L"QuillFolder.FilterClick", L"Mask=" + lists_.FilterMasks[index] + L", W=" +
                                                     HexText(reinterpret_cast<UINT_PTR>(targetWindow_)));
+  SetData({targetWindow_, targetKind_}, MainThreadId, lists_.FilterMasks[index], true);
 }
 
 int RunMainWindow(HINSTANCE instance) {

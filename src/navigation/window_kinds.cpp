@@ -12,6 +12,23 @@ constexpr int kMaxWalkSteps = 51;
 constexpr int kDialogClassBuffer = 10;
 // The dialog style bit a new-style file dialog carries (DS_SETFOREGROUND).
 constexpr LONG kNewStyleDialogBit = 0x200;
+// Explorer and browser classes are read with this buffer, so "CabinetWClassX" still matches.
+constexpr int kExplorerClassBuffer = 14;
+// Archiver classes, and the owner of an archiver's dialog, are read with this buffer.
+constexpr int kArchiverClassBuffer = 16;
+
+// A frame the user is working in: visible, enabled, restored or maximised, with the usual
+// caption buttons, and with or without WS_CLIPCHILDREN. Anything else (minimised, disabled,
+// a tool window, a frame of another layout) is no place to drive.
+constexpr DWORD kFrameStyle = WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU |
+                              WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kFrameStyles[] = {kFrameStyle, kFrameStyle | WS_MAXIMIZE,
+                                  kFrameStyle | WS_CLIPCHILDREN,
+                                  kFrameStyle | WS_MAXIMIZE | WS_CLIPCHILDREN};
+static_assert(kFrameStyles[0] == 349110272 && kFrameStyles[1] == 365887488 &&
+              kFrameStyles[2] == 382664704 && kFrameStyles[3] == 399441920);
+// The only extended style a shell or browser frame carries.
+constexpr DWORD kFrameExStyle = WS_EX_WINDOWEDGE;
 
 // Class atoms compare case-insensitively, so Wine's "SHELLDLL_DefView" answers to any spelling.
 HWND Child(HWND parent, const wchar_t* className) noexcept {
@@ -98,6 +115,61 @@ HWND IsDialog(HWND window) {
     return window;
   }
   return nullptr;
+}
+
+HWND IsExplorer(int& kind, int mode, HWND window) {
+  if (window == nullptr) window = GetWindowP(false);
+  if (window == nullptr) return nullptr;
+
+  const bool browser = ClassIs(window, kExplorerClassBuffer, L"IEFrame");
+  const bool shell = !browser && (ClassIs(window, kExplorerClassBuffer, L"ExploreWClass") ||
+                                  ClassIs(window, kExplorerClassBuffer, L"CabinetWClass"));
+  if (!((mode >= 0 && shell) || (mode <= 0 && browser))) return nullptr;
+
+  if (static_cast<DWORD>(::GetWindowLongW(window, GWL_EXSTYLE)) != kFrameExStyle) return nullptr;
+  const auto style = static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE));
+  bool usual = false;
+  for (const DWORD accepted : kFrameStyles) usual = usual || style == accepted;
+  if (!usual) return nullptr;
+
+  kind = browser ? tkInternetExplorer : tkExplorer;
+  return window;
+}
+
+HWND IsRar(int& kind, HWND window) {
+  if (window == nullptr) window = GetWindowP(true);
+  if (window == nullptr) return nullptr;
+
+  if (ClassIs(window, kArchiverClassBuffer, L"WinRarWindow")) {
+    kind = tkRarWindow;
+    return window;
+  }
+  if (ClassIs(window, kArchiverClassBuffer, L"TTargetDlg")) {
+    // The class name is a common one; the address box inside a panel marks the extraction dialog.
+    const HWND panel = Child(window, L"TPanel");
+    if (panel == nullptr || Child(panel, L"TIEAddress") == nullptr) return nullptr;
+    kind = tkAceExtract;
+    return window;
+  }
+  if (ClassIs(window, kArchiverClassBuffer, L"#32770")) {
+    // GetParent answers the owner of a top-level dialog, which is the archiver's main window.
+    const HWND owner = ::GetParent(window);
+    const bool zip = ClassIs(owner, kArchiverClassBuffer, L"WinZipWClass");
+    const bool rar = !zip && ClassIs(owner, kArchiverClassBuffer, L"WinRarWindow");
+    // Only the extraction dialog of these owners shows a folder tree.
+    if (!(zip || rar) || Child(window, L"SysTreeView32") == nullptr) return nullptr;
+    kind = zip ? tkZipExtract : tkRarExtract;
+    return window;
+  }
+  return nullptr;
+}
+
+TargetKind ClassifyWindow(HWND window) {
+  if (window == nullptr) return tkDesktop;
+  if (IsDialog(window)) return tkFileDialog;
+  int kind = tkDesktop;
+  if (IsExplorer(kind, 0, window) || IsRar(kind, window)) return static_cast<TargetKind>(kind);
+  return tkDesktop;
 }
 
 HWND CheckVistaDialog(HWND dialog) {

@@ -13,6 +13,16 @@ HWND GetWindowP(bool stopAtKnownClass);
 // The window if it is a file Open/Save dialog (common dialog of either style, Office), else 0.
 // A window of 0 means the one GetWindowP(true) finds.
 HWND IsDialog(HWND window);
+// The window if it is an Explorer frame (kind 2) or a browser frame (kind 3), else 0; `kind` is
+// set only on success. Mode > 0 accepts only Explorer, 0 both, < 0 only the browser. A window
+// of 0 means the one GetWindowP(false) finds.
+HWND IsExplorer(int& kind, int mode, HWND window);
+// The window if it is an archiver window (kinds 5 to 8), else 0; `kind` is set only on success.
+// A window of 0 means the one GetWindowP(true) finds.
+HWND IsRar(int& kind, HWND window);
+// The kind of a window as the hot key sees it: file dialog, then Explorer or browser frame, then
+// archiver, else the desktop kind. A window of 0 is the desktop kind: the cursor is not asked.
+TargetKind ClassifyWindow(HWND window);
 // The file-name edit box of a file dialog of either style, or 0.
 HWND CheckVistaDialog(HWND dialog);
 // Windows Vista or later (NT 6+); computed once.

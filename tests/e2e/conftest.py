@@ -17,6 +17,9 @@ ARTIFACTS = pathlib.Path(os.environ.get("QF_ARTIFACTS", BUILD / "artifacts"))
 SCRATCH = BUILD / "e2e"
 AGENT_KEY = r"HKCU\Software\BrantwellTools\Quillrook Folder"
 DATA_KEY = r"HKCU\Software\BrantwellTools\Stewardry"
+PATH_KEY = AGENT_KEY + r"\Path"
+FILTER_KEY = AGENT_KEY + r"\Filter"
+SETTINGS_KEY = AGENT_KEY + r"\1.0"
 
 
 def windows_path(path) -> str:
@@ -141,6 +144,22 @@ class Agent:
         self.procs.clear()
 
 
+def reg_set(key, name, data, kind="REG_SZ"):
+    assert wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(data), "/f").returncode == 0
+
+
+def fresh_store(**settings):
+    """An agent store with the settings key present (so no first run) and no favourites."""
+    wine("reg", "delete", AGENT_KEY, "/f")
+    for key in (PATH_KEY, FILTER_KEY):
+        # Through a value: Wine's "reg add" of a bare key also writes an empty default value.
+        reg_set(key, "x", "")
+        assert wine("reg", "delete", key, "/v", "x", "/f").returncode == 0
+    reg_set(SETTINGS_KEY, "ShowTray", 1, "REG_DWORD")
+    for name, value in settings.items():
+        reg_set(SETTINGS_KEY, name, value, "REG_DWORD")
+
+
 @pytest.fixture
 def agent(request):
     data = SCRATCH / request.node.name
@@ -149,9 +168,53 @@ def agent(request):
     done = wine("reg", "add", DATA_KEY, "/v", "SaveDir", "/t", "REG_SZ", "/d",
                 windows_path(data) + "\\", "/f")
     assert done.returncode == 0, done.stderr
+    # Every scenario starts from default settings and no favourites unless it says otherwise.
+    fresh_store()
     a = Agent(data)
     yield a
     a.stop()
+    # Folders the agent opened in new windows (picks without a window to drive).
+    qftool("close", "ExplorerWClass")
+
+
+def focus(window):
+    """Gives an X window the keyboard focus and lets Wine take it in: keys sent while Wine is
+    still syncing its modifier state with the new focus lose their modifiers."""
+    xdotool("windowfocus", "--sync", window)
+    time.sleep(0.5)
+
+
+def start_notepad(programs, cwd=None):
+    """Starts Wine's notepad; returns its X window id."""
+    notepad = subprocess.Popen(["wine", "notepad"], cwd=cwd, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    programs.append(notepad)
+    return wait_for(lambda: xdotool("search", "--name", "Untitled - Notepad").stdout.split(), 30,
+                    interval=0.3, what="notepad")[0]
+
+
+def open_save_as(programs, cwd=None):
+    """Opens notepad's real Save As dialog (Ctrl+S on an untitled text); returns its handle and
+    screen rectangle (left, top, right, bottom)."""
+    main = start_notepad(programs, cwd)
+
+    def dialog():
+        code, lines = qftool("windows", "#32770", "Save As")
+        return lines if code == 0 else None
+
+    for _ in range(3):
+        # Real key events to the focused window: synthetic ones may lose the Ctrl modifier.
+        focus(main)
+        xdotool("key", "ctrl+s")
+        try:
+            lines = wait_for(dialog, 10, interval=0.3, what="the Save As dialog")
+            break
+        except AssertionError:
+            xdotool("key", "ctrl+a", "BackSpace")
+    else:
+        raise AssertionError("notepad did not open its Save As dialog")
+    handle, _, left, top, right, bottom = lines[0].split()
+    return int(handle, 16), (int(left), int(top), int(right), int(bottom))
 
 
 @pytest.fixture

@@ -1,21 +1,8 @@
 """A middle click in a real Wine Save As dialog reaches the agent through the hook and opens the
 folder menu at the mouse; clicks elsewhere pass through untouched."""
-import subprocess
 import time
 
-from conftest import qftool, screenshot, visible_menus, wait_for, xdotool
-
-
-def open_save_as(programs):
-    notepad = subprocess.Popen(["wine", "notepad"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    programs.append(notepad)
-    main = wait_for(lambda: xdotool("search", "--name", "Untitled - Notepad").stdout.split(), 30,
-                    interval=0.3, what="notepad")[0]
-    xdotool("key", "--window", main, "ctrl+s")
-    code, lines = wait_for(lambda: (lambda r: r if r[0] == 0 else None)(qftool("windows", "#32770", "Save As")),
-                           30, interval=0.3, what="the Save As dialog")
-    handle, visible, left, top, right, bottom = lines[0].split()
-    return int(handle, 16), (int(left), int(top), int(right), int(bottom))
+from conftest import open_save_as, qftool, screenshot, visible_menus, wait_for, xdotool
 
 
 def test_middle_click_in_save_as_dialog_shows_the_folder_menu(agent, programs):

@@ -2,11 +2,8 @@
 instance, from "Add Folder..." and through the add dialog, and the folder menu built from them."""
 import time
 
-from conftest import AGENT_KEY, BIN, qftool, screenshot, visible_menus, wait_for, windows_path, wine, xdotool
+from conftest import AGENT_KEY, BIN, FILTER_KEY, PATH_KEY, SETTINGS_KEY, fresh_store, qftool, reg_set, screenshot, visible_menus, wait_for, windows_path, wine, xdotool
 
-PATH_KEY = AGENT_KEY + r"\Path"
-FILTER_KEY = AGENT_KEY + r"\Filter"
-SETTINGS_KEY = AGENT_KEY + r"\1.0"
 SHELLEXT_KEY = r"HKCU\Software\Classes\CLSID\{4339DE8C-A2D8-44FE-AEC6-EE2DB8F9381F}"
 VK_DOWN, VK_RIGHT, VK_RETURN = 0x28, 0x27, 0x0D
 FILTERS = [
@@ -29,23 +26,8 @@ def reg_values(key):
             continue
         name, rest = line.strip().split("    REG_", 1)
         data = rest.split("    ", 1)[1] if "    " in rest else ""
-        if name.strip() != "(Default)":  # Wine's "reg add" of a key sets it; the agent skips it
-            values[name.strip()] = data
+        values[name.strip()] = data
     return values
-
-
-def reg_set(key, name, data, kind="REG_SZ"):
-    assert wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(data), "/f").returncode == 0
-
-
-def fresh_store(**settings):
-    """An agent store with the settings key present (so no first run) and no favourites."""
-    wine("reg", "delete", AGENT_KEY, "/f")
-    assert wine("reg", "add", PATH_KEY, "/f").returncode == 0
-    assert wine("reg", "add", FILTER_KEY, "/f").returncode == 0
-    reg_set(SETTINGS_KEY, "ShowTray", 1, "REG_DWORD")
-    for name, value in settings.items():
-        reg_set(SETTINGS_KEY, name, value, "REG_DWORD")
 
 
 def open_folder_menu():
@@ -117,6 +99,8 @@ def test_submenu_entries_show_in_store_order(agent):
     screenshot("menu-with-submenu")
     pick(VK_DOWN, VK_RETURN)
     agent.wait_log("FavoriteClick Parameters: Path=" + windows_path(folders["beta"]) + ",")
+    # The menu was shown for no window the agent can drive: the folder opens in a new window.
+    wait_for(lambda: qftool("windows", "ExplorerWClass", "beta")[0] == 0, 15, what="a window on beta")
     open_folder_menu()
     pick(VK_DOWN, VK_DOWN, VK_RETURN)
     agent.wait_log("FavoriteClick Parameters: Path=" + windows_path(folders["gamma"]) + ",")

@@ -1,16 +1,11 @@
 """The folder menu on request, for the foreground window: the hot key (Windows+Z by default)
 and the message 1148 that other components post."""
-import subprocess
-
-from conftest import qftool, visible_menus, wait_for, xdotool
+from conftest import focus, qftool, start_notepad, visible_menus, wait_for, xdotool
 
 
 def focused_notepad(programs):
-    notepad = subprocess.Popen(["wine", "notepad"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    programs.append(notepad)
-    window = wait_for(lambda: xdotool("search", "--name", "Untitled - Notepad").stdout.split(), 30,
-                      interval=0.3, what="notepad")[0]
-    xdotool("windowfocus", window)
+    window = start_notepad(programs)
+    focus(window)
     code, lines = qftool("windows", "Notepad", "Untitled - Notepad")
     assert code == 0
     return int(lines[0].split()[0], 16)

@@ -1,9 +1,8 @@
 """One agent per user: a second start hands its folder over or ends quietly, and "/restart"
 waits for the old agent."""
-import subprocess
 import time
 
-from conftest import BIN, windows_path, wait_for
+from conftest import windows_path, wait_for
 
 
 def test_second_start_without_arguments_ends_without_a_window(agent):

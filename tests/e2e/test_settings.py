@@ -1,9 +1,8 @@
 """Preferences read at start: the tray icon and the hot key follow the settings key."""
-import subprocess
 import time
 
-from conftest import qftool, visible_menus, wait_for, xdotool
-from test_favourites import fresh_store
+from conftest import focus, fresh_store, qftool, start_notepad, visible_menus, wait_for, xdotool
+
 
 TRAY_WINDOW = "Wine System Tray"
 
@@ -17,11 +16,8 @@ def test_hidden_tray_icon_and_no_hot_key_when_the_settings_say_so(agent, program
     agent.start()
     time.sleep(2)
     assert not tray_visible(), "ShowTray 0 keeps the icon hidden"
-    notepad = subprocess.Popen(["wine", "notepad"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    programs.append(notepad)
-    window = wait_for(lambda: xdotool("search", "--name", "Untitled - Notepad").stdout.split(), 30,
-                      interval=0.3, what="notepad")[0]
-    xdotool("windowfocus", window)
+    window = start_notepad(programs)
+    focus(window)
     xdotool("mousemove", 500, 400)
     xdotool("key", "super+z")
     time.sleep(2)
@@ -37,11 +33,8 @@ def test_hot_key_from_the_settings(agent, programs):
     fresh_store(Alt=2, Keys=123)
     agent.start()
     assert wait_for(tray_visible, 10, what="the tray icon")
-    notepad = subprocess.Popen(["wine", "notepad"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    programs.append(notepad)
-    window = wait_for(lambda: xdotool("search", "--name", "Untitled - Notepad").stdout.split(), 30,
-                      interval=0.3, what="notepad")[0]
-    xdotool("windowfocus", window)
+    window = start_notepad(programs)
+    focus(window)
     xdotool("mousemove", 500, 400)
     xdotool("key", "super+z")
     time.sleep(1.5)

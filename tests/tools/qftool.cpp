@@ -2,6 +2,7 @@
 // hook library do: it reads and writes the shared record, posts messages and looks for windows.
 // Prints its answers on stdout; exit code 0 on success, 1 on failure, 2 on bad usage.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -71,11 +72,31 @@ std::vector<HWND> TopWindows(const wchar_t* className, const wchar_t* title, boo
   return found.windows;
 }
 
+HWND FindEdit(HWND window, int id) {
+  struct TSearch {
+    int id;
+    HWND found;
+  } search{id, nullptr};
+  ::EnumChildWindows(
+      window,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<TSearch*>(data);
+        wchar_t name[32] = {};
+        ::GetClassNameW(child, name, 32);
+        if (::GetDlgCtrlID(child) != s->id || _wcsicmp(name, L"Edit") != 0) return TRUE;
+        s->found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 int Usage() {
   std::fwprintf(stderr,
                 L"usage: qftool agent | thread | slot N | queue N MSG WPARAM LPARAM [N MSG WPARAM LPARAM ...]\n"
                 L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG | add-folder TEXT\n"
                 L"       | menu | menu-keys VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
+                L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
                 L"       | client TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
 }
@@ -134,12 +155,46 @@ int wmain(int argc, wchar_t** argv) {
     ::SendMessageTimeoutW(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), SMTO_ABORTIFHUNG, 2000, nullptr);
     return 0;
   }
+  if ((command == L"control-text" && argc >= 4) || (command == L"control-set" && argc >= 5)) {
+    // Reads, or sets, the text of an edit box found by its control id anywhere below a window
+    // found by its title (a dialog's file-name box sits inside combo boxes).
+    HWND window = ::FindWindowW(nullptr, argv[2]);
+    HWND edit = window != nullptr ? FindEdit(window, static_cast<int>(Value(argv[3]))) : nullptr;
+    if (edit == nullptr) return 1;
+    DWORD_PTR ignored = 0;
+    if (command == L"control-set")
+      return ::SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), SMTO_ABORTIFHUNG, 2000,
+                                   &ignored) != 0
+                 ? 0
+                 : 1;
+    wchar_t text[1024] = {};
+    ::SendMessageTimeoutW(edit, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &ignored);
+    std::wprintf(L"%ls\n", text);
+    return 0;
+  }
+  if (command == L"list-count" && argc >= 3) {
+    // How many items the first list view below a window found by its title shows.
+    HWND window = ::FindWindowW(nullptr, argv[2]);
+    HWND view = window != nullptr ? ::FindWindowExW(window, nullptr, L"SHELLDLL_DefView", nullptr) : nullptr;
+    HWND list = view != nullptr ? ::FindWindowExW(view, nullptr, L"SysListView32", nullptr) : nullptr;
+    DWORD_PTR count = 0;
+    if (list == nullptr ||
+        !::SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count))
+      return 1;
+    std::wprintf(L"%lu\n", static_cast<unsigned long>(count));
+    return 0;
+  }
   if (command == L"dialog-click" && argc >= 4) {
     // Clicks a dialog button by its control id.
     HWND window = ::FindWindowW(nullptr, argv[2]);
     HWND button = window != nullptr ? ::GetDlgItem(window, static_cast<int>(Value(argv[3]))) : nullptr;
     if (button == nullptr) return 1;
     ::PostMessageW(button, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == L"close" && argc >= 3) {
+    // Asks every top-level window of a class to close, as its close button would.
+    for (HWND w : TopWindows(argv[2], argc >= 4 ? argv[3] : nullptr, false)) ::PostMessageW(w, WM_CLOSE, 0, 0);
     return 0;
   }
   if (command == L"menu") {

@@ -254,4 +254,209 @@ TEST(GetWindowP, StopsAtTheForegroundWindowOnTheWayToTheOwner) {
   EXPECT_EQ(GetWindowP(false), owner.get());
 }
 
+// The style of a restored shell or browser frame the user works in (349110272).
+constexpr DWORD kFrameStyle = WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU |
+                              WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+// What IsExplorer leaves in the kind when it refuses.
+constexpr int kUntouched = -7;
+
+// A top-level frame of the class with exactly the styles given: the system adds bits of its own
+// to new frames, so they are set again once it exists.
+TWindow ShellFrame(const wchar_t* className, DWORD style = kFrameStyle,
+                   DWORD exStyle = WS_EX_WINDOWEDGE) {
+  testwin::EnsureClass(className);
+  TWindow frame(::CreateWindowExW(exStyle, className, L"frame", style, 40, 40, 400, 300, nullptr,
+                                  nullptr, ::GetModuleHandleW(nullptr), nullptr));
+  if (frame) {
+    ::SetWindowLongW(frame.get(), GWL_STYLE, static_cast<LONG>(style));
+    ::SetWindowLongW(frame.get(), GWL_EXSTYLE, static_cast<LONG>(exStyle));
+  }
+  return frame;
+}
+
+DWORD StyleOf(HWND window) { return static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE)); }
+DWORD ExStyleOf(HWND window) { return static_cast<DWORD>(::GetWindowLongW(window, GWL_EXSTYLE)); }
+
+// The kind IsExplorer reports, or kUntouched when it refuses (checking it answers the window).
+int ExplorerKind(int mode, HWND window) {
+  int kind = kUntouched;
+  const HWND answer = IsExplorer(kind, mode, window);
+  EXPECT_EQ(answer, kind == kUntouched ? nullptr : window);
+  return kind;
+}
+
+int RarKind(HWND window) {
+  int kind = kUntouched;
+  const HWND answer = IsRar(kind, window);
+  EXPECT_EQ(answer, kind == kUntouched ? nullptr : window);
+  return kind;
+}
+
+TEST(IsExplorer, AcceptsTheFourUsualFrameStylesAndNoOther) {
+  const DWORD accepted[] = {kFrameStyle, kFrameStyle | WS_MAXIMIZE, kFrameStyle | WS_CLIPCHILDREN,
+                            kFrameStyle | WS_MAXIMIZE | WS_CLIPCHILDREN};
+  const DWORD refused[] = {kFrameStyle | WS_DISABLED, kFrameStyle & ~WS_MAXIMIZEBOX,
+                           kFrameStyle & ~WS_VISIBLE, kFrameStyle | WS_VSCROLL};
+  for (const DWORD style : accepted) {
+    TWindow frame = ShellFrame(L"CabinetWClass", style);
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(StyleOf(frame.get()), style);
+    ASSERT_EQ(ExStyleOf(frame.get()), DWORD{WS_EX_WINDOWEDGE});
+    EXPECT_EQ(ExplorerKind(0, frame.get()), tkExplorer) << style;
+  }
+  for (const DWORD style : refused) {
+    TWindow frame = ShellFrame(L"CabinetWClass", style);
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(StyleOf(frame.get()), style);
+    EXPECT_EQ(ExplorerKind(0, frame.get()), kUntouched) << style;
+  }
+}
+
+TEST(IsExplorer, MaximisedFrameIsAcceptedMinimisedIsNot) {
+  TWindow frame = ShellFrame(L"CabinetWClass");
+  ASSERT_TRUE(frame);
+  ::ShowWindow(frame.get(), SW_MAXIMIZE);
+  testwin::Pump();
+  ASSERT_EQ(StyleOf(frame.get()), 365887488u);
+  EXPECT_EQ(ExplorerKind(1, frame.get()), tkExplorer);
+
+  ::ShowWindow(frame.get(), SW_MINIMIZE);
+  testwin::Pump();
+  ASSERT_NE(StyleOf(frame.get()) & WS_MINIMIZE, 0u);
+  EXPECT_EQ(ExplorerKind(1, frame.get()), kUntouched);
+}
+
+TEST(IsExplorer, ExtendedStyleMustBeWindowEdgeAlone) {
+  for (const DWORD exStyle : {DWORD{WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES},
+                              DWORD{WS_EX_WINDOWEDGE | WS_EX_TOPMOST},
+                              DWORD{WS_EX_WINDOWEDGE | WS_EX_APPWINDOW}}) {
+    TWindow frame = ShellFrame(L"ExploreWClass", kFrameStyle, exStyle);
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(ExStyleOf(frame.get()), exStyle);
+    EXPECT_EQ(ExplorerKind(0, frame.get()), kUntouched) << exStyle;
+  }
+}
+
+TEST(IsExplorer, ModeChoosesBetweenShellAndBrowserFrames) {
+  TWindow browser = ShellFrame(L"IEFrame");
+  TWindow cabinet = ShellFrame(L"CabinetWClass");
+  TWindow explore = ShellFrame(L"ExploreWClass");
+  // The class is read through 14 characters, so a longer name reads as the shell's.
+  TWindow longer = ShellFrame(L"CabinetWClassXY");
+  TWindow other = ShellFrame(L"QfTestOtherFrame");
+  ASSERT_TRUE(browser && cabinet && explore && longer && other);
+
+  EXPECT_EQ(ExplorerKind(1, browser.get()), kUntouched);
+  EXPECT_EQ(ExplorerKind(0, browser.get()), tkInternetExplorer);
+  EXPECT_EQ(ExplorerKind(-1, browser.get()), tkInternetExplorer);
+  for (HWND shell : {cabinet.get(), explore.get(), longer.get()}) {
+    EXPECT_EQ(ExplorerKind(1, shell), tkExplorer);
+    EXPECT_EQ(ExplorerKind(0, shell), tkExplorer);
+    EXPECT_EQ(ExplorerKind(-1, shell), kUntouched);
+  }
+  for (int mode : {1, 0, -1}) EXPECT_EQ(ExplorerKind(mode, other.get()), kUntouched);
+}
+
+TEST(IsExplorer, NoWindowMeansTheFrameUnderTheCursor) {
+  TWindow frame = ShellFrame(L"CabinetWClass");
+  ASSERT_TRUE(frame);
+  RECT client{};
+  ::GetClientRect(frame.get(), &client);
+  const HWND view = Child(frame.get(), L"QfTestInsideFrame", client);
+  testwin::Pump();
+  const POINT centre = testwin::CenterOf(view);
+  ASSERT_TRUE(::SetCursorPos(centre.x, centre.y));
+  ASSERT_EQ(::WindowFromPoint(centre), view);
+
+  int kind = kUntouched;
+  EXPECT_EQ(IsExplorer(kind, 0, nullptr), frame.get());
+  EXPECT_EQ(kind, tkExplorer);
+}
+
+// A "#32770" dialog owned by the window, as an archiver opens its extraction dialog.
+TWindow OwnedDialog(HWND owner) {
+  alignas(DWORD) WORD storage[16] = {};
+  auto* tmpl = reinterpret_cast<DLGTEMPLATE*>(storage);
+  tmpl->style = kDialogStyle;
+  tmpl->cx = 200;
+  tmpl->cy = 150;
+  return TWindow(::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), tmpl, owner,
+                                              testwin::PlainDialogProc, 0));
+}
+
+TEST(IsRar, ArchiverMainWindowIsKindSix) {
+  TWindow rar = Frame(L"WinRarWindow", {0, 0, 300, 200});
+  TWindow zip = Frame(L"WinZipWClass", {0, 0, 300, 200});
+  ASSERT_TRUE(rar && zip);
+  EXPECT_EQ(RarKind(rar.get()), tkRarWindow);
+  EXPECT_EQ(RarKind(zip.get()), kUntouched);
+}
+
+TEST(IsRar, ExtractionDialogNeedsAnArchiverOwnerAndAFolderTree) {
+  TWindow rar = Frame(L"WinRarWindow", {0, 0, 300, 200});
+  TWindow zip = Frame(L"WinZipWClass", {0, 0, 300, 200});
+  TWindow other = Frame(L"QfTestOtherOwner", {0, 0, 300, 200});
+  ASSERT_TRUE(rar && zip && other);
+  TWindow rarDialog = OwnedDialog(rar.get());
+  TWindow zipDialog = OwnedDialog(zip.get());
+  TWindow otherDialog = OwnedDialog(other.get());
+  TWindow lonely = OwnedDialog(nullptr);
+  ASSERT_TRUE(rarDialog && zipDialog && otherDialog && lonely);
+  ASSERT_EQ(::GetParent(rarDialog.get()), rar.get());
+
+  for (HWND d : {rarDialog.get(), zipDialog.get(), otherDialog.get(), lonely.get()}) {
+    EXPECT_EQ(RarKind(d), kUntouched);
+    Child(d, L"SysTreeView32", {0, 0, 100, 100});
+  }
+  EXPECT_EQ(RarKind(rarDialog.get()), tkRarExtract);
+  EXPECT_EQ(RarKind(zipDialog.get()), tkZipExtract);
+  EXPECT_EQ(RarKind(otherDialog.get()), kUntouched);
+  EXPECT_EQ(RarKind(lonely.get()), kUntouched);
+}
+
+TEST(IsRar, TargetDialogNeedsTheAddressBoxInsideAPanel) {
+  TWindow plain = Frame(L"TTargetDlg", {0, 0, 300, 200});
+  TWindow beside = Frame(L"TTargetDlg", {0, 0, 300, 200});
+  TWindow inside = Frame(L"TTargetDlg", {0, 0, 300, 200});
+  ASSERT_TRUE(plain && beside && inside);
+  Child(plain.get(), L"TPanel", {0, 0, 200, 50});
+  Child(beside.get(), L"TPanel", {0, 0, 200, 50});
+  Child(beside.get(), L"TIEAddress", {0, 60, 200, 80});
+  Child(Child(inside.get(), L"TPanel", {0, 0, 200, 50}), L"TIEAddress", {0, 0, 200, 20});
+
+  EXPECT_EQ(RarKind(plain.get()), kUntouched);
+  EXPECT_EQ(RarKind(beside.get()), kUntouched);
+  EXPECT_EQ(RarKind(inside.get()), tkAceExtract);
+}
+
+TEST(ClassifyWindow, FileDialogFirstThenFramesThenArchiversElseDesktop) {
+  TWindow rar = Frame(L"WinRarWindow", {0, 0, 300, 200});
+  ASSERT_TRUE(rar);
+  TWindow extract = OwnedDialog(rar.get());
+  TWindow fileDialog = OwnedDialog(rar.get());
+  TWindow cabinet = ShellFrame(L"CabinetWClass");
+  TWindow browser = ShellFrame(L"IEFrame");
+  TWindow minimised = ShellFrame(L"CabinetWClass", kFrameStyle | WS_MINIMIZE);
+  TWindow unknown = Frame(L"QfTestOtherFrame", {0, 0, 300, 200});
+  ASSERT_TRUE(extract && fileDialog && cabinet && browser && minimised && unknown);
+  // The archiver's folder tree beside a file dialog's layout: the file dialog wins.
+  for (HWND d : {extract.get(), fileDialog.get()}) Child(d, L"SysTreeView32");
+  Child(fileDialog.get(), L"ShellDll_DefView");
+  Child(fileDialog.get(), L"ComboBoxEx32");
+
+  EXPECT_EQ(ClassifyWindow(fileDialog.get()), tkFileDialog);
+  EXPECT_EQ(ClassifyWindow(extract.get()), tkRarExtract);
+  EXPECT_EQ(ClassifyWindow(rar.get()), tkRarWindow);
+  EXPECT_EQ(ClassifyWindow(cabinet.get()), tkExplorer);
+  EXPECT_EQ(ClassifyWindow(browser.get()), tkInternetExplorer);
+  EXPECT_EQ(ClassifyWindow(minimised.get()), tkDesktop);
+  EXPECT_EQ(ClassifyWindow(unknown.get()), tkDesktop);
+  EXPECT_EQ(ClassifyWindow(nullptr), tkDesktop);
+
+  // The same layout in a shell frame reads as a file dialog too: the dialog test comes first.
+  Child(cabinet.get(), L"ShellDll_DefView");
+  Child(cabinet.get(), L"ComboBoxEx32");
+  EXPECT_EQ(ClassifyWindow(cabinet.get()), tkFileDialog);
+}
+
 }  // namespace

@@ -1,0 +1,118 @@
+#include "navigation/window_path.h"
+
+#include <cstdint>
+#include <cstring>
+#include <exception>
+
+#include "core/command_line.h"
+#include "diagnostics/logger.h"
+#include "navigation/target_kind.h"
+#include "navigation/window_navigation.h"
+#include "win/handles.h"
+
+namespace {
+
+// Window texts are read through a buffer of this many characters, terminator included.
+constexpr int kTextBuffer = 261;
+// A foreign window that does not answer WM_GETTEXT in this time is taken to have no text.
+constexpr UINT kSendTimeoutMs = 200;
+constexpr wchar_t kFunction[] = L"GetPath";
+
+std::wstring Hex(HWND window) { return HexText(reinterpret_cast<std::uintptr_t>(window)); }
+
+// A top-level window's title; for another process's window the system answers from its own copy
+// without sending a message, so a hung target cannot block the agent here.
+std::wstring TitleOf(HWND window) {
+  wchar_t buffer[kTextBuffer] = {};
+  const int length = ::GetWindowTextW(window, buffer, kTextBuffer);
+  return std::wstring(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+// An edit box's contents. GetWindowText cannot read them across processes (it answers the
+// creation caption), so the box is asked with a timed WM_GETTEXT.
+std::wstring EditTextOf(HWND edit) {
+  if (edit == nullptr) return {};
+  wchar_t buffer[kTextBuffer] = {};
+  DWORD_PTR copied = 0;
+  if (!::SendMessageTimeoutW(edit, WM_GETTEXT, kTextBuffer, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
+    return {};
+  }
+  return std::wstring(buffer, copied < kTextBuffer ? copied : kTextBuffer - 1);
+}
+
+// An existing directory, the link followed when the name is a symbolic link or junction: a link
+// whose target is gone is no folder to offer.
+bool IsExistingDirectory(const std::wstring& path) {
+  if (path.empty()) return false;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return false;
+  }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+  // Opening without FILE_FLAG_OPEN_REPARSE_POINT resolves the link; backup semantics lets a
+  // directory be opened at all.
+  win::TFileHandle target(::CreateFileW(path.c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  return target && ::GetFileInformationByHandle(target.get(), &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::wstring ExplorerPath(HWND window, DWORD agentThreadId) {
+  // Explorer shows the full path in its title when the user has asked for it.
+  const std::wstring title = TitleOf(window);
+  if (IsExistingDirectory(title)) return title;
+  const std::wstring address = EditTextOf(GetExplorerComponent(window, agentThreadId));
+  return IsExistingDirectory(address) ? address : std::wstring();
+}
+
+std::wstring BrowserPath(HWND window) {
+  // A browser showing a folder titles itself "<folder> - <browser name>".
+  std::wstring title = TitleOf(window);
+  const auto cut = title.find(L" - ");
+  if (cut != std::wstring::npos) title.resize(cut);
+  if (IsExistingDirectory(title)) return title;
+  const HWND edit = GetIEcomponent(window);
+  const std::wstring address = EditTextOf(edit);
+  CommonLogRunEvent(kFunction, L"Wnd=" + Hex(edit) + L", Path=" + address);
+  return IsExistingDirectory(address) ? address : std::wstring();
+}
+
+}  // namespace
+
+void GetPathNT(std::wstring& path) { path.clear(); }
+
+std::wstring GetPath(HWND window, int kind, DWORD agentThreadId) {
+  std::wstring path;
+  if (window == nullptr) {
+    CommonLogErrorEvent(kFunction, L"Wnd = 0", L"", ::GetLastError(), true);
+    return path;
+  }
+  try {
+    switch (kind) {
+      case tkExplorer:
+        path = ExplorerPath(window, agentThreadId);
+        break;
+      case tkInternetExplorer:
+        path = BrowserPath(window);
+        break;
+      case tkFileDialog:
+        GetPathNT(path);
+        break;
+      default:
+        break;
+    }
+    // Virtual folders (Control Panel, Libraries, web pages) read as names without a backslash.
+    if (path.find(L'\\') == std::wstring::npos) path.clear();
+    CommonLogRunEvent(kFunction, L"Wnd=" + Hex(window) + L", Path=" + path);
+  } catch (const std::exception& e) {
+    const char* what = e.what();
+    CommonLogErrorEvent(kFunction, std::wstring(what, what + std::strlen(what)), L"",
+                        ::GetLastError(), false);
+    path.clear();
+  }
+  return path;
+}

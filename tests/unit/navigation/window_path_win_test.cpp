@@ -1,0 +1,168 @@
+#include "navigation/window_path.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "../test_windows.h"
+#include "core/command_line.h"
+#include "diagnostics/log_format.h"
+#include "diagnostics/logger.h"
+#include "navigation/target_kind.h"
+#include "win/handles.h"
+
+namespace {
+
+using testwin::Child;
+using testwin::Control;
+using testwin::Frame;
+using testwin::TWindow;
+
+std::wstring Hex(HWND window) { return HexText(reinterpret_cast<std::uintptr_t>(window)); }
+
+// Each test gets a fresh folder to name in titles and a private log to read the events from.
+class GetPathTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH + 1];
+    ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
+    root_ = std::wstring(temp) + L"qf_path_" + std::to_wstring(::GetCurrentProcessId());
+    folder_ = root_ + L"\\some folder";
+    ::CreateDirectoryW(root_.c_str(), nullptr);
+    ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr) ||
+                ::GetLastError() == ERROR_ALREADY_EXISTS);
+    ResetLoggerForTests(root_ + L"\\Log\\", L"qrfolder.exe");
+  }
+  void TearDown() override {
+    CloseAllLogs();
+    ResetLoggerForTests(L"", L"qrfolder.exe");
+    ::DeleteFileW((root_ + L"\\Log\\folder.log").c_str());
+    ::DeleteFileW((root_ + L"\\Log\\folder_error.log").c_str());
+    ::RemoveDirectoryW((root_ + L"\\Log").c_str());
+    ::RemoveDirectoryW(folder_.c_str());
+    ::RemoveDirectoryW(root_.c_str());
+  }
+
+  // The event texts of the run log so far, each without its time.
+  std::vector<std::wstring> Events() const {
+    SaveAllLogs(false);
+    std::string bytes;
+    win::TFileHandle file(::CreateFileW((root_ + L"\\Log\\folder.log").c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char buffer[4096];
+    DWORD got = 0;
+    while (file && ::ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+      bytes.append(buffer, got);
+    }
+    std::vector<std::wstring> events;
+    for (const std::wstring& line : logformat::DecodeLogLines(bytes)) {
+      for (const wchar_t* mark : {L" Log (common): ", L" Err (common): "}) {
+        const auto at = line.find(mark);
+        if (at != std::wstring::npos) events.push_back(line.substr(at));
+      }
+    }
+    return events;
+  }
+
+  bool Logged(const std::wstring& text) const {
+    const auto events = Events();
+    return std::find(events.begin(), events.end(), text) != events.end();
+  }
+
+  std::wstring root_;
+  std::wstring folder_;
+};
+
+TWindow TitledFrame(const wchar_t* className, const std::wstring& title) {
+  TWindow frame = Frame(className, {0, 0, 400, 300});
+  if (frame) ::SetWindowTextW(frame.get(), title.c_str());
+  return frame;
+}
+
+TEST_F(GetPathTest, ExplorerTitledWithAFolderYieldsIt) {
+  TWindow explorer = TitledFrame(L"CabinetWClass", folder_);
+  ASSERT_TRUE(explorer);
+
+  EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), folder_);
+  const std::wstring parameters = L"Wnd=" + Hex(explorer.get()) + L", Path=" + folder_;
+  EXPECT_TRUE(Logged(logformat::RunEventText(L"GetPath", parameters)));
+}
+
+TEST_F(GetPathTest, ExplorerWithoutAFolderTitleReadsTheAddressBox) {
+  TWindow explorer = TitledFrame(L"CabinetWClass", L"Documents");
+  ASSERT_TRUE(explorer);
+  const HWND rebar = Child(Child(explorer.get(), L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32",
+                           {0, 0, 400, 40});
+  const HWND combo = Control(Child(rebar, L"ComboBoxEx32", {0, 0, 400, 30}), L"ComboBox",
+                             CBS_DROPDOWN, {0, 0, 400, 100});
+  ASSERT_NE(combo, nullptr);
+  ASSERT_TRUE(::SetWindowTextW(combo, folder_.c_str()));
+
+  EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), folder_);
+}
+
+TEST_F(GetPathTest, VirtualFolderWithoutBackslashYieldsNothing) {
+  TWindow explorer = TitledFrame(L"CabinetWClass", L"Control Panel");
+  // Relative to the current folder this title names an existing folder, but it has no backslash.
+  const std::wstring relative = folder_.substr(root_.size() + 1);
+  TWindow relativeTitle = TitledFrame(L"CabinetWClass", relative);
+  ASSERT_TRUE(explorer && relativeTitle);
+  wchar_t previous[MAX_PATH + 1];
+  ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH + 1, previous), 0u);
+  ASSERT_TRUE(::SetCurrentDirectoryW(root_.c_str()));
+  const std::wstring fromRelative =
+      GetPath(relativeTitle.get(), tkExplorer, ::GetCurrentThreadId());
+  ::SetCurrentDirectoryW(previous);
+
+  EXPECT_EQ(fromRelative, L"");
+  EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), L"");
+  EXPECT_TRUE(
+      Logged(logformat::RunEventText(L"GetPath", L"Wnd=" + Hex(explorer.get()) + L", Path=")));
+}
+
+TEST_F(GetPathTest, BrowserTitleIsCutBeforeTheBrowserName) {
+  TWindow browser = TitledFrame(L"IEFrame", folder_ + L" - Browser - Extra");
+  ASSERT_TRUE(browser);
+
+  EXPECT_EQ(GetPath(browser.get(), tkInternetExplorer, ::GetCurrentThreadId()), folder_);
+}
+
+TEST_F(GetPathTest, BrowserWithoutAFolderTitleReadsAndLogsTheAddressBox) {
+  TWindow browser = TitledFrame(L"IEFrame", L"Start page - Browser");
+  ASSERT_TRUE(browser);
+  const HWND rebar = Child(Child(browser.get(), L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32",
+                           {0, 0, 400, 40});
+  const HWND edit = Control(Child(rebar, L"Address Band Root", {0, 0, 400, 30}), L"Edit", 0,
+                            {0, 0, 400, 20});
+  ASSERT_NE(edit, nullptr);
+  ASSERT_TRUE(::SetWindowTextW(edit, folder_.c_str()));
+
+  EXPECT_EQ(GetPath(browser.get(), tkInternetExplorer, ::GetCurrentThreadId()), folder_);
+  EXPECT_TRUE(
+      Logged(logformat::RunEventText(L"GetPath", L"Wnd=" + Hex(edit) + L", Path=" + folder_)));
+}
+
+TEST_F(GetPathTest, FileDialogAndOtherKindsYieldNothing) {
+  // Titled with a real folder, so only the kind keeps it from being the answer.
+  TWindow window = TitledFrame(L"QfTestAnyWindow", folder_);
+  ASSERT_TRUE(window);
+
+  EXPECT_EQ(GetPath(window.get(), tkFileDialog, ::GetCurrentThreadId()), L"");
+  EXPECT_EQ(GetPath(window.get(), tkDesktop, ::GetCurrentThreadId()), L"");
+  EXPECT_EQ(GetPath(window.get(), tkRarWindow, ::GetCurrentThreadId()), L"");
+  std::wstring path = L"C:\\";
+  GetPathNT(path);
+  EXPECT_EQ(path, L"");
+}
+
+TEST_F(GetPathTest, NoWindowYieldsNothingAndLogsTheError) {
+  ::SetLastError(0);
+  EXPECT_EQ(GetPath(nullptr, tkExplorer, ::GetCurrentThreadId()), L"");
+  EXPECT_TRUE(Logged(logformat::ErrorEventText(L"GetPath", L"Wnd = 0", L"", 0, L"")));
+}
+
+}  // namespace
