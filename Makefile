@@ -23,5 +23,8 @@ run: windows
 bench: windows
 	scripts/bench.sh
 
+demo: windows
+	scripts/demo.sh
+
 clean:
 	rm -rf build
