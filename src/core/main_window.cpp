@@ -233,6 +233,10 @@ bool TQuillFolder::FormCreate() {
     CommonLogErrorEvent(L"QuillFolder.FormCreate", L"SetHook fail", L"", ::GetLastError(), false);
     return false;
   }
+  // Programs that still map the record keep what hooks queued for an agent that has gone;
+  // those clicks are long past, and acting on them now would pop up a menu out of nowhere.
+  const int stale = hook::DrainQueue(*HookShare, [](const hook::TQueueSlot&) {});
+  if (stale > 0) CommonLogRunEvent(L"QuillFolder.FormCreate", L"stale hook messages dropped: " + std::to_wstring(stale));
   ::SetTimer(window_, kTimer4, kTimer4IntervalMs, nullptr);
   AddListMenu(CommandLineFolder);
   UpdateListMenu();

@@ -13,18 +13,18 @@
 
 namespace {
 
-constexpr wchar_t kMDialogName[] = L"WM_QFMDIALOG by Quillrook Folder";
-
-constexpr bool IsRegisteredName(const wchar_t* name, hook::THookMessage message) {
-  for (const wchar_t* part = hook::kMessageNames[static_cast<int>(message)]; *part; ++part) {
-    if (*name++ != *part) return false;
+// Room for any registered message name and its terminator, built on the stack (checked below).
+constexpr int kMessageNameBuffer = 64;
+static_assert([] {
+  int suffix = 0;
+  while (hook::kMessageSuffix[suffix]) ++suffix;
+  for (const wchar_t* name : hook::kMessageNames) {
+    int length = 0;
+    while (name[length]) ++length;
+    if (length + suffix >= kMessageNameBuffer) return false;
   }
-  for (const wchar_t* part = hook::kMessageSuffix; *part; ++part) {
-    if (*name++ != *part) return false;
-  }
-  return *name == L'\0';
-}
-static_assert(IsRegisteredName(kMDialogName, hook::THookMessage::QfMDialog));
+  return true;
+}());
 
 // The keep-alive thread's period, and how long input may wait for a hook before it counts as
 // missed (a busy program takes a moment to fetch its input).
@@ -33,6 +33,8 @@ constexpr std::int32_t kUnseenInputGraceMs = 2000;
 // Same walk limit and class buffer as the agent's own window recognition.
 constexpr int kMaxWalkSteps = 51;
 constexpr int kDialogClassBuffer = 10;
+// Desktop and address-bar classes are compared whole: the longest recognition buffer.
+constexpr int kWholeClassBuffer = 32;
 
 static_assert(std::atomic_ref<std::uint32_t>::is_always_lock_free,
               "record fields are shared between processes, so only lock-free atomics will do");
@@ -141,16 +143,26 @@ struct TAgentHooks {
 HMODULE hookModule = nullptr;
 TSharedRecord sharedRecord;
 TAgentHooks agentHooks;
-std::atomic<UINT> mDialogMessage{0};
-// Set when a middle-button press was swallowed, so its release is swallowed too and the
-// program never sees half a click.
+// Registered message numbers, looked up once per process; 0 until then.
+std::atomic<UINT> messageNumbers[static_cast<int>(hook::THookMessage::Count)] = {};
+// Set when a press was swallowed, so its release is swallowed too and the program never sees
+// half a click.
 std::atomic<bool> swallowMiddleUp{false};
+std::atomic<bool> swallowRightUp{false};
 
-UINT MDialogMessage() noexcept {
-  UINT message = mDialogMessage.load(std::memory_order_relaxed);
+// The name is put together on the stack: nothing here may allocate.
+UINT MessageNumber(hook::THookMessage which) noexcept {
+  std::atomic<UINT>& cached = messageNumbers[static_cast<int>(which)];
+  UINT message = cached.load(std::memory_order_relaxed);
   if (message == 0) {
-    message = ::RegisterWindowMessageW(kMDialogName);
-    mDialogMessage.store(message, std::memory_order_relaxed);
+    wchar_t name[kMessageNameBuffer] = {};
+    int length = 0;
+    for (const wchar_t* part = hook::kMessageNames[static_cast<int>(which)]; *part; ++part) {
+      name[length++] = *part;
+    }
+    for (const wchar_t* part = hook::kMessageSuffix; *part; ++part) name[length++] = *part;
+    message = ::RegisterWindowMessageW(name);
+    cached.store(message, std::memory_order_relaxed);
   }
   return message;
 }
@@ -160,47 +172,203 @@ std::uint32_t HandleValue(HWND window) noexcept {
   return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
 }
 
-// The file dialog the clicked window belongs to, looked for up to its top-level window. The
-// innermost accepted one wins: a customised dialog nests its template, itself a "#32770",
-// inside the real dialog, and the top-level window's owner is not part of the dialog.
-HWND FileDialogAround(HWND window) noexcept {
+// The first window accepted by `accepts`, looked for from the clicked window up to its
+// top-level window (a top-level window's parent is its owner, which is not part of it).
+template <class Accepts>
+HWND FindAround(HWND window, Accepts&& accepts) noexcept {
   for (int step = 0; window != nullptr && step < kMaxWalkSteps; ++step) {
-    const bool dialogClass = ClassIs(window, kDialogClassBuffer, L"#32770") ||
-                             ClassIs(window, kDialogClassBuffer, L"bosa_sdm_");
-    if (dialogClass && IsDialog(window)) return window;
+    if (accepts(window)) return window;
     if ((::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0) break;
     window = ::GetParent(window);
   }
   return nullptr;
 }
 
-bool ReportMiddleClick(hook::THookShare& share, const MOUSEHOOKSTRUCT& mouse) noexcept {
-  if (Load(share.menuOpen) != 0 || Load(share.flags.installed) == 0 ||
-      Load(share.flags.mouseMButton) == 0) {
-    return false;
+// The file dialog the clicked window belongs to. The innermost accepted one wins: a customised
+// dialog nests its template, itself a "#32770", inside the real dialog.
+HWND FileDialogAround(HWND window) noexcept {
+  return FindAround(window, [](HWND w) {
+    const bool dialogClass =
+        ClassIs(w, kDialogClassBuffer, L"#32770") || ClassIs(w, kDialogClassBuffer, L"bosa_sdm_");
+    return dialogClass && IsDialog(w) != nullptr;
+  });
+}
+
+HWND ArchiverAround(HWND window, int& kind) noexcept {
+  return FindAround(window, [&kind](HWND w) { return IsRar(kind, w) != nullptr; });
+}
+
+// The folder tree of a folder-browse dialog: a direct child, or (newer systems) one inside the
+// name-space control. That control's class name is longer than any recognition buffer, so it is
+// found by its whole name instead.
+HWND BrowseTree(HWND dialog) noexcept {
+  if (const HWND tree = ::FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr)) return tree;
+  const HWND host =
+      ::FindWindowExW(dialog, nullptr, L"SHBrowseForFolder ShellNameSpace Control", nullptr);
+  return host ? ::FindWindowExW(host, nullptr, L"SysTreeView32", nullptr) : nullptr;
+}
+
+HWND BrowseDialogAround(HWND window, HWND& tree) noexcept {
+  return FindAround(window, [&tree](HWND w) {
+    int kind = 0;
+    if (!ClassIs(w, kDialogClassBuffer, L"#32770") || IsDialog(w) || IsRar(kind, w)) return false;
+    tree = BrowseTree(w);
+    return tree != nullptr;
+  });
+}
+
+HWND RootOf(HWND window) noexcept { return window ? ::GetAncestor(window, GA_ROOT) : nullptr; }
+
+// The desktop: the clicked window is the shell's desktop window (or the system's), or lies in it
+// through nothing but the desktop's own view and list.
+HWND DesktopAround(HWND window) noexcept {
+  for (int step = 0; window != nullptr && step < kMaxWalkSteps; ++step) {
+    // Explorer frames hold "WorkerW" children of their own: only a top-level one is the desktop.
+    const bool topLevel = (::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0;
+    if (window == ::GetDesktopWindow() || window == ::GetShellWindow() ||
+        (topLevel && (ClassIs(window, kWholeClassBuffer, L"Progman") ||
+                      ClassIs(window, kWholeClassBuffer, L"WorkerW")))) {
+      return window;
+    }
+    const bool desktopPart = ClassIs(window, kWholeClassBuffer, L"SHELLDLL_DefView") ||
+                             ClassIs(window, kWholeClassBuffer, L"SysListView32");
+    if (!desktopPart || topLevel) return nullptr;
+    window = ::GetParent(window);
   }
-  const HWND dialog = FileDialogAround(mouse.hwnd);
-  if (dialog == nullptr) return false;
-  const UINT message = MDialogMessage();
+  return nullptr;
+}
+
+// The Explorer or browser frame whose address area holds the clicked window.
+HWND AddressBarFrame(HWND window, int& kind) noexcept {
+  bool inAddressArea = false;
+  for (int step = 0; window != nullptr && step < kMaxWalkSteps; ++step) {
+    if ((::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0) {
+      return inAddressArea ? IsExplorer(kind, 0, window) : nullptr;
+    }
+    inAddressArea = inAddressArea || ClassIs(window, kWholeClassBuffer, L"ReBarWindow32") ||
+                    ClassIs(window, kWholeClassBuffer, L"Address Band Root") ||
+                    ClassIs(window, kWholeClassBuffer, L"ComboBoxEx32");
+    window = ::GetParent(window);
+  }
+  return nullptr;
+}
+
+// A trigger found for a click: the message to queue, the window it is about, and lParam.
+struct TTrigger {
+  hook::THookMessage message;
+  HWND target;
+  std::uint32_t lParam;
+};
+
+bool On(std::uint32_t& flag) noexcept { return Load(flag) != 0; }
+
+// The middle-click trigger for the clicked window, tested in a fixed order (file dialog,
+// archiver, folder-browse dialog, Explorer or browser, desktop); the first kind of window that
+// matches decides, and its flag says whether the click is taken.
+bool MiddleClickTrigger(hook::THookFlags& flags, HWND window, TTrigger& trigger) noexcept {
+  if (const HWND dialog = FileDialogAround(window)) {
+    trigger = {hook::THookMessage::QfMDialog, dialog, tkFileDialog};
+    return On(flags.mouseMButton);
+  }
+  int kind = 0;
+  if (const HWND archiver = ArchiverAround(window, kind)) {
+    trigger = {hook::THookMessage::QfMDialog, archiver, static_cast<std::uint32_t>(kind)};
+    return On(flags.mouseMButton);
+  }
+  HWND tree = nullptr;
+  if (const HWND browse = BrowseDialogAround(window, tree)) {
+    trigger = {hook::THookMessage::QfMBrowse, browse, HandleValue(tree)};
+    return On(flags.mouseMButton);
+  }
+  if (const HWND frame = IsExplorer(kind, 0, RootOf(window))) {
+    trigger = {hook::THookMessage::QfMExplorer, frame, static_cast<std::uint32_t>(kind)};
+    return On(kind == tkExplorer ? flags.mExplorer : flags.mIExplorer);
+  }
+  if (const HWND desktop = DesktopAround(window)) {
+    trigger = {hook::THookMessage::QfMDesktop, desktop, tkDesktop};
+    return On(flags.mDesktop);
+  }
+  return false;
+}
+
+bool RightClickTrigger(hook::THookFlags& flags, WPARAM message,
+                       const MOUSEHOOKSTRUCT& mouse, TTrigger& trigger) noexcept {
+  const bool nonClient = message == WM_NCRBUTTONDOWN || message == WM_NCRBUTTONDBLCLK;
+  if (nonClient && mouse.wHitTestCode == HTHELP) {
+    const HWND dialog = On(flags.help) ? FileDialogAround(mouse.hwnd) : nullptr;
+    trigger = {hook::THookMessage::QfHelp, dialog, tkFileDialog};
+    return dialog != nullptr;
+  }
+  if (nonClient || !On(flags.rExplorer)) return false;
+  int kind = 0;
+  const HWND frame = AddressBarFrame(mouse.hwnd, kind);
+  trigger = {hook::THookMessage::QfRExplorer, frame, static_cast<std::uint32_t>(kind)};
+  return frame != nullptr;
+}
+
+// The wheel goes to the focus window on some systems and to the one under the cursor on others;
+// either being in a file dialog counts.
+bool WheelTrigger(hook::THookFlags& flags, const MOUSEHOOKSTRUCTEX& mouse,
+                  TTrigger& trigger) noexcept {
+  const std::uint32_t mode = Load(flags.mouseWheel);
+  const auto delta = static_cast<short>(HIWORD(mouse.mouseData));
+  const bool wanted = (mode == 1 && delta != 0) || (mode == 2 && delta > 0) ||
+                      (mode == 3 && delta < 0);
+  if (!wanted) return false;
+  HWND dialog = FileDialogAround(mouse.hwnd);
+  if (dialog == nullptr) dialog = FileDialogAround(::WindowFromPoint(mouse.pt));
+  trigger = {hook::THookMessage::WheelMouse, dialog, tkFileDialog};
+  return dialog != nullptr;
+}
+
+// A trigger that cannot be reported (queue full) leaves the input to the program as if we
+// were not here.
+bool Report(hook::THookShare& share, const TTrigger& trigger, POINT at) noexcept {
+  const UINT message = MessageNumber(trigger.message);
   if (message == 0) return false;
-  // A click that cannot be reported (queue full) goes to the program as if we were not here.
-  return hook::PushSlot(share, message, HandleValue(dialog), tkFileDialog, ::GetTickCount(),
-                        mouse.pt.x, mouse.pt.y) >= 0;
+  return hook::PushSlot(share, message, HandleValue(trigger.target), trigger.lParam,
+                        ::GetTickCount(), at.x, at.y) >= 0;
+}
+
+bool Active(hook::THookShare& share) noexcept {
+  return Load(share.menuOpen) == 0 && Load(share.flags.installed) != 0;
 }
 
 // True when the message is to be swallowed.
-bool OnMouse(hook::THookShare& share, WPARAM message, const MOUSEHOOKSTRUCT& mouse) noexcept {
+bool OnMouse(hook::THookShare& share, WPARAM message, LPARAM lParam) noexcept {
+  const auto& mouse = *reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
+  TTrigger trigger{};
   switch (message) {
     case WM_MBUTTONUP:
     case WM_NCMBUTTONUP:
       return swallowMiddleUp.exchange(false);
+    case WM_RBUTTONUP:
+    case WM_NCRBUTTONUP:
+      return swallowRightUp.exchange(false);
     case WM_MBUTTONDOWN:
     case WM_NCMBUTTONDOWN:
     case WM_MBUTTONDBLCLK:
     case WM_NCMBUTTONDBLCLK: {
-      const bool reported = ReportMiddleClick(share, mouse);
+      const bool reported = Active(share) &&
+                            MiddleClickTrigger(share.flags, mouse.hwnd, trigger) &&
+                            Report(share, trigger, mouse.pt);
       swallowMiddleUp.store(reported);
       return reported;
+    }
+    case WM_RBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_NCRBUTTONDBLCLK: {
+      const bool reported = Active(share) &&
+                            RightClickTrigger(share.flags, message, mouse, trigger) &&
+                            Report(share, trigger, mouse.pt);
+      swallowRightUp.store(reported);
+      return reported;
+    }
+    case WM_MOUSEWHEEL: {
+      const auto& wheel = *reinterpret_cast<const MOUSEHOOKSTRUCTEX*>(lParam);
+      return Active(share) && WheelTrigger(share.flags, wheel, trigger) &&
+             Report(share, trigger, wheel.pt);
     }
     default:
       return false;
@@ -212,8 +380,7 @@ LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
     if (hook::THookShare* share = sharedRecord.Get()) {
       Store(share->lastHookCall, ::GetTickCount());
       // A peek that leaves the message queued comes back as HC_ACTION when it is removed.
-      if (code == HC_ACTION &&
-          OnMouse(*share, wParam, *reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam))) {
+      if (code == HC_ACTION && OnMouse(*share, wParam, lParam)) {
         return 1;
       }
     }

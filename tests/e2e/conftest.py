@@ -168,8 +168,11 @@ def agent(request):
     done = wine("reg", "add", DATA_KEY, "/v", "SaveDir", "/t", "REG_SZ", "/d",
                 windows_path(data) + "\\", "/f")
     assert done.returncode == 0, done.stderr
-    # Every scenario starts from default settings and no favourites unless it says otherwise.
+    # Every scenario starts from default settings and no favourites unless it says otherwise,
+    # and with no menu left open by an earlier one.
     fresh_store()
+    if visible_menus():
+        xdotool("mousemove", 1200, 1000, "click", "1")
     a = Agent(data)
     yield a
     a.stop()

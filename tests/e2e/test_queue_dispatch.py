@@ -1,8 +1,9 @@
 """The agent drains the hook's shared queue: slot order, claimed slots left alone, unknown
 messages freed, and each handled message logged and answered with the folder menu."""
+import subprocess
 import time
 
-from conftest import qftool, visible_menus, wait_for, xdotool
+from conftest import BIN, qftool, visible_menus, wait_for, xdotool
 
 
 def close_menus():
@@ -69,3 +70,19 @@ def test_stale_heartbeat_makes_the_agent_reinstall_its_hook_once(agent):
     age, _, installed = (int(v) for v in lines[0].split())
     assert installed == 1 and age < 5000, "the new hook keeps its heartbeat fresh"
     assert len([l for l in agent.log_lines() if "re-installing the hook" in l]) == 1
+
+
+def test_messages_queued_before_the_agent_started_are_dropped(agent):
+    # Another program keeps the record alive across agents, with a trigger left in its queue.
+    holder = subprocess.Popen(["wine", str(BIN / "qftool.exe"), "hold", "30"],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        wait_for(lambda: qftool("queue", 6, "WM_QFMDESKTOP", 0x10010, 1)[0] == 0, 10, what="the record")
+        agent.start()
+        agent.wait_log("stale hook messages dropped: 1")
+        assert not visible_menus()
+        assert qftool("slot", 6)[1] == ["0"]
+        assert not [l for l in agent.log_lines() if "WM_QFMDESKTOP recive" in l]
+    finally:
+        holder.kill()
+        holder.wait(timeout=30)

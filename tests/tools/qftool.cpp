@@ -97,6 +97,7 @@ int Usage() {
                 L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG | add-folder TEXT\n"
                 L"       | menu | menu-keys VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
+                L"       | hold SECONDS\n"
                 L"       | client TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
 }
@@ -279,6 +280,11 @@ int wmain(int argc, wchar_t** argv) {
       if (ms > 5000) return 1;
       ::Sleep(0);
     }
+  }
+  if (command == L"hold" && argc >= 3) {
+    // Keeps the record mapped for a while, as programs with the hook loaded do between agents.
+    ::Sleep(Value(argv[2]) * 1000);
+    return 0;
   }
   if (command == L"post-thread" && argc >= 3) {
     const unsigned long wParam = argc >= 4 ? Value(argv[3]) : 0;
