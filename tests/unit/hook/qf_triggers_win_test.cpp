@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../test_windows.h"
+#include "hook_library_fixture.h"
 #include "core/hook_contract.h"
 #include "hook/qf.h"
 #include "navigation/target_kind.h"
@@ -16,6 +17,8 @@
 
 namespace {
 
+using hooktest::Drain;
+using hooktest::HandleValue;
 using testwin::TWindow;
 
 constexpr wchar_t kSeenProperty[] = L"QfTriggerSeen";
@@ -81,31 +84,10 @@ HWND Watch(HWND window, TSeen& seen) {
   return window;
 }
 
-std::wstring TestFolder() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
-
-template <class T>
-T Entry(HMODULE module, const char* name) {
-  return reinterpret_cast<T>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 UINT Message(hook::THookMessage which) {
   return ::RegisterWindowMessageW(hook::RegisteredName(which).c_str());
 }
 
-std::uint32_t HandleValue(HWND window) {
-  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
-}
-
-std::vector<hook::TQueueSlot> Drain(hook::THookShare& share) {
-  std::vector<hook::TQueueSlot> slots;
-  hook::DrainQueue(share, [&](const hook::TQueueSlot& slot) { slots.push_back(slot); });
-  return slots;
-}
 
 void ExpectOneSlot(hook::THookShare& share, hook::THookMessage message, HWND target,
                    std::uint32_t lParam) {
@@ -167,33 +149,15 @@ struct TFileDialog {
   }
 };
 
-class QfHookTriggers : public ::testing::Test {
+class QfHookTriggers : public hooktest::THookLibraryTest {
  protected:
-  void SetUp() override {
-    library_.reset(::LoadLibraryW((TestFolder() + hook::kLibraryName).c_str()));
-    ASSERT_TRUE(library_) << "qf.dll next to the tests, error " << ::GetLastError();
-    setHook_ = Entry<hook::TSetHook>(library_.get(), "SetHook");
-    removeHook_ = Entry<hook::TRemoveHook>(library_.get(), "RemoveHook");
-    ASSERT_NE(setHook_, nullptr);
-    ASSERT_NE(removeHook_, nullptr);
-  }
-  void TearDown() override {
-    if (removeHook_) removeHook_();
-  }
-
-  // MouseWheel, Help, RExplorer, MExplorer, MIExplorer, MDesktop, MouseMButton.
-  hook::THookShare* Install(DWORD mouseWheel, DWORD help, DWORD rExplorer, DWORD mExplorer,
-                            DWORD mIExplorer, DWORD mDesktop, DWORD mouseMButton) {
-    hook::THookShare* share = setHook_(::GetCurrentThreadId(), 0, mouseWheel, 0, help, rExplorer,
-                                       mExplorer, mIExplorer, mDesktop, mouseMButton);
+  // Installs with the given flags and starts from an empty queue.
+  hook::THookShare* InstallClean(DWORD mouseWheel, DWORD help, DWORD rExplorer, DWORD mExplorer,
+                                 DWORD mIExplorer, DWORD mDesktop, DWORD mouseMButton) {
+    hook::THookShare* share = Install(mouseWheel, help, rExplorer, mExplorer, mIExplorer, mDesktop, mouseMButton);
     if (share) Drain(*share);
     return share;
   }
-
- private:
-  win::TModuleHandle library_;
-  hook::TSetHook setHook_ = nullptr;
-  hook::TRemoveHook removeHook_ = nullptr;
 };
 
 TEST_F(QfHookTriggers, WheelInAFileDialogFollowsTheDirectionSetting) {
@@ -203,7 +167,7 @@ TEST_F(QfHookTriggers, WheelInAFileDialogFollowsTheDirectionSetting) {
   ::SetForegroundWindow(fake.dialog.get());
   ::SetFocus(fake.view);
 
-  hook::THookShare* share = Install(2, 0, 0, 0, 0, 0, 0);
+  hook::THookShare* share = InstallClean(2, 0, 0, 0, 0, 0, 0);
   ASSERT_NE(share, nullptr);
   ASSERT_TRUE(Wheel(fake.view, seen, WHEEL_DELTA));
   ExpectOneSlot(*share, hook::THookMessage::WheelMouse, fake.dialog.get(), tkFileDialog);
@@ -212,12 +176,12 @@ TEST_F(QfHookTriggers, WheelInAFileDialogFollowsTheDirectionSetting) {
   EXPECT_TRUE(Drain(*share).empty()) << "forward only";
   EXPECT_EQ(seen.wheel, 1);
 
-  ASSERT_NE(Install(3, 0, 0, 0, 0, 0, 0), nullptr);
+  ASSERT_NE(InstallClean(3, 0, 0, 0, 0, 0, 0), nullptr);
   ASSERT_TRUE(Wheel(fake.view, seen, -WHEEL_DELTA));
   ExpectOneSlot(*share, hook::THookMessage::WheelMouse, fake.dialog.get(), tkFileDialog);
   EXPECT_EQ(seen.wheel, 1);
 
-  ASSERT_NE(Install(0, 1, 1, 1, 1, 1, 1), nullptr);
+  ASSERT_NE(InstallClean(0, 1, 1, 1, 1, 1, 1), nullptr);
   ASSERT_TRUE(Wheel(fake.view, seen, WHEEL_DELTA));
   EXPECT_TRUE(Drain(*share).empty());
   EXPECT_EQ(seen.wheel, 2);
@@ -234,7 +198,7 @@ TEST_F(QfHookTriggers, MiddleClickInExplorerAndBrowserFramesFollowsTheirOwnFlags
   ASSERT_TRUE(cabinetView && browserView);
   testwin::Pump();
 
-  hook::THookShare* share = Install(0, 0, 0, 1, 0, 0, 0);
+  hook::THookShare* share = InstallClean(0, 0, 0, 1, 0, 0, 0);
   ASSERT_NE(share, nullptr);
   ASSERT_TRUE(Click(cabinetView, inCabinet, MOUSEEVENTF_MIDDLEDOWN));
   ExpectOneSlot(*share, hook::THookMessage::QfMExplorer, cabinet.get(), tkExplorer);
@@ -243,7 +207,7 @@ TEST_F(QfHookTriggers, MiddleClickInExplorerAndBrowserFramesFollowsTheirOwnFlags
   EXPECT_EQ(inCabinet.middleDown + inCabinet.middleUp, 0);
   EXPECT_EQ(inBrowser.middleDown + inBrowser.middleUp, 2);
 
-  ASSERT_NE(Install(0, 0, 0, 0, 1, 0, 0), nullptr);
+  ASSERT_NE(InstallClean(0, 0, 0, 0, 1, 0, 0), nullptr);
   ASSERT_TRUE(Click(browserView, inBrowser, MOUSEEVENTF_MIDDLEDOWN));
   ExpectOneSlot(*share, hook::THookMessage::QfMExplorer, browser.get(), tkInternetExplorer);
   ASSERT_TRUE(Click(cabinetView, inCabinet, MOUSEEVENTF_MIDDLEDOWN));
@@ -262,7 +226,7 @@ TEST_F(QfHookTriggers, MiddleClickOnTheDesktopIsReportedOnlyThroughItsOwnWindows
   ASSERT_TRUE(view && other);
   testwin::Pump();
 
-  hook::THookShare* share = Install(0, 0, 0, 0, 0, 1, 0);
+  hook::THookShare* share = InstallClean(0, 0, 0, 0, 0, 1, 0);
   ASSERT_NE(share, nullptr);
   ASSERT_TRUE(Click(view, inView, MOUSEEVENTF_MIDDLEDOWN));
   ExpectOneSlot(*share, hook::THookMessage::QfMDesktop, progman.get(), tkDesktop);
@@ -271,7 +235,7 @@ TEST_F(QfHookTriggers, MiddleClickOnTheDesktopIsReportedOnlyThroughItsOwnWindows
   EXPECT_TRUE(Drain(*share).empty()) << "not the desktop's view";
   EXPECT_EQ(inOther.middleDown + inOther.middleUp, 2);
 
-  ASSERT_NE(Install(1, 1, 1, 1, 1, 0, 1), nullptr);
+  ASSERT_NE(InstallClean(1, 1, 1, 1, 1, 0, 1), nullptr);
   ASSERT_TRUE(Click(view, inView, MOUSEEVENTF_MIDDLEDOWN));
   EXPECT_TRUE(Drain(*share).empty());
   EXPECT_EQ(inView.middleDown + inView.middleUp, 2);
@@ -288,7 +252,7 @@ TEST_F(QfHookTriggers, MiddleClickInAnArchiverOrAFolderBrowseDialog) {
   ASSERT_TRUE(rarList && tree);
   testwin::Pump();
 
-  hook::THookShare* share = Install(0, 0, 0, 0, 0, 0, 1);
+  hook::THookShare* share = InstallClean(0, 0, 0, 0, 0, 0, 1);
   ASSERT_NE(share, nullptr);
   ASSERT_TRUE(Click(rarList, inRar, MOUSEEVENTF_MIDDLEDOWN));
   ExpectOneSlot(*share, hook::THookMessage::QfMDialog, rar.get(), tkRarWindow);
@@ -296,7 +260,7 @@ TEST_F(QfHookTriggers, MiddleClickInAnArchiverOrAFolderBrowseDialog) {
   ExpectOneSlot(*share, hook::THookMessage::QfMBrowse, browse.get(), HandleValue(tree));
   EXPECT_EQ(inRar.middleDown + inRar.middleUp + inBrowse.middleDown + inBrowse.middleUp, 0);
 
-  ASSERT_NE(Install(1, 1, 1, 1, 1, 1, 0), nullptr);
+  ASSERT_NE(InstallClean(1, 1, 1, 1, 1, 1, 0), nullptr);
   ASSERT_TRUE(Click(rarList, inRar, MOUSEEVENTF_MIDDLEDOWN));
   ASSERT_TRUE(Click(tree, inBrowse, MOUSEEVENTF_MIDDLEDOWN));
   EXPECT_TRUE(Drain(*share).empty());
@@ -314,7 +278,7 @@ TEST_F(QfHookTriggers, RightClickOnTheAddressBarOfAnExplorerFrame) {
   ASSERT_TRUE(address && view);
   testwin::Pump();
 
-  hook::THookShare* share = Install(0, 0, 1, 0, 0, 0, 0);
+  hook::THookShare* share = InstallClean(0, 0, 1, 0, 0, 0, 0);
   ASSERT_NE(share, nullptr);
   ASSERT_TRUE(Click(address, inAddress, MOUSEEVENTF_RIGHTDOWN));
   ExpectOneSlot(*share, hook::THookMessage::QfRExplorer, cabinet.get(), tkExplorer);
@@ -323,7 +287,7 @@ TEST_F(QfHookTriggers, RightClickOnTheAddressBarOfAnExplorerFrame) {
   EXPECT_TRUE(Drain(*share).empty()) << "outside the address bar";
   EXPECT_EQ(inView.rightDown + inView.rightUp, 2);
 
-  ASSERT_NE(Install(1, 1, 0, 1, 1, 1, 1), nullptr);
+  ASSERT_NE(InstallClean(1, 1, 0, 1, 1, 1, 1), nullptr);
   ASSERT_TRUE(Click(address, inAddress, MOUSEEVENTF_RIGHTDOWN));
   EXPECT_TRUE(Drain(*share).empty());
   EXPECT_EQ(inAddress.rightDown + inAddress.rightUp, 2);
@@ -349,13 +313,13 @@ TEST_F(QfHookTriggers, RightClickOnTheHelpButtonOfAFileDialog) {
   ASSERT_EQ(::SendMessageW(fake.dialog.get(), WM_NCHITTEST, 0, MAKELPARAM(help.x, help.y)),
             HTHELP);
 
-  hook::THookShare* share = Install(0, 1, 0, 0, 0, 0, 0);
+  hook::THookShare* share = InstallClean(0, 1, 0, 0, 0, 0, 0);
   ASSERT_NE(share, nullptr);
   ASSERT_TRUE(testwin::ClickAt(help, MOUSEEVENTF_RIGHTDOWN) && Fence(fake.view, inView));
   ExpectOneSlot(*share, hook::THookMessage::QfHelp, fake.dialog.get(), tkFileDialog);
   EXPECT_EQ(inDialog.rightDown + inDialog.rightUp, 0);
 
-  ASSERT_NE(Install(1, 0, 1, 1, 1, 1, 1), nullptr);
+  ASSERT_NE(InstallClean(1, 0, 1, 1, 1, 1, 1), nullptr);
   ASSERT_TRUE(testwin::ClickAt(help, MOUSEEVENTF_RIGHTDOWN) && Fence(fake.view, inView));
   EXPECT_TRUE(Drain(*share).empty());
   EXPECT_EQ(inDialog.rightDown + inDialog.rightUp, 2);

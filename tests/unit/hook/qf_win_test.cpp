@@ -13,26 +13,19 @@
 #include <vector>
 
 #include "../test_windows.h"
+#include "hook_library_fixture.h"
 #include "core/hook_contract.h"
 #include "navigation/target_kind.h"
 #include "win/handles.h"
 
 namespace {
 
+using hooktest::Drain;
+using hooktest::Entry;
+using hooktest::HandleValue;
+using hooktest::TestFolder;
 using testwin::TMouseLog;
 using testwin::TWindow;
-
-std::wstring TestFolder() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
-
-template <class T>
-T Entry(HMODULE module, const char* name) {
-  return reinterpret_cast<T>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
 
 // The record's fields are written by other processes and threads while the test reads them.
 std::uint32_t Read(std::uint32_t& field) {
@@ -47,43 +40,10 @@ UINT MDialogMessage() {
   return ::RegisterWindowMessageW(hook::RegisteredName(hook::THookMessage::QfMDialog).c_str());
 }
 
-std::uint32_t HandleValue(HWND window) {
-  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
-}
 
-std::vector<hook::TQueueSlot> Drain(hook::THookShare& share) {
-  std::vector<hook::TQueueSlot> slots;
-  hook::DrainQueue(share, [&](const hook::TQueueSlot& slot) { slots.push_back(slot); });
-  return slots;
-}
-
-class QfHook : public ::testing::Test {
+class QfHook : public hooktest::THookLibraryTest {
  protected:
-  void SetUp() override {
-    library_.reset(::LoadLibraryW((TestFolder() + hook::kLibraryName).c_str()));
-    ASSERT_TRUE(library_) << "qf.dll next to the tests, error " << ::GetLastError();
-    setHook_ = Entry<hook::TSetHook>(library_.get(), "SetHook");
-    removeHook_ = Entry<hook::TRemoveHook>(library_.get(), "RemoveHook");
-    ASSERT_NE(setHook_, nullptr);
-    ASSERT_NE(removeHook_, nullptr);
-  }
-  void TearDown() override {
-    if (removeHook_) removeHook_();
-  }
-
-  // Agent thread id, MouseWheel, Help, RExplorer, MExplorer, MIExplorer, MDesktop, MouseMButton.
-  hook::THookShare* Install(DWORD mouseWheel, DWORD help, DWORD rExplorer, DWORD mExplorer,
-                            DWORD mIExplorer, DWORD mDesktop, DWORD mouseMButton) {
-    return setHook_(::GetCurrentThreadId(), 0, mouseWheel, 0, help, rExplorer, mExplorer,
-                    mIExplorer, mDesktop, mouseMButton);
-  }
   hook::THookShare* InstallMiddleButtonOnly() { return Install(0, 0, 0, 0, 0, 0, 1); }
-  void Remove() { removeHook_(); }
-
- private:
-  win::TModuleHandle library_;
-  hook::TSetHook setHook_ = nullptr;
-  hook::TRemoveHook removeHook_ = nullptr;
 };
 
 TEST_F(QfHook, SetHookPublishesTheRecordToEveryMappingOfItsName) {
