@@ -97,7 +97,7 @@ int Usage() {
                 L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG | add-folder TEXT\n"
                 L"       | menu | menu-keys VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
-                L"       | hold SECONDS\n"
+                L"       | hold SECONDS | idle-window SECONDS\n"
                 L"       | client TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
 }
@@ -196,6 +196,26 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"close" && argc >= 3) {
     // Asks every top-level window of a class to close, as its close button would.
     for (HWND w : TopWindows(argv[2], argc >= 4 ? argv[3] : nullptr, false)) ::PostMessageW(w, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (command == L"idle-window" && argc >= 3) {
+    // The smallest Wine window program: one hidden window pumping messages for some seconds,
+    // the yardstick for the agent's memory.
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ::DefWindowProcW;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"QfIdleWindow";
+    ::RegisterClassW(&windowClass);
+    HWND window = ::CreateWindowExW(0, L"QfIdleWindow", L"idle", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                    nullptr, windowClass.hInstance, nullptr);
+    if (window == nullptr) return 1;
+    ::SetTimer(window, 1, Value(argv[2]) * 1000, nullptr);
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      if (msg.message == WM_TIMER) break;
+      ::DispatchMessageW(&msg);
+    }
+    ::DestroyWindow(window);
     return 0;
   }
   if (command == L"menu") {
