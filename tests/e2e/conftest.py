@@ -189,21 +189,30 @@ def focus(window):
 
 def start_notepad(programs, cwd=None):
     """Starts Wine's notepad; returns its X window id."""
+    def notepads():
+        return set(xdotool("search", "--name", "Untitled - Notepad").stdout.split())
+
+    # Only a window of this notepad: one of a notepad just ended may not be gone yet.
+    before = notepads()
     notepad = subprocess.Popen(["wine", "notepad"], cwd=cwd, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL)
     programs.append(notepad)
-    return wait_for(lambda: xdotool("search", "--name", "Untitled - Notepad").stdout.split(), 30,
-                    interval=0.3, what="notepad")[0]
+    return wait_for(lambda: sorted(notepads() - before), 30, interval=0.3, what="notepad")[0]
 
 
 def open_save_as(programs, cwd=None):
     """Opens notepad's real Save As dialog (Ctrl+S on an untitled text); returns its handle and
     screen rectangle (left, top, right, bottom)."""
+    def dialogs():
+        code, lines = qftool("windows", "#32770", "Save As")
+        return [line for line in lines if line.split()[1] == "1"] if code == 0 else []
+
+    # A dialog of an earlier scenario's notepad may outlive its process for a moment.
+    stale = {line.split()[0] for line in dialogs()}
     main = start_notepad(programs, cwd)
 
     def dialog():
-        code, lines = qftool("windows", "#32770", "Save As")
-        return lines if code == 0 else None
+        return [line for line in dialogs() if line.split()[0] not in stale]
 
     for _ in range(3):
         # Real key events to the focused window: synthetic ones may lose the Ctrl modifier.
@@ -229,6 +238,12 @@ def programs():
         if proc.poll() is None:
             proc.kill()
             proc.wait(timeout=30)
+    if started:
+        # Wine takes the windows of a killed process away a moment later; the next scenario
+        # must not find them.
+        deadline = time.monotonic() + 10
+        while qftool("windows", "#32770", "Save As")[0] == 0 and time.monotonic() < deadline:
+            time.sleep(0.2)
 
 
 @pytest.hookimpl(hookwrapper=True)
