@@ -11,6 +11,7 @@
 #include "core/settings_registry.h"
 #include "core/settings_values.h"
 #include "core/startup.h"
+#include "menu/configuration_files.h"
 #include "menu/favourites_rules.h"
 #include "menu/folder_menu.h"
 #include "menu/menu_model.h"
@@ -32,6 +33,7 @@ namespace {
 constexpr wchar_t kHomePage[] = L"https://www.brantwelltools.com/quillrook-folder/";
 constexpr wchar_t kContactPage[] = L"https://www.brantwelltools.com/contact/";
 constexpr wchar_t kTaskbarCreated[] = L"TaskbarCreated";
+constexpr wchar_t kApplicationTitle[] = L"Quillrook Folder";
 constexpr UINT kTrayIconId = 1;
 constexpr UINT kTimer4IntervalMs = 50;
 
@@ -41,8 +43,13 @@ void Guarded(const wchar_t* where, F&& action) {
   try {
     action();
   } catch (const std::exception& e) {
+    // Our exceptions carry UTF-8 texts.
     const std::string what = e.what();
-    CommonLogErrorEvent(where, std::wstring(what.begin(), what.end()), L"", ::GetLastError(), false);
+    std::wstring text(what.size(), L'\0');
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, what.data(), static_cast<int>(what.size()), text.data(),
+                                           static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(size > 0 ? size : 0));
+    CommonLogErrorEvent(where, text, L"", ::GetLastError(), false);
   } catch (...) {
     CommonLogErrorEvent(where, L"common error", L"", ::GetLastError(), false);
   }
@@ -558,6 +565,12 @@ void TQuillFolder::RunCommand(UINT id) {
     case IDM_ADDFOLDER:
       Addfolder1Click();
       break;
+    case IDM_SAVECONFIG:
+      Saveconfiguration1Click();
+      break;
+    case IDM_OPENCONFIG:
+      Openconfiguration1Click();
+      break;
     case IDM_ADDCURRENT:
       AddListMenu(GetPath(targetWindow_, targetKind_, MainThreadId));
       break;
@@ -623,6 +636,29 @@ void TQuillFolder::AddListMenu(const std::wstring& text) {
 void TQuillFolder::Addfolder1Click() {
   MoveWindowToFront(window_);
   AddListMenu(SelectFolder(window_, std::wstring()));
+}
+
+void TQuillFolder::Saveconfiguration1Click() {
+  const std::wstring folder = ConfigurationDialogFolder(ConfigurationFolder);
+  MoveWindowToFront(window_);
+  const std::wstring file = AskConfigurationFile(window_, true, folder);
+  if (file.empty()) return;
+  // The export holds the store as it is now, changes made elsewhere included.
+  UpdateListMenu();
+  ExportConfiguration(file, lists_, listEncodings_);
+}
+
+void TQuillFolder::Openconfiguration1Click() {
+  const std::wstring folder = ConfigurationDialogFolder(ConfigurationFolder);
+  MoveWindowToFront(window_);
+  const std::wstring file = AskConfigurationFile(window_, false, folder);
+  if (file.empty()) return;
+  const std::wstring problem = ImportConfiguration(file, listEncodings_);
+  if (!problem.empty()) {
+    ::MessageBoxW(window_, problem.c_str(), kApplicationTitle, MB_OK);
+    return;
+  }
+  UpdateListMenu();
 }
 
 void TQuillFolder::FavouriteClick(int index) {

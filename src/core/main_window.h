@@ -11,6 +11,7 @@
 
 #include "core/hook_contract.h"
 #include "dialogs/add_item_dialog.h"
+#include "menu/configuration_files.h"
 #include "menu/favourites_store.h"
 #include "menu/menu_images.h"
 #include "win/handles.h"
@@ -87,6 +88,8 @@ class TQuillFolder {
   void RunCommand(UINT id);
   void OpenAddress(const wchar_t* address);
   void Addfolder1Click();
+  void Saveconfiguration1Click();
+  void Openconfiguration1Click();
   void FavouriteClick(int index);
   void FilterClick(int index);
   bool AskCaption(std::wstring& caption);
@@ -107,6 +110,8 @@ class TQuillFolder {
   // PathNames, PathValues, FilterMasks and FilterCaptions, mirrored from the registry.
   TFavouriteLists lists_;
   std::unique_ptr<TfmAddItem> addItemDialog_;
+  // The encodings the lists were last imported in; exports write them back the same way.
+  TListEncodings listEncodings_{};
 
   // The window and kind the folder menu was last shown for, and a dialog's file-name box.
   HWND targetWindow_ = nullptr;

@@ -293,6 +293,36 @@ void RemoveFavourite(const std::wstring& path) {
 
 namespace {
 
+// Deletes a key and creates it again with the values in order; the first failure's status.
+LSTATUS RewriteKey(const wchar_t* path, const std::vector<std::wstring>& names, const std::vector<std::wstring>& data) {
+  LSTATUS status = ::RegDeleteTreeW(HKEY_CURRENT_USER, path);
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
+  const win::TRegKey key = CreateKey(path, status);
+  if (!key) return status;
+  for (std::size_t i = 0; i < names.size() && i < data.size(); ++i) {
+    status = WriteString(key.get(), names[i], data[i]);
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool ReplaceStore(const TFavouriteLists& lists) {
+  TFavouriteLists before;
+  LoadLists(before);
+  LSTATUS status = RewriteKey(kFavouritesKey, lists.PathNames, lists.PathValues);
+  if (status == ERROR_SUCCESS) status = RewriteKey(kFiltersKey, lists.FilterMasks, lists.FilterCaptions);
+  if (status == ERROR_SUCCESS) return true;
+  CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't write the store, restoring it", L"", static_cast<unsigned long>(status),
+                      false);
+  RewriteKey(kFavouritesKey, before.PathNames, before.PathValues);
+  RewriteKey(kFiltersKey, before.FilterMasks, before.FilterCaptions);
+  return false;
+}
+
+namespace {
+
 // The type of a drive, asked of the system at most once a second per drive letter: a menu
 // rebuild asks for every favourite, and the question costs a round trip to the mount manager.
 UINT CachedDriveType(const std::wstring& root) {

@@ -52,6 +52,11 @@ TAddResult AddFavourite(TFavouriteLists& lists, const std::wstring& text, bool a
 // entries stays. The caller reloads the lists.
 void RemoveFavourite(const std::wstring& path);
 
+// Replaces the favourites key and the filters key with the lists, written in list order (a new
+// key keeps creation order). When a write fails, both keys get back what they held before and
+// the answer is false.
+bool ReplaceStore(const TFavouriteLists& lists);
+
 // Paths that are never probed for existence: UNC paths, and removable, network, CD-ROM and
 // RAM-disk drives, where a probe may spin up a drive or wait for a network.
 bool IsRemoteFile(const std::wstring& path);

@@ -1,5 +1,8 @@
 """Favourites and filters kept in the registry: the first-run defaults, folders added from another
 instance, from "Add Folder..." and through the add dialog, and the folder menu built from them."""
+import pathlib
+import re
+import tempfile
 import time
 
 from conftest import AGENT_KEY, BIN, FILTER_KEY, PATH_KEY, SETTINGS_KEY, fresh_store, qftool, reg_set, screenshot, visible_menus, wait_for, windows_path, wine, xdotool
@@ -18,15 +21,19 @@ FILTERS = [
 
 
 def reg_values(key):
-    """{name: data} of a key's string values; {} when the key is missing."""
-    done = wine("reg", "query", key)
+    """{name: data} of a key's string values; {} when the key is missing. Read through an export
+    (UTF-16), because "reg query" prints in a code page that loses other scripts."""
+    with tempfile.TemporaryDirectory() as folder:
+        file = pathlib.Path(folder) / "key.reg"
+        if wine("reg", "export", key, windows_path(file), "/y").returncode != 0 or not file.exists():
+            return {}
+        text = file.read_bytes().decode("utf-16")
+    unescape = lambda s: re.sub(r"\\(.)", r"\1", s)
     values = {}
-    for line in done.stdout.splitlines():
-        if "    REG_" not in line:
-            continue
-        name, rest = line.strip().split("    REG_", 1)
-        data = rest.split("    ", 1)[1] if "    " in rest else ""
-        values[name.strip()] = data
+    for line in text.splitlines():
+        match = re.fullmatch(r'"((?:[^"\\]|\\.)*)"="((?:[^"\\]|\\.)*)"', line)
+        if match:
+            values[unescape(match[1])] = unescape(match[2])
     return values
 
 

@@ -1,0 +1,165 @@
+#include "menu/configuration_files.h"
+
+#include <commdlg.h>
+
+#include <optional>
+#include <vector>
+
+#include "diagnostics/logger.h"
+#include "win/files.h"
+#include "win/handles.h"
+
+namespace {
+
+constexpr wchar_t kDialogFolder[] = L"Folder configuration";
+constexpr wchar_t kDefaultExtension[] = L"qfs";
+// The filter as pairs of caption and mask, ended by an empty pair.
+constexpr wchar_t kDialogFilter[] = L"Quillrook Folder settings\0*.qfs\0";
+// A list file is a few kilobytes; anything past this is not one of ours.
+constexpr DWORD kMaxListFileSize = 64u << 20;
+
+class TSystemAnsiCodePage final : public TAnsiCodePage {
+ public:
+  std::wstring ToWide(std::string_view bytes) const override {
+    if (bytes.empty()) return {};
+    const int size = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0)
+      ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
+  }
+
+  std::optional<std::string> FromWide(std::wstring_view text) const override {
+    if (text.empty()) return std::string();
+    BOOL lossy = FALSE;
+    const int length = static_cast<int>(text.size());
+    const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, &lossy);
+    if (size <= 0 || lossy) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, bytes.data(), size, nullptr, &lossy);
+    // A code page may also map a character to a look-alike without calling it lossy.
+    if (lossy || ToWide(bytes) != text) return std::nullopt;
+    return bytes;
+  }
+};
+
+std::string Utf8(const std::wstring& text) {
+  std::string out;
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         nullptr);
+  if (size <= 0) return out;
+  out.resize(static_cast<std::size_t>(size));
+  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+std::wstring ListFile(const std::wstring& file, int number) { return file + std::to_wstring(number); }
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  win::TFileHandle handle(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (!handle ||
+      (!bytes.empty() && (!::WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                          written != bytes.size()))) {
+    const DWORD error = ::GetLastError();
+    throw EConfigurationWrite("Cannot write the file \"" + Utf8(path) + "\" (error " + std::to_string(error) + ")");
+  }
+}
+
+// The whole file, or nothing when it is missing or unreadable.
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+  win::TFileHandle handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return std::nullopt;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(handle.get(), &size) || size.QuadPart > kMaxListFileSize) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() && (!::ReadFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                         read != bytes.size()))
+    return std::nullopt;
+  return bytes;
+}
+
+std::wstring FileNameOnly(const std::wstring& path) {
+  const auto slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::wstring ConfigurationDialogFolder(const std::wstring& configurationFolder) {
+  std::wstring folder = configurationFolder;
+  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+  folder += kDialogFolder;
+  if (!ForceDirectories(folder))
+    CommonLogErrorEvent(L"QuillFolder.Configuration", L"Can't create folder", L"Folder=" + folder, ::GetLastError(),
+                        false);
+  return folder;
+}
+
+std::wstring AskConfigurationFile(HWND owner, bool save, const std::wstring& initialFolder) {
+  std::vector<wchar_t> name(MAX_PATH * 4, L'\0');
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kDialogFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = name.data();
+  dialog.nMaxFile = static_cast<DWORD>(name.size());
+  dialog.lpstrInitialDir = initialFolder.c_str();
+  dialog.lpstrDefExt = kDefaultExtension;
+  dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  BOOL chosen = FALSE;
+  if (save) {
+    dialog.lpstrTitle = L"Save Configuration";
+    dialog.Flags |= OFN_OVERWRITEPROMPT;
+    chosen = ::GetSaveFileNameW(&dialog);
+  } else {
+    dialog.lpstrTitle = L"Open Configuration";
+    chosen = ::GetOpenFileNameW(&dialog);
+  }
+  if (!chosen) {
+    if (const DWORD error = ::CommDlgExtendedError())
+      CommonLogErrorEvent(L"QuillFolder.Configuration", L"File dialog failed", L"", error, false);
+    return {};
+  }
+  return name.data();
+}
+
+void ExportConfiguration(const std::wstring& file, const TFavouriteLists& lists, const TListEncodings& encodings) {
+  const TSystemAnsiCodePage ansi;
+  WriteWholeFile(file, {});
+  const std::vector<std::wstring>* contents[] = {&lists.PathNames, &lists.PathValues, &lists.FilterMasks,
+                                                 &lists.FilterCaptions};
+  for (int i = 0; i < 4; ++i) WriteWholeFile(ListFile(file, i + 1), EncodeListText(*contents[i], encodings[i], ansi));
+  CommonLogRunEvent(L"QuillFolder.Saveconfiguration1Click", L"Saved to " + file);
+}
+
+std::wstring ImportConfiguration(const std::wstring& file, TListEncodings& encodings) {
+  const TSystemAnsiCodePage ansi;
+  TListText read[4];
+  for (int i = 0; i < 4; ++i) {
+    const auto bytes = ReadWholeFile(ListFile(file, i + 1));
+    if (!bytes) {
+      CommonLogRunEvent(L"QuillFolder.Openconfiguration1Click", L"Missing or unreadable " + ListFile(file, i + 1));
+      return kConfigurationInvalid;
+    }
+    read[i] = DecodeListText(*bytes, ansi);
+  }
+  TConfigurationLists lists{read[0].lines, read[1].lines, read[2].lines, read[3].lines};
+  const std::wstring base = FileNameOnly(file);
+  const std::wstring problem = CheckConfiguration(
+      lists, {ListFile(base, 1), ListFile(base, 2), ListFile(base, 3), ListFile(base, 4)});
+  if (!problem.empty()) {
+    CommonLogRunEvent(L"QuillFolder.Openconfiguration1Click", problem);
+    return problem;
+  }
+  const TFavouriteLists store{std::move(lists.PathNames), std::move(lists.PathValues), std::move(lists.FilterMasks),
+                              std::move(lists.FilterCaptions)};
+  if (!ReplaceStore(store)) return L"The configuration could not be written to the registry. Nothing was changed.";
+  for (int i = 0; i < 4; ++i) encodings[i] = read[i].encoding;
+  CommonLogRunEvent(L"QuillFolder.Openconfiguration1Click", L"Loaded from " + file);
+  return {};
+}
