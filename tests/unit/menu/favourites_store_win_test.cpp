@@ -216,6 +216,27 @@ TEST_F(FavouritesStore, RemovalDeletesThePlainValueFirstThenTheEntry) {
   EXPECT_EQ(Favourites(), left);
 }
 
+TEST_F(FavouritesStore, ReplacingTheStoreRewritesBothKeysAndAFailedWriteRestoresThem) {
+  WriteFavourites({{L"C:\\", L"C$4"}, {L"Z:\\Old", L"Old$0"}});
+  testreg::SetString(testreg::Create(HKEY_CURRENT_USER, kFiltersKey).get(), L"*.old", L"Old");
+  const TFavouriteLists imported{{L"Submenu Work", kShare + L"$2"}, {L"Work$4", L"Share$0"}, {L"*.txt"}, {L"Text"}};
+  ASSERT_TRUE(ReplaceStore(imported));
+  EXPECT_EQ(Favourites(), InRegistryOrder(TStrings{{L"Submenu Work", L"Work$4"}, {kShare + L"$2", L"Share$0"}}));
+  EXPECT_EQ(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey), (TStrings{{L"*.txt", L"Text"}}));
+
+  // A value name longer than the registry allows fails half-way through the favourites.
+  const TFavouriteLists broken{{L"D:\\", std::wstring(20000, L'x')}, {L"D$4", L"X$0"}, {}, {}};
+  EXPECT_FALSE(ReplaceStore(broken));
+  EXPECT_EQ(Favourites(), InRegistryOrder(TStrings{{L"Submenu Work", L"Work$4"}, {kShare + L"$2", L"Share$0"}}));
+  EXPECT_EQ(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey), (TStrings{{L"*.txt", L"Text"}}));
+
+  // Empty lists leave both keys present and empty.
+  ASSERT_TRUE(ReplaceStore({}));
+  EXPECT_TRUE(testreg::Open(HKEY_CURRENT_USER, kFavouritesKey));
+  EXPECT_TRUE(Favourites().empty());
+  EXPECT_TRUE(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey).empty());
+}
+
 TEST_F(FavouritesStore, LoadSkipsValuesThatAreNotStringsAndKeepsTheRest) {
   WriteFavourites({{L"Z:\\Last", L"Last$0"}});
   {
