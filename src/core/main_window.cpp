@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <exception>
+#include <optional>
 
 #include "../../res/resource.h"
 #include "core/command_line.h"
@@ -499,7 +500,13 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
     if (item.submenu == Recent1.get() || item.submenu == Recentfiles1.get() || item.submenu == Filter1.get())
       item.visible = false;
   }
-  win::TThreadInputAttachment attachment(::GetWindowThreadProcessId(window, nullptr), ::GetCurrentThreadId());
+  // With the target's input attached, keys and Escape reach the menu under Wine; but a target
+  // that does not answer would hold the agent's own foreground change and menu for ever.
+  std::optional<win::TThreadInputAttachment> attachment;
+  if (WindowAnswers(window))
+    attachment.emplace(::GetWindowThreadProcessId(window, nullptr), ::GetCurrentThreadId());
+  else
+    CommonLogRunEvent(L"ShowPath", L"window does not answer, input not attached");
   for (UINT id : {IDM_ADDCURRENT, IDM_REMOVECURRENT, IDM_OPENFOLDER})
     if (TTailItem* item = TailItem(id)) item->visible = false;
   // The current folder decides between adding and removing; file dialogs name none, but an
@@ -519,6 +526,11 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
       item.visible = kind == tkFileDialog && !lists_.FilterMasks.empty();
   }
   ApplyTail();
+  // Reading the folder may have found the target hung since.
+  if (attachment && !WindowAnswers(window)) {
+    CommonLogRunEvent(L"ShowPath", L"window stopped answering, input detached");
+    attachment.reset();
+  }
 
   POINT cursor{};
   ::GetCursorPos(&cursor);

@@ -21,3 +21,9 @@ void MoveWindowToFront(HWND window) {
   ::SetForegroundWindow(window);
   LockSetForegroundWindows(LSFW_LOCK);
 }
+
+bool WindowAnswers(HWND window) {
+  constexpr UINT kAnswerTimeoutMs = 200;
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result) != 0;
+}

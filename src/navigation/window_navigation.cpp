@@ -47,9 +47,9 @@ bool TimedSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &result) != 0;
 }
 
-// A thread that does not answer a null message within the timeout must not be given the focus:
-// SetFocus and SetActiveWindow wait for it without a bound once its input is attached to ours.
-bool Answers(HWND window) { return TimedSend(window, WM_NULL, 0, 0); }
+// A thread that does not answer must not be given the focus: SetFocus and SetActiveWindow wait
+// for it without a bound once its input is attached to ours.
+bool Answers(HWND window) { return WindowAnswers(window); }
 
 // The control's text; `timedOut` tells a control that did not answer from an empty one.
 std::wstring ReadText(HWND window, bool* timedOut = nullptr) {
