@@ -3,7 +3,8 @@
 #  - latency from a queued hook message to the folder menu being visible (median and worst of 50);
 #  - the agent's memory (resident set) next to the smallest Wine window program, in the same run;
 #  - the agent's CPU seconds over 60 idle seconds (Wine's own overhead included);
-#  - reloading and rebuilding the folder menu for 1,000 favourites in 50 submenus and 100 filters.
+#  - reloading and rebuilding the folder menu for 1,000 favourites in 50 submenus and 100 filters;
+#  - from picking a favourite to a real Save As dialog (notepad's) showing that folder (of 16).
 set -u
 cd "$(dirname "$0")/.."
 [ -n "${QF_ENV_UP:-}" ] || exec scripts/with-wine.sh "$0" "$@"
@@ -50,3 +51,63 @@ if kill -0 "$pid" 2>/dev/null; then
   after=$(cpu)
   awk -v a="$before" -v b="$after" -v t="$ticks" 'BEGIN { printf "idle agent CPU over 60 s: %.2f s\n", (b - a) / t }'
 fi
+
+# Pick -> dialog in the folder: a fresh agent with two favourites of its own, notepad's Save As
+# dialog, a middle click for the menu, then from the Return that picks a favourite until the
+# dialog's "Save in" box (control 0x471) names the folder. The two are taken in turn; the
+# store the agent had is put back afterwards.
+kill "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+agent_key='HKCU\Software\BrantwellTools\Quillrook Folder'
+folders="$QF_BUILD/bench-folders"
+rm -rf "$folders"
+mkdir -p "$folders/pick a" "$folders/pick b"
+saved=$(winepath -w "$folders/store.reg" 2>/dev/null)
+wine reg export "$agent_key" "$saved" /y >/dev/null 2>&1
+wine reg delete "$agent_key" /f >/dev/null 2>&1
+wine reg add "$agent_key\1.0" /v ShowTray /t REG_DWORD /d 1 /f >/dev/null 2>&1
+for name in "pick a" "pick b"; do
+  wine reg add "$agent_key\Path" /v "Z:${folders//\//\\}\\$name" /t REG_SZ /d "$name\$0" /f >/dev/null 2>&1
+done
+wine "$QF_BIN/qrfolder.exe" >/dev/null 2>&1 &
+pid=$!
+for _ in $(seq 1 100); do tool agent >/dev/null && break; sleep 0.2; done
+wine notepad >/dev/null 2>&1 &
+notepad=$!
+trap 'kill "$pid" "$notepad" 2>/dev/null; wait "$pid" "$notepad" 2>/dev/null' EXIT
+dialog=""
+for _ in $(seq 1 60); do
+  main=$(xdotool search --name "Untitled - Notepad" 2>/dev/null | head -1)
+  if [ -n "$main" ]; then
+    xdotool windowfocus --sync "$main" 2>/dev/null
+    sleep 0.5
+    xdotool key ctrl+s
+    sleep 1
+    dialog=$(tool windows "#32770" "Save As" | awk '$2 == 1 { print $3, $4, $5, $6; exit }')
+    [ -n "$dialog" ] && break
+  fi
+  sleep 0.5
+done
+samples=()
+if [ -n "$dialog" ]; then
+  read -r left top right bottom <<<"$dialog"
+  for i in $(seq 1 16); do
+    if [ $((i % 2)) = 1 ]; then name="pick a"; keys="0x28 0x0D"; else name="pick b"; keys="0x28 0x28 0x0D"; fi
+    xdotool mousemove $(((left + right) / 2)) $(((top + bottom) / 3)) click 2
+    for _ in $(seq 1 50); do tool menu >/dev/null && break; sleep 0.2; done
+    # shellcheck disable=SC2086
+    ms=$(tool pick-latency "Save As" 0x471 "$name" $keys) && samples+=("$ms")
+    sleep 1.5  # the agent puts the typed name back before it takes the next click
+  done
+fi
+if [ ${#samples[@]} -gt 0 ]; then
+  printf '%s\n' "${samples[@]}" | sort -n | awk '{ v[NR] = $1 } END {
+    printf "pick -> Save As dialog in the folder: median %.1f ms, worst %.1f ms (%d runs)\n", v[int((NR + 1) / 2)], v[NR], NR }'
+else
+  echo "pick -> Save As dialog in the folder: no measurement"
+fi
+kill "$pid" "$notepad" 2>/dev/null
+wait "$pid" "$notepad" 2>/dev/null
+wine reg delete "$agent_key" /f >/dev/null 2>&1
+[ -f "$folders/store.reg" ] && wine reg import "$saved" >/dev/null 2>&1
+rm -rf "$folders"

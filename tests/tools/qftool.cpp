@@ -91,11 +91,17 @@ HWND FindEdit(HWND window, int id) {
   return search.found;
 }
 
+// A key pressed in a popup menu window, as the user's keyboard would deliver it.
+void PressKey(HWND menu, unsigned long key) {
+  ::PostMessageW(menu, WM_KEYDOWN, key, 1);
+  ::PostMessageW(menu, WM_KEYUP, key, 0xC0000001);
+}
+
 int Usage() {
   std::fwprintf(stderr,
                 L"usage: qftool agent | thread | slot N | queue N MSG WPARAM LPARAM [N MSG WPARAM LPARAM ...]\n"
                 L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG | add-folder TEXT\n"
-                L"       | menu | menu-keys VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
+                L"       | menu | menu-keys VK... | pick-latency TITLE ID TEXT VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
                 L"       | hold SECONDS | idle-window SECONDS\n"
                 L"       | client TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
@@ -141,12 +147,40 @@ int wmain(int argc, wchar_t** argv) {
     const auto menus = TopWindows(L"#32768", nullptr, true);
     if (menus.empty()) return 1;
     for (int i = 2; i < argc; ++i) {
-      const unsigned long key = Value(argv[i]);
-      ::PostMessageW(menus.back(), WM_KEYDOWN, key, 1);
-      ::PostMessageW(menus.back(), WM_KEYUP, key, 0xC0000001);
+      PressKey(menus.back(), Value(argv[i]));
       ::Sleep(50);
     }
     return 0;
+  }
+  if (command == L"pick-latency" && argc >= 6) {
+    // Picks in the open folder menu with the keys given and times, in ms, from the last key (the
+    // pick itself) until a control of a window found by its title (a direct child, by id) reads
+    // TEXT: from the user's pick to the target showing the chosen folder.
+    const auto menus = TopWindows(L"#32768", nullptr, true);
+    HWND window = ::FindWindowW(nullptr, argv[2]);
+    HWND control = window != nullptr ? ::GetDlgItem(window, static_cast<int>(Value(argv[3]))) : nullptr;
+    if (menus.empty() || control == nullptr) return 1;
+    LARGE_INTEGER frequency{}, start{}, now{};
+    ::QueryPerformanceFrequency(&frequency);
+    for (int i = 5; i < argc; ++i) {
+      if (i + 1 == argc) ::QueryPerformanceCounter(&start);
+      PressKey(menus.back(), Value(argv[i]));
+      if (i + 1 < argc) ::Sleep(50);
+    }
+    for (;;) {
+      wchar_t text[1024] = {};
+      DWORD_PTR ignored = 0;
+      ::SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000,
+                            &ignored);
+      ::QueryPerformanceCounter(&now);
+      const double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / frequency.QuadPart;
+      if (std::wcscmp(text, argv[4]) == 0) {
+        std::wprintf(L"%.1f\n", ms);
+        return 0;
+      }
+      if (ms > 10000) return 1;
+      ::Sleep(1);
+    }
   }
   if (command == L"dialog-text" && argc >= 5) {
     // Types a text into the first child of a class in a top-level window found by its title.
