@@ -1,8 +1,10 @@
-"""The folder menu in a real Save As dialog as the store changes under it: an empty store, and the
-"Update" value that makes the next display reload the favourites once."""
-from conftest import FILTER_KEY, PATH_KEY, SETTINGS_KEY, fresh_store, reg_set, wait_for, windows_path
+"""The folder menu as the store changes under it: an empty store and the "Update" value that makes
+the next display reload the favourites once (in a real Save As dialog), and the current folder of
+an Explorer frame added, removed and opened in a new window."""
+from conftest import FILTER_KEY, PATH_KEY, SETTINGS_KEY, fresh_store, qftool, reg_set, wait_for, windows_path
 from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
 from test_navigation import open_menu_in, save_as_dialog
+from test_target_windows import open_menu, start
 
 OPTIONS_COMMAND = "not available yet, Id=1106"  # the folder menu's "Options..."
 
@@ -44,3 +46,34 @@ def test_update_value_reloads_the_store_once_at_the_next_display(agent, programs
     wait_for(lambda: len([l for l in agent.log_lines() if "FavoriteClick" in l]) == 2, 15,
              what="the second pick")
     assert not [l for l in agent.log_lines() if "Path=" + windows_path(earlier) + "," in l]
+
+
+def test_current_folder_of_an_explorer_frame_is_added_removed_and_opened(agent, programs):
+    fresh_store()
+    current = agent.data_dir / "current"
+    current.mkdir()
+    frame, = start(agent, programs, ("explorer", (20, 20), "--folder", windows_path(current)))
+    # Not a favourite yet: "Add Current Folder" is the first command under the empty section.
+    open_menu(frame.point)
+    pick(VK_DOWN, VK_RETURN)
+    added = wait_for(lambda: reg_values(PATH_KEY), 15, what="the folder added")
+    # The caption is the path, shortened to fit a menu.
+    assert list(added) == [windows_path(current)] and added[windows_path(current)].endswith("\\current$0")
+    # Now the menu holds it, and "Remove Current Folder" follows it in place of "Add".
+    open_menu(frame.point)
+    pick(VK_DOWN, VK_DOWN, VK_RETURN)
+    wait_for(lambda: reg_values(PATH_KEY) == {}, 15, what="the folder removed")
+
+    # As a submenu's entry the folder is stored with "$2", and that value goes.
+    reg_set(PATH_KEY, "Submenu Work", "Work$4")
+    reg_set(PATH_KEY, windows_path(current) + "$2", "Current$0")
+    reg_set(SETTINGS_KEY, "Update", 1, "REG_DWORD")
+    open_menu(frame.point)
+    pick(VK_DOWN, VK_DOWN, VK_RETURN)
+    wait_for(lambda: reg_values(PATH_KEY) == {"Submenu Work": "Work$4"}, 15, what="the entry removed")
+
+    # "Open Folder in New Window" follows "Add Current Folder".
+    open_menu(frame.point)
+    pick(VK_DOWN, VK_DOWN, VK_RETURN)
+    wait_for(lambda: qftool("windows", "ExplorerWClass", "current")[0] == 0, 20,
+             what="a shell window showing the folder")
