@@ -61,6 +61,10 @@ def test_export_then_import_gives_the_store_back(agent):
     names = backup.with_name("backup.qfs1").read_bytes()
     # A name the ANSI code page cannot hold sends its list to UTF-8 with a mark; the others stay ANSI.
     assert names.startswith(b"\xef\xbb\xbf") and CYRILLIC.encode("utf-8") in names
+    # The lines pair up in the store's own order (Wine's enumeration order; creation order on Windows).
+    stored = list(reg_values(PATH_KEY).items())
+    values = backup.with_name("backup.qfs2").read_bytes().decode("utf-8-sig")
+    assert list(zip(names.decode("utf-8-sig").split("\r\n")[:-1], values.split("\r\n")[:-1])) == stored
     masks = backup.with_name("backup.qfs3").read_bytes()
     assert sorted(masks.decode("ascii").split("\r\n")) == sorted(["", *filters])
     assert masks.endswith(b"\r\n")
@@ -71,6 +75,7 @@ def test_export_then_import_gives_the_store_back(agent):
     wine("reg", "delete", FILTER_KEY, "/f")
     run_dialog(OPEN_CONFIGURATION, "Open Configuration", backup)
     wait_for(lambda: reg_values(PATH_KEY) == favourites, 15, what="the favourites back")
+    assert list(reg_values(PATH_KEY).items()) == stored
     assert reg_values(FILTER_KEY) == filters
     agent.wait_log("Openconfiguration1Click Parameters: Loaded from")
 
