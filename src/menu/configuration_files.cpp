@@ -82,6 +82,31 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
   return bytes;
 }
 
+// The common dialog library brings the printing libraries with it; the agent stays resident all
+// day, so it loads the library only for these rare dialogs. Answers the dialog's result and, on
+// failure, its extended error.
+BOOL RunFileDialog(bool save, OPENFILENAMEW& dialog, DWORD& error) {
+  error = 0;
+  const win::TModuleHandle library(::LoadLibraryW(L"comdlg32.dll"));
+  if (!library) {
+    error = ::GetLastError();
+    return FALSE;
+  }
+  using TFileDialog = BOOL(WINAPI*)(LPOPENFILENAMEW);
+  using TExtendedError = DWORD(WINAPI*)();
+  const auto run = reinterpret_cast<TFileDialog>(
+      reinterpret_cast<void*>(::GetProcAddress(library.get(), save ? "GetSaveFileNameW" : "GetOpenFileNameW")));
+  const auto extendedError =
+      reinterpret_cast<TExtendedError>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "CommDlgExtendedError")));
+  if (run == nullptr || extendedError == nullptr) {
+    error = ::GetLastError();
+    return FALSE;
+  }
+  const BOOL chosen = run(&dialog);
+  if (!chosen) error = extendedError();
+  return chosen;
+}
+
 std::wstring FileNameOnly(const std::wstring& path) {
   const auto slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
@@ -111,18 +136,12 @@ std::wstring AskConfigurationFile(HWND owner, bool save, const std::wstring& ini
   dialog.lpstrInitialDir = initialFolder.c_str();
   dialog.lpstrDefExt = kDefaultExtension;
   dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  BOOL chosen = FALSE;
-  if (save) {
-    dialog.lpstrTitle = L"Save Configuration";
-    dialog.Flags |= OFN_OVERWRITEPROMPT;
-    chosen = ::GetSaveFileNameW(&dialog);
-  } else {
-    dialog.lpstrTitle = L"Open Configuration";
-    chosen = ::GetOpenFileNameW(&dialog);
-  }
-  if (!chosen) {
-    if (const DWORD error = ::CommDlgExtendedError())
-      CommonLogErrorEvent(L"QuillFolder.Configuration", L"File dialog failed", L"", error, false);
+  dialog.lpstrTitle = save ? L"Save Configuration" : L"Open Configuration";
+  if (save) dialog.Flags |= OFN_OVERWRITEPROMPT;
+  DWORD error = 0;
+  if (!RunFileDialog(save, dialog, error)) {
+    // No error: the user cancelled.
+    if (error != 0) CommonLogErrorEvent(L"QuillFolder.Configuration", L"File dialog failed", L"", error, false);
     return {};
   }
   return name.data();
