@@ -10,6 +10,17 @@ cd "$(dirname "$0")/.."
 [ -n "${QF_ENV_UP:-}" ] || exec scripts/with-wine.sh "$0" "$@"
 . scripts/wine-env.sh
 tool() { wine "$QF_BIN/qftool.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# Prints "WHAT: median, worst (runs)" of the millisecond samples after WHAT.
+summary() {
+  local what=$1
+  shift
+  if [ $# -eq 0 ]; then
+    echo "$what: no measurement"
+    return
+  fi
+  printf '%s\n' "$@" | sort -n | awk -v what="$what" '{ v[NR] = $1 } END {
+    printf "%s: median %.1f ms, worst %.1f ms (%d runs)\n", what, v[int((NR + 1) / 2)], v[NR], NR }'
+}
 
 wine "$QF_BIN/qrfolder.exe" >/dev/null 2>&1 &
 pid=$!  # under Wine the loader process becomes the program's process
@@ -25,12 +36,7 @@ for _ in $(seq 1 50); do
   xdotool mousemove 1200 1000 click 1
   sleep 0.3
 done
-if [ ${#samples[@]} -gt 0 ]; then
-  printf '%s\n' "${samples[@]}" | sort -n | awk '{ v[NR] = $1 } END {
-    printf "queued hook message -> menu visible: median %.1f ms, worst %.1f ms (%d runs)\n", v[int((NR + 1) / 2)], v[NR], NR }'
-else
-  echo "queued hook message -> menu visible: no measurement"
-fi
+summary "queued hook message -> menu visible" "${samples[@]}"
 
 # Resident memory, agent and yardstick side by side (Wine's own mappings included in both).
 wine "$QF_BIN/qftool.exe" idle-window 20 >/dev/null 2>&1 &
@@ -100,12 +106,7 @@ if [ -n "$dialog" ]; then
     sleep 1.5  # the agent puts the typed name back before it takes the next click
   done
 fi
-if [ ${#samples[@]} -gt 0 ]; then
-  printf '%s\n' "${samples[@]}" | sort -n | awk '{ v[NR] = $1 } END {
-    printf "pick -> Save As dialog in the folder: median %.1f ms, worst %.1f ms (%d runs)\n", v[int((NR + 1) / 2)], v[NR], NR }'
-else
-  echo "pick -> Save As dialog in the folder: no measurement"
-fi
+summary "pick -> Save As dialog in the folder" "${samples[@]}"
 kill "$pid" "$notepad" 2>/dev/null
 wait "$pid" "$notepad" 2>/dev/null
 wine reg delete "$agent_key" /f >/dev/null 2>&1
