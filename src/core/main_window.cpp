@@ -25,6 +25,7 @@
 #include "navigation/window_path.h"
 #include "startup/scheduler.h"
 #include "win/files.h"
+#include "win/text.h"
 
 hook::THookShare* HookShare = nullptr;
 DWORD MainThreadId = 0;
@@ -45,12 +46,7 @@ void Guarded(const wchar_t* where, F&& action) {
     action();
   } catch (const std::exception& e) {
     // Our exceptions carry UTF-8 texts.
-    const std::string what = e.what();
-    std::wstring text(what.size(), L'\0');
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, what.data(), static_cast<int>(what.size()), text.data(),
-                                           static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(size > 0 ? size : 0));
-    CommonLogErrorEvent(where, text, L"", ::GetLastError(), false);
+    CommonLogErrorEvent(where, win::ToWide(e.what(), CP_UTF8), L"", ::GetLastError(), false);
   } catch (...) {
     CommonLogErrorEvent(where, L"common error", L"", ::GetLastError(), false);
   }

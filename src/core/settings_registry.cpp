@@ -8,6 +8,7 @@
 
 #include "diagnostics/logger.h"
 #include "win/handles.h"
+#include "win/text.h"
 
 namespace {
 
@@ -61,17 +62,6 @@ constexpr TNamedField kWriteOrder[] = {
     {L"Keys", &TSettingsValues::Keys},
 };
 
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size =
-      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0)
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                          nullptr);
-  return result;
-}
-
 // Reads one value into its field; an absent value leaves the field alone.
 void ReadField(HKEY key, const TNamedField& entry, TSettingsValues& values) {
   DWORD type = REG_NONE;
@@ -100,7 +90,7 @@ DWORD FieldData(const TNamedField& entry, const TSettingsValues& values) {
 }  // namespace
 
 EInvalidDataType::EInvalidDataType(const std::wstring& valueName)
-    : std::runtime_error("Invalid data type for '" + Narrow(valueName) + "'"), valueName_(valueName) {}
+    : std::runtime_error("Invalid data type for '" + win::FromWide(valueName, CP_UTF8) + "'"), valueName_(valueName) {}
 
 bool LoadSettings(TSettingsValues& values) {
   HKEY raw = nullptr;

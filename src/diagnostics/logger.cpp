@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "diagnostics/log_format.h"
+#include "win/files.h"
 #include "win/handles.h"
 
 std::wstring LogFolder;
@@ -83,41 +84,9 @@ TLoggerState& State() {
 
 using TLogGuard = std::lock_guard<TLogLock>;
 
-bool FileExists(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool FolderExists(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool ForceDirectories(std::wstring folder) {
-  while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-  if (folder.empty()) return false;
-  if (FolderExists(folder)) return true;
-  const auto slash = folder.find_last_of(L"\\/");
-  if (slash != std::wstring::npos && slash > 0) ForceDirectories(folder.substr(0, slash));
-  return ::CreateDirectoryW(folder.c_str(), nullptr) != FALSE ||
-         ::GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
 std::wstring ParentFolder(const std::wstring& file) {
   const auto slash = file.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring() : file.substr(0, slash);
-}
-
-bool WriteAll(HANDLE file, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-    DWORD written = 0;
-    if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
-      return false;
-    done += written;
-  }
-  return true;
 }
 
 // The file is opened without sharing so no other writer interleaves with a block of lines.

@@ -8,6 +8,7 @@
 #include "diagnostics/logger.h"
 #include "win/files.h"
 #include "win/handles.h"
+#include "win/text.h"
 
 namespace {
 
@@ -20,50 +21,26 @@ constexpr DWORD kMaxListFileSize = 64u << 20;
 
 class TSystemAnsiCodePage final : public TAnsiCodePage {
  public:
-  std::wstring ToWide(std::string_view bytes) const override {
-    if (bytes.empty()) return {};
-    const int size = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0)
-      ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    return text;
-  }
+  std::wstring ToWide(std::string_view bytes) const override { return win::ToWide(bytes, CP_ACP); }
 
   std::optional<std::string> FromWide(std::wstring_view text) const override {
-    if (text.empty()) return std::string();
-    BOOL lossy = FALSE;
-    const int length = static_cast<int>(text.size());
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, &lossy);
-    if (size <= 0 || lossy) return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, bytes.data(), size, nullptr, &lossy);
+    bool lossy = false;
+    std::string bytes = win::FromWide(text, CP_ACP, &lossy);
     // A code page may also map a character to a look-alike without calling it lossy.
     if (lossy || ToWide(bytes) != text) return std::nullopt;
     return bytes;
   }
 };
 
-std::string Utf8(const std::wstring& text) {
-  std::string out;
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
-  if (size <= 0) return out;
-  out.resize(static_cast<std::size_t>(size));
-  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-  return out;
-}
-
 std::wstring ListFile(const std::wstring& file, int number) { return file + std::to_wstring(number); }
 
 void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
   win::TFileHandle handle(
       ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (!handle ||
-      (!bytes.empty() && (!::WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-                          written != bytes.size()))) {
+  if (!handle || !WriteAll(handle.get(), bytes)) {
     const DWORD error = ::GetLastError();
-    throw EConfigurationWrite("Cannot write the file \"" + Utf8(path) + "\" (error " + std::to_string(error) + ")");
+    throw EConfigurationWrite("Cannot write the file \"" + win::FromWide(path, CP_UTF8) + "\" (error " +
+                              std::to_string(error) + ")");
   }
 }
 

@@ -18,6 +18,7 @@
 #include "win/files.h"
 #include "win/registry.h"
 #include "win/handles.h"
+#include "win/text.h"
 
 namespace {
 
@@ -151,14 +152,7 @@ void ReadStringValues(const wchar_t* path, std::vector<std::wstring>& names, std
 // A string value of the shell folders key as stored (an unexpanded REG_EXPAND_SZ included).
 std::wstring ShellFolder(HKEY key, const wchar_t* name) { return ReadRegistryString(key, name).value_or(std::wstring()); }
 
-std::wstring FromAnsi(const char* text, std::size_t length) {
-  if (length == 0) return {};
-  const int size = ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
-  if (size <= 0) return {};
-  std::wstring result(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), result.data(), size);
-  return result;
-}
+std::wstring FromAnsi(const char* text, std::size_t length) { return win::ToWide({text, length}, CP_ACP); }
 
 std::wstring SpecialFolderDisplayName(IShellFolder* desktop, int csidl) {
   LPITEMIDLIST raw = nullptr;

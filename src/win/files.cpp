@@ -1,5 +1,7 @@
 #include "win/files.h"
 
+#include <algorithm>
+
 #include <windows.h>
 
 bool DirectoryExists(const std::wstring& path) {
@@ -63,4 +65,15 @@ std::wstring ProgramFolder() {
   std::wstring path = ProgramPath();
   const auto slash = path.find_last_of(L'\\');
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+    done += written;
+  }
+  return true;
 }

@@ -1,7 +1,10 @@
 // Small file-system queries and the program's own location. Any thread.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+#include <string_view>
 
 bool DirectoryExists(const std::wstring& path);
 bool FileExists(const std::wstring& path);
@@ -14,3 +17,5 @@ std::wstring ModuleFileName(void* module);
 // The running executable's full path, and its folder with a trailing "\".
 std::wstring ProgramPath();
 std::wstring ProgramFolder();
+// Writes every byte to an open file, in as many calls as it takes; false at the first failure.
+bool WriteAll(HANDLE file, std::string_view bytes);
