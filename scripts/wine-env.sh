@@ -53,16 +53,29 @@ qf_start_display() {
   return 1
 }
 
+qf_create_prefix() {
+  echo "wine-env: creating the Wine prefix in $WINEPREFIX"
+  # A prefix whose creation was interrupted is made again from nothing.
+  rm -rf "$WINEPREFIX"
+  # wineboot -i returns once the prefix is set up; the services it started (winedevice.exe
+  # among them) may then never end by themselves, so waiting for the server alone can hang.
+  # Ending the session writes the registry to disk.
+  wineboot -i >/dev/null 2>&1 || true
+  # Without a window manager Wine waits for one at every destroyed managed window: unmanaged
+  # windows make window tests fast and behave the same otherwise.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+  if [ ! -f "$WINEPREFIX/system.reg" ] || ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    echo "wine-env: the Wine prefix could not be created" >&2
+    return 1
+  fi
+  touch "$WINEPREFIX/.qf-ready"
+}
+
 qf_start_wine() {
   mkdir -p "$HOME" "$QF_ARTIFACTS"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine-env: creating the Wine prefix in $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
-    # Without a window manager Wine waits for one at every destroyed managed window: unmanaged
-    # windows make window tests fast and behave the same otherwise.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
-    wineserver -w
-  fi
+  [ -f "$WINEPREFIX/.qf-ready" ] || qf_create_prefix || return 1
   wineserver -p
   QF_STARTED_WINESERVER=1
   # The first program of a server session starts Wine's own services, which inherit its

@@ -23,14 +23,3 @@ std::wstring Trim(const std::wstring& text) {
   while (last > first && text[last - 1] <= L' ') --last;
   return text.substr(first, last - first);
 }
-
-std::wstring HexText(unsigned long long value, int digits) {
-  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
-  std::wstring text;
-  do {
-    text.insert(text.begin(), kDigits[value & 0xF]);
-    value >>= 4;
-  } while (value != 0);
-  if (static_cast<int>(text.size()) < digits) text.insert(0, digits - text.size(), L'0');
-  return text;
-}

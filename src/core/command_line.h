@@ -21,6 +21,3 @@ void CheckPath(std::wstring& path);
 
 // Surrounding blanks and control characters removed.
 std::wstring Trim(const std::wstring& text);
-
-// A handle or number as upper-case hexadecimal of at least `digits` digits ("00ABCD").
-std::wstring HexText(unsigned long long value, int digits = 6);

@@ -12,11 +12,13 @@
 #include "core/settings_registry.h"
 #include "core/settings_values.h"
 #include "core/startup.h"
+#include "dialogs/help.h"
 #include "menu/configuration_files.h"
 #include "menu/favourites_rules.h"
 #include "menu/folder_menu.h"
 #include "menu/menu_model.h"
 #include "menu/select_folder.h"
+#include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_front.h"
@@ -242,8 +244,10 @@ bool TQuillFolder::FormCreate() {
   const int stale = hook::DrainQueue(*HookShare, [](const hook::TQueueSlot&) {});
   if (stale > 0) CommonLogRunEvent(L"QuillFolder.FormCreate", L"stale hook messages dropped: " + std::to_wstring(stale));
   ::SetTimer(window_, kTimer4, kTimer4IntervalMs, nullptr);
-  AddListMenu(CommandLineFolder);
+  // The store is loaded before the command line's folder is added: against empty lists a folder
+  // that is a favourite already would be asked about and added once more.
   UpdateListMenu();
+  AddListMenu(CommandLineFolder);
   ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
   return true;
 }
@@ -269,11 +273,6 @@ void TQuillFolder::FormDestroy() {
   HookShare = nullptr;
 }
 
-void TQuillFolder::InstallHook() {
-  RemoveHook();
-  HookShare = SetHook(MainThreadId, Settings);
-}
-
 void TQuillFolder::Timer4Timer() {
   if (HookShare == nullptr) return;
   ::KillTimer(window_, kTimer4);
@@ -281,14 +280,22 @@ void TQuillFolder::Timer4Timer() {
   hook::DrainQueue(*HookShare, [this](const hook::TQueueSlot& slot) {
     Guarded(L"QuillFolder.HandleMsg", [&] { HandleMsg(slot); });
   });
-  try {
+  Guarded(L"QuillFolder.Timer4Timer", [this] {
     std::atomic_ref<std::uint32_t> heartbeat(HookShare->heartbeat);
-    if (hook::HeartbeatStale(::GetTickCount(), heartbeat.load())) {
-      CommonLogRunEvent(L"QuillFolder.Timer4Timer", L"hook heartbeat stale, re-installing the hook");
-      InstallHook();
+    if (!hook::HeartbeatStale(::GetTickCount(), heartbeat.load())) return;
+    // While re-installing fails the heartbeat stays stale, and every tick tries again; the log
+    // tells only when that state begins and ends.
+    if (!hookFailing_) CommonLogRunEvent(L"QuillFolder.Timer4Timer", L"hook heartbeat stale, re-installing the hook");
+    RemoveHook();
+    if (hook::THookShare* share = SetHook(MainThreadId, Settings)) {
+      HookShare = share;
+      if (hookFailing_) CommonLogRunEvent(L"QuillFolder.Timer4Timer", L"hook installed again");
+      hookFailing_ = false;
+    } else if (!hookFailing_) {
+      hookFailing_ = true;
+      CommonLogErrorEvent(L"QuillFolder.Timer4Timer", L"SetHook fail", L"", ::GetLastError(), false);
     }
-  } catch (...) {
-  }
+  });
 }
 
 void TQuillFolder::HandleMsg(const hook::TQueueSlot& slot) {
@@ -313,11 +320,11 @@ void TQuillFolder::HandleMsg(const hook::TQueueSlot& slot) {
     HWND target = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<std::int32_t>(slot.wParam)));
     if (entry.message == THookMessage::QfMBrowse) {
       CommonLogRunEvent(L"QuillFolder.WMHandler",
-                        entry.text + HexText(slot.wParam) + L", Ctrl=" + HexText(slot.lParam));
+                        entry.text + logformat::HexText(slot.wParam) + L", Ctrl=" + logformat::HexText(slot.lParam));
       ShowPath(target, tkBrowseDialog);
     } else {
       CommonLogRunEvent(L"QuillFolder.WMHandler",
-                        entry.text + HexText(slot.wParam) + L", Type=" +
+                        entry.text + logformat::HexText(slot.wParam) + L", Type=" +
                             std::to_wstring(static_cast<std::int32_t>(slot.lParam)));
       ShowPath(target, static_cast<std::int32_t>(slot.lParam));
     }
@@ -475,7 +482,7 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
     return;
   }
   CommonLogRunEvent(L"ShowPath", L"begin, type=" + std::to_wstring(kind) + L", W=" +
-                                     HexText(reinterpret_cast<UINT_PTR>(window)));
+                                     logformat::HandleText(window));
   {
     // Another component asks for a reload by leaving "Update" in the settings key.
     HKEY raw = nullptr;
@@ -496,6 +503,13 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
     if (item.submenu == Recent1.get() || item.submenu == Recentfiles1.get() || item.submenu == Filter1.get())
       item.visible = false;
   }
+  const UINT command = ShowFolderMenu(window, kind);
+  // The pick runs with the target's input let go: the command attaches by itself where it
+  // focuses or types, and a dialog it opens is the agent's own.
+  if (command != 0) RunCommand(command);
+}
+
+UINT TQuillFolder::ShowFolderMenu(HWND window, int kind) {
   // With the target's input attached, keys and Escape reach the menu under Wine; but a target
   // that does not answer would hold the agent's own foreground change and menu for ever.
   std::optional<win::TThreadInputAttachment> attachment;
@@ -542,7 +556,7 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
                                                  cursor.x, cursor.y, 0, window_, nullptr));
   }
   ::PostMessageW(window_, WM_NULL, 0, 0);
-  if (command != 0) RunCommand(command);
+  return command;
 }
 
 void TQuillFolder::OpenAddress(const wchar_t* address) {
@@ -565,11 +579,9 @@ void TQuillFolder::RunCommand(UINT id) {
     case IDM_REPORTBUG:
       OpenAddress(kContactPage);
       break;
-    case IDM_HELP: {
-      const std::wstring help = ProgramFolder() + L"qrfolder.chm";
-      ::ShellExecuteW(window_, L"open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    case IDM_HELP:
+      OpenHelpFile(window_);
       break;
-    }
     case IDM_ADDFOLDER:
       Addfolder1Click();
       break;
@@ -673,14 +685,14 @@ void TQuillFolder::FavouriteClick(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= lists_.PathNames.size()) return;
   const std::wstring path = EntryPath(lists_.PathNames[index]);
   CommonLogRunEvent(L"QuillFolder.FavoriteClick",
-                    L"Path=" + path + L", W=" + HexText(reinterpret_cast<UINT_PTR>(targetWindow_)));
+                    L"Path=" + path + L", W=" + logformat::HandleText(targetWindow_));
   SetData({targetWindow_, targetKind_}, MainThreadId, path, false);
 }
 
 void TQuillFolder::FilterClick(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= lists_.FilterMasks.size()) return;
   CommonLogRunEvent(L"QuillFolder.FilterClick", L"Mask=" + lists_.FilterMasks[index] + L", W=" +
-                                                    HexText(reinterpret_cast<UINT_PTR>(targetWindow_)));
+                                                    logformat::HandleText(targetWindow_));
   SetData({targetWindow_, targetKind_}, MainThreadId, lists_.FilterMasks[index], true);
 }
 

@@ -75,13 +75,14 @@ class TQuillFolder {
   void FormDestroy();
   void Timer4Timer();
   void HandleMsg(const hook::TQueueSlot& slot);
-  void InstallHook();
 
   void TrayAdd();
   void TrayRemove();
   void OnTrayIcon(WPARAM wParam, LPARAM lParam);
   void TrayIconClick();
 
+  // Steps of ShowPath that run with the target's input attached; the picked command or 0.
+  UINT ShowFolderMenu(HWND window, int kind);
   void LoadMenus(HINSTANCE instance);
   TTailItem* TailItem(UINT id);
   void ApplyTail();
@@ -100,6 +101,8 @@ class TQuillFolder {
   bool trayShown_ = false;
   bool trayVersion4_ = false;
   bool hotKeyRegistered_ = false;
+  // Re-installing the hook failed at the last stale heartbeat; the record stays mapped.
+  bool hookFailing_ = false;
   win::TIconHandle icon_;
   win::TMenuHandle trayMenuBar_;
   HMENU PopupMenu1 = nullptr;

@@ -50,14 +50,19 @@ std::wstring ShellFolder(int csidl) {
   return path;
 }
 
-std::wstring ReadStringValue(HKEY root, const wchar_t* path, const wchar_t* name, bool& exists) {
-  exists = false;
-  HKEY raw = nullptr;
-  if (::RegOpenKeyExW(root, path, 0, KEY_READ, &raw) != ERROR_SUCCESS) return {};
-  win::TRegKey key(raw);
-  const auto value = ReadRegistryString(key.get(), name);
-  exists = value.has_value();
+// A string value; empty when it cannot be read, with the registry's reason in `status`.
+std::wstring ReadStringValue(HKEY root, const wchar_t* path, const wchar_t* name, LSTATUS* status = nullptr) {
+  LSTATUS opened = ERROR_SUCCESS;
+  const win::TRegKey key = win::OpenKey(root, path, KEY_READ, &opened);
+  const auto value = win::ReadString(key.get(), name);
+  if (status != nullptr) *status = !key ? opened : value ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
   return value.value_or(std::wstring());
+}
+
+// A folder the program may create and use: "X:\..." or "\\server\share\...". A relative path
+// would land in whatever folder the program was started from.
+bool IsAbsolutePath(const std::wstring& path) {
+  return (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.starts_with(L"\\\\");
 }
 
 std::wstring ToUpper(std::wstring text) {
@@ -156,23 +161,26 @@ std::wstring GetCurrentUserDocSettingsPath() {
   const std::wstring sid = GetAccountSID(CurrentUserName());
   const std::wstring keyPath = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + sid;
   const wchar_t* function = L"LoadCurrentStartupSettings:GetCurrentUserDocSettingsPath";
-  HKEY raw = nullptr;
-  if (sid.empty() || ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) {
-    CommonLogErrorEvent(function, L"Can't open key", L"Key=" + keyPath, ::GetLastError(), false);
+  LSTATUS status = ERROR_FILE_NOT_FOUND;
+  const win::TRegKey key = sid.empty() ? win::TRegKey() : win::OpenKey(HKEY_LOCAL_MACHINE, keyPath, KEY_READ, &status);
+  if (!key) {
+    CommonLogErrorEvent(function, L"Can't open key", L"Key=" + keyPath, static_cast<unsigned long>(status), false);
     return {};
   }
-  win::TRegKey key(raw);
   DWORD type = 0, size = 0;
-  if (::RegQueryValueExW(key.get(), L"ProfileImagePath", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ) || size < 2) {
-    CommonLogErrorEvent(function, L"RegQueryValueEx fail", L"first", ::GetLastError(), false);
+  status = ::RegQueryValueExW(key.get(), L"ProfileImagePath", nullptr, &type, nullptr, &size);
+  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || size < 2) {
+    // A value of the wrong type or size is no failure of the call: it has no code of its own.
+    CommonLogErrorEvent(function, L"RegQueryValueEx fail", L"first",
+                        status != ERROR_SUCCESS ? static_cast<unsigned long>(status) : ERROR_INVALID_DATA, false);
     return {};
   }
   std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
   size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (::RegQueryValueExW(key.get(), L"ProfileImagePath", nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                         &size) != ERROR_SUCCESS) {
-    CommonLogErrorEvent(function, L"RegQueryValueEx fail", L"second", ::GetLastError(), false);
+  status = ::RegQueryValueExW(key.get(), L"ProfileImagePath", nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
+                              &size);
+  if (status != ERROR_SUCCESS) {
+    CommonLogErrorEvent(function, L"RegQueryValueEx fail", L"second", static_cast<unsigned long>(status), false);
     return {};
   }
   value.resize(wcsnlen(value.c_str(), value.size()));
@@ -191,17 +199,21 @@ std::wstring GetCurrentUserDocSettingsPath() {
 }
 
 std::wstring AdvCheck(const std::wstring& valueName) {
-  bool exists = false;
+  LSTATUS status = ERROR_SUCCESS;
   std::wstring text = ReadStringValue(HKEY_CURRENT_USER,
                                       L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                                      valueName.c_str(), exists);
+                                      valueName.c_str(), &status);
   if (text.empty()) {
     CommonLogErrorEvent(L"LoadCurrentStartupSettings:AdvCheck", L"Can't get value", L"Item=" + valueName,
-                        ::GetLastError(), false);
+                        static_cast<unsigned long>(status), false);
     return {};
   }
   if (ToUpper(text).find(L"%USERPROFILE%") == std::wstring::npos) return text;
-  std::wstring result = GetCurrentUserDocSettingsPath() + (text.size() > 14 ? text.substr(14) : std::wstring());
+  const std::wstring profile = GetCurrentUserDocSettingsPath();
+  // Without the profile folder the rest would be a relative path: refused, so the caller goes
+  // on to its next candidate instead of creating "Documents" wherever it was started.
+  if (profile.empty()) return {};
+  std::wstring result = profile + (text.size() > 14 ? text.substr(14) : std::wstring());
   if (!ForceDirectories(result)) {
     CommonLogErrorEvent(L"LoadCurrentStartupSettings:AdvCheck", L"Incorrect path", L"Path=" + result,
                         ::GetLastError(), false);
@@ -211,11 +223,11 @@ std::wstring AdvCheck(const std::wstring& valueName) {
 }
 
 void GetConfigurationFolder() {
-  bool exists = false;
-  ConfigurationFolder = ReadStringValue(HKEY_CURRENT_USER, L"Software\\BrantwellTools\\Stewardry", L"SaveDir", exists);
+  ConfigurationFolder = ReadStringValue(HKEY_CURRENT_USER, L"Software\\BrantwellTools\\Stewardry", L"SaveDir");
   // The stored folder gets its "\" too: without it every file name would run on from the name.
   CheckPath(ConfigurationFolder);
-  if (!ConfigurationFolder.empty() && !ForceDirectories(ConfigurationFolder)) ConfigurationFolder.clear();
+  if (!ConfigurationFolder.empty() && (!IsAbsolutePath(ConfigurationFolder) || !ForceDirectories(ConfigurationFolder)))
+    ConfigurationFolder.clear();
 
   if (ConfigurationFolder.empty() || !DirectoryExists(ConfigurationFolder)) {
     struct TCandidate {
@@ -230,7 +242,7 @@ void GetConfigurationFolder() {
     };
     for (std::size_t i = 0; i < std::size(candidates); ++i) {
       std::wstring base = candidates[i].base;
-      if (base.empty()) continue;
+      if (!IsAbsolutePath(base)) continue;
       CheckPath(base);
       const std::wstring candidate = base + candidates[i].tail;
       CommonLogRunEvent(L"GetConfigurationFolder", candidates[i].label + candidate);

@@ -4,6 +4,21 @@
 
 namespace logformat {
 
+std::wstring HexText(unsigned long long value, int digits) {
+  static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+  std::wstring text;
+  do {
+    text.insert(text.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  if (static_cast<int>(text.size()) < digits) text.insert(0, digits - text.size(), L'0');
+  return text;
+}
+
+std::wstring HandleText(const void* handle) {
+  return HexText(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle)));
+}
+
 namespace {
 
 // wchar_t is UTF-16 on Windows and UTF-32 elsewhere; the file is always UTF-16.

@@ -41,6 +41,12 @@ std::wstring ErrorEventText(std::wstring_view function, std::wstring_view messag
                             std::wstring_view parameters, unsigned long code,
                             std::wstring_view systemText);
 
+// A number as upper-case hexadecimal of at least `digits` digits ("00ABCD").
+std::wstring HexText(unsigned long long value, int digits = 6);
+// A window or other user handle as log texts write it: the handle's value, which has 32
+// significant bits (64-bit Windows sign-extends it), so 0xFFFFFFFFFFF10086 reads "FFF10086".
+std::wstring HandleText(const void* handle);
+
 // Error texts are told from run texts by " Err " at their very start.
 bool IsErrorText(std::wstring_view text);
 

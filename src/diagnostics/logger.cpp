@@ -440,7 +440,12 @@ void CloseAllLogs() { SaveAllLogs(true); }
 
 void SaveLogToFile(const std::wstring& file, std::vector<std::wstring>& list) {
   try {
-    if (EraseIntel()) return;
+    if (EraseIntel()) {
+      // Nothing is ever written in this mode: lines kept for a later write would only pile up
+      // for the life of the process.
+      list.clear();
+      return;
+    }
     TLogGuard guard(State().lock);
     if (LogFolder.empty() || list.empty()) return;
     CheckLogSize(file);
@@ -456,12 +461,10 @@ void CheckLogSize(const std::wstring& file) {
     TLogGuard guard(State().lock);
     if (!logformat::NeedsRotation(GetLogFileSize(file))) return;
     const std::wstring previous = logformat::PrevLogName(file);
-    if (FileExists(previous)) {
-      if (::DeleteFileW(previous.c_str())) ::CopyFileW(file.c_str(), previous.c_str(), FALSE);
-    } else {
-      ::CopyFileW(file.c_str(), previous.c_str(), FALSE);
-    }
-    ::DeleteFileW(file.c_str());
+    const bool room = !FileExists(previous) || ::DeleteFileW(previous.c_str());
+    // A log goes only once its copy is there: when the older generation cannot be replaced,
+    // the log grows past its limit rather than losing its lines.
+    if (room && ::CopyFileW(file.c_str(), previous.c_str(), TRUE)) ::DeleteFileW(file.c_str());
   } catch (...) {
   }
 }

@@ -465,6 +465,9 @@ extern "C" hook::THookShare* WINAPI SetHook(DWORD agentThreadId, DWORD, DWORD mo
   if (share == nullptr) return nullptr;
 
   Store(share->agentThreadId, agentThreadId);
+  // An agent that ended while its menu was up left the flag set, and programs that still map
+  // the record keep it: the agent installing now has no menu open.
+  Store(share->menuOpen, 0);
   Store(share->flags.mouseWheel, mouseWheel <= 3 ? mouseWheel : 0);
   Store(share->flags.help, Flag(help));
   Store(share->flags.rExplorer, Flag(rExplorer));

@@ -15,6 +15,30 @@ constexpr std::size_t kDrivePart = 3;
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
+// Drops whole leading folders from `rest` while the caption would be longer than `room`; a rest
+// that begins with "\" (an empty folder name) is left as it is.
+void DropLeadingFolders(std::wstring& rest, std::size_t room) {
+  while (!rest.empty() && rest.size() > room) {
+    if (rest.starts_with(L'\\')) break;
+    const auto slash = rest.find(L'\\');
+    rest.erase(0, slash == std::wstring::npos ? rest.size() : slash + 1);
+  }
+}
+
+// A network path keeps its "\\server\share" head, which says where the folder is, and loses
+// folders after it. A path of head and name alone cannot be shortened and stands as it is.
+std::wstring UncCaption(const std::wstring& path, std::size_t nameStart) {
+  const auto serverEnd = path.find(L'\\', 2);
+  const auto shareEnd = serverEnd == std::wstring::npos ? std::wstring::npos : path.find(L'\\', serverEnd + 1);
+  if (shareEnd == std::wstring::npos || shareEnd + 1 >= nameStart) return path;
+  const std::wstring head = path.substr(0, shareEnd);
+  const std::wstring name = path.substr(nameStart);
+  std::wstring rest = path.substr(shareEnd + 1, nameStart - shareEnd - 1);
+  const std::size_t fixed = head.size() + std::size(L"\\..\\") - 1 + name.size();
+  DropLeadingFolders(rest, fixed < kCaptionLength ? kCaptionLength - fixed : 0);
+  return head + L"\\..\\" + rest + name;
+}
+
 }  // namespace
 
 TCaptionNumber Cap(const std::wstring& text) {
@@ -67,13 +91,11 @@ std::wstring TestName(const std::wstring& path, const TShortPathQuery& shortPath
     return name.substr(0, keep) + kCutMark + ext;
   }
 
+  if (path.starts_with(L"\\\\")) return UncCaption(path, nameStart);
   const std::wstring dir = path.substr(0, nameStart);
   if (dir.size() <= kDrivePart) return shortPath ? shortPath(path) : std::wstring();
   std::wstring rest = dir.substr(kDrivePart);
-  while (!rest.empty() && rest.size() + name.size() + kDrivePart > kCaptionLength) {
-    if (rest.starts_with(L'\\')) break;
-    const auto slash = rest.find(L'\\');
-    rest.erase(0, slash == std::wstring::npos ? rest.size() : slash + 1);
-  }
+  const std::size_t fixed = name.size() + kDrivePart;
+  DropLeadingFolders(rest, fixed < kCaptionLength ? kCaptionLength - fixed : 0);
   return path.substr(0, 1) + kElision + rest + name;
 }

@@ -71,32 +71,23 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name) {
   return folder + L'\\' + name;
 }
 
+constexpr REGSAM kReadWrite = KEY_QUERY_VALUE | KEY_SET_VALUE;
+
 win::TRegKey OpenKey(const wchar_t* path, REGSAM access, LSTATUS& status) {
-  HKEY raw = nullptr;
-  status = ::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, access, &raw);
-  return win::TRegKey(status == ERROR_SUCCESS ? raw : nullptr);
+  return win::OpenKey(HKEY_CURRENT_USER, path, access, &status);
 }
 
 win::TRegKey CreateKey(const wchar_t* path, LSTATUS& status) {
-  HKEY raw = nullptr;
-  status = ::RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &raw,
-                             nullptr);
-  return win::TRegKey(status == ERROR_SUCCESS ? raw : nullptr);
+  return win::CreateKey(HKEY_CURRENT_USER, path, kReadWrite, &status);
 }
 
-bool ValueExists(HKEY key, const std::wstring& name) {
-  return ::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
-LSTATUS WriteString(HKEY key, const std::wstring& name, const std::wstring& data) {
-  return ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-}
+using win::ValueExists;
+using win::WriteString;
 
 // Registry string data need not end with a terminator, and may hold one early; the text ends at
 // the first one.
-std::wstring TextOf(const std::vector<BYTE>& data, DWORD size) {
-  std::wstring text(size / sizeof(wchar_t), L'\0');
+std::wstring TextOf(const std::vector<BYTE>& data) {
+  std::wstring text(data.size() / sizeof(wchar_t), L'\0');
   if (!text.empty()) std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
   const auto end = text.find(L'\0');
   if (end != std::wstring::npos) text.resize(end);
@@ -110,47 +101,27 @@ void ReadStringValues(const wchar_t* path, std::vector<std::wstring>& names, std
   LSTATUS status = ERROR_SUCCESS;
   const win::TRegKey key = OpenKey(path, KEY_QUERY_VALUE, status);
   if (!key) return;
-  DWORD longestName = 0;
-  DWORD longestData = 0;
-  ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
-                     &longestData, nullptr, nullptr);
-  std::wstring name(longestName + 1, L'\0');
-  std::vector<BYTE> buffer(longestData + sizeof(wchar_t));
-  for (DWORD index = 0;;) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    DWORD dataSize = static_cast<DWORD>(buffer.size());
-    DWORD type = REG_NONE;
-    status = ::RegEnumValueW(key.get(), index, name.data(), &nameLength, nullptr, &type, buffer.data(), &dataSize);
-    if (status == ERROR_NO_MORE_ITEMS) break;
-    if (status == ERROR_MORE_DATA) {
-      // The value grew since the key was measured; value names never exceed 16383 characters.
-      constexpr std::size_t kLongestValueName = 16384;
-      if (name.size() >= kLongestValueName && dataSize <= buffer.size()) break;
-      if (name.size() < kLongestValueName) name.resize(kLongestValueName);
-      if (dataSize > buffer.size()) buffer.resize(dataSize + sizeof(wchar_t));
-      continue;
-    }
-    if (status != ERROR_SUCCESS) {
-      CommonLogErrorEvent(L"QuillFolder.UpdateListMenu", L"RegEnumValue fail",
-                          std::wstring(L"Key=") + path + L", Index=" + std::to_wstring(index),
-                          static_cast<unsigned long>(status), false);
-      break;
-    }
-    ++index;
-    const std::wstring valueName = name.substr(0, nameLength);
-    if (!IsStringType(type)) {
+  std::vector<win::TRegValue> values;
+  status = win::ReadValues(key.get(), values);
+  if (status != ERROR_SUCCESS)
+    CommonLogErrorEvent(L"QuillFolder.UpdateListMenu", L"RegEnumValue fail",
+                        std::wstring(L"Key=") + path + L", Index=" + std::to_wstring(values.size()),
+                        static_cast<unsigned long>(status), false);
+  for (const auto& value : values) {
+    if (!IsStringType(value.type)) {
       CommonLogErrorEvent(L"QuillFolder.UpdateListMenu", L"Invalid data type, value skipped",
-                          std::wstring(L"Key=") + path + L", Name=" + valueName + L", Type=" + std::to_wstring(type), 0,
-                          false);
+                          std::wstring(L"Key=") + path + L", Name=" + value.name + L", Type=" +
+                              std::to_wstring(value.type),
+                          0, false);
       continue;
     }
-    names.push_back(valueName);
-    data.push_back(TextOf(buffer, dataSize));
+    names.push_back(value.name);
+    data.push_back(TextOf(value.data));
   }
 }
 
 // A string value of the shell folders key as stored (an unexpanded REG_EXPAND_SZ included).
-std::wstring ShellFolder(HKEY key, const wchar_t* name) { return ReadRegistryString(key, name).value_or(std::wstring()); }
+std::wstring ShellFolder(HKEY key, const wchar_t* name) { return win::ReadString(key, name).value_or(std::wstring()); }
 
 std::wstring FromAnsi(const char* text, std::size_t length) { return win::ToWide({text, length}, CP_ACP); }
 
@@ -287,31 +258,72 @@ void RemoveFavourite(const std::wstring& path) {
 
 namespace {
 
-// Deletes a key and creates it again with the values in order; the first failure's status.
-LSTATUS RewriteKey(const wchar_t* path, const std::vector<std::wstring>& names, const std::vector<std::wstring>& data) {
+// Deletes a key and creates it again with the values in order (a new key keeps creation order);
+// the first failure's status.
+LSTATUS RewriteKey(const wchar_t* path, const std::vector<win::TRegValue>& values) {
   LSTATUS status = ::RegDeleteTreeW(HKEY_CURRENT_USER, path);
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
   const win::TRegKey key = CreateKey(path, status);
   if (!key) return status;
-  for (std::size_t i = 0; i < names.size() && i < data.size(); ++i) {
-    status = WriteString(key.get(), names[i], data[i]);
+  for (const auto& value : values) {
+    status = win::WriteValue(key.get(), value);
     if (status != ERROR_SUCCESS) return status;
   }
   return ERROR_SUCCESS;
 }
 
+std::vector<win::TRegValue> StringValues(const std::vector<std::wstring>& names, const std::vector<std::wstring>& data) {
+  std::vector<win::TRegValue> values;
+  for (std::size_t i = 0; i < names.size() && i < data.size(); ++i) {
+    win::TRegValue value{names[i], REG_SZ, std::vector<BYTE>((data[i].size() + 1) * sizeof(wchar_t))};
+    std::memcpy(value.data.data(), data[i].c_str(), value.data.size());
+    values.push_back(std::move(value));
+  }
+  return values;
+}
+
+// Everything the key holds now, whatever the type: what an undo must put back.
+struct TKeySnapshot {
+  bool existed = false;
+  std::vector<win::TRegValue> values;
+};
+
+LSTATUS TakeSnapshot(const wchar_t* path, TKeySnapshot& snapshot) {
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = OpenKey(path, KEY_QUERY_VALUE, status);
+  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (!key) return status;
+  snapshot.existed = true;
+  return win::ReadValues(key.get(), snapshot.values);
+}
+
+void PutBack(const wchar_t* path, const TKeySnapshot& snapshot) {
+  const LSTATUS status =
+      snapshot.existed ? RewriteKey(path, snapshot.values) : ::RegDeleteTreeW(HKEY_CURRENT_USER, path);
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+    CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't restore key", std::wstring(L"Key=") + path,
+                        static_cast<unsigned long>(status), false);
+}
+
 }  // namespace
 
 bool ReplaceStore(const TFavouriteLists& lists) {
-  TFavouriteLists before;
-  LoadLists(before);
-  LSTATUS status = RewriteKey(kFavouritesKey, lists.PathNames, lists.PathValues);
-  if (status == ERROR_SUCCESS) status = RewriteKey(kFiltersKey, lists.FilterMasks, lists.FilterCaptions);
+  // Nothing is deleted before both keys are known whole.
+  TKeySnapshot favourites, filters;
+  LSTATUS status = TakeSnapshot(kFavouritesKey, favourites);
+  if (status == ERROR_SUCCESS) status = TakeSnapshot(kFiltersKey, filters);
+  if (status != ERROR_SUCCESS) {
+    CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't read the store, nothing replaced", L"",
+                        static_cast<unsigned long>(status), false);
+    return false;
+  }
+  status = RewriteKey(kFavouritesKey, StringValues(lists.PathNames, lists.PathValues));
+  if (status == ERROR_SUCCESS) status = RewriteKey(kFiltersKey, StringValues(lists.FilterMasks, lists.FilterCaptions));
   if (status == ERROR_SUCCESS) return true;
-  CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't write the store, restoring it", L"", static_cast<unsigned long>(status),
-                      false);
-  RewriteKey(kFavouritesKey, before.PathNames, before.PathValues);
-  RewriteKey(kFiltersKey, before.FilterMasks, before.FilterCaptions);
+  CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't write the store, restoring it", L"",
+                      static_cast<unsigned long>(status), false);
+  PutBack(kFavouritesKey, favourites);
+  PutBack(kFiltersKey, filters);
   return false;
 }
 

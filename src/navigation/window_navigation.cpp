@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "core/command_line.h"
+#include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_front.h"
@@ -38,7 +38,7 @@ constexpr wchar_t kZipGoCaption[] = L"->";
 
 constexpr wchar_t kDialogLog[] = L"SetDataToDialog";
 
-std::wstring Hex(HWND window) { return HexText(reinterpret_cast<std::uintptr_t>(window)); }
+std::wstring Hex(HWND window) { return logformat::HandleText(window); }
 
 void LogError(const wchar_t* message) { CommonLogErrorEvent(L"SetPath", message, L"", ::GetLastError(), true); }
 
@@ -167,9 +167,12 @@ bool ReadUntil(HWND edit, Done done, DWORD sleepMs, std::wstring& text, int rese
 
 void Log(const std::wstring& text) { CommonLogRunEvent(kDialogLog, text); }
 
-void RestoreTypedName(HWND edit, const std::wstring& typedName) {
+void RestoreTypedName(HWND dialog, DWORD agentThreadId, HWND edit, const std::wstring& typedName) {
   ::Sleep(50);
-  PostKey(edit, VK_DELETE);
+  {
+    win::TThreadInputAttachment attachment(ThreadOf(dialog), agentThreadId);
+    PostKey(edit, VK_DELETE);
+  }
   SetText(edit, L"");
   std::wstring text;
   if (!ReadUntil(
@@ -261,7 +264,7 @@ void SetDataToDialogUnguarded(HWND dialog, DWORD agentThreadId, const std::wstri
       return;
     }
   }
-  RestoreTypedName(edit, typedName);
+  RestoreTypedName(dialog, agentThreadId, edit, typedName);
 }
 
 }  // namespace

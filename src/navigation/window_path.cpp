@@ -4,7 +4,7 @@
 #include <cstring>
 #include <exception>
 
-#include "core/command_line.h"
+#include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_navigation.h"
@@ -18,7 +18,7 @@ constexpr int kTextBuffer = 261;
 constexpr UINT kSendTimeoutMs = 200;
 constexpr wchar_t kFunction[] = L"GetPath";
 
-std::wstring Hex(HWND window) { return HexText(reinterpret_cast<std::uintptr_t>(window)); }
+std::wstring Hex(HWND window) { return logformat::HandleText(window); }
 
 // A top-level window's title; for another process's window the system answers from its own copy
 // without sending a message, so a hung target cannot block the agent here.

@@ -1,11 +1,47 @@
-// Reading registry values of the shapes the agent stores. Any thread.
+// The one way the program opens registry keys and reads and writes their values: owners for
+// the keys, the status of every failing call (a registry call reports its error as its result,
+// not through GetLastError), and one place every value write passes. Any thread.
 #pragma once
 
 #include <windows.h>
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "win/handles.h"
+
+namespace win {
+
+// Opens an existing key; empty when it cannot be opened, with the reason in `status`.
+TRegKey OpenKey(HKEY root, const std::wstring& path, REGSAM access, LSTATUS* status = nullptr);
+// Opens a key, creating it and any missing parent first.
+TRegKey CreateKey(HKEY root, const std::wstring& path, REGSAM access, LSTATUS* status = nullptr);
+
+bool ValueExists(HKEY key, const std::wstring& name);
 
 // A REG_SZ or REG_EXPAND_SZ value as stored (not expanded); none when the value is missing or
-// of another type.
-std::optional<std::wstring> ReadRegistryString(HKEY key, const wchar_t* name);
+// of another type. The text ends at the first terminator the data holds.
+std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name);
+
+// One value whole: its name, its type and its bytes.
+struct TRegValue {
+  std::wstring name;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+};
+// Every value of the key in enumeration order (creation order on Windows, sorted by name under
+// Wine); the status of the first failing call, ERROR_SUCCESS when all were read.
+LSTATUS ReadValues(HKEY key, std::vector<TRegValue>& values);
+
+LSTATUS WriteValue(HKEY key, const TRegValue& value);
+LSTATUS WriteString(HKEY key, const std::wstring& name, const std::wstring& data);
+LSTATUS WriteDword(HKEY key, const std::wstring& name, DWORD data);
+
+// Called with every value the program writes, before the write, on the writing thread. Windows
+// keeps a key's values in the order they were written, which is the menu's order; Wine sorts
+// them by name, so a test that checks that order watches the writes themselves. Null: no one.
+using TValueWriteWatch = void (*)(HKEY key, const std::wstring& name);
+void WatchValueWrites(TValueWriteWatch watch);
+
+}  // namespace win

@@ -2,7 +2,8 @@
 waits for the old agent."""
 import time
 
-from conftest import windows_path, wait_for
+from conftest import PATH_KEY, fresh_store, qftool, reg_set, wait_for, windows_path
+from test_favourites import reg_values
 
 
 def test_second_start_without_arguments_ends_without_a_window(agent):
@@ -58,3 +59,21 @@ def test_restart_takes_over_when_the_old_agent_goes(agent):
                    20, interval=0.2, what="the restarted agent")
     assert new[0] == 1
     assert restarted.poll() is None, "the restarted copy is the agent now and keeps running"
+
+
+def test_a_favourite_given_on_the_command_line_is_not_asked_about_again(agent):
+    fresh_store(AlwaysAddDialog=1)
+    known = agent.data_dir / "known"
+    known.mkdir()
+    reg_set(PATH_KEY, windows_path(known), "Known$0")
+    agent.start(windows_path(known))
+    # A folder handed over later does bring up the question: the first one asked is that one.
+    other = agent.data_dir / "other"
+    other.mkdir()
+    assert agent.launch(windows_path(other)).wait(timeout=30) == 0
+    wait_for(lambda: qftool("windows", "#32770", "Add new item")[0] == 0, 15, what="the add-item dialog")
+    code, lines = qftool("control-text", "Add new item", 3002)
+    assert code == 0 and lines[0].endswith("\\other"), lines
+    assert qftool("dialog-click", "Add new item", 2)[0] == 0
+    wait_for(lambda: qftool("windows", "#32770", "Add new item")[0] != 0, 15, what="the dialog to close")
+    assert reg_values(PATH_KEY) == {windows_path(known): "Known$0"}

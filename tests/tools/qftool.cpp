@@ -104,7 +104,7 @@ int Usage() {
                 L"       | menu | menu-keys VK... | pick-latency TITLE ID TEXT VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
                 L"       | hold SECONDS | idle-window SECONDS\n"
-                L"       | client TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
+                L"       | client TITLE | focus TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
 }
 
@@ -140,6 +140,19 @@ int wmain(int argc, wchar_t** argv) {
     POINT origin{0, 0};
     ::ClientToScreen(window, &origin);
     std::wprintf(L"%ld %ld %ld %ld\n", origin.x, origin.y, origin.x + r.right, origin.y + r.bottom);
+    return 0;
+  }
+  if (command == L"focus" && argc >= 3) {
+    // For a top-level window found by its title: whether it is the foreground window, and the
+    // class and control id of the window that has the keyboard focus in its thread's input.
+    HWND window = ::FindWindowW(nullptr, argv[2]);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (window == nullptr || !::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info)) return 1;
+    wchar_t name[64] = L"-";
+    if (info.hwndFocus != nullptr) ::GetClassNameW(info.hwndFocus, name, 64);
+    std::wprintf(L"%d %ls %d\n", ::GetForegroundWindow() == window ? 1 : 0, name,
+                 info.hwndFocus != nullptr ? ::GetDlgCtrlID(info.hwndFocus) : 0);
     return 0;
   }
   if (command == L"menu-keys" && argc >= 3) {

@@ -11,7 +11,9 @@
 //   pressed CAPTION     a button without a part in navigation was pressed
 //   refused TEXT        Enter on a text that names no folder
 //   hung                the program stopped answering (--hang)
-// usage: target_windows MODE [--folder PATH] [--name NAME] [--at X Y] [--hang]
+//   input shared|own    (--watch-input) whether this program's input was still joined to the
+//                       agent's when the first message after the mark reached a box
+// usage: target_windows MODE [--folder PATH] [--name NAME] [--at X Y] [--hang] [--watch-input MARK]
 //   MODE: explorer | breadcrumb | ie | vista | office | rar | rar-extract | zip-extract | ace
 //         | desktop | browse
 //   --folder  the folder the window starts in (default: the current one)
@@ -19,6 +21,8 @@
 //   --at      the screen position of the window (default 40 40)
 //   --hang    the first message another program sends to the name or address box puts this
 //             program to sleep for two minutes, as a hung program would
+//   --watch-input  once the file MARK exists, the next message another program sends to a box
+//             reports whether this thread's input is attached to the agent's thread
 // Exit code 0 when the window is closed, 1 when it could not be made, 2 on bad usage.
 #include <windows.h>
 #include <shlobj.h>
@@ -45,6 +49,15 @@ constexpr DWORD kFrameStyle =
 constexpr DWORD kPopupStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
 
 bool hangWhenDriven = false;
+std::wstring watchInputMark;
+
+// Whether this thread shares its input state with the agent's main thread. Detaching is the one
+// question the system answers for that, so a shared state is also undone here.
+bool InputSharedWithAgent() {
+  const HWND agent = ::FindWindowW(L"TQuillFolder", L"Quillrook Folder 1.X");
+  const DWORD agentThread = agent != nullptr ? ::GetWindowThreadProcessId(agent, nullptr) : 0;
+  return agentThread != 0 && ::AttachThreadInput(::GetCurrentThreadId(), agentThread, FALSE) != FALSE;
+}
 
 void Report(const char* verb, const std::wstring& text = {}) {
   const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -180,6 +193,11 @@ LRESULT CALLBACK BoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
     hangWhenDriven = false;
     Report("hung");
     ::Sleep(kHangMs);
+  }
+  if (!watchInputMark.empty() && ::InSendMessage() &&
+      ::GetFileAttributesW(watchInputMark.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    watchInputMark.clear();
+    Report("input", InputSharedWithAgent() ? L"shared" : L"own");
   }
   if (message == WM_KEYDOWN && wParam == VK_RETURN) {
     target->OnReturn(box);
@@ -549,7 +567,7 @@ std::unique_ptr<TTarget> MakeTarget(const std::wstring& mode, const TOptions& op
 int Usage() {
   std::fwprintf(stderr,
                 L"usage: target_windows explorer|breadcrumb|ie|vista|office|rar|rar-extract|zip-extract|ace|desktop"
-                L"|browse [--folder PATH] [--name NAME] [--at X Y] [--hang]\n");
+                L"|browse [--folder PATH] [--name NAME] [--at X Y] [--hang] [--watch-input MARK]\n");
   return 2;
 }
 
@@ -573,6 +591,8 @@ int wmain(int argc, wchar_t** argv) {
       i += 2;
     } else if (option == L"--hang") {
       hangWhenDriven = true;
+    } else if (option == L"--watch-input" && i + 1 < argc) {
+      watchInputMark = argv[++i];
     } else {
       return Usage();
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "win/handles.h"
+#include "win/registry.h"
 
 namespace testreg {
 
@@ -20,6 +21,7 @@ struct TValue {
   std::wstring name;
   DWORD type = REG_NONE;
   std::vector<BYTE> data;
+  friend bool operator==(const TValue&, const TValue&) = default;
 };
 
 inline win::TRegKey Open(HKEY root, const std::wstring& path, REGSAM access = KEY_READ) {
@@ -101,6 +103,34 @@ std::vector<T> InRegistryOrder(std::vector<T> values) {
   if (!KeepsCreationOrder()) std::sort(values.begin(), values.end());
   return values;
 }
+
+// Records the names of the values the program writes, in the order it writes them, while it
+// lives: the order Windows keeps and Wine's sorted registry hides.
+class TWriteRecorder {
+ public:
+  TWriteRecorder() {
+    Names().clear();
+    win::WatchValueWrites(&Record);
+  }
+  TWriteRecorder(const TWriteRecorder&) = delete;
+  TWriteRecorder& operator=(const TWriteRecorder&) = delete;
+  ~TWriteRecorder() { win::WatchValueWrites(nullptr); }
+
+  // The recorded names that are among `of`, in the order they were written.
+  std::vector<std::wstring> Among(const std::vector<std::wstring>& of) const {
+    std::vector<std::wstring> names;
+    for (const auto& name : Names())
+      if (std::find(of.begin(), of.end(), name) != of.end()) names.push_back(name);
+    return names;
+  }
+
+ private:
+  static std::vector<std::wstring>& Names() {
+    static std::vector<std::wstring> names;
+    return names;
+  }
+  static void Record(HKEY, const std::wstring& name) { Names().push_back(name); }
+};
 
 inline constexpr wchar_t kParkRoot[] = L"Software\\QfTestStash";
 

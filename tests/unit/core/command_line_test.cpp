@@ -46,12 +46,4 @@ TEST(Trim, RemovesBlanksAndControlCharactersAtBothEnds) {
   EXPECT_EQ(Trim(L"x"), L"x");
 }
 
-TEST(HexText, UpperCaseAtLeastSixDigits) {
-  EXPECT_EQ(HexText(0), L"000000");
-  EXPECT_EQ(HexText(0x2a0b6), L"02A0B6");
-  EXPECT_EQ(HexText(0x1234567), L"1234567");
-  EXPECT_EQ(HexText(0x5, 2), L"05");
-  EXPECT_EQ(HexText(0xFFFFFFFFull), L"FFFFFFFF");
-}
-
 }  // namespace

@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "../test_registry.h"
 #include "diagnostics/logger.h"
+#include "startup/user_checks.h"
 #include "win/files.h"
 #include "win/handles.h"
 
@@ -102,5 +104,21 @@ TEST(AdvCheck, CaseOfTheVariableDoesNotMatterAndOtherTextStandsAsItIs) {
 }
 
 TEST(AdvCheck, MissingValueGivesEmpty) { EXPECT_EQ(AdvCheck(L"QfNoSuchValue"), L""); }
+
+TEST(AdvCheck, WithoutAProfileFolderNothingRelativeIsMade) {
+  const std::wstring sid = GetAccountSID(CurrentUserName());
+  ASSERT_FALSE(sid.empty());
+  const testreg::TKeyStash profile(HKEY_LOCAL_MACHINE,
+                                   L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + sid);
+  ASSERT_EQ(GetCurrentUserDocSettingsPath(), L"");
+  TRegistryValue value(kShellFoldersKey, L"QfTestRelative", REG_EXPAND_SZ, L"%USERPROFILE%\\QfRelative");
+  EXPECT_EQ(AdvCheck(L"QfTestRelative"), L"");
+  EXPECT_FALSE(DirectoryExists(L"QfRelative"));
+  // Nor does a relative data folder of the sibling key take: the documents route is used.
+  TRegistryValue saveDir(kDataKey, L"SaveDir", REG_SZ, L"QfRelativeData");
+  GetConfigurationFolder();
+  EXPECT_FALSE(DirectoryExists(L"QfRelativeData"));
+  EXPECT_TRUE(EndsWith(ConfigurationFolder, L"\\Quillrook files\\")) << ConfigurationFolder;
+}
 
 }  // namespace

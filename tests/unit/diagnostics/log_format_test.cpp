@@ -46,6 +46,22 @@ TEST(LogFormat, ErrorEventTextPartsAppearOnlyWhenGiven) {
   EXPECT_FALSE(IsErrorText(RunEventText(L" Err F", L"")));
 }
 
+TEST(LogFormat, NumbersAndHandlesAreUpperCaseHexOfAtLeastSixDigits) {
+  EXPECT_EQ(HexText(0), L"000000");
+  EXPECT_EQ(HexText(0x2a0b6), L"02A0B6");
+  EXPECT_EQ(HexText(0x1234567), L"1234567");
+  EXPECT_EQ(HexText(0x5, 2), L"05");
+  // A handle has 32 significant bits however the pointer carrying it was extended.
+  const struct {
+    std::uintptr_t value;
+    const wchar_t* text;
+  } handles[] = {{0, L"000000"},
+                 {0x10086, L"010086"},
+                 {0xFFFFFFFFu, L"FFFFFFFF"},
+                 {static_cast<std::uintptr_t>(-0xEFF7A), L"FFF10086"}};
+  for (const auto& h : handles) EXPECT_EQ(HandleText(reinterpret_cast<const void*>(h.value)), h.text) << h.text;
+}
+
 TEST(LogFormat, SystemTextBecomesOneLine) {
   EXPECT_EQ(SingleLine(L"File not found.\r\n"), L"File not found.");
   EXPECT_EQ(SingleLine(L"First.\r\nSecond.\nThird. \r\n"), L"First. Second. Third.");

@@ -236,6 +236,31 @@ TEST_F(LoggerTest, LogsOverTheLimitMoveToThePreviousGeneration) {
   EXPECT_TRUE(block[0].ends_with(L":  Err (common): Function: Area\\Step"));
 }
 
+TEST_F(LoggerTest, ALogWhosePreviousGenerationCannotBeReplacedKeepsEveryLine) {
+  ::CreateDirectoryW(folder_.c_str(), nullptr);
+  const std::string big = logformat::EncodeLogLines({std::wstring(149999, L'x')}, true);
+  WriteBytes(RunLog(), big);
+  const std::string oldest = logformat::EncodeLogLines({L"oldest"}, true);
+  WriteBytes(folder_ + L"folder_prev.log", oldest);
+  {
+    // A viewer holding the older generation open keeps it from being deleted.
+    win::TFileHandle held(::CreateFileW((folder_ + L"folder_prev.log").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    CommonLogRunEvent(L"while held");
+    SaveAllLogs(false);
+  }
+  EXPECT_EQ(ReadBytes(folder_ + L"folder_prev.log"), oldest);
+  const std::string kept = ReadBytes(RunLog());
+  EXPECT_EQ(kept.substr(0, big.size()), big);
+  EXPECT_EQ(EventTexts(Lines(RunLog())).back(), RunText(L"SaveAllLogs begin"));
+
+  // Once the viewer lets go, the next write rotates as usual.
+  CommonLogRunEvent(L"released");
+  SaveAllLogs(false);
+  EXPECT_EQ(ReadBytes(folder_ + L"folder_prev.log"), kept);
+}
+
 TEST_F(LoggerTest, RunLogOfExactlyTheLimitIsAppendedToAndRotatesOnTheWriteAfter) {
   ::CreateDirectoryW(folder_.c_str(), nullptr);
   const std::string full = logformat::EncodeLogLines({std::wstring(149997, L'x')}, true);
@@ -305,6 +330,10 @@ TEST_F(LoggerTest, EraseIntelAsFirstArgumentWritesNothing) {
   ResetLoggerForTests(folder_, L"\"C:\\Program Files\\qrfolder.exe\" /eraseintel");
   CommonLogRunEvent(L"hidden");
   CommonLogErrorEvent(L"Hidden", L"", L"", 2, false);
+  // Lines that will never be written are not kept either.
+  std::vector<std::wstring> lines(1000, L"unwritten");
+  SaveLogToFile(RunLog(), lines);
+  EXPECT_TRUE(lines.empty());
   CloseAllLogs();
   EXPECT_FALSE(Exists(folder_));
 }

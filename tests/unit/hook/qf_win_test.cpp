@@ -87,6 +87,9 @@ TEST_F(QfHook, ReinstallingTakesTheNewFlagsEveryTime) {
     const DWORD on = round % 2;
     hook::THookShare* share = Install(3 - round, on, on, on, on, on, on);
     ASSERT_NE(share, nullptr) << "round " << round;
+    // An agent that ended with its menu up must not leave the next one deaf to every click.
+    EXPECT_EQ(Read(share->menuOpen), 0u);
+    std::atomic_ref<std::uint32_t>(share->menuOpen).store(1);
     EXPECT_EQ(Read(share->flags.mouseWheel), 3 - round);
     EXPECT_EQ(Read(share->flags.help), on);
     EXPECT_EQ(Read(share->flags.mouseMButton), on);

@@ -105,3 +105,24 @@ TEST(TestName, ShortNameKeepsTheTailOfItsFolders) {
   const std::wstring ys(50, L'y');
   EXPECT_EQ(Shorten(L"C:\\x\\\\" + ys + L"\\Name"), L"C:\\..\\\\" + ys + L"\\Name");
 }
+
+TEST(TestName, NetworkPathKeepsItsServerAndShare) {
+  const std::wstring server(30, L's');
+  const std::wstring share(15, L't');
+  const struct {
+    std::wstring path;
+    std::wstring caption;
+  } cases[] = {
+      {L"\\\\fileserver\\projects\\Archive\\Customers\\North Region\\2011\\Statements",
+       L"\\\\fileserver\\projects\\..\\2011\\Statements"},
+      {L"\\\\fileserver\\projects\\Archive\\Customers\\North Region\\2011\\Reports\\",
+       L"\\\\fileserver\\projects\\..\\2011\\Reports\\"},
+      // Head and name alone: nothing can go.
+      {L"\\\\" + server + L"\\" + share + L"\\Name", L"\\\\" + server + L"\\" + share + L"\\Name"},
+      // A head as long as a caption keeps only the name after it.
+      {L"\\\\" + server + L"\\" + server + L"\\Deep\\Name", L"\\\\" + server + L"\\" + server + L"\\..\\Name"},
+      // A name longer than a caption is cut as anywhere else.
+      {L"\\\\" + std::wstring(60, L's'), std::wstring(49, L's') + L"~~"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Shorten(c.path), c.caption) << c.path;
+}

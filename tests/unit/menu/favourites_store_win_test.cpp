@@ -219,16 +219,38 @@ TEST_F(FavouritesStore, RemovalDeletesThePlainValueFirstThenTheEntry) {
 TEST_F(FavouritesStore, ReplacingTheStoreRewritesBothKeysAndAFailedWriteRestoresThem) {
   WriteFavourites({{L"C:\\", L"C$4"}, {L"Z:\\Old", L"Old$0"}});
   testreg::SetString(testreg::Create(HKEY_CURRENT_USER, kFiltersKey).get(), L"*.old", L"Old");
-  const TFavouriteLists imported{{L"Submenu Work", kShare + L"$2"}, {L"Work$4", L"Share$0"}, {L"*.txt"}, {L"Text"}};
-  ASSERT_TRUE(ReplaceStore(imported));
-  EXPECT_EQ(Favourites(), InRegistryOrder(TStrings{{L"Submenu Work", L"Work$4"}, {kShare + L"$2", L"Share$0"}}));
-  EXPECT_EQ(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey), (TStrings{{L"*.txt", L"Text"}}));
+  const TFavouriteLists imported{
+      {L"Submenu Work", kShare + L"$2", L"A:\\"}, {L"Work$4", L"Share$0", L"A$9"}, {L"*.txt", L"*.*"}, {L"Text", L"All"}};
+  {
+    const testreg::TWriteRecorder writes;
+    ASSERT_TRUE(ReplaceStore(imported));
+    // Written in list order, which is the menu's order on Windows.
+    EXPECT_EQ(writes.Among({L"Submenu Work", kShare + L"$2", L"A:\\", L"*.txt", L"*.*"}),
+              (TNames{L"Submenu Work", kShare + L"$2", L"A:\\", L"*.txt", L"*.*"}));
+  }
+  EXPECT_EQ(Favourites(), InRegistryOrder(TStrings{
+                              {L"Submenu Work", L"Work$4"}, {kShare + L"$2", L"Share$0"}, {L"A:\\", L"A$9"}}));
+  EXPECT_EQ(InRegistryOrder(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey)),
+            InRegistryOrder(TStrings{{L"*.txt", L"Text"}, {L"*.*", L"All"}}));
+
+  // Values of other types that someone put into the keys survive a failed import unchanged.
+  {
+    const auto favourites = testreg::Create(HKEY_CURRENT_USER, kFavouritesKey);
+    testreg::SetDword(favourites.get(), L"Counter", 7);
+    const BYTE bytes[] = {1, 2, 0, 3};
+    ::RegSetValueExW(favourites.get(), L"Blob", 0, REG_BINARY, bytes, sizeof bytes);
+    testreg::SetString(testreg::Create(HKEY_CURRENT_USER, kFiltersKey).get(), L"*.log", L"%TEMP%", REG_EXPAND_SZ);
+  }
+  const auto everything = [](const wchar_t* path) { return testreg::Values(testreg::Open(HKEY_CURRENT_USER, path).get()); };
+  const auto favouritesBefore = everything(kFavouritesKey);
+  const auto filtersBefore = everything(kFiltersKey);
+  ASSERT_EQ(favouritesBefore.size(), 5u);
 
   // A value name longer than the registry allows fails half-way through the favourites.
   const TFavouriteLists broken{{L"D:\\", std::wstring(20000, L'x')}, {L"D$4", L"X$0"}, {}, {}};
   EXPECT_FALSE(ReplaceStore(broken));
-  EXPECT_EQ(Favourites(), InRegistryOrder(TStrings{{L"Submenu Work", L"Work$4"}, {kShare + L"$2", L"Share$0"}}));
-  EXPECT_EQ(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey), (TStrings{{L"*.txt", L"Text"}}));
+  EXPECT_EQ(everything(kFavouritesKey), favouritesBefore);
+  EXPECT_EQ(everything(kFiltersKey), filtersBefore);
 
   // Empty lists leave both keys present and empty.
   ASSERT_TRUE(ReplaceStore({}));
@@ -329,6 +351,7 @@ TEST_F(FavouritesStore, FirstTimeWritesEveryDefault) {
     }
   }
 
+  const testreg::TWriteRecorder writes;
   FirstTime();
 
   const TStrings favourites = Favourites();
@@ -366,6 +389,12 @@ TEST_F(FavouritesStore, FirstTimeWritesEveryDefault) {
   expected.insert(expected.end(),
                   {{L"SubmenuTools", L"Tools$5"}, {projects + L"$2", L"Projects$0"}, {archive, L"Old Stuff$0"}});
   EXPECT_EQ(favourites, InRegistryOrder(expected));
+  // Windows lists them in the order written, which is this one.
+  TNames expectedNames;
+  for (const auto& [name, data] : expected) expectedNames.push_back(name);
+  EXPECT_EQ(writes.Among(expectedNames), expectedNames);
+  const TNames filterOrder{L"*.*", L"*.txt;*.doc*;*.rtf;*.hlp;*.chm;*.xls*;*.pdf;*.ppt*;*.pps*;*.odt"};
+  EXPECT_EQ(writes.Among(filterOrder), filterOrder);
 
   EXPECT_EQ(
       InRegistryOrder(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey)),

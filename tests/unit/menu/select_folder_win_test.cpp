@@ -44,6 +44,18 @@ class SelectFolderTest : public ::testing::Test {
     return testdlg::Text(::FindWindowExW(dialog, nullptr, L"Edit", nullptr));
   }
 
+  // Selects an item the way a click in the tree would: posted, so it comes after the selection
+  // the dialog's own start-up still has queued, then waits until the edit box shows `expected`.
+  static std::wstring Select(HWND dialog, BOOL isPath, LPARAM item, const std::wstring& expected) {
+    ::PostMessageW(dialog, BFFM_SETSELECTIONW, isPath, item);
+    std::wstring shown;
+    for (int i = 0; i < 500; ++i, ::Sleep(10)) {
+      shown = EditText(dialog);
+      if (::CompareStringOrdinal(shown.c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL) break;
+    }
+    return shown;
+  }
+
   static void Press(HWND dialog, int id) {
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
   }
@@ -72,8 +84,7 @@ TEST_F(SelectFolderTest, StartsAtTheInitialFolderAndReturnsIt) {
 TEST_F(SelectFolderTest, ChangedSelectionFillsTheEditBoxAndIsReturned) {
   std::wstring shown;
   const std::wstring chosen = SelectDriven(outer_, [&](HWND dialog) {
-    ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(inner_.c_str()));
-    shown = EditText(dialog);
+    shown = Select(dialog, TRUE, reinterpret_cast<LPARAM>(inner_.c_str()), inner_);
     Press(dialog, IDOK);
   });
   EXPECT_TRUE(SamePath(shown, inner_)) << shown;
@@ -96,10 +107,9 @@ TEST_F(SelectFolderTest, VirtualFolderLeavesTheEditBoxEmpty) {
     // The computer folder has no file-system path.
     PIDLIST_ABSOLUTE computer = nullptr;
     if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer))) {
-      ::SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(computer));
+      shown = Select(dialog, FALSE, reinterpret_cast<LPARAM>(computer), L"");
       ::CoTaskMemFree(computer);
     }
-    shown = EditText(dialog);
     Press(dialog, IDCANCEL);
   });
   EXPECT_EQ(shown, L"");

@@ -21,7 +21,7 @@ using testwin::Control;
 using testwin::Frame;
 using testwin::TWindow;
 
-std::wstring Hex(HWND window) { return HexText(reinterpret_cast<std::uintptr_t>(window)); }
+std::wstring Hex(HWND window) { return logformat::HandleText(window); }
 
 // Each test gets a fresh folder to name in titles and a private log to read the events from.
 class GetPathTest : public ::testing::Test {
