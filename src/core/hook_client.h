@@ -6,8 +6,8 @@
 
 #include <array>
 
-#include "core/hook_contract.h"
-#include "core/settings_values.h"
+#include "hook/hook_contract.h"
+#include "settings/settings_values.h"
 
 // The registered numbers of the twelve hook messages, filled by CommonInit.
 extern std::array<UINT, static_cast<int>(hook::THookMessage::Count)> HookMessages;

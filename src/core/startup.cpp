@@ -6,7 +6,7 @@
 #include <cwctype>
 
 #include "core/command_line.h"
-#include "core/hook_contract.h"
+#include "hook/hook_contract.h"
 #include "core/main_window.h"
 #include "diagnostics/logger.h"
 #include "navigation/window_front.h"
@@ -24,6 +24,8 @@ namespace {
 
 constexpr int kRestartProbes = 41;
 constexpr DWORD kRestartProbeDelayMs = 200;
+// The elevated copy started with "runas" gets this long to show its window before it is looked for.
+constexpr DWORD kElevatedStartMs = 1000;
 // Marks a hand-over in progress: the copy that the hand-over starts finds it and never hands over
 // again, even when it comes up without elevation (which would otherwise loop for ever).
 constexpr wchar_t kHandOverAtomName[] = L"Quillrook Folder hand-over";
@@ -95,7 +97,7 @@ bool HandOver(const std::vector<std::wstring>& args) {
   info.nShow = SW_HIDE;
   if (::ShellExecuteExW(&info)) {
     marker.release();
-    ::Sleep(1000);
+    ::Sleep(kElevatedStartMs);
     if (HWND agent = ::FindWindowW(kMainWindowClass, kMainWindowCaption)) MoveWindowToFront(agent);
     CommonLogRunEvent(L"TrySchedulerStart\\ShellExecuteEx success", L"1");
     return true;

@@ -12,6 +12,7 @@
 #include "diagnostics/log_format.h"
 #include "win/files.h"
 #include "win/handles.h"
+#include "win/text.h"
 
 std::wstring LogFolder;
 std::atomic<bool> InLogger{true};
@@ -399,6 +400,15 @@ void CommonLogErrorEvent(const std::wstring& function, const std::wstring& messa
   }
   InLogger = true;
   ::SetLastError(lastError);
+}
+
+std::wstring ExceptionText(const std::exception& e) noexcept {
+  try {
+    const std::wstring text = win::ToWide(e.what(), CP_UTF8);
+    return text.empty() ? L"common error" : text;
+  } catch (...) {
+    return {};
+  }
 }
 
 void LogErr(const std::wstring& text) {

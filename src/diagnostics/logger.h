@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ void CommonLogRunEvent(const std::wstring& name, const std::wstring& parameters 
 // `code` is the caller's GetLastError value or 0; `quiet` marks an event raised inside the logger.
 void CommonLogErrorEvent(const std::wstring& function, const std::wstring& message,
                          const std::wstring& parameters, unsigned long code, bool quiet);
+
+// The text of an exception for an error event; the program's own exceptions carry UTF-8 texts.
+// Never throws: a text that cannot be had reads "common error", or empty when even that fails.
+std::wstring ExceptionText(const std::exception& e) noexcept;
 
 // Queue a finished text (without its time) through the repeat collapsing; false when refused or
 // only counted as a repeat. LogCommon also clears InLogger for the call; LogMsg leaves it alone.

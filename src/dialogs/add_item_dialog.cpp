@@ -2,14 +2,10 @@
 
 #include <exception>
 
-#include "../../res/resource.h"
-#include "core/settings_values.h"
-#include "diagnostics/logger.h"
-#include "win/handles.h"
+#include "resource.h"
+#include "diagnostics/guarded.h"
 
 namespace {
-
-constexpr wchar_t kAlwaysAddDialogValue[] = L"AlwaysAddDialog";
 
 std::wstring ControlText(HWND control) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
@@ -41,12 +37,9 @@ INT_PTR CALLBACK TfmAddItem::DialogProc(HWND dialog, UINT message, WPARAM wParam
   }
   auto* self = reinterpret_cast<TfmAddItem*>(::GetWindowLongPtrW(dialog, DWLP_USER));
   if (self == nullptr) return FALSE;
-  try {
-    return self->OnMessage(message, wParam, lParam);
-  } catch (...) {
-    CommonLogErrorEvent(L"TfmAddItem.DialogProc", L"common error", L"", ::GetLastError(), false);
-    return FALSE;
-  }
+  INT_PTR result = FALSE;
+  Guarded(L"TfmAddItem.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
+  return result;
 }
 
 INT_PTR TfmAddItem::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
@@ -97,14 +90,6 @@ void TfmAddItem::OnOk() {
   // Enter in the name box presses OK even while it is disabled: an empty name is no answer.
   if (::GetWindowTextLengthW(::GetDlgItem(dialog_, IDC_ADDITEM_NAME)) == 0) return;
   KeepCheckBox();
-  HKEY raw = nullptr;
-  // Opened, never created: a missing settings key means first-run defaults are still to come.
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &raw) == ERROR_SUCCESS) {
-    win::TRegKey key(raw);
-    const DWORD value = alwaysShowChecked_ ? 1 : 0;
-    ::RegSetValueExW(key.get(), kAlwaysAddDialogValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                     sizeof value);
-  }
   name_ = ControlText(::GetDlgItem(dialog_, IDC_ADDITEM_NAME));
   alwaysAddDialog_ = alwaysShowChecked_;
   ::EndDialog(dialog_, IDOK);

@@ -14,9 +14,9 @@ class TfmAddItem {
   TfmAddItem(const TfmAddItem&) = delete;
   TfmAddItem& operator=(const TfmAddItem&) = delete;
 
-  // Shows the dialog modally with `suggested` in the name box; true when closed with OK.
-  // On OK the settings key's "AlwaysAddDialog" is written (if the key exists), and Name() and
-  // AlwaysAddDialog() hold the results; any other close leaves both as they were emptied/kept.
+  // Shows the dialog modally with `suggested` in the name box; true when closed with OK. On OK
+  // Name() and AlwaysAddDialog() hold the results, which the owner stores; any other close
+  // leaves both as they were emptied/kept.
   bool Show(HWND owner, const std::wstring& suggested);
   // The name entered at the last OK; emptied at every showing.
   const std::wstring& Name() const { return name_; }

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/hook_contract.h"
+#include "hook/hook_contract.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_kinds.h"
 #include "win/handles.h"
@@ -30,11 +30,6 @@ static_assert([] {
 // missed (a busy program takes a moment to fetch its input).
 constexpr DWORD kKeepAliveMs = 1000;
 constexpr std::int32_t kUnseenInputGraceMs = 2000;
-// Same walk limit and class buffer as the agent's own window recognition.
-constexpr int kMaxWalkSteps = 51;
-constexpr int kDialogClassBuffer = 10;
-// Desktop and address-bar classes are compared whole: the longest recognition buffer.
-constexpr int kWholeClassBuffer = 32;
 
 static_assert(std::atomic_ref<std::uint32_t>::is_always_lock_free,
               "record fields are shared between processes, so only lock-free atomics will do");

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "core/hook_contract.h"
+#include "hook/hook_contract.h"
 
 extern "C" {
 // Installs the global hooks with the trigger flags (each 0 or 1, mouseWheel 0 to 3) and returns

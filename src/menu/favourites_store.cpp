@@ -11,7 +11,8 @@
 #include <iterator>
 #include <utility>
 
-#include "core/settings_values.h"
+#include "settings/settings_values.h"
+#include "diagnostics/guarded.h"
 #include "diagnostics/logger.h"
 #include "menu/favourites_rules.h"
 #include "win/com.h"
@@ -188,13 +189,10 @@ void LoadLists(TFavouriteLists& lists) {
   lists.PathValues.clear();
   lists.FilterMasks.clear();
   lists.FilterCaptions.clear();
-  try {
+  Guarded(L"QuillFolder.UpdateListMenu", [&] {
     ReadStringValues(kFavouritesKey, lists.PathNames, lists.PathValues);
     ReadStringValues(kFiltersKey, lists.FilterMasks, lists.FilterCaptions);
-  } catch (const std::exception& e) {
-    CommonLogErrorEvent(L"QuillFolder.UpdateListMenu", FromAnsi(e.what(), std::strlen(e.what())), L"", ::GetLastError(),
-                        false);
-  }
+  });
 }
 
 bool IsFavourite(const TFavouriteLists& lists, const std::wstring& path) {
@@ -399,7 +397,9 @@ TShellNames GetNames() {
   return names;
 }
 
-void LoadFavorites(const std::wstring& folder, const std::wstring& subfolder) {
+namespace {
+
+void LoadFavoritesUnguarded(const std::wstring& folder, const std::wstring& subfolder) {
   try {
     const win::TComApartment apartment;
     LSTATUS status = ERROR_SUCCESS;
@@ -431,14 +431,10 @@ void LoadFavorites(const std::wstring& folder, const std::wstring& subfolder) {
   } catch (const TStepFailure& failure) {
     CommonLogErrorEvent(L"QuillFolder.LoadFavorites", failure.step, L"Folder=" + folder + L", Subfolder=" + subfolder,
                         failure.code, false);
-  } catch (const std::exception& e) {
-    CommonLogErrorEvent(L"QuillFolder.LoadFavorites", FromAnsi(e.what(), std::strlen(e.what())),
-                        L"Folder=" + folder + L", Subfolder=" + subfolder, ::GetLastError(), false);
   }
 }
 
-void FirstTime() {
-  CommonLogRunEvent(L"QuillFolder.FirstTime", L"begin");
+void FirstTimeUnguarded() {
   try {
     const win::TComApartment apartment;
 
@@ -519,8 +515,16 @@ void FirstTime() {
     CommonLogRunEvent(L"QuillFolder.FirstTime", L"end");
   } catch (const TStepFailure& failure) {
     CommonLogErrorEvent(L"QuillFolder.FirstTime", failure.step, L"", failure.code, false);
-  } catch (const std::exception& e) {
-    CommonLogErrorEvent(L"QuillFolder.FirstTime", FromAnsi(e.what(), std::strlen(e.what())), L"", ::GetLastError(),
-                        false);
   }
+}
+
+}  // namespace
+
+void LoadFavorites(const std::wstring& folder, const std::wstring& subfolder) {
+  Guarded(L"QuillFolder.LoadFavorites", [&] { LoadFavoritesUnguarded(folder, subfolder); });
+}
+
+void FirstTime() {
+  CommonLogRunEvent(L"QuillFolder.FirstTime", L"begin");
+  Guarded(L"QuillFolder.FirstTime", FirstTimeUnguarded);
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "../../res/resource.h"
+#include "resource.h"
 #include "win/handles.h"
 
 namespace {
@@ -16,13 +16,6 @@ std::wstring MenuCaption(const std::wstring& caption) {
     text += c;
   }
   return text;
-}
-
-bool IsSeparator(HMENU menu, int position) {
-  MENUITEMINFOW info{};
-  info.cbSize = sizeof info;
-  info.fMask = MIIM_FTYPE;
-  return ::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info) && (info.fType & MFT_SEPARATOR) != 0;
 }
 
 // Inserts one generated item at `position`; a header takes its submenu along, which the menu
@@ -44,6 +37,17 @@ bool InsertItem(HMENU menu, UINT position, const TMenuModelItem& item, UINT comm
 }
 
 }  // namespace
+
+int FirstSeparator(HMENU menu) {
+  const int count = ::GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE;
+    if (::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info) && (info.fType & MFT_SEPARATOR) != 0) return i;
+  }
+  return -1;
+}
 
 UINT FavouriteCommand(int tag) {
   const int index = tag - kFavouriteTagBase;
@@ -68,8 +72,9 @@ std::optional<int> FilterIndexFromCommand(UINT command) {
 }
 
 void ApplyFavourites(HMENU menu, const std::vector<TMenuModelItem>& model, TMenuImages& images) {
-  // The section ends at the first separator; what lies below it is the fixed tail.
-  while (::GetMenuItemCount(menu) > 0 && !IsSeparator(menu, 0)) {
+  // What lies below the favourites is the fixed tail.
+  const int separator = FirstSeparator(menu);
+  for (int above = separator >= 0 ? separator : ::GetMenuItemCount(menu); above > 0; --above) {
     if (!::DeleteMenu(menu, 0, MF_BYPOSITION)) break;
   }
   images.Unassign(kFavouriteCommandBase, kFavouriteCommandBase + kCommandRangeSize - 1);

@@ -18,6 +18,10 @@ inline constexpr UINT kFavouriteCommandBase = 20000;
 inline constexpr UINT kFilterCommandBase = 40000;
 inline constexpr UINT kCommandRangeSize = 20000;
 
+// The favourites section is everything above the first separator of the folder menu, which
+// begins the fixed tail: the separator's position, or -1 when there is none.
+int FirstSeparator(HMENU menu);
+
 // The command id of the item with this tag (favourite: PathNames position + 20, filter:
 // FilterMasks position + 300); 0 for a tag outside the range, which then gets no item.
 UINT FavouriteCommand(int tag);

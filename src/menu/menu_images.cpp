@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "../../res/resource.h"
+#include "resource.h"
 
 namespace {
 

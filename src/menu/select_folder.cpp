@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "diagnostics/logger.h"
+#include "diagnostics/guarded.h"
 #include "win/com.h"
 #include "win/handles.h"
 
@@ -46,28 +46,33 @@ int CALLBACK CallbackProc(HWND dialog, UINT message, LPARAM param, LPARAM data) 
   return 0;
 }
 
-std::wstring SelectFolder(HWND owner, const std::wstring& initial) {
-  try {
-    // The new-style dialog hosts OLE controls (drag and drop, the edit box's autocompletion).
-    win::TComApartment apartment;
-    win::TOleInitialization ole;
-    win::TCoTaskMem<wchar_t> displayName(static_cast<wchar_t*>(::CoTaskMemAlloc(MAX_PATH * sizeof(wchar_t))));
-    if (!displayName) return {};
-    displayName.get()[0] = L'\0';
+namespace {
 
-    BROWSEINFOW info{};
-    info.hwndOwner = owner;
-    info.pszDisplayName = displayName.get();
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
-    info.lpfn = CallbackProc;
-    info.lParam = initial.empty() ? 0 : reinterpret_cast<LPARAM>(initial.c_str());
-    win::TCoTaskMem<ITEMIDLIST> chosen(::SHBrowseForFolderW(&info));
-    if (!chosen) return {};
-    wchar_t path[MAX_PATH] = {};
-    if (!::SHGetPathFromIDListW(chosen.get(), path)) return {};
-    return path;
-  } catch (...) {
-    CommonLogErrorEvent(L"SelectFolder", L"common error", L"", ::GetLastError(), false);
-    return {};
-  }
+std::wstring SelectFolderUnguarded(HWND owner, const std::wstring& initial) {
+  // The new-style dialog hosts OLE controls (drag and drop, the edit box's autocompletion).
+  win::TComApartment apartment;
+  win::TOleInitialization ole;
+  win::TCoTaskMem<wchar_t> displayName(static_cast<wchar_t*>(::CoTaskMemAlloc(MAX_PATH * sizeof(wchar_t))));
+  if (!displayName) return {};
+  displayName.get()[0] = L'\0';
+
+  BROWSEINFOW info{};
+  info.hwndOwner = owner;
+  info.pszDisplayName = displayName.get();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+  info.lpfn = CallbackProc;
+  info.lParam = initial.empty() ? 0 : reinterpret_cast<LPARAM>(initial.c_str());
+  win::TCoTaskMem<ITEMIDLIST> chosen(::SHBrowseForFolderW(&info));
+  if (!chosen) return {};
+  wchar_t path[MAX_PATH] = {};
+  if (!::SHGetPathFromIDListW(chosen.get(), path)) return {};
+  return path;
+}
+
+}  // namespace
+
+std::wstring SelectFolder(HWND owner, const std::wstring& initial) {
+  std::wstring chosen;
+  Guarded(L"SelectFolder", [&] { chosen = SelectFolderUnguarded(owner, initial); });
+  return chosen;
 }

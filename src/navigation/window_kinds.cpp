@@ -1,15 +1,7 @@
 #include "navigation/window_kinds.h"
 
-#include <atomic>
-
 namespace {
 
-// Longest class-name buffer any recognition rule asks for, terminator included.
-constexpr int kMaxClassBuffer = 32;
-// GetWindowP gives up after this many steps up the parent chain.
-constexpr int kMaxWalkSteps = 51;
-// The buffer size every dialog-class test reads with, so "bosa_sdm_Word9" reads "bosa_sdm_".
-constexpr int kDialogClassBuffer = 10;
 // The dialog style bit a new-style file dialog carries (DS_SETFOREGROUND).
 constexpr LONG kNewStyleDialogBit = 0x200;
 // Explorer and browser classes are read with this buffer, so "CabinetWClassX" still matches.
@@ -47,35 +39,23 @@ bool IsKnownStopClass(HWND window) noexcept {
          ClassIs(window, kDialogClassBuffer, L"TTargetDl");
 }
 
-// A combo box's edit field: the "ComboBox" child's "Edit" child, or 0 when a link is missing.
-HWND ComboEdit(HWND comboParent) noexcept {
-  const HWND combo = comboParent ? Child(comboParent, L"ComboBox") : nullptr;
-  return combo ? Child(combo, L"Edit") : nullptr;
-}
-
 }  // namespace
 
-bool ClassIs(HWND window, int bufferChars, const wchar_t* name) {
-  if (window == nullptr || bufferChars < 2 || bufferChars > kMaxClassBuffer) return false;
-  wchar_t buffer[kMaxClassBuffer] = {};
-  if (::GetClassNameW(window, buffer, bufferChars) == 0) return false;
-  return ::CompareStringOrdinal(buffer, -1, name, -1, TRUE) == CSTR_EQUAL;
+HWND ChildPath(HWND window, std::initializer_list<const wchar_t*> classes) {
+  for (const wchar_t* className : classes) {
+    if (window == nullptr) return nullptr;
+    window = Child(window, className);
+  }
+  return window;
 }
 
-bool IsWindowsVista() {
-  // 0 unknown, 1 no, 2 yes; racing first callers compute the same answer, so no lock is needed
-  // (this also runs inside other programs' hook calls, where waiting is not allowed).
-  static std::atomic<int> cached{0};
-  int answer = cached.load(std::memory_order_relaxed);
-  if (answer == 0) {
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    const bool vista = ::GetVersionExW(&info) != FALSE &&
-                       info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 6;
-    answer = vista ? 2 : 1;
-    cached.store(answer, std::memory_order_relaxed);
-  }
-  return answer == 2;
+HWND ComboEdit(HWND comboParent) { return ChildPath(comboParent, {L"ComboBox", L"Edit"}); }
+
+bool ClassIs(HWND window, int bufferChars, const wchar_t* name) {
+  if (window == nullptr || bufferChars < 2 || bufferChars > kWholeClassBuffer) return false;
+  wchar_t buffer[kWholeClassBuffer] = {};
+  if (::GetClassNameW(window, buffer, bufferChars) == 0) return false;
+  return ::CompareStringOrdinal(buffer, -1, name, -1, TRUE) == CSTR_EQUAL;
 }
 
 HWND GetWindowP(bool stopAtKnownClass) {
@@ -101,14 +81,10 @@ HWND IsDialog(HWND window) {
   if (ClassIs(window, kDialogClassBuffer, L"bosa_sdm_")) {
     return Child(window, L"Snake List") ? window : nullptr;
   }
-  const bool vista = IsWindowsVista();
-  if (vista && Child(window, L"DUIViewWndClassName")) {
+  if (Child(window, L"DUIViewWndClassName")) {
     return (::GetWindowLongW(window, GWL_STYLE) & kNewStyleDialogBit) ? window : nullptr;
   }
   if (!Child(window, L"ShellDll_DefView")) return nullptr;
-  if (!vista) {
-    return (::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) ? window : nullptr;
-  }
   if (Child(window, L"ComboBoxEx32")) return window;
   if (ClassIs(window, kDialogClassBuffer, L"#32770") && Child(window, L"ComboBox") &&
       Child(window, L"Edit")) {

@@ -5,7 +5,17 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 #include "navigation/target_kind.h"
+
+// The recognition limits, shared with the hook library's own walks: the steps up a parent
+// chain, and the class-name buffer every dialog-class test reads with (so "bosa_sdm_Word9"
+// reads "bosa_sdm_").
+inline constexpr int kMaxWalkSteps = 51;
+inline constexpr int kDialogClassBuffer = 10;
+// The longest class-name buffer any rule reads with, terminator included: a whole name.
+inline constexpr int kWholeClassBuffer = 32;
 
 // The window under the mouse, walked up (at most 51 steps) to the one that matters: the
 // foreground window, a window without parent, or, when stopAtKnownClass, a dialog-like class.
@@ -25,8 +35,11 @@ HWND IsRar(int& kind, HWND window);
 TargetKind ClassifyWindow(HWND window);
 // The file-name edit box of a file dialog of either style, or 0.
 HWND CheckVistaDialog(HWND dialog);
-// Windows Vista or later (NT 6+); computed once.
-bool IsWindowsVista();
+// Walks down a chain of child classes (the first child of each class); 0 when a link is missing.
+HWND ChildPath(HWND window, std::initializer_list<const wchar_t*> classes);
+// A combo box's edit field: the "ComboBox" child's "Edit" child of a combo box's parent (a
+// ComboBoxEx32 or a sink window), or 0.
+HWND ComboEdit(HWND comboParent);
 // The class name of a window read into a buffer of `bufferChars` characters (terminator
 // included), so longer names read as their prefix, as the recognition rules expect.
 bool ClassIs(HWND window, int bufferChars, const wchar_t* name);

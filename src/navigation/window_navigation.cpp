@@ -2,11 +2,10 @@
 
 #include <shellapi.h>
 
-#include <cstdint>
-#include <initializer_list>
-
+#include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
+#include "navigation/foreign_window.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_front.h"
 #include "navigation/window_kinds.h"
@@ -15,16 +14,15 @@
 
 namespace {
 
-// A foreign window gets this long to answer each message; a hung program costs us no more.
-constexpr UINT kSendTimeoutMs = 200;
-// Text read from a control: 260 characters and the terminator.
-constexpr int kTextChars = 261;
-constexpr WPARAM kTextLimit = 260;
 // A click this far right in client coordinates lands behind the last character (or, in a
 // breadcrumb bar, on the empty space that switches it to an edit box).
 constexpr LPARAM kFarRightClick = MAKELPARAM(20002, 0);
 // Verification loops check this many times before giving up with a log line.
 constexpr int kChecks = 10;
+// The check at which a box that has not taken the path gets it once more.
+constexpr int kResendCheck = 8;
+// A file dialog is tried this many times more when its box still holds the path after Enter.
+constexpr int kLastDialogAttempt = 3;
 // FindButton's layout rules.
 constexpr int kRuleNarrowLeftmost = 33;
 constexpr int kRuleTopBand = 22;
@@ -36,53 +34,34 @@ constexpr int kLeaveArchivePasses = 11;
 // The button WinZip's extraction dialog uses to accept the typed folder.
 constexpr wchar_t kZipGoCaption[] = L"->";
 
+// The pauses of the recipes, each named for what it waits for.
+// The foreground or the focus to move to the dialog between two checks.
+constexpr DWORD kFocusCheckMs = 10;
+// The dialog to finish its own reaction to the focus (it selects the box's text).
+constexpr DWORD kFocusSettleMs = 50;
+// The box to show a text it was sent, between two reads.
+constexpr DWORD kTextCheckMs = 10;
+// The box's autocompletion to settle after a text change.
+constexpr DWORD kTextSettleMs = 50;
+// The dialog to open the folder and put the typed name back, between two reads.
+constexpr DWORD kEnterCheckMs = 10;
+// The dialog to take the posted Delete before the box is emptied once more.
+constexpr DWORD kDeleteSettleMs = 50;
+// The emptied box to be read back, between two reads.
+constexpr DWORD kClearCheckMs = 50;
+// The dialog to finish listing the new folder before the name goes back in.
+constexpr DWORD kListSettleMs = 500;
+// WinRAR to show the folder it went up to: at once on the first pass, then this long.
+constexpr DWORD kArchiveFirstWaitMs = 1;
+constexpr DWORD kArchiveWaitMs = 500;
+// WinRAR's list to take the posted Backspace.
+constexpr DWORD kArchiveKeyMs = 100;
+
 constexpr wchar_t kDialogLog[] = L"SetDataToDialog";
 
 std::wstring Hex(HWND window) { return logformat::HandleText(window); }
 
 void LogError(const wchar_t* message) { CommonLogErrorEvent(L"SetPath", message, L"", ::GetLastError(), true); }
-
-bool TimedSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DWORD_PTR result = 0;
-  return ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &result) != 0;
-}
-
-// A thread that does not answer must not be given the focus: SetFocus and SetActiveWindow wait
-// for it without a bound once its input is attached to ours.
-bool Answers(HWND window) { return WindowAnswers(window); }
-
-// The control's text; `timedOut` tells a control that did not answer from an empty one.
-std::wstring ReadText(HWND window, bool* timedOut = nullptr) {
-  wchar_t buffer[kTextChars] = {};
-  DWORD_PTR length = 0;
-  ::SetLastError(ERROR_SUCCESS);
-  const bool answered = ::SendMessageTimeoutW(window, WM_GETTEXT, kTextLimit, reinterpret_cast<LPARAM>(buffer),
-                                              SMTO_NORMAL, kSendTimeoutMs, &length) != 0;
-  if (timedOut) *timedOut = !answered && ::GetLastError() == ERROR_TIMEOUT;
-  if (!answered) return {};
-  buffer[kTextChars - 1] = L'\0';
-  return buffer;
-}
-
-void SetText(HWND window, const std::wstring& text) {
-  TimedSend(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-void PostKey(HWND window, WPARAM key) {
-  ::PostMessageW(window, WM_KEYDOWN, key, 0);
-  ::PostMessageW(window, WM_KEYUP, key, 0);
-}
-
-// Walks down a chain of child classes; 0 when a link is missing.
-HWND ChildPath(HWND window, std::initializer_list<const wchar_t*> classes) {
-  for (const wchar_t* className : classes) {
-    if (window == nullptr) return nullptr;
-    window = ::FindWindowExW(window, nullptr, className, nullptr);
-  }
-  return window;
-}
-
-DWORD ThreadOf(HWND window) { return ::GetWindowThreadProcessId(window, nullptr); }
 
 // The folder appears in a new window of the shell: the fallback for everything we cannot drive.
 void OpenWithShell(const std::wstring& path) {
@@ -91,7 +70,9 @@ void OpenWithShell(const std::wstring& path) {
 
 // Makes the target the active window and gives the box the keyboard focus; input attached.
 void FocusBox(HWND target, HWND edit) {
-  if (!Answers(target)) return;
+  // A thread that does not answer must not be given the focus: SetFocus and SetActiveWindow
+  // wait for it without a bound once its input is attached to ours.
+  if (!WindowAnswers(target)) return;
   ::SetForegroundWindow(target);
   ::SetActiveWindow(target);
   ::SetFocus(edit);
@@ -100,7 +81,7 @@ void FocusBox(HWND target, HWND edit) {
 // Backspace in WinRAR's file list goes one level up, out of an archive it may be showing, until
 // its address names a real folder (or stops changing).
 void LeaveArchive(HWND rarWindow, DWORD agentThreadId, HWND address) {
-  DWORD waitMs = 1;
+  DWORD waitMs = kArchiveFirstWaitMs;
   std::wstring previous;
   for (int pass = 0; pass < kLeaveArchivePasses; ++pass) {
     bool timedOut = false;
@@ -114,7 +95,7 @@ void LeaveArchive(HWND rarWindow, DWORD agentThreadId, HWND address) {
     previous = text;
     {
       win::TThreadInputAttachment attachment(ThreadOf(rarWindow), agentThreadId);
-      if (Answers(rarWindow)) {
+      if (WindowAnswers(rarWindow)) {
         ::SetForegroundWindow(rarWindow);
         ::SetActiveWindow(rarWindow);
         const HWND list = ::FindWindowExW(rarWindow, nullptr, L"SysListView32", nullptr);
@@ -122,8 +103,8 @@ void LeaveArchive(HWND rarWindow, DWORD agentThreadId, HWND address) {
         PostKey(list, VK_BACK);
       }
     }
-    ::Sleep(100);
-    waitMs = 500;
+    ::Sleep(kArchiveKeyMs);
+    waitMs = kArchiveWaitMs;
   }
 }
 
@@ -150,17 +131,15 @@ BOOL CALLBACK ConsiderButton(HWND window, LPARAM data) {
   return TRUE;
 }
 
-HWND ComboEdit(HWND comboEx) { return ChildPath(comboEx, {L"ComboBox", L"Edit"}); }
-
 // Reads the box until the check holds or the checks run out; false then, with the last text.
 template <class Done>
-bool ReadUntil(HWND edit, Done done, DWORD sleepMs, std::wstring& text, int resendAt = 0,
+bool ReadUntil(HWND edit, Done done, DWORD pauseMs, std::wstring& text, int resendAt = 0,
                const std::wstring& resend = {}) {
   for (int check = 1; check <= kChecks; ++check) {
     text = ReadText(edit);
     if (done(text)) return true;
     if (check == resendAt) SetText(edit, resend);
-    if (check < kChecks) ::Sleep(sleepMs);
+    if (check < kChecks) ::Sleep(pauseMs);
   }
   return false;
 }
@@ -168,7 +147,7 @@ bool ReadUntil(HWND edit, Done done, DWORD sleepMs, std::wstring& text, int rese
 void Log(const std::wstring& text) { CommonLogRunEvent(kDialogLog, text); }
 
 void RestoreTypedName(HWND dialog, DWORD agentThreadId, HWND edit, const std::wstring& typedName) {
-  ::Sleep(50);
+  ::Sleep(kDeleteSettleMs);
   {
     win::TThreadInputAttachment attachment(ThreadOf(dialog), agentThreadId);
     PostKey(edit, VK_DELETE);
@@ -176,19 +155,19 @@ void RestoreTypedName(HWND dialog, DWORD agentThreadId, HWND edit, const std::ws
   SetText(edit, L"");
   std::wstring text;
   if (!ReadUntil(
-          edit, [](const std::wstring& t) { return t.empty(); }, 50, text))
+          edit, [](const std::wstring& t) { return t.empty(); }, kClearCheckMs, text))
     Log(L"Can't delete 2=" + text);
-  ::Sleep(500);
+  ::Sleep(kListSettleMs);
   SetText(edit, typedName);
   if (!ReadUntil(
-          edit, [&](const std::wstring& t) { return t == typedName; }, 10, text)) {
+          edit, [&](const std::wstring& t) { return t == typedName; }, kTextCheckMs, text)) {
     Log(L"Can't set data 2=" + text + L", c=" + typedName);
   }
 }
 
 void SetDataToDialogUnguarded(HWND dialog, DWORD agentThreadId, const std::wstring& path, bool filter, int attempt,
                               const std::wstring& typedNameIn) {
-  if (attempt > 3) return;
+  if (attempt > kLastDialogAttempt) return;
   const HWND edit = CheckVistaDialog(dialog);
   if (edit == nullptr) return;
   CommonLogRunEvent(kDialogLog, L"Hwnd=" + Hex(dialog) + L", Ctr=" + Hex(edit) + L", Path=" + path);
@@ -198,7 +177,7 @@ void SetDataToDialogUnguarded(HWND dialog, DWORD agentThreadId, const std::wstri
     if (::GetForegroundWindow() == dialog) break;
     if (check < kChecks) {
       MoveWindowToFront(dialog);
-      ::Sleep(10);
+      ::Sleep(kFocusCheckMs);
     } else {
       Log(L"Can't get foreground");
     }
@@ -210,21 +189,21 @@ void SetDataToDialogUnguarded(HWND dialog, DWORD agentThreadId, const std::wstri
 
   {
     win::TThreadInputAttachment attachment(ThreadOf(dialog), agentThreadId);
-    const bool answers = Answers(edit);
+    const bool answers = WindowAnswers(edit);
     if (answers) ::SetFocus(edit);
     for (int check = 1; check <= kChecks; ++check) {
       if (::GetFocus() == edit) break;
       if (check < kChecks) {
         if (answers) ::SetFocus(edit);
-        ::Sleep(10);
+        ::Sleep(kFocusCheckMs);
       } else {
         Log(L"Can't get focus");
       }
     }
   }
-  ::Sleep(50);
+  ::Sleep(kFocusSettleMs);
 
-  const std::wstring typedName = attempt == 0 ? ReadText(edit) : typedNameIn.substr(0, kTextLimit);
+  const std::wstring typedName = attempt == 0 ? ReadText(edit) : typedNameIn.substr(0, kForeignTextLimit);
   Log(L"GetText=" + typedName);
 
   SetText(edit, L"");
@@ -232,37 +211,33 @@ void SetDataToDialogUnguarded(HWND dialog, DWORD agentThreadId, const std::wstri
   TimedSend(edit, WM_KEYUP, VK_DELETE, 0);
   std::wstring text;
   if (!ReadUntil(
-          edit, [](const std::wstring& t) { return t.empty(); }, 10, text))
+          edit, [](const std::wstring& t) { return t.empty(); }, kTextCheckMs, text))
     Log(L"Can't delete=" + text);
-  ::Sleep(50);
+  ::Sleep(kTextSettleMs);
 
   TimedSend(edit, WM_CHAR, L' ', 0);
   SetText(edit, path);
   // A box that lost the first text (the space may have started an autocompletion) gets it again.
   if (!ReadUntil(
-          edit, [&](const std::wstring& t) { return t == path; }, 10, text, 8, path)) {
+          edit, [&](const std::wstring& t) { return t == path; }, kTextCheckMs, text, kResendCheck, path)) {
     Log(L"Can't set data=" + text + L", Path=" + path);
   }
-  ::Sleep(50);
+  ::Sleep(kTextSettleMs);
 
   {
     win::TThreadInputAttachment attachment(ThreadOf(dialog), agentThreadId);
     PostKey(edit, VK_RETURN);
   }
 
-  if (!IsWindowsVista()) {
-    ::Sleep(200);
-  } else {
-    // The new-style dialog puts the typed name back itself once it has taken the folder.
-    if (ReadUntil(
-            edit, [&](const std::wstring& t) { return t == typedName; }, 10, text))
-      return;
-    if (text == path && !filter) {
-      Log(L"Can't enter ct=" + text + L", c=" + typedName);
-      SetText(edit, typedName);
-      SetDataToDialogUnguarded(dialog, agentThreadId, path, false, attempt + 1, typedName);
-      return;
-    }
+  // The dialog puts the typed name back itself once it has taken the folder.
+  if (ReadUntil(
+          edit, [&](const std::wstring& t) { return t == typedName; }, kEnterCheckMs, text))
+    return;
+  if (text == path && !filter) {
+    Log(L"Can't enter ct=" + text + L", c=" + typedName);
+    SetText(edit, typedName);
+    SetDataToDialogUnguarded(dialog, agentThreadId, path, false, attempt + 1, typedName);
+    return;
   }
   RestoreTypedName(dialog, agentThreadId, edit, typedName);
 }
@@ -332,15 +307,11 @@ HWND GetIEcomponent(HWND window) {
 
 void SetDataToDialog(HWND dialog, DWORD agentThreadId, const std::wstring& path, bool filter, int attempt,
                      const std::wstring& typedName) {
-  try {
-    SetDataToDialogUnguarded(dialog, agentThreadId, path, filter, attempt, typedName);
-  } catch (...) {
-    CommonLogErrorEvent(L"SetDataToDialog", L"common error", L"", ::GetLastError(), false);
-  }
+  Guarded(kDialogLog, [&] { SetDataToDialogUnguarded(dialog, agentThreadId, path, filter, attempt, typedName); });
 }
 
 void SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::wstring& path, bool filter) {
-  try {
+  Guarded(L"SetData", [&] {
     const HWND window = target.window;
     if (window == nullptr) {
       LogError(L"Wnd = 0");
@@ -405,7 +376,5 @@ void SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::ws
         OpenWithShell(path);
         break;
     }
-  } catch (...) {
-    CommonLogErrorEvent(L"SetData", L"common error", L"", ::GetLastError(), false);
-  }
+  });
 }

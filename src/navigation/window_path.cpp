@@ -1,10 +1,8 @@
 #include "navigation/window_path.h"
 
-#include <cstdint>
-#include <cstring>
-#include <exception>
-
+#include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
+#include "navigation/foreign_window.h"
 #include "diagnostics/logger.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_navigation.h"
@@ -12,10 +10,8 @@
 
 namespace {
 
-// Window texts are read through a buffer of this many characters, terminator included.
-constexpr int kTextBuffer = 261;
-// A foreign window that does not answer WM_GETTEXT in this time is taken to have no text.
-constexpr UINT kSendTimeoutMs = 200;
+// Window titles are read through a buffer of this many characters, terminator included.
+constexpr int kTextBuffer = kForeignTextLimit + 1;
 constexpr wchar_t kFunction[] = L"GetPath";
 
 std::wstring Hex(HWND window) { return logformat::HandleText(window); }
@@ -28,18 +24,8 @@ std::wstring TitleOf(HWND window) {
   return std::wstring(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-// An edit box's contents. GetWindowText cannot read them across processes (it answers the
-// creation caption), so the box is asked with a timed WM_GETTEXT.
-std::wstring EditTextOf(HWND edit) {
-  if (edit == nullptr) return {};
-  wchar_t buffer[kTextBuffer] = {};
-  DWORD_PTR copied = 0;
-  if (!::SendMessageTimeoutW(edit, WM_GETTEXT, kTextBuffer, reinterpret_cast<LPARAM>(buffer),
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
-    return {};
-  }
-  return std::wstring(buffer, copied < kTextBuffer ? copied : kTextBuffer - 1);
-}
+// An edit box's contents, or empty when there is no box.
+std::wstring EditTextOf(HWND edit) { return edit != nullptr ? ReadText(edit) : std::wstring(); }
 
 // An existing directory, the link followed when the name is a symbolic link or junction: a link
 // whose target is gone is no folder to offer.
@@ -91,7 +77,7 @@ std::wstring GetPath(HWND window, int kind, DWORD agentThreadId) {
     CommonLogErrorEvent(kFunction, L"Wnd = 0", L"", ::GetLastError(), true);
     return path;
   }
-  try {
+  const bool read = Guarded(kFunction, [&] {
     switch (kind) {
       case tkExplorer:
         path = ExplorerPath(window, agentThreadId);
@@ -108,11 +94,7 @@ std::wstring GetPath(HWND window, int kind, DWORD agentThreadId) {
     // Virtual folders (Control Panel, Libraries, web pages) read as names without a backslash.
     if (path.find(L'\\') == std::wstring::npos) path.clear();
     CommonLogRunEvent(kFunction, L"Wnd=" + Hex(window) + L", Path=" + path);
-  } catch (const std::exception& e) {
-    const char* what = e.what();
-    CommonLogErrorEvent(kFunction, std::wstring(what, what + std::strlen(what)), L"",
-                        ::GetLastError(), false);
-    path.clear();
-  }
+  });
+  if (!read) path.clear();
   return path;
 }

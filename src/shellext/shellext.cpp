@@ -11,6 +11,7 @@
 #include "shellext/context_menu.h"
 #include "win/files.h"
 #include "win/handles.h"
+#include "win/registry.h"
 
 namespace shellext {
 namespace {
@@ -26,22 +27,18 @@ std::wstring ModulePath() { return ModuleFileName(Module); }
 
 // Creates `subKey` under HKCU and sets a string value (`name` null: the default value).
 LSTATUS WriteString(const std::wstring& subKey, const wchar_t* name, const std::wstring& text) {
-  HKEY raw = nullptr;
-  LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                     KEY_SET_VALUE, nullptr, &raw, nullptr);
-  if (status != ERROR_SUCCESS) return status;
-  win::TRegKey key(raw);
-  return ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, subKey, KEY_SET_VALUE, &status);
+  if (!key) return status;
+  return win::WriteString(key.get(), name != nullptr ? name : L"", text);
 }
 
 // Removes a key with everything under it; one that is not there is already removed.
 LSTATUS DeleteTree(const wchar_t* parent, const wchar_t* name) {
-  HKEY raw = nullptr;
-  LSTATUS status = ::RegOpenKeyExW(HKEY_CURRENT_USER, parent, 0, KEY_READ | KEY_WRITE | DELETE, &raw);
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, parent, KEY_READ | KEY_WRITE | DELETE, &status);
   if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-  if (status != ERROR_SUCCESS) return status;
-  win::TRegKey key(raw);
+  if (!key) return status;
   status = ::RegDeleteTreeW(key.get(), name);
   return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }

@@ -6,8 +6,9 @@
 #include <optional>
 #include <vector>
 
-#include "navigation/window_kinds.h"
 #include "win/handles.h"
+#include "win/registry.h"
+#include "win/windows_version.h"
 
 namespace {
 
@@ -61,12 +62,10 @@ bool IsUAC() {
           type != TokenElevationTypeDefault)
         return true;
     }
-    HKEY raw_key = nullptr;
-    REGSAM access = KEY_READ | (IsWow64() ? KEY_WOW64_64KEY : 0);
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", 0,
-                        access, &raw_key) != ERROR_SUCCESS)
-      return false;
-    win::TRegKey key(raw_key);
+    const REGSAM access = KEY_READ | (IsWow64() ? KEY_WOW64_64KEY : 0);
+    const win::TRegKey key =
+        win::OpenKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", access);
+    if (!key) return false;
     DWORD type = 0, value = 0, size = sizeof value;
     if (::RegQueryValueExW(key.get(), L"EnableLUA", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
             ERROR_SUCCESS ||
@@ -123,12 +122,8 @@ bool IsPowerUser() {
 bool IsRealUserAdmin() {
   static std::optional<bool> cache;
   return Cached(cache, [] {
-    HKEY raw = nullptr;
-    DWORD disposition = 0;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"software\\microsoft", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
-                          &disposition) != ERROR_SUCCESS)
-      return false;
-    win::TRegKey key(raw);
+    // Only a real administrator may open the machine's software key for every access.
+    if (!win::CreateKey(HKEY_LOCAL_MACHINE, L"software\\microsoft", KEY_ALL_ACCESS)) return false;
     return !IsWindowsVista() || IsElevated();
   });
 }

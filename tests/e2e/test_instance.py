@@ -3,7 +3,10 @@ waits for the old agent."""
 import time
 
 from conftest import PATH_KEY, fresh_store, qftool, reg_set, wait_for, windows_path
-from test_favourites import reg_values
+from test_configuration import OPEN_CONFIGURATION, run_dialog
+from test_favourites import open_folder_menu, pick, reg_values
+
+VK_ESCAPE = 0x1B
 
 
 def test_second_start_without_arguments_ends_without_a_window(agent):
@@ -77,3 +80,26 @@ def test_a_favourite_given_on_the_command_line_is_not_asked_about_again(agent):
     assert qftool("dialog-click", "Add new item", 2)[0] == 0
     wait_for(lambda: qftool("windows", "#32770", "Add new item")[0] != 0, 15, what="the dialog to close")
     assert reg_values(PATH_KEY) == {windows_path(known): "Known$0"}
+
+
+def test_a_folder_handed_over_while_a_menu_or_a_message_box_is_up_is_added_once_it_closes(agent):
+    fresh_store()
+    agent.start()
+    during_menu, during_message = agent.data_dir / "during menu", agent.data_dir / "during message"
+    during_menu.mkdir()
+    during_message.mkdir()
+
+    open_folder_menu()
+    assert agent.launch(windows_path(during_menu)).wait(timeout=30) == 0
+    pick(VK_ESCAPE)
+    wait_for(lambda: windows_path(during_menu) in reg_values(PATH_KEY), 15, what="the folder from the menu's time")
+    assert qftool("atom", windows_path(during_menu))[0] != 0, "the agent deletes the atom it has read"
+
+    # An import of a set without its lists ends in the agent's message box.
+    run_dialog(OPEN_CONFIGURATION, "Open Configuration", agent.data_dir / "missing.qfs")
+    wait_for(lambda: qftool("windows", "#32770", "Quillrook Folder")[0] == 0, 15, what="the message box")
+    assert agent.launch(windows_path(during_message)).wait(timeout=30) == 0
+    assert windows_path(during_message) not in reg_values(PATH_KEY)
+    assert qftool("dialog-click", "Quillrook Folder", 1)[0] == 0
+    wait_for(lambda: windows_path(during_message) in reg_values(PATH_KEY), 15, what="the folder from the box's time")
+    assert qftool("atom", windows_path(during_message))[0] != 0

@@ -12,7 +12,7 @@
 #include <cwchar>
 #include <string>
 
-#include "core/hook_contract.h"
+#include "hook/hook_contract.h"
 #include "hook/qf.h"
 #include "win/handles.h"
 

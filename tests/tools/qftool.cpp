@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/hook_contract.h"
+#include "hook/hook_contract.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ int Usage() {
                 L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG | add-folder TEXT\n"
                 L"       | menu | menu-keys VK... | pick-latency TITLE ID TEXT VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
-                L"       | hold SECONDS | idle-window SECONDS\n"
+                L"       | hold SECONDS | idle-window SECONDS | atom TEXT\n"
                 L"       | client TITLE | focus TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
 }
@@ -141,6 +141,10 @@ int wmain(int argc, wchar_t** argv) {
     ::ClientToScreen(window, &origin);
     std::wprintf(L"%ld %ld %ld %ld\n", origin.x, origin.y, origin.x + r.right, origin.y + r.bottom);
     return 0;
+  }
+  if (command == L"atom" && argc >= 3) {
+    // Whether a global atom of that name exists: a folder handed to the agent that nobody took.
+    return ::GlobalFindAtomW(argv[2]) != 0 ? 0 : 1;
   }
   if (command == L"focus" && argc >= 3) {
     // For a top-level window found by its title: whether it is the foreground window, and the

@@ -5,11 +5,12 @@
 #include <optional>
 #include <thread>
 
-#include "../../../res/resource.h"
+#include "resource.h"
 #include "../test_dialog_driver.h"
 #include "../test_registry.h"
 #include "../test_resources.h"
-#include "core/settings_values.h"
+#include "settings/settings_registry.h"
+#include "settings/settings_values.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ void Look(HWND dialog, TSeen& seen) {
 
 void Click(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
-// Shows the dialog on this thread while `drive` works it from a helper thread.
+// Shows the dialog on this thread while `drive` works it from a helper thread, and stores its
+// answer as its owner does.
 template <class F>
 bool ShowDriven(TfmAddItem& dialog, const std::wstring& suggested, F drive) {
   const DWORD thread = ::GetCurrentThreadId();
@@ -55,6 +57,8 @@ bool ShowDriven(TfmAddItem& dialog, const std::wstring& suggested, F drive) {
   });
   const bool ok = dialog.Show(nullptr, suggested);
   helper.join();
+  TSettingsValues settings;
+  if (ok) SaveAlwaysAddDialog(settings, dialog.AlwaysAddDialog());
   return ok;
 }
 

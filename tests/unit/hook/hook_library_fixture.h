@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/hook_contract.h"
+#include "hook/hook_contract.h"
 #include "hook/qf.h"
 #include "win/handles.h"
 

@@ -14,7 +14,7 @@
 
 #include "../test_windows.h"
 #include "hook_library_fixture.h"
-#include "core/hook_contract.h"
+#include "hook/hook_contract.h"
 #include "navigation/target_kind.h"
 #include "win/handles.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "../test_registry.h"
-#include "core/settings_values.h"
+#include "settings/settings_values.h"
 #include "menu/favourites_rules.h"
 #include "menu/menu_model.h"
 #include "win/com.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../../../res/resource.h"
+#include "resource.h"
 #include "../test_resources.h"
 #include "../test_windows.h"
 

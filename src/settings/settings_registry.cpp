@@ -1,4 +1,4 @@
-#include "core/settings_registry.h"
+#include "settings/settings_registry.h"
 
 #include <windows.h>
 
@@ -8,11 +8,13 @@
 
 #include "diagnostics/logger.h"
 #include "win/handles.h"
+#include "win/registry.h"
 #include "win/text.h"
 
 namespace {
 
 constexpr wchar_t kUpdateValue[] = L"Update";
+constexpr wchar_t kAlwaysAddDialogValue[] = L"AlwaysAddDialog";
 
 using TField = std::variant<bool TSettingsValues::*, int TSettingsValues::*>;
 
@@ -93,36 +95,30 @@ EInvalidDataType::EInvalidDataType(const std::wstring& valueName)
     : std::runtime_error("Invalid data type for '" + win::FromWide(valueName, CP_UTF8) + "'"), valueName_(valueName) {}
 
 bool LoadSettings(TSettingsValues& values) {
-  HKEY raw = nullptr;
-  LSTATUS status = ::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &raw);
-  // A key we may read but not change still holds the user's settings; only "Update" stays.
-  if (status == ERROR_ACCESS_DENIED)
-    status = ::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &raw);
+  LSTATUS status = ERROR_SUCCESS;
+  win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE, &status);
   if (status == ERROR_FILE_NOT_FOUND) return false;
-  if (status != ERROR_SUCCESS) {
+  if (!key) {
     CommonLogErrorEvent(L"QuillFolder.LoadSettings", L"Can't open key", std::wstring(L"Key=") + kSettingsKey,
                         static_cast<unsigned long>(status), false);
     return true;
   }
-  win::TRegKey key(raw);
-  ::RegDeleteValueW(key.get(), kUpdateValue);
+  // The lists are about to be loaded anyway.
+  TakeReloadRequest();
   for (const auto& entry : kReadOrder) ReadField(key.get(), entry, values);
   return true;
 }
 
 bool SaveSettings(const TSettingsValues& values) {
-  HKEY raw = nullptr;
-  LSTATUS status = ::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                                     nullptr, &raw, nullptr);
-  if (status != ERROR_SUCCESS) {
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE | KEY_SET_VALUE, &status);
+  if (!key) {
     CommonLogErrorEvent(L"Sett.SaveSettings", L"Can't open key", std::wstring(L"Key=") + kSettingsKey,
                         static_cast<unsigned long>(status), false);
     return false;
   }
-  win::TRegKey key(raw);
   for (const auto& entry : kWriteOrder) {
-    const DWORD data = FieldData(entry, values);
-    status = ::RegSetValueExW(key.get(), entry.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
+    status = win::WriteDword(key.get(), entry.name, FieldData(entry, values));
     if (status != ERROR_SUCCESS) {
       CommonLogErrorEvent(L"Sett.SaveSettings", L"Can't write value", std::wstring(L"Name=") + entry.name,
                           static_cast<unsigned long>(status), false);
@@ -130,4 +126,22 @@ bool SaveSettings(const TSettingsValues& values) {
     }
   }
   return true;
+}
+
+bool TakeReloadRequest() {
+  // A key we may read but not change still holds the user's settings; the request then stays.
+  const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE | KEY_SET_VALUE);
+  if (!key || !win::ValueExists(key.get(), kUpdateValue)) return false;
+  ::RegDeleteValueW(key.get(), kUpdateValue);
+  return true;
+}
+
+void SaveAlwaysAddDialog(TSettingsValues& values, bool always) {
+  values.AlwaysAddDialog = always;
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kSettingsKey, KEY_SET_VALUE, &status);
+  if (key) status = win::WriteDword(key.get(), kAlwaysAddDialogValue, always ? 1 : 0);
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+    CommonLogErrorEvent(L"fmAddItem.SaveAlwaysAddDialog", L"Can't write value",
+                        std::wstring(L"Name=") + kAlwaysAddDialogValue, static_cast<unsigned long>(status), false);
 }

@@ -1,11 +1,12 @@
-// Reading and writing the settings values under the "1.0" key of the current user.
-// The values themselves live in TSettingsValues; this unit only moves them. Main thread.
+// Reading and writing the settings values under the "1.0" key of the current user, and the
+// reload request other components leave there. The values themselves live in TSettingsValues;
+// this unit only moves them. Main thread.
 #pragma once
 
 #include <stdexcept>
 #include <string>
 
-#include "core/settings_values.h"
+#include "settings/settings_values.h"
 
 // A settings value stored with another registry type than REG_DWORD. Nobody handles it below
 // the global handler: the agent cannot run on settings it cannot read.
@@ -27,3 +28,11 @@ bool LoadSettings(TSettingsValues& values);
 // Writes the values the options dialog owns, creating the key if needed. False (and an error
 // event in the log) when the key cannot be opened or a value cannot be written.
 bool SaveSettings(const TSettingsValues& values);
+
+// Another component asks for a reload of the favourites and filters by leaving the value
+// "Update" in the settings key. Takes the request away; true when there was one.
+bool TakeReloadRequest();
+
+// Stores the add-item dialog's "Always show this dialog" as "AlwaysAddDialog" and in `values`.
+// The key is not created: a missing key means the first-run defaults are still to come.
+void SaveAlwaysAddDialog(TSettingsValues& values, bool always);

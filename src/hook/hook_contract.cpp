@@ -1,4 +1,4 @@
-#include "core/hook_contract.h"
+#include "hook/hook_contract.h"
 
 namespace hook {
 

@@ -1,5 +1,5 @@
 // The settings values against the real registry under Wine.
-#include "core/settings_registry.h"
+#include "settings/settings_registry.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,0 +1,115 @@
+#include "core/hook_pump.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "core/hook_client.h"
+#include "diagnostics/guarded.h"
+#include "diagnostics/log_format.h"
+#include "navigation/target_kind.h"
+
+namespace {
+
+// The drain timer's period: the longest a trigger waits in the queue.
+constexpr UINT kDrainIntervalMs = 50;
+constexpr wchar_t kHandler[] = L"QuillFolder.WMHandler";
+
+struct TKnownMessage {
+  hook::THookMessage message;
+  const wchar_t* text;
+};
+// The eight queued messages that open the folder menu; the other four are only taken away.
+constexpr TKnownMessage kMenuMessages[] = {
+    {hook::THookMessage::QfMBrowse, L"WM_QFMBROWSE recive: Hwnd="},
+    {hook::THookMessage::QfRExplorer, L"WM_QFREXPLORER recive: Hwnd="},
+    {hook::THookMessage::QfMDesktop, L"WM_QFMDESKTOP recive: Hwnd="},
+    {hook::THookMessage::QfMExplorer, L"WM_QFMEXPLORER recive: Hwnd="},
+    {hook::THookMessage::WheelMouse, L"WM_WHEELMOUSE recive: Hwnd="},
+    {hook::THookMessage::QfHelp, L"WM_QFHELP recive: Hwnd="},
+    {hook::THookMessage::QfMDialog, L"WM_QFMDIALOG recive: Hwnd="},
+    {hook::THookMessage::QfRButton, L"WM_QFRBUTTON recive: Hwnd="},
+};
+
+}  // namespace
+
+THookPump::THookPump(HWND timerWindow, UINT_PTR timerId, TInstall install, TRemove remove, TTrigger trigger)
+    : timerWindow_(timerWindow),
+      timerId_(timerId),
+      install_(std::move(install)),
+      remove_(std::move(remove)),
+      trigger_(std::move(trigger)) {}
+
+bool THookPump::Start() {
+  share_ = install_();
+  if (share_ == nullptr) return false;
+  installed_ = true;
+  // Programs that still map the record keep what hooks queued for an agent that has gone;
+  // those clicks are long past, and acting on them now would pop up a menu out of nowhere.
+  const int stale = hook::DrainQueue(*share_, [](const hook::TQueueSlot&) {});
+  if (stale > 0) CommonLogRunEvent(L"QuillFolder.FormCreate", L"stale hook messages dropped: " + std::to_wstring(stale));
+  StartTimer();
+  return true;
+}
+
+void THookPump::StartTimer() { timer_ = ::SetTimer(timerWindow_, timerId_, kDrainIntervalMs, nullptr); }
+
+void THookPump::Stop() {
+  if (timer_ != 0) ::KillTimer(timerWindow_, timer_);
+  timer_ = 0;
+  if (installed_) remove_();
+  installed_ = false;
+}
+
+void THookPump::SetMenuOpen(bool open) {
+  if (share_ != nullptr) std::atomic_ref<std::uint32_t>(share_->menuOpen).store(open ? 1 : 0);
+}
+
+void THookPump::OnTimer() {
+  if (share_ == nullptr) return;
+  // A trigger's menu runs inside this handler: the timer stays off until it is done.
+  if (timer_ != 0) ::KillTimer(timerWindow_, timer_);
+  timer_ = 0;
+  hook::DrainQueue(*share_, [this](const hook::TQueueSlot& slot) {
+    Guarded(L"QuillFolder.HandleMsg", [&] { Dispatch(slot); });
+  });
+  Guarded(L"QuillFolder.Timer4Timer", [this] { CheckHeartbeat(); });
+  if (installed_ || failing_) StartTimer();
+}
+
+void THookPump::Dispatch(const hook::TQueueSlot& slot) {
+  for (const TKnownMessage& known : kMenuMessages) {
+    if (slot.message != HookMessageId(known.message)) continue;
+    // Window handles cross processes as 32 bits and are sign-extended on 64-bit Windows.
+    const HWND target = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<std::int32_t>(slot.wParam)));
+    const std::wstring window = known.text + logformat::HexText(slot.wParam);
+    if (known.message == hook::THookMessage::QfMBrowse) {
+      CommonLogRunEvent(kHandler, window + L", Ctrl=" + logformat::HexText(slot.lParam));
+      trigger_(target, tkBrowseDialog);
+    } else {
+      const auto kind = static_cast<std::int32_t>(slot.lParam);
+      CommonLogRunEvent(kHandler, window + L", Type=" + std::to_wstring(kind));
+      trigger_(target, kind);
+    }
+    return;
+  }
+}
+
+void THookPump::CheckHeartbeat() {
+  const std::uint32_t heartbeat = std::atomic_ref<std::uint32_t>(share_->heartbeat).load();
+  if (!hook::HeartbeatStale(::GetTickCount(), heartbeat)) return;
+  // While installing fails the heartbeat stays stale and every tick tries again; the log tells
+  // only when that state begins and when it ends.
+  if (!failing_) CommonLogRunEvent(L"QuillFolder.Timer4Timer", L"hook heartbeat stale, re-installing the hook");
+  remove_();
+  installed_ = false;
+  if (hook::THookShare* share = install_()) {
+    share_ = share;
+    installed_ = true;
+    if (failing_) CommonLogRunEvent(L"QuillFolder.Timer4Timer", L"hook installed again");
+    failing_ = false;
+  } else if (!failing_) {
+    failing_ = true;
+    CommonLogErrorEvent(L"QuillFolder.Timer4Timer", L"SetHook fail", L"", ::GetLastError(), false);
+  }
+}

@@ -1,0 +1,51 @@
+// The agent's side of the hook queue: installs the hooks of qf.dll, drains the shared record's
+// queue on the drain timer, installs the hooks again while their heartbeat is stale, and hands
+// on every trigger it decodes, after its log line. Owns the record pointer and the drain timer.
+// Main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "hook/hook_contract.h"
+
+class THookPump {
+ public:
+  // Installs the hooks with the current settings and answers the record, or null.
+  using TInstall = std::function<hook::THookShare*()>;
+  using TRemove = std::function<void()>;
+  // A decoded trigger: the window the menu is for and its TargetKind.
+  using TTrigger = std::function<void(HWND window, int kind)>;
+
+  THookPump(HWND timerWindow, UINT_PTR timerId, TInstall install, TRemove remove, TTrigger trigger);
+  THookPump(const THookPump&) = delete;
+  THookPump& operator=(const THookPump&) = delete;
+  ~THookPump() { Stop(); }
+
+  // Installs the hooks, drops what programs kept queued for an earlier agent and starts the drain
+  // timer; false when the hooks cannot be installed.
+  bool Start();
+  // The drain timer's work: every published slot in index order, then the heartbeat.
+  void OnTimer();
+  // Stops the timer and removes the hooks.
+  void Stop();
+  // Tells the hooks that the folder menu is up, so clicks then reach the menu.
+  void SetMenuOpen(bool open);
+
+ private:
+  void Dispatch(const hook::TQueueSlot& slot);
+  void CheckHeartbeat();
+  void StartTimer();
+
+  HWND timerWindow_;
+  UINT_PTR timerId_;
+  UINT_PTR timer_ = 0;
+  TInstall install_;
+  TRemove remove_;
+  TTrigger trigger_;
+  hook::THookShare* share_ = nullptr;
+  bool installed_ = false;
+  // Installing again failed at the last stale heartbeat; the record stays mapped meanwhile.
+  bool failing_ = false;
+};

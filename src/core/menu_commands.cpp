@@ -1,0 +1,177 @@
+// The commands of the tray menu and of the folder menu's tail and favourites: TQuillFolder's
+// click handlers. Main thread, after the menu that offered them has closed.
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <shellapi.h>
+
+#include "core/main_window.h"
+#include "core/startup.h"
+#include "diagnostics/log_format.h"
+#include "diagnostics/logger.h"
+#include "dialogs/help.h"
+#include "menu/favourites_rules.h"
+#include "menu/folder_menu.h"
+#include "menu/menu_model.h"
+#include "menu/select_folder.h"
+#include "navigation/window_front.h"
+#include "navigation/window_navigation.h"
+#include "navigation/window_path.h"
+#include "resource.h"
+#include "settings/settings_registry.h"
+#include "settings/settings_values.h"
+
+namespace {
+
+constexpr wchar_t kHomePage[] = L"https://www.brantwelltools.com/quillrook-folder/";
+constexpr wchar_t kContactPage[] = L"https://www.brantwelltools.com/contact/";
+constexpr wchar_t kApplicationTitle[] = L"Quillrook Folder";
+
+void OpenAddress(const wchar_t* address) {
+  ::ShellExecuteW(nullptr, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+void TQuillFolder::RunCommand(UINT id) {
+  switch (id) {
+    case IDM_EXIT:
+      Exit1Click();
+      break;
+    case IDM_VISITHOMEPAGE:
+    case IDM_CHECKUPDATES:
+    case IDM_CHECKFORUPDATES:
+      OpenAddress(kHomePage);
+      break;
+    case IDM_REPORTBUG:
+      OpenAddress(kContactPage);
+      break;
+    case IDM_HELP:
+      OpenHelpFile(window_);
+      break;
+    case IDM_ADDFOLDER:
+      Addfolder1Click();
+      break;
+    case IDM_SAVECONFIG:
+      Saveconfiguration1Click();
+      break;
+    case IDM_OPENCONFIG:
+      Openconfiguration1Click();
+      break;
+    case IDM_ADDCURRENT:
+      AddClick();
+      break;
+    case IDM_REMOVECURRENT:
+      RemoveClick();
+      break;
+    case IDM_OPENFOLDER:
+      OpenFolderClick();
+      break;
+    default:
+      if (const auto favourite = FavouriteIndexFromCommand(id)) {
+        FavouriteClick(*favourite);
+        break;
+      }
+      if (const auto filter = FilterIndexFromCommand(id)) {
+        FilterClick(*filter);
+        break;
+      }
+      // Commands whose dialogs this build does not have yet only leave a trace.
+      CommonLogRunEvent(L"QuillFolder.Command", L"not available yet, Id=" + std::to_wstring(id));
+      break;
+  }
+}
+
+void TQuillFolder::Exit1Click() {
+  CommonLogRunEvent(L"QuillFolder.Exit1Click");
+  SaveAllLogs(false);
+  MarkApplicationTerminating();
+  ::PostQuitMessage(0);
+}
+
+void TQuillFolder::UpdateListMenu() {
+  LoadLists(lists_);
+  BuiltPath();
+}
+
+void TQuillFolder::BuiltPath() {
+  ApplyFavourites(PopupMenu2.Menu(), BuildFavouritesModel(lists_.PathNames, lists_.PathValues, IsUsableFolder),
+                  images_);
+  ApplyFilters(PopupMenu2.Filter(), BuildFilterModel(lists_.FilterMasks, lists_.FilterCaptions));
+}
+
+bool TQuillFolder::AskCaption(std::wstring& caption) {
+  if (!addItemDialog_) addItemDialog_ = std::make_unique<TfmAddItem>(instance_);
+  if (!addItemDialog_->Show(nullptr, caption)) return false;
+  caption = addItemDialog_->Name();
+  SaveAlwaysAddDialog(Settings, addItemDialog_->AlwaysAddDialog());
+  return true;
+}
+
+void TQuillFolder::AddListMenu(const std::wstring& text) {
+  switch (AddFavourite(lists_, text, Settings.AlwaysAddDialog, [this](std::wstring& c) { return AskCaption(c); })) {
+    case TAddResult::Reload:
+      UpdateListMenu();
+      break;
+    case TAddResult::Added:
+      BuiltPath();
+      break;
+    case TAddResult::Ignored:
+    case TAddResult::Cancelled:
+      break;
+  }
+}
+
+void TQuillFolder::Addfolder1Click() {
+  MoveWindowToFront(window_);
+  AddListMenu(SelectFolder(window_, std::wstring()));
+}
+
+void TQuillFolder::Saveconfiguration1Click() {
+  const std::wstring folder = ConfigurationDialogFolder(ConfigurationFolder);
+  MoveWindowToFront(window_);
+  const std::wstring file = AskConfigurationFile(window_, true, folder);
+  if (file.empty()) return;
+  // The export holds the store as it is now, changes made elsewhere included.
+  UpdateListMenu();
+  ExportConfiguration(file, lists_, listEncodings_);
+}
+
+void TQuillFolder::Openconfiguration1Click() {
+  const std::wstring folder = ConfigurationDialogFolder(ConfigurationFolder);
+  MoveWindowToFront(window_);
+  const std::wstring file = AskConfigurationFile(window_, false, folder);
+  if (file.empty()) return;
+  const std::wstring problem = ImportConfiguration(file, listEncodings_);
+  if (!problem.empty()) {
+    ::MessageBoxW(window_, problem.c_str(), kApplicationTitle, MB_OK);
+    return;
+  }
+  UpdateListMenu();
+}
+
+void TQuillFolder::AddClick() { AddListMenu(GetPath(targetWindow_, targetKind_, mainThreadId_)); }
+
+void TQuillFolder::RemoveClick() {
+  const std::wstring folder = GetPath(targetWindow_, targetKind_, mainThreadId_);
+  if (!folder.empty()) RemoveFavourite(folder);
+  UpdateListMenu();
+}
+
+void TQuillFolder::OpenFolderClick() {
+  const std::wstring folder = GetPath(targetWindow_, targetKind_, mainThreadId_);
+  if (!folder.empty()) ::ShellExecuteW(nullptr, L"explore", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TQuillFolder::FavouriteClick(int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= lists_.PathNames.size()) return;
+  const std::wstring path = EntryPath(lists_.PathNames[index]);
+  CommonLogRunEvent(L"QuillFolder.FavoriteClick", L"Path=" + path + L", W=" + logformat::HandleText(targetWindow_));
+  SetData({targetWindow_, targetKind_}, mainThreadId_, path, false);
+}
+
+void TQuillFolder::FilterClick(int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= lists_.FilterMasks.size()) return;
+  CommonLogRunEvent(L"QuillFolder.FilterClick",
+                    L"Mask=" + lists_.FilterMasks[index] + L", W=" + logformat::HandleText(targetWindow_));
+  SetData({targetWindow_, targetKind_}, mainThreadId_, lists_.FilterMasks[index], true);
+}

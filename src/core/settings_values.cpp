@@ -1,3 +1,0 @@
-#include "core/settings_values.h"
-
-TSettingsValues Settings;

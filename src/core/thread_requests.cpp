@@ -1,0 +1,32 @@
+#include "core/thread_requests.h"
+
+#include <utility>
+
+#include "diagnostics/guarded.h"
+
+thread_local TThreadRequests* TThreadRequests::keeper_ = nullptr;
+
+TThreadRequests::~TThreadRequests() {
+  hook_.reset();
+  if (keeper_ == this) keeper_ = nullptr;
+}
+
+bool TThreadRequests::Keep(UINT message) {
+  message_ = message;
+  keeper_ = this;
+  hook_.reset(::SetWindowsHookExW(WH_MSGFILTER, FilterProc, nullptr, ::GetCurrentThreadId()));
+  return static_cast<bool>(hook_);
+}
+
+std::vector<MSG> TThreadRequests::Take() { return std::exchange(kept_, {}); }
+
+// A message that cannot be kept goes on as the loop would have had it.
+LRESULT CALLBACK TThreadRequests::FilterProc(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* message = reinterpret_cast<const MSG*>(lParam);
+  TThreadRequests* keeper = keeper_;
+  if (code >= 0 && keeper != nullptr && message != nullptr && message->hwnd == nullptr &&
+      message->message == keeper->message_ && keeper->message_ != 0 &&
+      Guarded(L"QuillFolder.KeepRequest", [&] { keeper->kept_.push_back(*message); }))
+    return TRUE;
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}

@@ -1,0 +1,23 @@
+#include "menu/menu_tail_rules.h"
+
+#include "navigation/target_kind.h"
+
+bool AsksCurrentFolder(int kind, bool officeDialog) {
+  return kind == tkExplorer || kind == tkInternetExplorer || (kind == tkFileDialog && officeDialog);
+}
+
+TTailVisibility TailVisibility(const TTailInput& input) {
+  TTailVisibility shown;
+  shown.recentFolders = input.recentFoldersOn && input.hasRecentFolders;
+  // An archiver's window or extraction dialog takes folders only.
+  const bool archiver = input.kind == tkRarExtract || input.kind == tkRarWindow || input.kind == tkZipExtract;
+  shown.recentFiles = input.recentFilesOn && input.hasRecentFiles && !archiver;
+  shown.filter = input.kind == tkFileDialog && input.hasFilters;
+  if (AsksCurrentFolder(input.kind, input.officeDialog) && input.folderKnown) {
+    shown.removeCurrent = input.folderIsFavourite;
+    shown.addCurrent = !input.folderIsFavourite;
+    // A dialog shows its folder itself.
+    shown.openFolder = input.kind != tkFileDialog;
+  }
+  return shown;
+}

@@ -1,0 +1,3 @@
+#include "settings/settings_values.h"
+
+TSettingsValues Settings;
