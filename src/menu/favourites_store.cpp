@@ -272,11 +272,7 @@ LSTATUS RewriteKey(const wchar_t* path, const std::vector<win::TRegValue>& value
 
 std::vector<win::TRegValue> StringValues(const std::vector<std::wstring>& names, const std::vector<std::wstring>& data) {
   std::vector<win::TRegValue> values;
-  for (std::size_t i = 0; i < names.size() && i < data.size(); ++i) {
-    win::TRegValue value{names[i], REG_SZ, std::vector<BYTE>((data[i].size() + 1) * sizeof(wchar_t))};
-    std::memcpy(value.data.data(), data[i].c_str(), value.data.size());
-    values.push_back(std::move(value));
-  }
+  for (std::size_t i = 0; i < names.size() && i < data.size(); ++i) values.push_back(win::StringValue(names[i], data[i]));
   return values;
 }
 

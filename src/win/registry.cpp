@@ -81,10 +81,14 @@ LSTATUS WriteValue(HKEY key, const TRegValue& value) {
                           static_cast<DWORD>(value.data.size()));
 }
 
+TRegValue StringValue(const std::wstring& name, const std::wstring& text) {
+  TRegValue value{name, REG_SZ, std::vector<BYTE>((text.size() + 1) * sizeof(wchar_t))};
+  std::memcpy(value.data.data(), text.c_str(), value.data.size());
+  return value;
+}
+
 LSTATUS WriteString(HKEY key, const std::wstring& name, const std::wstring& data) {
-  TRegValue value{name, REG_SZ, std::vector<BYTE>((data.size() + 1) * sizeof(wchar_t))};
-  std::memcpy(value.data.data(), data.c_str(), value.data.size());
-  return WriteValue(key, value);
+  return WriteValue(key, StringValue(name, data));
 }
 
 LSTATUS WriteDword(HKEY key, const std::wstring& name, DWORD data) {

@@ -33,6 +33,8 @@ struct TRegValue {
 // Every value of the key in enumeration order (creation order on Windows, sorted by name under
 // Wine); the status of the first failing call, ERROR_SUCCESS when all were read.
 LSTATUS ReadValues(HKEY key, std::vector<TRegValue>& values);
+// A REG_SZ value of that text, its terminator included.
+TRegValue StringValue(const std::wstring& name, const std::wstring& text);
 
 LSTATUS WriteValue(HKEY key, const TRegValue& value);
 LSTATUS WriteString(HKEY key, const std::wstring& name, const std::wstring& data);
