@@ -29,6 +29,10 @@
 #define IDM_OPENFOLDER 1105
 #define IDM_SETTING 1106
 #define IDM_CHECKFORUPDATES 1107
+// The tail's submenu items, which send no command: their ids only name their image places.
+#define IDM_RECENTFOLDERS 1108
+#define IDM_RECENTFILES 1109
+#define IDM_FILTER 1110
 
 #define IDS_RECENTFOLDERS 2001
 #define IDS_RECENTFILES 2002

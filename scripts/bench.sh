@@ -4,6 +4,7 @@
 #  - the agent's memory (resident set) next to the smallest Wine window program, in the same run;
 #  - the agent's CPU seconds over 60 idle seconds (Wine's own overhead included);
 #  - reloading and rebuilding the folder menu for 1,000 favourites in 50 submenus and 100 filters;
+#  - the recent lists' full and incremental scans with 2,000 shortcuts, and a 40-file submenu;
 #  - from picking a favourite to a real Save As dialog (notepad's) showing that folder (of 16).
 set -u
 cd "$(dirname "$0")/.."
@@ -28,6 +29,7 @@ trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null' EXIT
 for _ in $(seq 1 100); do tool thread >/dev/null && [ "$(tool thread)" != 0 ] && break; sleep 0.2; done
 
 wine "$QF_BIN/menu_bench.exe" 2>/dev/null | tr -d '\r'
+wine "$QF_BIN/recent_bench.exe" 2>/dev/null | tr -d '\r'
 
 samples=()
 for _ in $(seq 1 50); do

@@ -100,6 +100,7 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
       if (wParam == kTimer4 && hookPump_) hookPump_->OnTimer();
+      if (wParam == kTimer1) Timer1Timer();
       return 0;
     case WM_QFTRAYICON:
       OnTrayIcon(lParam);
@@ -191,6 +192,14 @@ bool TQuillFolder::FormCreate() {
   // that is a favourite already would be asked about and added once more.
   UpdateListMenu();
   AddListMenu(CommandLineFolder);
+  recent_ = std::make_unique<TRecentMenus>(RecentFolderPath());
+  if (Settings.RecentFldr || Settings.RecentFls)
+    Guarded(L"QuillFolder.FormCreate", [this] {
+      recent_->FindFirstRecent(Settings.FilesCount, Settings.ClearLink);
+      BuiltRecent(Settings.RecentFls, Settings.RecentFldr);
+    }, L"FindFirstRecent + BuiltRecent", L"common error");
+  changeWatch_.SetCallback([this] { ShellChangeNotifier1Change(); });
+  changeWatch_.StartChangeWatch(recent_->Folder());
   ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
   return true;
 }
@@ -202,6 +211,7 @@ void TQuillFolder::FormDestroy() {
   destroyed_ = true;
   UpdateScheduler();
   CloseAllLogs();
+  changeWatch_.StopChangeWatch();
   if (hookPump_) hookPump_->Stop();
   if (trayIcon_) trayIcon_->Show(false);
   if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
@@ -271,9 +281,10 @@ UINT TQuillFolder::ShowFolderMenu(HWND window, int kind) {
   input.kind = kind;
   input.officeDialog = kind == tkFileDialog && ClassIs(window, kDialogClassBuffer, L"bosa_sdm_");
   input.hasFilters = !lists_.FilterMasks.empty();
-  // The recent lists are empty until they are kept.
   input.recentFoldersOn = Settings.RecentFldr;
+  input.hasRecentFolders = !recent_->Lists().RecentFolders().empty();
   input.recentFilesOn = Settings.RecentFls;
+  input.hasRecentFiles = !recent_->Lists().RecentFiles().empty();
   if (AsksCurrentFolder(kind, input.officeDialog)) {
     const std::wstring folder = GetPath(window, kind, mainThreadId_);
     input.folderKnown = !folder.empty();
@@ -299,6 +310,20 @@ UINT TQuillFolder::ShowFolderMenu(HWND window, int kind) {
   }
   ::PostMessageW(window_, WM_NULL, 0, 0);
   return command;
+}
+
+void TQuillFolder::ShellChangeNotifier1Change() {
+  if ((Settings.RecentFldr || Settings.RecentFls) && !timer1Running_)
+    timer1Running_ = ::SetTimer(window_, kTimer1, kTimer1IntervalMs, nullptr) != 0;
+}
+
+void TQuillFolder::Timer1Timer() {
+  ::KillTimer(window_, kTimer1);
+  timer1Running_ = false;
+  CommonLogRunEvent(L"Timer1Timer", L"FindRecent");
+  Guarded(L"Timer1Timer", [this] {
+    if (recent_->FindRecent(Settings.FoldersCount)) BuiltRecent(true, true);
+  }, L"FindRecent", L"common error");
 }
 
 int RunMainWindow(HINSTANCE instance) {

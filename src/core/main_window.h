@@ -17,6 +17,8 @@
 #include "menu/favourites_store.h"
 #include "menu/folder_menu_tail.h"
 #include "menu/menu_images.h"
+#include "menu/recent_menus.h"
+#include "monitor/change_monitoring.h"
 #include "win/handles.h"
 
 inline constexpr UINT WM_QFTRAYMENU = WM_USER + 123;    // 1147: the tray menu
@@ -44,9 +46,13 @@ class TQuillFolder {
   void AddListMenu(const std::wstring& text);
   // Rebuilds the favourites section and the Filter submenu from the lists.
   void BuiltPath();
+  // Rebuilds the recent files' and the recent folders' submenus.
+  void BuiltRecent(bool files, bool folders);
 
  private:
   enum : UINT_PTR { kTimer1 = 1, kTimer4 = 4 };
+  // Timer1 waits this long after the Recent folder changed, so a burst gives one scan.
+  enum : UINT { kTimer1IntervalMs = 300 };
   enum : int { kHotKeyId = 0x5146 };
   enum : UINT { WM_QFTRAYICON = WM_APP + 1 };
 
@@ -61,6 +67,9 @@ class TQuillFolder {
   void OnTrayIcon(LPARAM lParam);
   // The steps of ShowPath that run with the target's input attached; the picked command or 0.
   UINT ShowFolderMenu(HWND window, int kind);
+  // The Recent folder changed: the recent lists are scanned 300 ms later, once per burst.
+  void ShellChangeNotifier1Change();
+  void Timer1Timer();
 
   // The menu commands (menu_commands.cpp).
   void RunCommand(UINT id);
@@ -73,6 +82,9 @@ class TQuillFolder {
   void OpenFolderClick();
   void FavouriteClick(int index);
   void FilterClick(int index);
+  void RecentFolderClick(UINT command);
+  void RecentFileClick(UINT command);
+  void Clear1Click();
   bool AskCaption(std::wstring& caption);
 
   HINSTANCE instance_ = nullptr;
@@ -80,6 +92,7 @@ class TQuillFolder {
   // The main thread: the second party of every input attachment.
   DWORD mainThreadId_ = 0;
   bool hotKeyRegistered_ = false;
+  bool timer1Running_ = false;
   bool destroyed_ = false;
   win::TIconHandle icon_;
   // Draws the images of both menus, so it outlives them.
@@ -90,6 +103,10 @@ class TQuillFolder {
   std::unique_ptr<TTrayIcon> trayIcon_;
   std::unique_ptr<THookPump> hookPump_;
   TThreadRequests requests_;
+  // RecentFolders, RecentFiles and RecentShortcuts with their submenus, and the watch that keeps
+  // them current.
+  std::unique_ptr<TRecentMenus> recent_;
+  TChangeWatch changeWatch_;
   // PathNames, PathValues, FilterMasks and FilterCaptions, mirrored from the registry.
   TFavouriteLists lists_;
   std::unique_ptr<TfmAddItem> addItemDialog_;

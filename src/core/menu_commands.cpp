@@ -13,12 +13,14 @@
 #include "menu/folder_menu.h"
 #include "menu/menu_model.h"
 #include "menu/select_folder.h"
+#include "navigation/target_kind.h"
 #include "navigation/window_front.h"
 #include "navigation/window_navigation.h"
 #include "navigation/window_path.h"
 #include "resource.h"
 #include "settings/settings_registry.h"
 #include "settings/settings_values.h"
+#include "win/files.h"
 
 namespace {
 
@@ -66,6 +68,10 @@ void TQuillFolder::RunCommand(UINT id) {
     case IDM_OPENFOLDER:
       OpenFolderClick();
       break;
+    case IDM_CLEARFOLDERS:
+    case IDM_CLEARFILES:
+      Clear1Click();
+      break;
     default:
       if (const auto favourite = FavouriteIndexFromCommand(id)) {
         FavouriteClick(*favourite);
@@ -73,6 +79,14 @@ void TQuillFolder::RunCommand(UINT id) {
       }
       if (const auto filter = FilterIndexFromCommand(id)) {
         FilterClick(*filter);
+        break;
+      }
+      if (recent_->FolderOf(id)) {
+        RecentFolderClick(id);
+        break;
+      }
+      if (recent_->FileOf(id)) {
+        RecentFileClick(id);
         break;
       }
       // Commands whose dialogs this build does not have yet only leave a trace.
@@ -174,4 +188,45 @@ void TQuillFolder::FilterClick(int index) {
   CommonLogRunEvent(L"QuillFolder.FilterClick",
                     L"Mask=" + lists_.FilterMasks[index] + L", W=" + logformat::HandleText(targetWindow_));
   SetData({targetWindow_, targetKind_}, mainThreadId_, lists_.FilterMasks[index], true);
+}
+
+void TQuillFolder::BuiltRecent(bool files, bool folders) {
+  if (folders && Settings.RecentFldr) recent_->BuildFolders(PopupMenu2.RecentFolders(), Settings.FoldersCount, images_);
+  if (files && Settings.RecentFls) recent_->BuildFiles(PopupMenu2.RecentFiles(), Settings.FilesCount, images_);
+}
+
+void TQuillFolder::RecentFolderClick(UINT command) {
+  const std::wstring folder = recent_->FolderOf(command).value_or(std::wstring());
+  // A folder gone since the menu was built is greyed where it stands.
+  if (!IsUsableFolder(folder)) {
+    ::EnableMenuItem(PopupMenu2.RecentFolders(), command, MF_BYCOMMAND | MF_GRAYED);
+    return;
+  }
+  CommonLogRunEvent(L"QuillFolder.RecentFolderClick", L"Path=" + folder + L", W=" + logformat::HandleText(targetWindow_));
+  SetData({targetWindow_, targetKind_}, mainThreadId_, folder, false);
+  recent_->TouchFolder(command);
+  BuiltRecent(false, true);
+}
+
+void TQuillFolder::RecentFileClick(UINT command) {
+  const std::wstring file = recent_->FileOf(command).value_or(std::wstring());
+  if (!IsRemoteFile(file) && !FileExists(file)) {
+    ::EnableMenuItem(PopupMenu2.RecentFiles(), command, MF_BYCOMMAND | MF_GRAYED);
+    return;
+  }
+  CommonLogRunEvent(L"QuillFolder.RecentFileClick", L"Path=" + file + L", W=" + logformat::HandleText(targetWindow_));
+  // A file dialog takes the file's path; anywhere else the file opens in its program.
+  if (targetKind_ == tkFileDialog)
+    SetData({targetWindow_, targetKind_}, mainThreadId_, file, false);
+  else
+    ::ShellExecuteW(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  AddToRecentDocuments(file);
+  BuiltRecent(true, false);
+}
+
+void TQuillFolder::Clear1Click() {
+  // The system's own list goes too; the lists are emptied whatever the system does with it.
+  ::SHAddToRecentDocs(SHARD_PIDL, nullptr);
+  recent_->Clear();
+  BuiltRecent(true, true);
 }

@@ -10,16 +10,18 @@
 
 #include "diagnostics/logger.h"
 
-// True when the work ran to its end.
+// True when the work ran to its end. With `message`, a failure is logged with that message and
+// `parameters` rather than the exception's own text, where a routine has its own words for it.
 template <class F>
-bool Guarded(const wchar_t* where, F&& work) noexcept {
+bool Guarded(const wchar_t* where, F&& work, const wchar_t* message = nullptr,
+             const wchar_t* parameters = L"") noexcept {
   try {
     work();
     return true;
   } catch (const std::exception& e) {
-    CommonLogErrorEvent(where, ExceptionText(e), L"", ::GetLastError(), false);
+    CommonLogErrorEvent(where, message != nullptr ? message : ExceptionText(e), parameters, ::GetLastError(), false);
   } catch (...) {
-    CommonLogErrorEvent(where, L"common error", L"", ::GetLastError(), false);
+    CommonLogErrorEvent(where, message != nullptr ? message : L"common error", parameters, ::GetLastError(), false);
   }
   return false;
 }

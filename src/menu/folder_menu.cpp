@@ -5,9 +5,6 @@
 #include "resource.h"
 #include "win/handles.h"
 
-namespace {
-
-// Menus read "&" as the mark of a mnemonic: a folder named "Tom & Jerry" must show its "&".
 std::wstring MenuCaption(const std::wstring& caption) {
   std::wstring text;
   text.reserve(caption.size());
@@ -17,6 +14,8 @@ std::wstring MenuCaption(const std::wstring& caption) {
   }
   return text;
 }
+
+namespace {
 
 // Inserts one generated item at `position`; a header takes its submenu along, which the menu
 // owns (and destroys) from then on. `images` draws the item's image, or its empty place.

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "menu/menu_images.h"
@@ -17,6 +18,14 @@
 inline constexpr UINT kFavouriteCommandBase = 20000;
 inline constexpr UINT kFilterCommandBase = 40000;
 inline constexpr UINT kCommandRangeSize = 20000;
+// The recent submenus' items: the shown item's place in its submenu, counted from the top.
+inline constexpr UINT kRecentFolderCommandBase = 60000;
+inline constexpr UINT kRecentFileCommandBase = 62500;
+inline constexpr UINT kRecentCommandRangeSize = 2500;
+
+// A caption as a menu shows it: menus read "&" as the mark of a mnemonic, so a folder named
+// "Tom & Jerry" gets its "&" doubled.
+std::wstring MenuCaption(const std::wstring& caption);
 
 // The favourites section is everything above the first separator of the folder menu, which
 // begins the fixed tail: the separator's position, or -1 when there is none.

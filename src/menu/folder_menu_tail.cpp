@@ -50,6 +50,13 @@ bool TFolderMenuTail::Load(HINSTANCE instance, TMenuImages& images) {
   recentFolders_.reset(submenus[0]);
   recentFiles_.reset(submenus[1]);
   filter_.reset(submenus[2]);
+  for (TItem& item : items_) {
+    if (item.submenu == recentFolders_.get()) item.id = IDM_RECENTFOLDERS;
+    if (item.submenu == recentFiles_.get()) item.id = IDM_RECENTFILES;
+    if (item.submenu == filter_.get()) item.id = IDM_FILTER;
+    // An empty image place: Wine sizes a menu by its items, and would cut a caption without one.
+    if (item.submenu != nullptr) images.Assign(item.id, -1);
+  }
   // A resource popup cannot be empty: the Filter list starts with a placeholder.
   while (::GetMenuItemCount(filter_.get()) > 0) ::DeleteMenu(filter_.get(), 0, MF_BYPOSITION);
   menu_.reset(::CreatePopupMenu());
@@ -101,9 +108,10 @@ void TFolderMenuTail::Apply(const TTailVisibility& shown, TMenuImages& images) {
       info.fMask = MIIM_FTYPE;
       info.fType = MFT_SEPARATOR;
     } else {
-      info.fMask = MIIM_STRING | MIIM_ID | (item.submenu != nullptr ? MIIM_SUBMENU : 0u);
+      info.fMask = MIIM_STRING | MIIM_ID | (item.submenu != nullptr ? MIIM_SUBMENU | MIIM_BITMAP : 0u);
       info.wID = item.id;
       info.hSubMenu = item.submenu;
+      info.hbmpItem = HBMMENU_CALLBACK;
       info.dwTypeData = const_cast<wchar_t*>(item.caption.c_str());
     }
     ::InsertMenuItemW(menu, static_cast<UINT>(::GetMenuItemCount(menu)), TRUE, &info);

@@ -117,11 +117,23 @@ HBITMAP TMenuImages::Bitmap(int index) const {
   return bitmaps_[static_cast<std::size_t>(index)].get();
 }
 
-void TMenuImages::Assign(UINT command, int index) { assigned_[command] = index >= 0 && index < kCount ? index : -1; }
+void TMenuImages::Assign(UINT command, int index) {
+  assigned_[command] = index >= 0 && index < kCount ? index : -1;
+  icons_.erase(command);
+}
+
+void TMenuImages::AssignIcon(UINT command, HICON icon) {
+  assigned_[command] = -1;
+  if (icon != nullptr)
+    icons_[command] = icon;
+  else
+    icons_.erase(command);
+}
 
 void TMenuImages::Unassign(UINT first, UINT last) {
   if (first > last) return;
   assigned_.erase(assigned_.lower_bound(first), assigned_.upper_bound(last));
+  icons_.erase(icons_.lower_bound(first), icons_.upper_bound(last));
 }
 
 int TMenuImages::ImageOf(UINT command) const {
@@ -141,6 +153,12 @@ bool TMenuImages::MeasureItem(MEASUREITEMSTRUCT& item) const {
 
 bool TMenuImages::DrawItem(const DRAWITEMSTRUCT& item) const {
   if (item.CtlType != ODT_MENU || !Assigned(item.itemID)) return false;
+  const int x = item.rcItem.left + (item.rcItem.right - item.rcItem.left - kSize) / 2;
+  const int y = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - kSize) / 2;
+  if (const auto icon = icons_.find(item.itemID); icon != icons_.end()) {
+    ::DrawIconEx(item.hDC, x, y, icon->second, kSize, kSize, 0, nullptr, DI_NORMAL);
+    return true;
+  }
   const HBITMAP bitmap = Bitmap(ImageOf(item.itemID));
   if (bitmap == nullptr) return true;  // an empty place: the item's background is all it shows
   const win::TMemoryDc memory(::CreateCompatibleDC(item.hDC));
@@ -148,8 +166,6 @@ bool TMenuImages::DrawItem(const DRAWITEMSTRUCT& item) const {
   const HGDIOBJ old = ::SelectObject(memory.get(), bitmap);
   // A bitmap selected into a DC cannot be selected elsewhere: put the DC's own one back.
   win::TScopeGuard deselect([&] { ::SelectObject(memory.get(), old); });
-  const int x = item.rcItem.left + (item.rcItem.right - item.rcItem.left - kSize) / 2;
-  const int y = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - kSize) / 2;
   BLENDFUNCTION blend{};
   blend.BlendOp = AC_SRC_OVER;
   // A disabled command's image fades with its caption.

@@ -52,6 +52,9 @@ class TMenuImages {
   // Wine sizes a menu from its items' own widths, and a caption of an item without an image
   // would be cut by the width of the image column.
   void Assign(UINT command, int index);
+  // The items of command `command` show `icon` (a recent file's own, owned by the caller, who
+  // keeps it while the command is assigned); null gives an empty place.
+  void AssignIcon(UINT command, HICON icon);
   // Forgets the images of the commands first..last (both included).
   void Unassign(UINT first, UINT last);
   // The image index the command's items show; -1 for an empty place or an unknown command.
@@ -68,4 +71,5 @@ class TMenuImages {
  private:
   std::array<win::TBitmapHandle, kCount> bitmaps_;
   std::map<UINT, int> assigned_;
+  std::map<UINT, HICON> icons_;
 };

@@ -148,6 +148,14 @@ def reg_set(key, name, data, kind="REG_SZ"):
     assert wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(data), "/f").returncode == 0
 
 
+def forget_recent_documents():
+    """Empties the Wine user's Recent folder: the recent submenus show only what the scenario
+    opens itself (shortcuts of earlier scenarios may point to files that still exist)."""
+    users = pathlib.Path(os.environ["WINEPREFIX"]) / "drive_c" / "users"
+    for link in users.glob("*/AppData/Roaming/Microsoft/Windows/Recent/*.lnk"):
+        link.unlink()
+
+
 def fresh_store(**settings):
     """An agent store with the settings key present (so no first run) and no favourites."""
     wine("reg", "delete", AGENT_KEY, "/f")
@@ -168,9 +176,10 @@ def agent(request):
     done = wine("reg", "add", DATA_KEY, "/v", "SaveDir", "/t", "REG_SZ", "/d",
                 windows_path(data) + "\\", "/f")
     assert done.returncode == 0, done.stderr
-    # Every scenario starts from default settings and no favourites unless it says otherwise,
-    # and with no menu left open by an earlier one.
+    # Every scenario starts from default settings, no favourites and no recent documents unless it
+    # says otherwise, and with no menu left open by an earlier one.
     fresh_store()
+    forget_recent_documents()
     if visible_menus():
         xdotool("mousemove", 1200, 1000, "click", "1")
     a = Agent(data)
@@ -200,11 +209,11 @@ def start_notepad(programs, cwd=None):
     return wait_for(lambda: sorted(notepads() - before), 30, interval=0.3, what="notepad")[0]
 
 
-def open_save_as(programs, cwd=None):
-    """Opens notepad's real Save As dialog (Ctrl+S on an untitled text); returns its handle and
-    screen rectangle (left, top, right, bottom)."""
+def open_save_as(programs, cwd=None, keys="ctrl+s", title="Save As"):
+    """Opens notepad's real Save As dialog (Ctrl+S on an untitled text), or with Ctrl+O its Open
+    dialog; returns its handle and screen rectangle (left, top, right, bottom)."""
     def dialogs():
-        code, lines = qftool("windows", "#32770", "Save As")
+        code, lines = qftool("windows", "#32770", title)
         return [line for line in lines if line.split()[1] == "1"] if code == 0 else []
 
     # A dialog of an earlier scenario's notepad may outlive its process for a moment.
@@ -217,14 +226,14 @@ def open_save_as(programs, cwd=None):
     for _ in range(3):
         # Real key events to the focused window: synthetic ones may lose the Ctrl modifier.
         focus(main)
-        xdotool("key", "ctrl+s")
+        xdotool("key", keys)
         try:
-            lines = wait_for(dialog, 10, interval=0.3, what="the Save As dialog")
+            lines = wait_for(dialog, 10, interval=0.3, what=f"the {title} dialog")
             break
         except AssertionError:
             xdotool("key", "ctrl+a", "BackSpace")
     else:
-        raise AssertionError("notepad did not open its Save As dialog")
+        raise AssertionError(f"notepad did not open its {title} dialog")
     handle, _, left, top, right, bottom = lines[0].split()
     return int(handle, 16), (int(left), int(top), int(right), int(bottom))
 

@@ -3,6 +3,7 @@
 // Prints its answers on stdout; exit code 0 on success, 1 on failure, 2 on bad usage.
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -103,7 +104,7 @@ int Usage() {
                 L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG | add-folder TEXT\n"
                 L"       | menu | menu-keys VK... | pick-latency TITLE ID TEXT VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
-                L"       | hold SECONDS | idle-window SECONDS | atom TEXT\n"
+                L"       | hold SECONDS | idle-window SECONDS | atom TEXT | recent PATH\n"
                 L"       | client TITLE | focus TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
 }
@@ -141,6 +142,16 @@ int wmain(int argc, wchar_t** argv) {
     ::ClientToScreen(window, &origin);
     std::wprintf(L"%ld %ld %ld %ld\n", origin.x, origin.y, origin.x + r.right, origin.y + r.bottom);
     return 0;
+  }
+  if (command == L"recent" && argc >= 3) {
+    // Puts a file into the shell's recent documents, as opening it in a program does.
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    LPITEMIDLIST item = nullptr;
+    const bool parsed = SUCCEEDED(::SHParseDisplayName(argv[2], nullptr, &item, 0, nullptr));
+    if (parsed) ::SHAddToRecentDocs(SHARD_PIDL, item);
+    ::CoTaskMemFree(item);
+    ::CoUninitialize();
+    return parsed ? 0 : 1;
   }
   if (command == L"atom" && argc >= 3) {
     // Whether a global atom of that name exists: a folder handed to the agent that nobody took.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../test_registry.h"
+#include "../test_shortcuts.h"
 #include "settings/settings_values.h"
 #include "menu/favourites_rules.h"
 #include "menu/menu_model.h"
@@ -62,17 +63,7 @@ class TTempFolder {
   std::wstring path_;
 };
 
-// A shell link as Explorer saves one.
-void WriteShortcut(const std::wstring& file, const std::wstring& target) {
-  const win::TComApartment apartment;
-  win::TComPtr<IShellLinkW> link;
-  ASSERT_HRESULT_SUCCEEDED(
-      ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()));
-  ASSERT_HRESULT_SUCCEEDED(link->SetPath(target.c_str()));
-  win::TComPtr<IPersistFile> persist;
-  ASSERT_HRESULT_SUCCEEDED(link->QueryInterface(IID_IPersistFile, persist.put_void()));
-  ASSERT_HRESULT_SUCCEEDED(persist->Save(file.c_str(), TRUE));
-}
+using testlnk::WriteShortcut;
 
 TStrings Favourites() { return InRegistryOrder(testreg::Strings(HKEY_CURRENT_USER, kFavouritesKey)); }
 

@@ -1,0 +1,247 @@
+#include "menu/recent_menus.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "diagnostics/logger.h"
+#include "menu/favourites_rules.h"
+#include "menu/favourites_store.h"
+#include "menu/folder_menu.h"
+#include "resource.h"
+#include "win/com.h"
+#include "win/files.h"
+#include "win/registry.h"
+
+namespace {
+
+constexpr wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr DWORD kDriveBufferLength = 255;
+constexpr int kIconSize = 16;
+
+bool UsableFile(const std::wstring& path) { return IsRemoteFile(path) || FileExists(path); }
+
+// The shell's small icon of a file, if the menus can use it: one at least 16 by 16 pixels.
+win::TIconHandle GetIcon(const std::wstring& path, DWORD attributes = 0, UINT flags = 0) {
+  SHFILEINFOW info{};
+  if (!::SHGetFileInfoW(path.c_str(), attributes, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON | flags))
+    return {};
+  win::TIconHandle icon(info.hIcon);
+  ICONINFO parts{};
+  if (!icon || !::GetIconInfo(icon.get(), &parts)) return {};
+  const win::TBitmapHandle mask(parts.hbmMask);
+  const win::TBitmapHandle colour(parts.hbmColor);
+  BITMAP bitmap{};
+  if (!::GetObjectW(colour ? colour.get() : mask.get(), sizeof bitmap, &bitmap)) return {};
+  // A mask-only icon stacks its two masks in one bitmap of double height.
+  const LONG height = colour ? bitmap.bmHeight : bitmap.bmHeight / 2;
+  if (bitmap.bmWidth < kIconSize || height < kIconSize) return {};
+  return icon;
+}
+
+std::wstring DriveLetters() {
+  wchar_t buffer[kDriveBufferLength] = {};
+  const DWORD length = ::GetLogicalDriveStringsW(kDriveBufferLength, buffer);
+  std::wstring letters;
+  if (length == 0 || length > kDriveBufferLength) return letters;
+  for (const wchar_t* root = buffer; *root != L'\0'; root += wcslen(root) + 1) {
+    const UINT type = ::GetDriveTypeW(root);
+    if (type != DRIVE_FIXED && type != DRIVE_REMOTE) continue;
+    letters += static_cast<wchar_t>(::towupper(root[0]));
+    letters += static_cast<wchar_t>(::towlower(root[0]));
+  }
+  return letters;
+}
+
+// One recent item: its caption, its list position as its tag, an image drawn by the owner.
+void AppendItem(HMENU menu, UINT command, const std::wstring& path, int position) {
+  const std::wstring caption = MenuCaption(TestName(path, ShortPathName));
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_STRING | MIIM_ID | MIIM_DATA | MIIM_BITMAP;
+  info.wID = command;
+  info.dwTypeData = const_cast<wchar_t*>(caption.c_str());
+  info.dwItemData = static_cast<ULONG_PTR>(position);
+  info.hbmpItem = HBMMENU_CALLBACK;
+  ::InsertMenuItemW(menu, static_cast<UINT>(::GetMenuItemCount(menu)), TRUE, &info);
+}
+
+// The "Clear" item and the separator above it close both submenus.
+void AppendClear(HMENU menu, UINT command, TMenuImages& images) {
+  ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(menu, MF_STRING, command, L"Clear");
+  ApplyCommandImages(menu, images);
+}
+
+void Empty(HMENU menu) {
+  while (::GetMenuItemCount(menu) > 0)
+    if (!::DeleteMenu(menu, 0, MF_BYPOSITION)) break;
+}
+
+std::optional<int> Shown(const std::vector<int>& shown, UINT command, UINT base) {
+  if (command < base || command >= base + shown.size()) return std::nullopt;
+  return shown[command - base];
+}
+
+}  // namespace
+
+// The system's answers for the scans: shortcuts loaded through one shell link object, files
+// probed only where that is safe, icons loaded into the menus' list.
+class TSystemRecentSource final : public TRecentSource {
+ public:
+  explicit TSystemRecentSource(TRecentMenus& menus) : menus_(menus) {}
+
+  std::optional<std::wstring> Target(const std::wstring& name) override {
+    if (!Open() || FAILED(file_->Load((menus_.folder_ + L"\\" + name).c_str(), STGM_READ))) return std::nullopt;
+    wchar_t target[MAX_PATH] = {};
+    if (link_->GetPath(target, MAX_PATH, nullptr, 0) != S_OK) return std::nullopt;
+    return std::wstring(target);
+  }
+  bool Usable(const std::wstring& path) override { return UsableFile(path); }
+  int LoadIcon(const std::wstring& path) override {
+    win::TIconHandle icon = GetIcon(path);
+    if (!icon) return 0;
+    menus_.Lst.push_back(std::move(icon));
+    return static_cast<int>(menus_.Lst.size() - 1);
+  }
+
+ private:
+  // The link object is made on the first shortcut to read: a scan that finds nothing new needs
+  // no COM at all.
+  bool Open() {
+    if (file_) return true;
+    if (!apartment_) apartment_.emplace();
+    if (!apartment_->Usable() || FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                                           IID_IShellLinkW, link_.put_void())))
+      return false;
+    return SUCCEEDED(link_->QueryInterface(IID_IPersistFile, file_.put_void()));
+  }
+
+  TRecentMenus& menus_;
+  std::optional<win::TComApartment> apartment_;
+  win::TComPtr<IShellLinkW> link_;
+  win::TComPtr<IPersistFile> file_;
+};
+
+std::wstring RecentFolderPath() {
+  return win::ReadString(win::OpenKey(HKEY_CURRENT_USER, kShellFoldersKey, KEY_QUERY_VALUE).get(), L"Recent")
+      .value_or(std::wstring());
+}
+
+std::vector<TShortcutFile> RecentShortcutFiles(const std::wstring& folder) {
+  std::vector<TShortcutFile> files;
+  WIN32_FIND_DATAW found{};
+  const win::TFindHandle find(::FindFirstFileW((folder + L"\\*.lnk").c_str(), &found));
+  if (!find) return files;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    // As a file search reports it: the local last-write time in DOS form.
+    FILETIME local{};
+    WORD date = 0, time = 0;
+    ::FileTimeToLocalFileTime(&found.ftLastWriteTime, &local);
+    ::FileTimeToDosDateTime(&local, &date, &time);
+    files.push_back({found.cFileName, static_cast<std::int32_t>(static_cast<std::uint32_t>(date) << 16 | time)});
+  } while (::FindNextFileW(find.get(), &found));
+  return files;
+}
+
+std::int32_t NowDosDateTime() {
+  FILETIME now{}, local{};
+  ::GetSystemTimeAsFileTime(&now);
+  ::FileTimeToLocalFileTime(&now, &local);
+  WORD date = 0, time = 0;
+  ::FileTimeToDosDateTime(&local, &date, &time);
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(date) << 16 | time);
+}
+
+void AddToRecentDocuments(const std::wstring& path) {
+  // The item-list form: the path form makes a broken shortcut under Wine, and both forms end
+  // in the same shortcut on Windows.
+  const win::TComApartment apartment;
+  LPITEMIDLIST raw = nullptr;
+  if (FAILED(::SHParseDisplayName(path.c_str(), nullptr, &raw, 0, nullptr))) return;
+  const win::TCoTaskMem<ITEMIDLIST> item(raw);
+  ::SHAddToRecentDocs(SHARD_PIDL, item.get());
+}
+
+TRecentMenus::TRecentMenus(std::wstring folder) : folder_(std::move(folder)) { ResetIcons(); }
+
+void TRecentMenus::ResetIcons() {
+  Lst.clear();
+  // Image 0: the shell's icon of a file of no known type.
+  Lst.push_back(GetIcon(L"file", FILE_ATTRIBUTE_NORMAL, SHGFI_USEFILEATTRIBUTES));
+}
+
+void TRecentMenus::FindFirstRecent(int filesCount, bool clearLink) {
+  lists_.ForgetShortcuts();
+  lists_.AddDrives(DriveLetters());
+  TSystemRecentSource source(*this);
+  std::vector<std::wstring> excess;
+  lists_.FindFirstRecent(RecentShortcutFiles(folder_), source, filesCount, clearLink, excess);
+  for (const auto& name : excess) {
+    const std::wstring file = folder_ + L"\\" + name;
+    // A failed deletion is left for the next full scan; a link to a directory goes as one.
+    if (!::DeleteFileW(file.c_str()) && DirectoryExists(file)) ::RemoveDirectoryW(file.c_str());
+  }
+}
+
+bool TRecentMenus::FindRecent(int foldersCount) {
+  TSystemRecentSource source(*this);
+  return lists_.FindRecent(RecentShortcutFiles(folder_), source, foldersCount);
+}
+
+namespace {
+
+// Fills a recent submenu with `items` (commands from `base` up, each item's list position kept
+// in `shown`), `image` giving each its picture, then the separator and "Clear".
+template <class Image>
+void FillRecent(HMENU menu, const std::vector<TRecentItem>& items, UINT base, std::vector<int>& shown,
+                UINT clearCommand, TMenuImages& images, Image image) {
+  Empty(menu);
+  images.Unassign(base, base + kRecentCommandRangeSize - 1);
+  shown.clear();
+  for (const auto& item : items) {
+    if (shown.size() >= kRecentCommandRangeSize) break;
+    const UINT command = base + static_cast<UINT>(shown.size());
+    AppendItem(menu, command, item.path, item.position);
+    image(command, item);
+    shown.push_back(item.position);
+  }
+  AppendClear(menu, clearCommand, images);
+}
+
+}  // namespace
+
+void TRecentMenus::BuildFolders(HMENU menu, int count, TMenuImages& images) {
+  FillRecent(menu, lists_.FoldersToShow(count, IsUsableFolder), kRecentFolderCommandBase, shownFolders_,
+             IDM_CLEARFOLDERS, images, [&](UINT command, const TRecentItem&) { images.Assign(command, miFolder); });
+}
+
+void TRecentMenus::BuildFiles(HMENU menu, int count, TMenuImages& images) {
+  FillRecent(menu, lists_.FilesToShow(count, UsableFile), kRecentFileCommandBase, shownFiles_, IDM_CLEARFILES, images,
+             [&](UINT command, const TRecentItem& item) {
+               const auto index = static_cast<std::size_t>(item.imageIndex);
+               images.AssignIcon(command, index < Lst.size() ? Lst[index].get() : nullptr);
+             });
+}
+
+std::optional<std::wstring> TRecentMenus::FolderOf(UINT command) const {
+  const auto position = Shown(shownFolders_, command, kRecentFolderCommandBase);
+  if (!position || static_cast<std::size_t>(*position) >= lists_.RecentFolders().size()) return std::nullopt;
+  return lists_.RecentFolders()[static_cast<std::size_t>(*position)].item.path;
+}
+
+std::optional<std::wstring> TRecentMenus::FileOf(UINT command) const {
+  const auto position = Shown(shownFiles_, command, kRecentFileCommandBase);
+  if (!position || static_cast<std::size_t>(*position) >= lists_.RecentFiles().size()) return std::nullopt;
+  return lists_.RecentFiles()[static_cast<std::size_t>(*position)].item.path;
+}
+
+void TRecentMenus::TouchFolder(UINT command) {
+  if (const auto position = Shown(shownFolders_, command, kRecentFolderCommandBase))
+    lists_.TouchFolder(*position, NowDosDateTime());
+}
+
+void TRecentMenus::Clear() {
+  lists_.Clear(RecentShortcutFiles(folder_));
+  ResetIcons();
+}

@@ -1,0 +1,136 @@
+// The watch with its real thread on a real folder: a burst of changes gives one notification
+// five seconds after its first change, a later change another; stopping ends a pending request
+// at once; a missing folder is logged and watched no further.
+#include "monitor/change_monitoring.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "diagnostics/log_format.h"
+#include "diagnostics/logger.h"
+#include "win/files.h"
+#include "win/handles.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// Runs this thread's messages (the watch's calls and timer) until `done` or the bound.
+template <class F>
+bool PumpUntil(F done, std::chrono::milliseconds bound) {
+  const auto end = TClock::now() + bound;
+  while (!done()) {
+    if (TClock::now() > end) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+  }
+  return true;
+}
+
+void Touch(const std::wstring& file) {
+  win::TFileHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(handle);
+}
+
+class ChangeWatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    root_ = std::wstring(temp) + L"qf_watch_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    folder_ = root_ + L"Recent";
+    ASSERT_TRUE(ForceDirectories(folder_));
+    ResetLoggerForTests(root_ + L"Log\\", L"qrfolder.exe");
+    watch_.SetCallback([this] { notified_.push_back(TClock::now()); });
+  }
+  void TearDown() override {
+    watch_.StopChangeWatch();
+    CloseAllLogs();
+    ResetLoggerForTests(L"", L"qrfolder.exe");
+    WIN32_FIND_DATAW found{};
+    for (const std::wstring& folder : {folder_ + L"\\", root_ + L"Log\\"}) {
+      win::TFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &found));
+      if (find)
+        do ::DeleteFileW((folder + found.cFileName).c_str());
+        while (::FindNextFileW(find.get(), &found));
+      ::RemoveDirectoryW(folder.c_str());
+    }
+    ::RemoveDirectoryW(root_.c_str());
+  }
+
+  std::vector<std::wstring> LogTexts() {
+    SaveAllLogs(false);
+    std::vector<std::wstring> texts;
+    win::TFileHandle file(::CreateFileW((root_ + L"Log\\folder.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    if (!file) return texts;
+    std::string bytes(1 << 20, '\0');
+    DWORD read = 0;
+    ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    bytes.resize(read);
+    for (const auto& line : logformat::DecodeLogLines(bytes)) {
+      const auto at = line.find(L" (common): ");
+      texts.push_back(at == std::wstring::npos ? line : line.substr(at + 11));
+    }
+    return texts;
+  }
+
+  bool Logged(const std::wstring& text) {
+    for (const auto& line : LogTexts())
+      if (line.find(text) != std::wstring::npos) return true;
+    return false;
+  }
+
+  std::wstring root_;
+  std::wstring folder_;
+  std::vector<TClock::time_point> notified_;
+  TChangeWatch watch_;
+};
+
+}  // namespace
+
+TEST_F(ChangeWatch, ABurstGivesOneNotificationAfterFiveSecondsAndALaterChangeAnother) {
+  watch_.StartChangeWatch(folder_);
+  ASSERT_TRUE(PumpUntil([&] { return Logged(L"Start change monitoring Parameters: Path=" + folder_); },
+                        std::chrono::seconds(5)));
+  const auto first = TClock::now();
+  for (int i = 0; i < 10; ++i) {
+    Touch(folder_ + L"\\doc" + std::to_wstring(i) + L".txt.lnk");
+    PumpUntil([] { return false; }, std::chrono::milliseconds(200));
+  }
+  ASSERT_TRUE(PumpUntil([&] { return !notified_.empty(); }, std::chrono::seconds(10)));
+  const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(notified_[0] - first).count();
+  EXPECT_GE(after, 4900);
+  EXPECT_LE(after, 6500);
+  PumpUntil([] { return false; }, std::chrono::seconds(1));
+  EXPECT_EQ(notified_.size(), 1u) << "the burst is one notification";
+  const auto texts = LogTexts();
+  EXPECT_NE(std::find(texts.begin(), texts.end(), L"Find changes in folder Parameters: Path=" + folder_), texts.end());
+
+  Touch(folder_ + L"\\later.txt.lnk");
+  ASSERT_TRUE(PumpUntil([&] { return notified_.size() == 2; }, std::chrono::seconds(10)));
+
+  // Stopping while a request is pending ends the thread at once.
+  const auto stop = TClock::now();
+  watch_.StopChangeWatch();
+  EXPECT_LT(TClock::now() - stop, std::chrono::milliseconds(1000));
+  EXPECT_TRUE(Logged(L"Ending change watch"));
+  EXPECT_TRUE(Logged(L"Stopping change monitoring Parameters: Path=" + folder_));
+  // Nothing notifies any more.
+  Touch(folder_ + L"\\after stop.txt.lnk");
+  PumpUntil([] { return false; }, std::chrono::milliseconds(5500));
+  EXPECT_EQ(notified_.size(), 2u);
+}
+
+TEST_F(ChangeWatch, AMissingFolderIsLoggedAndNotWatched) {
+  const std::wstring missing = root_ + L"no such folder";
+  watch_.StartChangeWatch(missing);
+  ASSERT_TRUE(PumpUntil([&] { return Logged(L"Invalid folder path: " + missing); }, std::chrono::seconds(5)));
+  EXPECT_FALSE(Logged(L"Stopping change monitoring"));
+  watch_.StopChangeWatch();
+  EXPECT_TRUE(notified_.empty());
+}
