@@ -16,10 +16,3 @@ void CheckPath(std::wstring& path) {
   if (!path.empty() && path.back() != L'\\') path += L'\\';
 }
 
-std::wstring Trim(const std::wstring& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && text[first] <= L' ') ++first;
-  while (last > first && text[last - 1] <= L' ') --last;
-  return text.substr(first, last - first);
-}

@@ -18,6 +18,3 @@ std::wstring BuildCommandLineFolder(const std::vector<std::wstring>& args,
 
 // Appends "\" to a non-empty path that does not end with one.
 void CheckPath(std::wstring& path);
-
-// Surrounding blanks and control characters removed.
-std::wstring Trim(const std::wstring& text);

@@ -9,6 +9,7 @@
 #include "hook/hook_contract.h"
 #include "core/main_window.h"
 #include "diagnostics/logger.h"
+#include "menu/favourites_rules.h"
 #include "navigation/window_front.h"
 #include "startup/scheduler.h"
 #include "startup/user_checks.h"

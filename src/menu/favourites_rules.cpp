@@ -41,6 +41,14 @@ std::wstring UncCaption(const std::wstring& path, std::size_t nameStart) {
 
 }  // namespace
 
+std::wstring Trim(const std::wstring& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && text[first] <= L' ') ++first;
+  while (last > first && text[last - 1] <= L' ') --last;
+  return text.substr(first, last - first);
+}
+
 TCaptionNumber Cap(const std::wstring& text) {
   TCaptionNumber result{text, 0};
   const auto dollar = text.rfind(L'$');

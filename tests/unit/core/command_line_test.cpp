@@ -1,4 +1,5 @@
 #include "core/command_line.h"
+#include "menu/favourites_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,84 @@
+#include "dialogs/preference_rules.h"
+
+#include <climits>
+#include <cwctype>
+
+int CountFromText(const std::wstring& text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == L' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'-' || text[i] == L'+')) negative = text[i++] == L'-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    value = value * 10 + (text[i] - L'0');
+    if (value > INT_MAX) value = INT_MAX;
+  }
+  return static_cast<int>(negative ? -value : value);
+}
+
+int CountShown(int count) { return count < 1 ? 1 : count; }
+
+int MouseWheelFrom(bool wheel, bool forward, bool backward) {
+  if (!wheel) return 0;
+  if (forward) return 2;
+  if (backward) return 3;
+  return 1;
+}
+
+std::wstring NaturalKeyText(int virtualKey) {
+  if (virtualKey <= 0 || virtualKey > 0xFFFF) return {};
+  return std::wstring(1, static_cast<wchar_t>(std::towupper(static_cast<wint_t>(virtualKey))));
+}
+
+THotKeyView HotKeyView(int alt, int keys) {
+  THotKeyView view;
+  view.mode = alt == 0 ? THotKeyMode::None : alt == kModWin ? THotKeyMode::Natural : THotKeyMode::Custom;
+  switch (alt) {
+    case kModAlt:
+      view.controlKey = keys;
+      view.controlModifiers = kControlAlt;
+      break;
+    case kModCtrl:
+      view.controlKey = keys;
+      view.controlModifiers = kControlCtrl;
+      break;
+    case kModShift:
+      view.controlKey = keys;
+      view.controlModifiers = kControlShift;
+      break;
+    default:
+      break;
+  }
+  // The natural mode shows the stored key whenever it is chosen, so the box follows Keys.
+  view.naturalKey = NaturalKeyText(keys);
+  view.setNaturalKey = view.mode == THotKeyMode::Natural;
+  return view;
+}
+
+THotKey HotKeyFrom(THotKeyMode mode, const std::wstring& naturalKey, int controlKey, int controlModifiers,
+                   THotKey stored) {
+  switch (mode) {
+    case THotKeyMode::None:
+      return {0, stored.keys};
+    case THotKeyMode::Natural:
+      if (naturalKey.empty()) return stored;
+      return {kModWin, static_cast<int>(naturalKey.front())};
+    case THotKeyMode::Custom: {
+      THotKey result{stored.alt, controlKey};
+      if (controlKey != 0) {
+        if ((controlModifiers & kControlAlt) != 0)
+          result.alt = kModAlt;
+        else if ((controlModifiers & kControlShift) != 0)
+          result.alt = kModShift;
+        else if ((controlModifiers & kControlCtrl) != 0)
+          result.alt = kModCtrl;
+      }
+      return result;
+    }
+  }
+  return stored;
+}
+
+bool ShowTrayStored(bool showTray, int mouseWheel, bool mouseMButton) {
+  return showTray || (mouseWheel == 0 && !mouseMButton);
+}

@@ -1,0 +1,49 @@
+// The options dialog's Preferences page as data: how its boxes read and what they store. The
+// count boxes' numbers, the mouse-wheel boxes, the hot key in its three modes and the rule that
+// keeps the tray icon for an agent left without dialog triggers. Portable; main thread.
+#pragma once
+
+#include <string>
+
+// The number of a count box: its leading decimal digits after optional blanks and one sign; 0
+// when there are none. A box left below 1 shows 1.
+int CountFromText(const std::wstring& text);
+int CountShown(int count);
+
+// MouseWheel from the wheel box and its forward and backward boxes: 0 off, 1 either way, 2
+// forward only, 3 backward only.
+int MouseWheelFrom(bool wheel, bool forward, bool backward);
+
+// The hot-key drop-down.
+enum class THotKeyMode { None = 0, Natural = 1, Custom = 2 };
+
+// Modifier bits as the hot-key control gives them, and as the hot key is registered (Alt).
+inline constexpr int kControlShift = 1, kControlCtrl = 2, kControlAlt = 4;
+inline constexpr int kModAlt = 1, kModCtrl = 2, kModShift = 4, kModWin = 8;
+
+// What the page shows for the stored Alt and Keys: the mode, the natural key box's character
+// (none: leave the box as it is), and the hot-key control's key and modifiers (key 0: leave it).
+struct THotKeyView {
+  THotKeyMode mode = THotKeyMode::None;
+  std::wstring naturalKey;
+  bool setNaturalKey = false;
+  int controlKey = 0;
+  int controlModifiers = 0;
+};
+THotKeyView HotKeyView(int alt, int keys);
+
+// What saving stores from the page: the new Alt and Keys, from the mode, the natural key box's
+// text and the hot-key control's key and modifiers, and the stored values before.
+struct THotKey {
+  int alt = 0;
+  int keys = 0;
+  friend bool operator==(const THotKey&, const THotKey&) = default;
+};
+THotKey HotKeyFrom(THotKeyMode mode, const std::wstring& naturalKey, int controlKey, int controlModifiers,
+                   THotKey stored);
+
+// The character the natural key box shows for a virtual-key code: letters and digits as such.
+std::wstring NaturalKeyText(int virtualKey);
+
+// An agent with neither the wheel nor the middle button as a dialog trigger keeps its tray icon.
+bool ShowTrayStored(bool showTray, int mouseWheel, bool mouseMButton);
