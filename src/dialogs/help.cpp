@@ -24,9 +24,8 @@ THtmlHelp HtmlHelpEntry() {
   return entry;
 }
 
-// The help file's path, or empty (with a log line naming `who`) when there is none to open.
-std::wstring HelpFile(const wchar_t* who) {
-  const std::wstring file = ProgramFolder() + kHelpFileName;
+// The help file beside the program if it is there; empty (with a log line naming `who`) if not.
+std::wstring HelpFile(const std::wstring& file, const wchar_t* who) {
   if (FileExists(file)) return file;
   CommonLogRunEvent(who, L"no help file: " + file);
   return {};
@@ -34,9 +33,12 @@ std::wstring HelpFile(const wchar_t* who) {
 
 }  // namespace
 
-bool HtmlHelp(const std::wstring& topic) {
-  const std::wstring file = HelpFile(L"HtmlHelp");
+bool HtmlHelp(const std::wstring& topic) { return OpenHelpTopic(ProgramFolder() + kHelpFileName, topic); }
+
+bool OpenHelpTopic(const std::wstring& helpFile, const std::wstring& topic) {
+  const std::wstring file = HelpFile(helpFile, L"HtmlHelp");
   if (file.empty()) return false;
+  CommonLogRunEvent(L"HtmlHelp", L"Topic=" + topic);
   const THtmlHelp open = HtmlHelpEntry();
   if (open == nullptr) {
     CommonLogErrorEvent(L"HtmlHelp", L"HTML Help is not available", L"Topic=" + topic, ::GetLastError(), false);
@@ -47,7 +49,7 @@ bool HtmlHelp(const std::wstring& topic) {
 }
 
 bool OpenHelpFile(HWND owner) {
-  const std::wstring file = HelpFile(L"QuillFolder.N211Click");
+  const std::wstring file = HelpFile(ProgramFolder() + kHelpFileName, L"QuillFolder.N211Click");
   if (file.empty()) return false;
   // ShellExecute reports success as a value above 32.
   if (reinterpret_cast<INT_PTR>(::ShellExecuteW(owner, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32)
