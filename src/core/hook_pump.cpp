@@ -61,6 +61,14 @@ void THookPump::Stop() {
   installed_ = false;
 }
 
+bool THookPump::Reinstall() {
+  remove_();
+  hook::THookShare* share = install_();
+  installed_ = share != nullptr;
+  if (share != nullptr) share_ = share;
+  return installed_;
+}
+
 void THookPump::SetMenuOpen(bool open) {
   if (share_ != nullptr) std::atomic_ref<std::uint32_t>(share_->menuOpen).store(open ? 1 : 0);
 }

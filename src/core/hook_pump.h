@@ -28,6 +28,9 @@ class THookPump {
   bool Start();
   // The drain timer's work: every published slot in index order, then the heartbeat.
   void OnTimer();
+  // Removes the hooks and installs them again with the settings as they are now; false when
+  // that failed.
+  bool Reinstall();
   // Stops the timer and removes the hooks.
   void Stop();
   // Tells the hooks that the folder menu is up, so clicks then reach the menu.

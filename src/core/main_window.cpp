@@ -152,7 +152,7 @@ void TQuillFolder::ApplicationMessage(const MSG& msg) {
       ShowHot(nullptr);
       break;
     case WM_QFOPTIONS:
-      RunCommand(IDM_OPTIONS);
+      Settings1Click(TSett::kFoldersPage);
       break;
     default:
       break;
@@ -177,10 +177,7 @@ bool TQuillFolder::FormCreate() {
   ::LoadStringW(instance_, IDS_TRAYTIP, tip, static_cast<int>(std::size(tip)));
   trayIcon_ = std::make_unique<TTrayIcon>(window_, WM_QFTRAYICON, icon_.get(), tip);
   trayIcon_->Show(Settings.ShowTray);
-  if (Settings.Alt != 0) {
-    hotKeyRegistered_ = ::RegisterHotKey(window_, kHotKeyId, static_cast<UINT>(Settings.Alt),
-                                         static_cast<UINT>(Settings.Keys)) != FALSE;
-  }
+  RegisterHotKey();
   hookPump_ = std::make_unique<THookPump>(
       window_, kTimer4, [this] { return SetHook(mainThreadId_, Settings); }, [] { RemoveHook(); },
       [this](HWND target, int kind) { ShowPath(target, kind); });

@@ -13,6 +13,7 @@
 #include "core/thread_requests.h"
 #include "core/tray_icon.h"
 #include "dialogs/add_item_dialog.h"
+#include "dialogs/options_dialog.h"
 #include "menu/configuration_files.h"
 #include "menu/favourites_store.h"
 #include "menu/folder_menu_tail.h"
@@ -25,7 +26,7 @@ inline constexpr UINT WM_QFTRAYMENU = WM_USER + 123;    // 1147: the tray menu
 inline constexpr UINT WM_QFFOLDERMENU = WM_USER + 124;  // 1148: the folder menu, foreground window
 inline constexpr UINT WM_QFOPTIONS = WM_USER + 125;     // 1149: the options dialog
 
-class TQuillFolder {
+class TQuillFolder final : private TOptionsHost {
  public:
   TQuillFolder() = default;
   TQuillFolder(const TQuillFolder&) = delete;
@@ -86,6 +87,13 @@ class TQuillFolder {
   void RecentFileClick(UINT command);
   void Clear1Click();
   bool AskCaption(std::wstring& caption);
+  // "Options..." and "About...": the options dialog on its first or last page.
+  void Settings1Click(int page);
+  void RegisterHotKey();
+
+  // TOptionsHost: the options dialog's "OK" and "Apply" store and apply here.
+  const TFavouriteLists& ReloadStore() override;
+  void SaveOptions(const TOptionsSave& save) override;
 
   HINSTANCE instance_ = nullptr;
   HWND window_ = nullptr;
@@ -110,6 +118,7 @@ class TQuillFolder {
   // PathNames, PathValues, FilterMasks and FilterCaptions, mirrored from the registry.
   TFavouriteLists lists_;
   std::unique_ptr<TfmAddItem> addItemDialog_;
+  std::unique_ptr<TSett> options_;
   // The encodings the lists were last imported in; exports write them back the same way.
   TListEncodings listEncodings_{};
 

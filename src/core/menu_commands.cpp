@@ -9,7 +9,9 @@
 #include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
 #include "dialogs/help.h"
+#include "diagnostics/guarded.h"
 #include "menu/favourites_rules.h"
+#include "menu/favourites_store.h"
 #include "menu/folder_menu.h"
 #include "menu/menu_model.h"
 #include "menu/select_folder.h"
@@ -71,6 +73,13 @@ void TQuillFolder::RunCommand(UINT id) {
     case IDM_CLEARFOLDERS:
     case IDM_CLEARFILES:
       Clear1Click();
+      break;
+    case IDM_OPTIONS:
+    case IDM_SETTING:
+      Settings1Click(TSett::kFoldersPage);
+      break;
+    case IDM_ABOUT:
+      Settings1Click(TSett::kAboutPage);
       break;
     default:
       if (const auto favourite = FavouriteIndexFromCommand(id)) {
@@ -229,4 +238,47 @@ void TQuillFolder::Clear1Click() {
   ::SHAddToRecentDocs(SHARD_PIDL, nullptr);
   recent_->Clear();
   BuiltRecent(true, true);
+}
+
+void TQuillFolder::Settings1Click(int page) {
+  if (!options_) options_ = std::make_unique<TSett>(instance_, static_cast<TOptionsHost&>(*this));
+  options_->Show(page);
+}
+
+void TQuillFolder::RegisterHotKey() {
+  if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
+  hotKeyRegistered_ = Settings.Alt != 0 && ::RegisterHotKey(window_, kHotKeyId, static_cast<UINT>(Settings.Alt),
+                                                           static_cast<UINT>(Settings.Keys)) != FALSE;
+}
+
+const TFavouriteLists& TQuillFolder::ReloadStore() {
+  UpdateListMenu();
+  return lists_;
+}
+
+void TQuillFolder::SaveOptions(const TOptionsSave& save) {
+  const bool recentWereOff = !Settings.RecentFldr && !Settings.RecentFls;
+  if (save.favourites || save.filters) {
+    // A key whose new values cannot be written gets back what it held.
+    ReplaceStoreKeys(save.favourites ? &*save.favourites : nullptr, save.filters ? &*save.filters : nullptr);
+    UpdateListMenu();
+  }
+  Settings = save.settings;
+  RegisterShellExtension(Settings.ExpEnch);
+  if (Settings.RecentFldr || Settings.RecentFls) {
+    recent_->FindFirstRecent(Settings.FilesCount, Settings.ClearLink);
+    if (recentWereOff)
+      Guarded(L"Sett.Button11Click", [this] { recent_->FindRecent(Settings.FoldersCount); }, L"FindRecent",
+              L"common error");
+  }
+  trayIcon_->Show(save.trayIconShown);
+  SaveSettings(Settings);
+  RegisterHotKey();
+  SetAutostart(save.autostart);
+  BuiltRecent(true, true);
+  if (!hookPump_->Reinstall()) {
+    // Without its hook the agent cannot do its work.
+    CommonLogErrorEvent(L"Sett.SaveOptions", L"SetHook fail", L"", ::GetLastError(), false);
+    ::PostQuitMessage(1);
+  }
 }

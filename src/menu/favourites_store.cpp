@@ -270,12 +270,6 @@ LSTATUS RewriteKey(const wchar_t* path, const std::vector<win::TRegValue>& value
   return ERROR_SUCCESS;
 }
 
-std::vector<win::TRegValue> StringValues(const std::vector<std::wstring>& names, const std::vector<std::wstring>& data) {
-  std::vector<win::TRegValue> values;
-  for (std::size_t i = 0; i < names.size() && i < data.size(); ++i) values.push_back(win::StringValue(names[i], data[i]));
-  return values;
-}
-
 // Everything the key holds now, whatever the type: what an undo must put back.
 struct TKeySnapshot {
   bool existed = false;
@@ -301,24 +295,38 @@ void PutBack(const wchar_t* path, const TKeySnapshot& snapshot) {
 
 }  // namespace
 
-bool ReplaceStore(const TFavouriteLists& lists) {
+bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filters) {
+  const auto values = [](const TStoreValues& pairs) {
+    std::vector<win::TRegValue> result;
+    for (const auto& [name, data] : pairs) result.push_back(win::StringValue(name, data));
+    return result;
+  };
   // Nothing is deleted before both keys are known whole.
-  TKeySnapshot favourites, filters;
-  LSTATUS status = TakeSnapshot(kFavouritesKey, favourites);
-  if (status == ERROR_SUCCESS) status = TakeSnapshot(kFiltersKey, filters);
+  TKeySnapshot oldFavourites, oldFilters;
+  LSTATUS status = TakeSnapshot(kFavouritesKey, oldFavourites);
+  if (status == ERROR_SUCCESS) status = TakeSnapshot(kFiltersKey, oldFilters);
   if (status != ERROR_SUCCESS) {
     CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't read the store, nothing replaced", L"",
                         static_cast<unsigned long>(status), false);
     return false;
   }
-  status = RewriteKey(kFavouritesKey, StringValues(lists.PathNames, lists.PathValues));
-  if (status == ERROR_SUCCESS) status = RewriteKey(kFiltersKey, StringValues(lists.FilterMasks, lists.FilterCaptions));
+  if (favourites != nullptr) status = RewriteKey(kFavouritesKey, values(*favourites));
+  if (status == ERROR_SUCCESS && filters != nullptr) status = RewriteKey(kFiltersKey, values(*filters));
   if (status == ERROR_SUCCESS) return true;
   CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't write the store, restoring it", L"",
                       static_cast<unsigned long>(status), false);
-  PutBack(kFavouritesKey, favourites);
-  PutBack(kFiltersKey, filters);
+  if (favourites != nullptr) PutBack(kFavouritesKey, oldFavourites);
+  if (filters != nullptr) PutBack(kFiltersKey, oldFilters);
   return false;
+}
+
+bool ReplaceStore(const TFavouriteLists& lists) {
+  TStoreValues favourites, filters;
+  for (std::size_t i = 0; i < lists.PathNames.size() && i < lists.PathValues.size(); ++i)
+    favourites.emplace_back(lists.PathNames[i], lists.PathValues[i]);
+  for (std::size_t i = 0; i < lists.FilterMasks.size() && i < lists.FilterCaptions.size(); ++i)
+    filters.emplace_back(lists.FilterMasks[i], lists.FilterCaptions[i]);
+  return ReplaceStoreKeys(&favourites, &filters);
 }
 
 namespace {
@@ -502,12 +510,7 @@ void FirstTimeUnguarded() {
                             false);
     }
 
-    const std::wstring parameters = L"/s \"" + ProgramFolder() + kShellExtension + L"\"";
-    const auto started = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, nullptr, kRegsvr32, parameters.c_str(), nullptr, SW_SHOWNORMAL));
-    // ShellExecute reports success as a value above 32.
-    if (started <= 32)
-      CommonLogErrorEvent(L"QuillFolder.FirstTime", L"Can't start Regsvr32", parameters, ::GetLastError(), false);
+    RegisterShellExtension(true);
     CommonLogRunEvent(L"QuillFolder.FirstTime", L"end");
   } catch (const TStepFailure& failure) {
     CommonLogErrorEvent(L"QuillFolder.FirstTime", failure.step, L"", failure.code, false);
@@ -518,6 +521,16 @@ void FirstTimeUnguarded() {
 
 void LoadFavorites(const std::wstring& folder, const std::wstring& subfolder) {
   Guarded(L"QuillFolder.LoadFavorites", [&] { LoadFavoritesUnguarded(folder, subfolder); });
+}
+
+void RegisterShellExtension(bool on) {
+  const std::wstring parameters = std::wstring(on ? L"/s" : L"/s /u") + L" \"" + ProgramFolder() + kShellExtension + L"\"";
+  const auto started = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(nullptr, nullptr, kRegsvr32, parameters.c_str(), nullptr, SW_SHOWNORMAL));
+  // ShellExecute reports success as a value above 32.
+  if (started <= 32)
+    CommonLogErrorEvent(L"QuillFolder.RegisterShellExtension", L"Can't start Regsvr32", parameters, ::GetLastError(),
+                        false);
 }
 
 void FirstTime() {

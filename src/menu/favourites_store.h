@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "settings/settings_registry.h"
+
 inline constexpr wchar_t kFavouritesKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\Path";
 inline constexpr wchar_t kFiltersKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\Filter";
-inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr wchar_t kRunValue[] = L"Quillrook Folder";
 // The command-line word that asks for a reload instead of naming a folder; compared exactly.
 inline constexpr wchar_t kUpdateCommand[] = L"/update";
 
@@ -56,12 +56,19 @@ void RemoveFavourite(const std::wstring& path);
 // key keeps creation order). When a write fails, both keys get back what they held before and
 // the answer is false.
 bool ReplaceStore(const TFavouriteLists& lists);
+// The same for one key or both, as (name, data) pairs: a key left out is not touched.
+using TStoreValues = std::vector<std::pair<std::wstring, std::wstring>>;
+bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filters);
 
 // Paths that are never probed for existence: UNC paths, and removable, network, CD-ROM and
 // RAM-disk drives, where a probe may spin up a drive or wait for a network.
 bool IsRemoteFile(const std::wstring& path);
 // A folder the menu may show: never probed (IsRemoteFile), or existing.
 bool IsUsableFolder(const std::wstring& path);
+
+// Registers the shell extension beside the program (or with `on` false unregisters it) through
+// Regsvr32, silently and without waiting for it.
+void RegisterShellExtension(bool on);
 
 // Writes the first-run defaults: favourites (computer, drives, documents, music, pictures and the
 // browser favourites), the four filters, "Path" in the settings key, the Run value, and starts

@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "diagnostics/logger.h"
+#include "win/files.h"
 #include "win/handles.h"
 #include "win/registry.h"
 #include "win/text.h"
@@ -126,6 +127,47 @@ bool SaveSettings(const TSettingsValues& values) {
     }
   }
   return true;
+}
+
+namespace {
+
+constexpr const wchar_t* kContextMenuValues[] = {L"ShowMainMenu", L"ShowAddDelMenu", L"ShowNewMenu"};
+
+}  // namespace
+
+TContextMenuItems LoadContextMenuItems() {
+  TContextMenuItems items;
+  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE);
+  std::optional<bool>* fields[] = {&items.mainMenu, &items.addRemove, &items.newWindow};
+  for (int i = 0; i < 3; ++i) {
+    DWORD data = 0, size = sizeof data, type = REG_NONE;
+    if (key && ::RegQueryValueExW(key.get(), kContextMenuValues[i], nullptr, &type, reinterpret_cast<BYTE*>(&data),
+                                  &size) == ERROR_SUCCESS &&
+        type == REG_DWORD)
+      *fields[i] = data != 0;
+  }
+  return items;
+}
+
+void SaveContextMenuItems(const TContextMenuItems& items) {
+  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kSettingsKey, KEY_SET_VALUE);
+  const std::optional<bool>* fields[] = {&items.mainMenu, &items.addRemove, &items.newWindow};
+  for (int i = 0; i < 3; ++i)
+    if (key) win::WriteDword(key.get(), kContextMenuValues[i], fields[i]->value_or(true) ? 1 : 0);
+}
+
+bool AutostartRegistered() {
+  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE);
+  return win::ValueExists(key.get(), kRunValue);
+}
+
+void SetAutostart(bool on) {
+  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE | KEY_SET_VALUE);
+  if (!key) return;
+  if (on)
+    win::WriteString(key.get(), kRunValue, ProgramPath());
+  else
+    ::RegDeleteValueW(key.get(), kRunValue);
 }
 
 bool TakeReloadRequest() {

@@ -3,10 +3,31 @@
 // this unit only moves them. Main thread.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "settings/settings_values.h"
+
+inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t kRunValue[] = L"Quillrook Folder";
+
+// The shell extension's context-menu items: "ShowMainMenu", "ShowAddDelMenu", "ShowNewMenu";
+// none for a value not stored.
+struct TContextMenuItems {
+  std::optional<bool> mainMenu;
+  std::optional<bool> addRemove;
+  std::optional<bool> newWindow;
+};
+TContextMenuItems LoadContextMenuItems();
+// Writes the three values in that order, creating the key; a value without an answer as 1.
+void SaveContextMenuItems(const TContextMenuItems& items);
+
+// Whether the agent starts with Windows: the Run value exists (its data is not compared).
+bool AutostartRegistered();
+// Writes the Run value with the agent's path, or deletes it. Errors are ignored: starting with
+// Windows is a convenience the user can switch on again.
+void SetAutostart(bool on);
 
 // A settings value stored with another registry type than REG_DWORD. Nobody handles it below
 // the global handler: the agent cannot run on settings it cannot read.

@@ -189,6 +189,13 @@ def agent(request):
     qftool("close", "ExplorerWClass")
 
 
+def options_dialog_opened_and_closed():
+    """The options dialog came up (the folder menu's or the tray's "Options..."); closes it."""
+    wait_for(lambda: qftool("windows", "#32770", "Options")[0] == 0, 15, what="the options dialog")
+    assert qftool("dialog-click", "Options", 2)[0] == 0
+    wait_for(lambda: qftool("windows", "#32770", "Options")[0] != 0, 15, what="the options dialog to close")
+
+
 def focus(window):
     """Gives an X window the keyboard focus and lets Wine take it in: keys sent while Wine is
     still syncing its modifier state with the new focus lose their modifiers."""

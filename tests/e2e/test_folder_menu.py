@@ -1,12 +1,12 @@
 """The folder menu as the store changes under it: an empty store and the "Update" value that makes
 the next display reload the favourites once (in a real Save As dialog), and the current folder of
 an Explorer frame added, removed and opened in a new window."""
-from conftest import FILTER_KEY, PATH_KEY, SETTINGS_KEY, fresh_store, qftool, reg_set, wait_for, windows_path
+from conftest import (FILTER_KEY, PATH_KEY, SETTINGS_KEY, fresh_store, options_dialog_opened_and_closed, qftool, reg_set,
+                      wait_for, windows_path)
 from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
 from test_navigation import open_menu_in, save_as_dialog
 from test_target_windows import open_menu, start
 
-OPTIONS_COMMAND = "not available yet, Id=1106"  # the folder menu's "Options..."
 
 
 def height(menus):
@@ -23,7 +23,7 @@ def test_update_value_reloads_the_store_once_at_the_next_display(agent, programs
     # first command; and without filters the dialog gets no "Filter".
     empty = height(open_menu_in(dialog))
     pick(VK_DOWN, VK_RETURN)
-    agent.wait_log(OPTIONS_COMMAND)
+    options_dialog_opened_and_closed()
 
     later = agent.data_dir / "later"
     later.mkdir()

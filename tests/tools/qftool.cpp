@@ -73,24 +73,30 @@ std::vector<HWND> TopWindows(const wchar_t* className, const wchar_t* title, boo
   return found.windows;
 }
 
-HWND FindEdit(HWND window, int id) {
+// A control found by its id anywhere below a window (a page of a dialog is a child dialog);
+// with `className`, only one of that class.
+HWND FindControl(HWND window, int id, const wchar_t* className = nullptr) {
   struct TSearch {
     int id;
+    const wchar_t* className;
     HWND found;
-  } search{id, nullptr};
+  } search{id, className, nullptr};
   ::EnumChildWindows(
       window,
       [](HWND child, LPARAM data) -> BOOL {
         auto* s = reinterpret_cast<TSearch*>(data);
         wchar_t name[32] = {};
         ::GetClassNameW(child, name, 32);
-        if (::GetDlgCtrlID(child) != s->id || _wcsicmp(name, L"Edit") != 0) return TRUE;
+        if (::GetDlgCtrlID(child) != s->id || (s->className != nullptr && _wcsicmp(name, s->className) != 0))
+          return TRUE;
         s->found = child;
         return FALSE;
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
+
+HWND FindEdit(HWND window, int id) { return FindControl(window, id, L"Edit"); }
 
 // A key pressed in a popup menu window, as the user's keyboard would deliver it.
 void PressKey(HWND menu, unsigned long key) {
@@ -105,7 +111,9 @@ int Usage() {
                 L"       | menu | menu-keys VK... | pick-latency TITLE ID TEXT VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
                 L"       | hold SECONDS | idle-window SECONDS | atom TEXT | recent PATH\n"
-                L"       | client TITLE | focus TITLE | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
+                L"       | client TITLE | focus TITLE | control-at TITLE ID | tab-at TITLE ID INDEX | checked TITLE ID\n"
+                L"       | hotkey-free MOD VK\n"
+                L"       | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
 }
 
@@ -152,6 +160,55 @@ int wmain(int argc, wchar_t** argv) {
     ::CoTaskMemFree(item);
     ::CoUninitialize();
     return parsed ? 0 : 1;
+  }
+  if ((command == L"control-at" || command == L"checked") && argc >= 4) {
+    // A control anywhere below a window found by its title: the screen point at its centre and
+    // its rectangle, or whether a check box is checked (exit code 0 checked, 1 not).
+    HWND window = ::FindWindowW(nullptr, argv[2]);
+    HWND control = window != nullptr ? FindControl(window, static_cast<int>(Value(argv[3]))) : nullptr;
+    if (control == nullptr) return 2;
+    if (command == L"checked") {
+      DWORD_PTR state = 0;
+      ::SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
+      return state == BST_CHECKED ? 0 : 1;
+    }
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    std::wprintf(L"%ld %ld %ld %ld %ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2, r.left, r.top, r.right,
+                 r.bottom);
+    return 0;
+  }
+  if (command == L"tab-at" && argc >= 5) {
+    // The screen point at the centre of a tab of a tab control below a window found by its title.
+    // The control answers into memory of its own process, read back from there.
+    HWND window = ::FindWindowW(nullptr, argv[2]);
+    HWND tabs = window != nullptr ? FindControl(window, static_cast<int>(Value(argv[3]))) : nullptr;
+    if (tabs == nullptr) return 2;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(tabs, &pid);
+    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) return 1;
+    void* remote = ::VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+    RECT r{};
+    DWORD_PTR found = 0;
+    const bool read = remote != nullptr &&
+                      ::SendMessageTimeoutW(tabs, TCM_GETITEMRECT, Value(argv[4]), reinterpret_cast<LPARAM>(remote),
+                                            SMTO_ABORTIFHUNG, 2000, &found) &&
+                      found && ::ReadProcessMemory(process, remote, &r, sizeof r, nullptr);
+    if (remote != nullptr) ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    ::CloseHandle(process);
+    if (!read) return 1;
+    POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ::ClientToScreen(tabs, &centre);
+    std::wprintf(L"%ld %ld\n", centre.x, centre.y);
+    return 0;
+  }
+  if (command == L"hotkey-free" && argc >= 4) {
+    // Whether a hot key (modifiers, virtual key) is free: another program holding it refuses it here.
+    const int id = 0x7001;
+    if (!::RegisterHotKey(nullptr, id, Value(argv[2]), Value(argv[3]))) return 1;
+    ::UnregisterHotKey(nullptr, id);
+    return 0;
   }
   if (command == L"atom" && argc >= 3) {
     // Whether a global atom of that name exists: a folder handed to the agent that nobody took.
@@ -220,9 +277,11 @@ int wmain(int argc, wchar_t** argv) {
   }
   if ((command == L"control-text" && argc >= 4) || (command == L"control-set" && argc >= 5)) {
     // Reads, or sets, the text of an edit box found by its control id anywhere below a window
-    // found by its title (a dialog's file-name box sits inside combo boxes).
+    // found by its title (a dialog's file-name box sits inside combo boxes), else of any control
+    // of that id (a label).
     HWND window = ::FindWindowW(nullptr, argv[2]);
     HWND edit = window != nullptr ? FindEdit(window, static_cast<int>(Value(argv[3]))) : nullptr;
+    if (edit == nullptr && window != nullptr) edit = FindControl(window, static_cast<int>(Value(argv[3])));
     if (edit == nullptr) return 1;
     DWORD_PTR ignored = 0;
     if (command == L"control-set")
@@ -248,9 +307,12 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == L"dialog-click" && argc >= 4) {
-    // Clicks a dialog button by its control id.
+    // Clicks a button of a dialog by its control id, hidden ones too; one of a page of the dialog
+    // when the dialog itself has none of that id.
     HWND window = ::FindWindowW(nullptr, argv[2]);
-    HWND button = window != nullptr ? ::GetDlgItem(window, static_cast<int>(Value(argv[3]))) : nullptr;
+    const int id = static_cast<int>(Value(argv[3]));
+    HWND button = window != nullptr ? ::GetDlgItem(window, id) : nullptr;
+    if (button == nullptr && window != nullptr) button = FindControl(window, id);
     if (button == nullptr) return 1;
     ::PostMessageW(button, BM_CLICK, 0, 0);
     return 0;

@@ -1,0 +1,599 @@
+#include "dialogs/options_dialog.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include "diagnostics/guarded.h"
+#include "dialogs/help.h"
+#include "dialogs/preference_rules.h"
+#include "menu/favourites_store.h"
+#include "menu/menu_images.h"
+#include "menu/select_folder.h"
+#include "resource.h"
+#include "settings/settings_registry.h"
+#include "win/files.h"
+
+namespace {
+
+constexpr wchar_t kHomePage[] = L"https://www.brantwelltools.com/quillrook-folder/";
+constexpr wchar_t kInformation[] = L"Information";
+constexpr wchar_t kConfirm[] = L"Confirm";
+constexpr wchar_t kConfirmRemove[] = L"Do you really want to delete this item?";
+constexpr const wchar_t* kPageNames[] = {L"Folders", L"Filters", L"Preferences", L"About"};
+constexpr int kPageTemplates[] = {IDD_PAGE_FOLDERS, IDD_PAGE_FILTERS, IDD_PAGE_PREFERENCES, IDD_PAGE_ABOUT};
+constexpr const wchar_t* kHelpTopics[] = {L"editfldr.htm", L"addfilter.htm", L"options.htm", L"about.htm"};
+constexpr const wchar_t* kHotKeyModes[] = {L"none", L"Natural Keyboard (Win + )", L"Custom"};
+constexpr int kTitleWidth = 152, kPathWidth = 215;
+// The hot-key box allows exactly one of Shift, Ctrl and Alt; anything else becomes Ctrl.
+constexpr WPARAM kRefusedCombinations = HKCOMB_NONE | HKCOMB_SC | HKCOMB_SA | HKCOMB_CA | HKCOMB_SCA;
+constexpr UINT_PTR kNaturalKeySubclass = 1;
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+std::wstring ProgramVersion() {
+  const std::wstring program = ProgramPath();
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(program.c_str(), &ignored);
+  std::vector<BYTE> info(size);
+  wchar_t* version = nullptr;
+  UINT length = 0;
+  if (size == 0 || !::GetFileVersionInfoW(program.c_str(), 0, size, info.data()) ||
+      !::VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\ProductVersion", reinterpret_cast<void**>(&version),
+                        &length))
+    return {};
+  return std::wstring(version, length > 0 ? length - 1 : 0);
+}
+
+void AddColumn(HWND list, int index, const wchar_t* caption, int width) {
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH;
+  column.pszText = const_cast<wchar_t*>(caption);
+  column.cx = width;
+  ListView_InsertColumn(list, index, &column);
+}
+
+void AddRow(HWND list, int row, const std::wstring& caption, const std::wstring& second, int image, int indent) {
+  LVITEMW item{};
+  item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_INDENT;
+  item.iItem = row;
+  item.pszText = const_cast<wchar_t*>(caption.c_str());
+  item.iImage = image;
+  item.iIndent = indent;
+  ListView_InsertItem(list, &item);
+  ListView_SetItemText(list, row, 1, const_cast<wchar_t*>(second.c_str()));
+}
+
+void SelectRow(HWND list, std::optional<int> row) {
+  if (!row || *row < 0 || *row >= ListView_GetItemCount(list)) return;
+  ListView_SetItemState(list, *row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_EnsureVisible(list, *row, FALSE);
+}
+
+// The natural key box shows the character of the key pressed in it, whatever it types.
+LRESULT CALLBACK NaturalKeyProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+  int& pressed = *reinterpret_cast<int*>(data);
+  if (message == WM_KEYDOWN) pressed = static_cast<int>(wParam);
+  if (message == WM_CHAR) {
+    ::SetWindowTextW(box, NaturalKeyText(pressed).c_str());
+    return 0;
+  }
+  return ::DefSubclassProc(box, message, wParam, lParam);
+}
+
+// The menus' images as an image list for the list views and the editor's icon list; they keep
+// their alpha (premultiplied, as AlphaBlend draws it).
+HIMAGELIST ListImages(HINSTANCE resources) {
+  const HIMAGELIST list =
+      ImageList_Create(TMenuImages::kSize, TMenuImages::kSize, ILC_COLOR32, TMenuImages::kCount, 0);
+  TMenuImages menuImages;
+  if (list != nullptr && menuImages.Load(resources))
+    for (int i = 0; i < TMenuImages::kCount; ++i) ImageList_Add(list, menuImages.Bitmap(i), nullptr);
+  return list;
+}
+
+}  // namespace
+
+TSett::TSett(HINSTANCE resources, TOptionsHost& host) : resources_(resources), host_(host) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
+                                                     ICC_HOTKEY_CLASS | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  images_ = ListImages(resources);
+}
+
+TSett::~TSett() {
+  if (images_ != nullptr) ImageList_Destroy(images_);
+}
+
+void TSett::Show(int page) {
+  if (dialog_ != nullptr) {
+    ::ShowWindow(dialog_, SW_RESTORE);
+    ::SetForegroundWindow(dialog_);
+    return;
+  }
+  initialPage_ = page;
+  if (::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_OPTIONS), nullptr, DialogProc,
+                        reinterpret_cast<LPARAM>(this)) == -1)
+    CommonLogErrorEvent(L"Sett.Show", L"DialogBoxParam fail", L"", ::GetLastError(), false);
+  dialog_ = nullptr;
+  pages_.fill(nullptr);
+}
+
+INT_PTR CALLBACK TSett::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    reinterpret_cast<TSett*>(lParam)->dialog_ = dialog;
+    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+  }
+  auto* self = reinterpret_cast<TSett*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+  if (self == nullptr) return FALSE;
+  INT_PTR result = FALSE;
+  Guarded(L"Sett.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
+  return result;
+}
+
+// The pages hand their controls' messages to the dialog that owns them.
+INT_PTR CALLBACK TSett::PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    ::SetWindowLongPtrW(page, DWLP_USER, lParam);
+    return TRUE;
+  }
+  auto* self = reinterpret_cast<TSett*>(::GetWindowLongPtrW(page, DWLP_USER));
+  if (self == nullptr) return FALSE;
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_SETCURSOR: {
+      INT_PTR result = FALSE;
+      Guarded(L"Sett.PageProc", [&] { result = self->OnMessage(message, wParam, lParam); });
+      // A notification's answer is the dialog's message result.
+      if (message == WM_NOTIFY) ::SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
+      return result;
+    }
+    default:
+      return FALSE;
+  }
+}
+
+INT_PTR TSett::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog();
+      return FALSE;  // the focus is set
+    case WM_COMMAND:
+      return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_HELP:
+      HelpTopic();
+      return TRUE;
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(lParam) == Item(IDC_ABOUT_LINK)) {
+        const HDC dc = reinterpret_cast<HDC>(wParam);
+        ::SetTextColor(dc, ::GetSysColor(COLOR_HIGHLIGHT));
+        ::SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_BTNFACE));
+      }
+      return FALSE;
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wParam) == Item(IDC_ABOUT_LINK)) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+        ::SetWindowLongPtrW(pages_[kAboutPage], DWLP_MSGRESULT, TRUE);
+        return TRUE;
+      }
+      return FALSE;
+    case WM_DESTROY:
+      if (const HWND box = Item(IDC_PREF_NATURALKEY)) ::RemoveWindowSubclass(box, NaturalKeyProc, kNaturalKeySubclass);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+HWND TSett::Item(int id) const {
+  if (const HWND own = ::GetDlgItem(dialog_, id)) return own;
+  for (HWND page : pages_)
+    if (const HWND item = page != nullptr ? ::GetDlgItem(page, id) : nullptr) return item;
+  return nullptr;
+}
+
+bool TSett::Checked(int id) const { return ::SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void TSett::Check(int id, bool on) { ::SendMessageW(Item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
+
+void TSett::OnInitDialog() {
+  const HWND tabs = ::GetDlgItem(dialog_, IDC_OPTIONS_TABS);
+  for (int page = 0; page < 4; ++page) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(kPageNames[page]);
+    TabCtrl_InsertItem(tabs, page, &item);
+  }
+  // The pages fill what the tabs leave of the control, which the tabs' row decides.
+  RECT area{};
+  ::GetWindowRect(tabs, &area);
+  ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&area), 2);
+  TabCtrl_AdjustRect(tabs, FALSE, &area);
+  for (int page = 0; page < 4; ++page) {
+    pages_[static_cast<std::size_t>(page)] = ::CreateDialogParamW(
+        resources_, MAKEINTRESOURCEW(kPageTemplates[page]), dialog_, PageProc, reinterpret_cast<LPARAM>(this));
+    ::SetWindowPos(pages_[static_cast<std::size_t>(page)], HWND_TOP, area.left, area.top, area.right - area.left,
+                   area.bottom - area.top, SWP_HIDEWINDOW);
+  }
+  for (int list : {IDC_FOLDERS_LIST, IDC_FILTERS_LIST}) {
+    const HWND view = Item(list);
+    ListView_SetExtendedListViewStyle(view, LVS_EX_FULLROWSELECT);
+    AddColumn(view, 0, list == IDC_FOLDERS_LIST ? L"Title" : L"Name", kTitleWidth);
+    AddColumn(view, 1, list == IDC_FOLDERS_LIST ? L"Path" : L"Mask", kPathWidth);
+  }
+  ListView_SetImageList(Item(IDC_FOLDERS_LIST), images_, LVSIL_SMALL);
+  for (const wchar_t* mode : kHotKeyModes)
+    ::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode));
+  ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETRULES, kRefusedCombinations, MAKELPARAM(HOTKEYF_CONTROL, 0));
+  ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETHOTKEY, MAKEWORD('Q', HOTKEYF_CONTROL), 0);
+  ::SetWindowSubclass(Item(IDC_PREF_NATURALKEY), NaturalKeyProc, kNaturalKeySubclass,
+                      reinterpret_cast<DWORD_PTR>(&naturalKey_));
+  for (int spin : {IDC_PREF_FILESSPIN, IDC_PREF_FOLDERSSPIN})
+    ::SendMessageW(Item(spin), UDM_SETRANGE32, 0, 100);
+  ::SetWindowTextW(Item(IDC_ABOUT_NAME), (WindowText(Item(IDC_ABOUT_NAME)) + ProgramVersion()).c_str());
+
+  TabCtrl_SetCurSel(tabs, initialPage_);
+  ShowPage(initialPage_);
+  OptionShow();
+}
+
+int TSett::Page() const { return TabCtrl_GetCurSel(::GetDlgItem(dialog_, IDC_OPTIONS_TABS)); }
+
+void TSett::CustomizeContextMenu() {
+  if (!contextMenu_) contextMenu_ = std::make_unique<TSettContextMenu>(resources_);
+  TContextMenuItems items = LoadContextMenuItems();
+  if (contextMenu_->Show(dialog_, items)) SaveContextMenuItems(items);
+}
+
+void TSett::ShowPage(int page) {
+  for (int i = 0; i < 4; ++i) ::ShowWindow(pages_[static_cast<std::size_t>(i)], i == page ? SW_SHOW : SW_HIDE);
+  if (page == kFoldersPage) ::SetFocus(Item(IDC_FOLDERS_LIST));
+  if (page == kFiltersPage) ::SetFocus(Item(IDC_FILTERS_LIST));
+  UpdateButtons();
+}
+
+void TSett::OptionShow() {
+  favouritesChanged_ = filtersChanged_ = false;
+  Check(IDC_PREF_TRAY, Settings.ShowTray);
+  Check(IDC_PREF_FOLDERS, Settings.RecentFldr);
+  Check(IDC_PREF_FILES, Settings.RecentFls);
+  Check(IDC_PREF_CLEARLINK, Settings.ClearLink);
+  for (const auto& [box, spin, on] : {std::tuple{IDC_PREF_FILESCOUNT, IDC_PREF_FILESSPIN, Settings.RecentFls},
+                                      std::tuple{IDC_PREF_FOLDERSCOUNT, IDC_PREF_FOLDERSSPIN, Settings.RecentFldr}}) {
+    ::EnableWindow(Item(box), on);
+    ::EnableWindow(Item(spin), on);
+  }
+  ::SetWindowTextW(Item(IDC_PREF_FILESCOUNT), std::to_wstring(Settings.FilesCount).c_str());
+  ::SetWindowTextW(Item(IDC_PREF_FOLDERSCOUNT), std::to_wstring(Settings.FoldersCount).c_str());
+  Check(IDC_PREF_WHEEL, Settings.MouseWheel > 0);
+  Check(IDC_PREF_WHEELFORWARD, Settings.MouseWheel == 2);
+  Check(IDC_PREF_WHEELBACKWARD, Settings.MouseWheel == 3);
+  ::EnableWindow(Item(IDC_PREF_WHEELFORWARD), Settings.MouseWheel > 0);
+  ::EnableWindow(Item(IDC_PREF_WHEELBACKWARD), Settings.MouseWheel > 0);
+  Check(IDC_PREF_MBUTTON, Settings.MouseMButton);
+  Check(IDC_PREF_HELP, Settings.Help);
+  Check(IDC_PREF_MEXPLORER, Settings.MExplorer);
+  Check(IDC_PREF_MIEXPLORER, Settings.MIExplorer);
+  Check(IDC_PREF_REXPLORER, Settings.RExplorer);
+  Check(IDC_PREF_MDESKTOP, Settings.MDesktop);
+  Check(IDC_PREF_EXPENCH, Settings.ExpEnch);
+
+  const TFavouriteLists& store = host_.ReloadStore();
+  rows_ = TFavouriteRows::FromStore(store.PathNames, store.PathValues);
+  filters_ = TFilterRows::FromStore(store.FilterMasks, store.FilterCaptions);
+  FillFolders(std::nullopt);
+  FillFilters(std::nullopt);
+  Check(IDC_PREF_AUTOSTART, AutostartRegistered());
+
+  const THotKeyView view = HotKeyView(Settings.Alt, Settings.Keys);
+  if (view.controlKey != 0)
+    ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETHOTKEY, MAKEWORD(view.controlKey, view.controlModifiers), 0);
+  ::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_SETCURSEL, static_cast<WPARAM>(view.mode), 0);
+  ShowHotKeyMode();
+  if (Page() == kFoldersPage) ::SetFocus(Item(IDC_FOLDERS_LIST));
+}
+
+void TSett::ShowHotKeyMode() {
+  const auto mode = static_cast<THotKeyMode>(::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_GETCURSEL, 0, 0));
+  ::ShowWindow(Item(IDC_PREF_NATURALKEY), mode == THotKeyMode::Natural ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(Item(IDC_PREF_HOTKEY), mode == THotKeyMode::Custom ? SW_SHOW : SW_HIDE);
+  if (mode == THotKeyMode::Natural) ::SetWindowTextW(Item(IDC_PREF_NATURALKEY), NaturalKeyText(Settings.Keys).c_str());
+}
+
+void TSett::FillFolders(std::optional<int> selected) {
+  const HWND list = Item(IDC_FOLDERS_LIST);
+  ListView_DeleteAllItems(list);
+  for (std::size_t i = 0; i < rows_.Size(); ++i)
+    AddRow(list, static_cast<int>(i), rows_[i].caption, rows_[i].path, rows_[i].image, rows_[i].level);
+  SelectRow(list, selected);
+  UpdateButtons();
+}
+
+void TSett::FillFilters(std::optional<int> selected) {
+  const HWND list = Item(IDC_FILTERS_LIST);
+  ListView_DeleteAllItems(list);
+  for (std::size_t i = 0; i < filters_.Size(); ++i)
+    AddRow(list, static_cast<int>(i), filters_.Rows()[i].name, filters_.Rows()[i].mask, -1, 0);
+  SelectRow(list, selected);
+  UpdateButtons();
+}
+
+std::optional<int> TSett::Selected(int list) const {
+  const int row = ListView_GetNextItem(Item(list), -1, LVNI_SELECTED);
+  return row >= 0 ? std::optional<int>(row) : std::nullopt;
+}
+
+void TSett::UpdateButtons() {
+  const bool folders = Selected(IDC_FOLDERS_LIST).has_value();
+  const bool filters = Selected(IDC_FILTERS_LIST).has_value();
+  for (int id : {IDC_FOLDERS_EDIT, IDC_FOLDERS_REMOVE, IDC_FOLDERS_UP, IDC_FOLDERS_DOWN}) ::EnableWindow(Item(id), folders);
+  for (int id : {IDC_FILTERS_EDIT, IDC_FILTERS_REMOVE, IDC_FILTERS_UP, IDC_FILTERS_DOWN}) ::EnableWindow(Item(id), filters);
+}
+
+bool TSett::OnCommand(int id, int code) {
+  switch (id) {
+    case IDOK:
+      Save(true);
+      return true;
+    case IDC_OPTIONS_APPLY:
+      Save(false);
+      return true;
+    case IDCANCEL:
+      ::EndDialog(dialog_, IDCANCEL);
+      return true;
+    case IDC_OPTIONS_HELP:
+      HelpTopic();
+      return true;
+    case IDC_FOLDERS_ADD:
+      AddFolder();
+      return true;
+    case IDC_FOLDERS_ADDSUBMENU:
+      AddSubmenu();
+      return true;
+    case IDC_FILTERS_ADD:
+      ShowFilterEditor(true);
+      return true;
+    case IDC_FOLDERS_EDIT:
+    case IDC_FILTERS_EDIT:
+      EditRow();
+      return true;
+    case IDC_FOLDERS_REMOVE:
+    case IDC_FILTERS_REMOVE:
+      RemoveRow();
+      return true;
+    case IDC_FOLDERS_UP:
+    case IDC_FILTERS_UP:
+      MoveRow(true);
+      return true;
+    case IDC_FOLDERS_DOWN:
+    case IDC_FILTERS_DOWN:
+      MoveRow(false);
+      return true;
+    case IDC_PREF_FILES:
+    case IDC_PREF_FOLDERS: {
+      const bool on = Checked(id);
+      ::EnableWindow(Item(id == IDC_PREF_FILES ? IDC_PREF_FILESCOUNT : IDC_PREF_FOLDERSCOUNT), on);
+      ::EnableWindow(Item(id == IDC_PREF_FILES ? IDC_PREF_FILESSPIN : IDC_PREF_FOLDERSSPIN), on);
+      return true;
+    }
+    case IDC_PREF_FILESCOUNT:
+    case IDC_PREF_FOLDERSCOUNT:
+      if (code == EN_KILLFOCUS) OnCountLeft(id);
+      return true;
+    case IDC_PREF_WHEEL:
+    case IDC_PREF_WHEELFORWARD:
+    case IDC_PREF_WHEELBACKWARD:
+      OnWheelBox(id);
+      return true;
+    case IDC_PREF_HOTKEYMODE:
+      if (code == CBN_SELCHANGE) ShowHotKeyMode();
+      return true;
+    case IDC_PREF_CUSTOMIZE:
+      CustomizeContextMenu();
+      return true;
+    case IDC_ABOUT_LINK:
+      if (code == STN_CLICKED) ::ShellExecuteW(nullptr, L"open", kHomePage, nullptr, nullptr, SW_SHOWNORMAL);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TSett::OnNotify(const NMHDR& header) {
+  const int id = static_cast<int>(header.idFrom);
+  if (header.code == TCN_SELCHANGE && id == IDC_OPTIONS_TABS) {
+    ShowPage(Page());
+    return true;
+  }
+  if (id == IDC_FOLDERS_LIST || id == IDC_FILTERS_LIST) {
+    if (header.code == LVN_ITEMCHANGED) UpdateButtons();
+    if (header.code == NM_DBLCLK && Selected(id)) EditRow();
+    // The Delete key removes only what "Remove" could.
+    if (header.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE &&
+        Selected(id))
+      RemoveRow();
+    return false;
+  }
+  if (header.code == UDN_DELTAPOS && (id == IDC_PREF_FILESSPIN || id == IDC_PREF_FOLDERSSPIN)) {
+    OnCountSpin(id == IDC_PREF_FILESSPIN ? IDC_PREF_FILESCOUNT : IDC_PREF_FOLDERSCOUNT,
+                reinterpret_cast<const NMUPDOWN&>(header).iDelta);
+    return true;  // the box's number is ours, not the control's
+  }
+  return false;
+}
+
+void TSett::AddFolder() {
+  favouritesChanged_ = true;
+  const std::wstring path = SelectFolder(dialog_, std::wstring());
+  if (path.empty()) return;
+  const auto row = rows_.AddFolder(path, Selected(IDC_FOLDERS_LIST));
+  if (!row) {
+    ::MessageBoxW(dialog_, kPathExists, kInformation, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  FillFolders(row);
+  ShowFolderEditor(*row, 2);
+}
+
+void TSett::AddSubmenu() {
+  favouritesChanged_ = true;
+  const int row = rows_.AddSubmenu();
+  FillFolders(row);
+  ShowFolderEditor(row, 3);
+}
+
+void TSett::EditRow() {
+  if (Page() == kFoldersPage) {
+    if (const auto row = Selected(IDC_FOLDERS_LIST)) ShowFolderEditor(*row, 1);
+  } else {
+    ShowFilterEditor(false);
+  }
+}
+
+void TSett::ShowFolderEditor(int row, int mode) {
+  if (!editor_) editor_ = std::make_unique<TEd>(resources_, images_);
+  const TFavouriteRow& edited = rows_[static_cast<std::size_t>(row)];
+  TEditorRequest request;
+  request.mode = mode;
+  request.path = edited.path;
+  request.title = edited.caption;
+  request.image = edited.image;
+  for (int header : rows_.Headers()) request.submenus.push_back(rows_[static_cast<std::size_t>(header)].caption);
+  request.parent = mode == 3 ? kNoSubmenu : rows_.ParentOf(row);
+  request.parentEnabled = mode != 3 && !edited.path.empty();
+  const int initialParent = request.parent;
+  const TEditorResult result = editor_->Show(dialog_, request, [&](const TEditorAnswer& answer) {
+    std::wstring verdict = rows_.ApplyEdit(row, answer.parent, initialParent, answer.upper, answer.lower, answer.image);
+    if (verdict.empty()) favouritesChanged_ = true;
+    return verdict;
+  });
+  // Cancel takes a new folder's or submenu's placeholder away; the close box leaves it.
+  if (result == TEditorResult::Cancel && (mode == 2 || mode == 3)) rows_.Remove(row);
+  FillFolders(result == TEditorResult::Cancel && mode != 1 ? std::nullopt : std::optional<int>(row));
+}
+
+void TSett::ShowFilterEditor(bool newFilter) {
+  const auto row = Selected(IDC_FILTERS_LIST);
+  if (!newFilter && !row) return;
+  if (!editor_) editor_ = std::make_unique<TEd>(resources_, images_);
+  TEditorRequest request;
+  request.filterMode = true;
+  request.newFilter = newFilter;
+  if (row && !newFilter) {
+    request.name = filters_.Rows()[static_cast<std::size_t>(*row)].name;
+    request.mask = filters_.Rows()[static_cast<std::size_t>(*row)].mask;
+  }
+  const TEditorResult result = editor_->Show(dialog_, request, [&](const TEditorAnswer& answer) {
+    std::wstring verdict = filters_.ApplyEdit(newFilter ? std::nullopt : row, answer.upper, answer.lower);
+    if (verdict.empty()) filtersChanged_ = true;
+    return verdict;
+  });
+  if (result == TEditorResult::Ok)
+    FillFilters(newFilter ? std::optional<int>(static_cast<int>(filters_.Size()) - 1) : row);
+}
+
+void TSett::RemoveRow() {
+  const bool folders = Page() == kFoldersPage;
+  const auto row = Selected(folders ? IDC_FOLDERS_LIST : IDC_FILTERS_LIST);
+  if (!row) return;
+  if (folders && !rows_.CanRemove(*row)) {
+    ::MessageBoxW(dialog_, kSubmenuNotEmpty, kInformation, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  if (::MessageBoxW(dialog_, kConfirmRemove, kConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  if (folders) {
+    rows_.Remove(*row);
+    favouritesChanged_ = true;
+    FillFolders(std::nullopt);
+  } else {
+    filters_.Remove(*row);
+    filtersChanged_ = true;
+    FillFilters(std::nullopt);
+  }
+}
+
+void TSett::MoveRow(bool up) {
+  const bool folders = Page() == kFoldersPage;
+  const HWND list = Item(folders ? IDC_FOLDERS_LIST : IDC_FILTERS_LIST);
+  const auto row = Selected(folders ? IDC_FOLDERS_LIST : IDC_FILTERS_LIST);
+  if (!row) return;
+  // The list is redrawn once, when the move is done.
+  ::LockWindowUpdate(list);
+  if (folders) {
+    favouritesChanged_ = true;
+    const auto moved = up ? rows_.MoveUp(*row) : rows_.MoveDown(*row);
+    FillFolders(moved ? moved : row);
+  } else {
+    filtersChanged_ = true;
+    const auto moved = up ? filters_.MoveUp(*row) : filters_.MoveDown(*row);
+    FillFilters(moved ? moved : row);
+  }
+  ::LockWindowUpdate(nullptr);
+  ::SetFocus(list);
+}
+
+void TSett::OnCountSpin(int box, int delta) {
+  if (!::IsWindowEnabled(Item(box))) return;
+  const int count = CountFromText(WindowText(Item(box)));
+  const int changed = delta > 0 ? count + 1 : CountShown(count - 1);
+  ::SetWindowTextW(Item(box), std::to_wstring(changed).c_str());
+}
+
+void TSett::OnCountLeft(int box) {
+  if (CountFromText(WindowText(Item(box))) < 1) ::SetWindowTextW(Item(box), L"1");
+}
+
+void TSett::OnWheelBox(int id) {
+  if (id == IDC_PREF_WHEEL) {
+    const bool on = Checked(IDC_PREF_WHEEL);
+    ::EnableWindow(Item(IDC_PREF_WHEELFORWARD), on);
+    ::EnableWindow(Item(IDC_PREF_WHEELBACKWARD), on);
+  } else if (Checked(id)) {
+    Check(id == IDC_PREF_WHEELFORWARD ? IDC_PREF_WHEELBACKWARD : IDC_PREF_WHEELFORWARD, false);
+  }
+}
+
+void TSett::Save(bool close) {
+  TOptionsSave save;
+  if (favouritesChanged_) save.favourites = rows_.ToStore();
+  if (filtersChanged_) save.filters = filters_.ToStore();
+  TSettingsValues& s = save.settings;
+  s = Settings;
+  s.MExplorer = Checked(IDC_PREF_MEXPLORER);
+  s.MIExplorer = Checked(IDC_PREF_MIEXPLORER);
+  s.RExplorer = Checked(IDC_PREF_REXPLORER);
+  s.MDesktop = Checked(IDC_PREF_MDESKTOP);
+  s.FoldersCount = CountFromText(WindowText(Item(IDC_PREF_FOLDERSCOUNT)));
+  s.FilesCount = CountFromText(WindowText(Item(IDC_PREF_FILESCOUNT)));
+  s.ExpEnch = Checked(IDC_PREF_EXPENCH);
+  s.RecentFldr = Checked(IDC_PREF_FOLDERS);
+  s.RecentFls = Checked(IDC_PREF_FILES);
+  s.ClearLink = Checked(IDC_PREF_CLEARLINK);
+  s.Help = Checked(IDC_PREF_HELP);
+  s.MouseWheel = MouseWheelFrom(Checked(IDC_PREF_WHEEL), Checked(IDC_PREF_WHEELFORWARD), Checked(IDC_PREF_WHEELBACKWARD));
+  s.MouseMButton = Checked(IDC_PREF_MBUTTON);
+  save.trayIconShown = Checked(IDC_PREF_TRAY);
+  s.ShowTray = ShowTrayStored(save.trayIconShown, s.MouseWheel, s.MouseMButton);
+  const auto mode = static_cast<THotKeyMode>(::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_GETCURSEL, 0, 0));
+  const auto hotKey = static_cast<WORD>(::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_GETHOTKEY, 0, 0));
+  const THotKey chosen =
+      HotKeyFrom(mode, WindowText(Item(IDC_PREF_NATURALKEY)), LOBYTE(hotKey), HIBYTE(hotKey), {s.Alt, s.Keys});
+  s.Alt = chosen.alt;
+  s.Keys = chosen.keys;
+  save.autostart = Checked(IDC_PREF_AUTOSTART);
+  host_.SaveOptions(save);
+  if (close) ::EndDialog(dialog_, IDOK);
+}
+
+void TSett::HelpTopic() const {
+  const int page = Page();
+  if (page >= 0 && page < 4) HtmlHelp(kHelpTopics[page]);
+}

@@ -1,0 +1,109 @@
+// TSett, the options dialog "Options": the favourites and filters lists and the preferences on
+// four pages. It works on copies loaded at every showing and hands them, with the settings its
+// controls give, to its owner on "OK" and "Apply"; the owner stores and applies them. Created on
+// first use and kept; main thread.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "dialogs/context_menu_dialog.h"
+#include "dialogs/editor_dialog.h"
+#include "dialogs/list_editing.h"
+#include "settings/settings_values.h"
+
+struct TFavouriteLists;
+
+// What "OK" and "Apply" hand the owner.
+struct TOptionsSave {
+  // Only a list that was changed comes along: the key of the other is left alone.
+  std::optional<std::vector<TStoreValue>> favourites;
+  std::optional<std::vector<TStoreValue>> filters;
+  TSettingsValues settings;
+  // The tray icon as its check box says; the stored ShowTray may still be on (see
+  // ShowTrayStored).
+  bool trayIconShown = true;
+  bool autostart = false;
+};
+
+// The agent, as the dialog sees it.
+class TOptionsHost {
+ public:
+  virtual ~TOptionsHost() = default;
+  // Reloads the favourites and filters from the registry and answers them.
+  virtual const TFavouriteLists& ReloadStore() = 0;
+  // Stores everything and applies it to the running agent.
+  virtual void SaveOptions(const TOptionsSave& save) = 0;
+};
+
+class TSett {
+ public:
+  enum TPage : int { kFoldersPage = 0, kFiltersPage = 1, kPreferencesPage = 2, kAboutPage = 3 };
+
+  TSett(HINSTANCE resources, TOptionsHost& host);
+  TSett(const TSett&) = delete;
+  TSett& operator=(const TSett&) = delete;
+  ~TSett();
+
+  // Shows the dialog modally on `page`; while it is up already, brings it to the front instead.
+  void Show(int page);
+  HWND Window() const { return dialog_; }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+  static INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  bool OnCommand(int id, int code);
+  bool OnNotify(const NMHDR& header);
+
+  void OnInitDialog();
+  void OptionShow();
+  void ShowPage(int page);
+  int Page() const;
+  HWND Item(int id) const;
+  bool Checked(int id) const;
+  void Check(int id, bool on);
+
+  void FillFolders(std::optional<int> selected);
+  void FillFilters(std::optional<int> selected);
+  std::optional<int> Selected(int list) const;
+  void UpdateButtons();
+
+  void AddFolder();
+  void AddSubmenu();
+  void EditRow();
+  void RemoveRow();
+  void MoveRow(bool up);
+  void ShowFolderEditor(int row, int mode);
+  void ShowFilterEditor(bool newFilter);
+
+  void ShowHotKeyMode();
+  void OnCountSpin(int box, int delta);
+  void OnCountLeft(int box);
+  void OnWheelBox(int id);
+  void Save(bool close);
+  void HelpTopic() const;
+  // The hidden "Customize" button: the shell extension's context-menu items.
+  void CustomizeContextMenu();
+
+  HINSTANCE resources_;
+  TOptionsHost& host_;
+  HWND dialog_ = nullptr;
+  std::array<HWND, 4> pages_{};
+  int initialPage_ = kFoldersPage;
+  HIMAGELIST images_ = nullptr;
+  std::unique_ptr<TEd> editor_;
+  std::unique_ptr<TSettContextMenu> contextMenu_;
+
+  TFavouriteRows rows_;
+  TFilterRows filters_;
+  bool favouritesChanged_ = false;
+  bool filtersChanged_ = false;
+  // The virtual key last pressed in the natural key box; its character replaces the box's text.
+  int naturalKey_ = 0;
+};
