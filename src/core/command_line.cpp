@@ -16,3 +16,21 @@ void CheckPath(std::wstring& path) {
   if (!path.empty() && path.back() != L'\\') path += L'\\';
 }
 
+
+std::wstring QuotedArgument(const std::wstring& arg) {
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+    } else {
+      // Backslashes before a quote are doubled and the quote escaped; elsewhere they stand.
+      if (c == L'"') quoted.append(backslashes + 1, L'\\');
+      backslashes = 0;
+    }
+    quoted += c;
+  }
+  // The closing quote must not be escaped by a folder's trailing backslash.
+  quoted.append(backslashes, L'\\');
+  return quoted + L"\"";
+}

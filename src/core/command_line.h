@@ -18,3 +18,7 @@ std::wstring BuildCommandLineFolder(const std::vector<std::wstring>& args,
 
 // Appends "\" to a non-empty path that does not end with one.
 void CheckPath(std::wstring& path);
+
+// `arg` as one argument of a command line that CommandLineToArgvW (and the C runtime) splits
+// back into the same text: quoted, with the backslashes before a quote doubled.
+std::wstring QuotedArgument(const std::wstring& arg);

@@ -31,10 +31,17 @@ constexpr DWORD kElevatedStartMs = 1000;
 // again, even when it comes up without elevation (which would otherwise loop for ever).
 constexpr wchar_t kHandOverAtomName[] = L"Quillrook Folder hand-over";
 
+// Whether creating the single-instance mapping found one already there. An agent of another
+// integrity level (an elevated one, seen from an unelevated process) makes the creation fail
+// with access denied: that too is an agent running.
+bool AgentMappingFound(const win::TUniqueHandle& mapping, DWORD error) {
+  return mapping ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+}
+
 bool InstanceMappingExists() {
   win::TUniqueHandle probe(
       ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 32, kInstanceMappingName));
-  return probe && ::GetLastError() == ERROR_ALREADY_EXISTS;
+  return AgentMappingFound(probe, ::GetLastError());
 }
 
 // Returns false when the old instance did not go within the probes: the process then ends.
@@ -78,8 +85,9 @@ bool HandOver(const std::vector<std::wstring>& args) {
   win::TGlobalAtom marker(::GlobalAddAtomW(kHandOverAtomName));
   TSchedulerLaunch launch;
   launch.executable = ProgramPath();
-  launch.arguments = args.empty() ? std::wstring() : args.front();
-  launch.userId = CurrentComputerName() + L"\\" + CurrentUserName();
+  // Quoted, so a folder with blanks reaches the copy as one argument.
+  launch.arguments = args.empty() ? std::wstring() : QuotedArgument(args.front());
+  launch.userId = SchedulerTaskUser();
   launch.highest = true;
   launch.taskName = SchedulerTaskName();
   launch.runNow = true;
@@ -90,11 +98,15 @@ bool HandOver(const std::vector<std::wstring>& args) {
     return true;
   }
   CommonLogRunEvent(L"TrySchedulerStart\\LaunchThroughScheduler fail");
+  // The copy gets the first argument too, as the task passes it: a folder handed to this process
+  // must reach the agent.
   const std::wstring program = ProgramPath();
+  const std::wstring& parameters = launch.arguments;
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   info.lpVerb = L"runas";
   info.lpFile = program.c_str();
+  info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
   info.nShow = SW_HIDE;
   if (::ShellExecuteExW(&info)) {
     marker.release();
@@ -293,7 +305,7 @@ int AgentMain(HINSTANCE instance) {
   static win::TUniqueHandle instanceMapping;
   instanceMapping.reset(
       ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READONLY, 0, 32, kInstanceMappingName));
-  if (instanceMapping && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+  if (AgentMappingFound(instanceMapping, ::GetLastError())) {
     if (!CommandLineFolder.empty()) PassFolderToAgent();
     CloseAllLogs();
     return 0;

@@ -11,6 +11,7 @@
 #include "menu/select_folder.h"
 #include "resource.h"
 #include "settings/settings_registry.h"
+#include "startup/user_checks.h"
 #include "win/files.h"
 
 namespace {
@@ -32,20 +33,6 @@ std::wstring WindowText(HWND window) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return text;
-}
-
-std::wstring ProgramVersion() {
-  const std::wstring program = ProgramPath();
-  DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(program.c_str(), &ignored);
-  std::vector<BYTE> info(size);
-  wchar_t* version = nullptr;
-  UINT length = 0;
-  if (size == 0 || !::GetFileVersionInfoW(program.c_str(), 0, size, info.data()) ||
-      !::VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\ProductVersion", reinterpret_cast<void**>(&version),
-                        &length))
-    return {};
-  return std::wstring(version, length > 0 ? length - 1 : 0);
 }
 
 void AddColumn(HWND list, int index, const wchar_t* caption, int width) {
@@ -238,7 +225,7 @@ void TSett::OnInitDialog() {
                       reinterpret_cast<DWORD_PTR>(&naturalKey_));
   for (int spin : {IDC_PREF_FILESSPIN, IDC_PREF_FOLDERSSPIN})
     ::SendMessageW(Item(spin), UDM_SETRANGE32, 0, 100);
-  ::SetWindowTextW(Item(IDC_ABOUT_NAME), (WindowText(Item(IDC_ABOUT_NAME)) + ProgramVersion()).c_str());
+  ::SetWindowTextW(Item(IDC_ABOUT_NAME), (WindowText(Item(IDC_ABOUT_NAME)) + GetProgramVersion()).c_str());
 
   TabCtrl_SetCurSel(tabs, initialPage_);
   ShowPage(initialPage_);

@@ -1,28 +1,89 @@
 #include "startup/scheduler.h"
 
-#include "diagnostics/logger.h"
-#include "startup/user_checks.h"
-#include "win/files.h"
+#include <windows.h>
 
-// Task Scheduler 2.0 is not driven yet: the agent reports that it could not use it, so start-up
-// takes the "runas" route and removal leaves nothing behind.
+#include <vector>
+
+#include "startup/task_service.h"
+#include "startup/user_checks.h"
+#include "startup/view_registry.h"
+#include "win/com.h"
+#include "win/files.h"
+#include "win/handles.h"
+
+namespace {
+
+constexpr unsigned long kAutoStart = SERVICE_AUTO_START, kDemandStart = SERVICE_DEMAND_START,
+                        kDisabled = SERVICE_DISABLED;
+
+class TSchedulerServiceConfiguration : public IServiceConfiguration {
+ public:
+  bool Open() override {
+    manager_.reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (manager_) service_.reset(::OpenServiceW(manager_.get(), L"Schedule", SERVICE_QUERY_CONFIG | SERVICE_CHANGE_CONFIG));
+    return static_cast<bool>(service_);
+  }
+  std::optional<unsigned long> StartType() override {
+    DWORD needed = 0;
+    if (::QueryServiceConfigW(service_.get(), nullptr, 0, &needed) || ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+      return std::nullopt;
+    std::vector<BYTE> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!::QueryServiceConfigW(service_.get(), config, needed, &needed)) return std::nullopt;
+    return config->dwStartType;
+  }
+  bool SetStartType(unsigned long startType) override {
+    return ::ChangeServiceConfigW(service_.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr,
+                                  nullptr, nullptr, nullptr, nullptr, nullptr) != FALSE;
+  }
+
+ private:
+  win::TServiceHandle manager_, service_;
+};
+
+}  // namespace
+
 bool LaunchThroughScheduler(const TSchedulerLaunch& launch) {
-  CommonLogRunEvent(L"LaunchThroughScheduler", L"not available, Task=" + launch.taskName);
-  return false;
+  const win::TComApartment apartment;
+  TTaskService service;
+  TLaunchEnvironment environment;
+  return LaunchThroughScheduler(service, environment, launch);
 }
 
 bool DeleteFromScheduler(const std::wstring& taskName) {
-  CommonLogRunEvent(L"DeleteFromScheduler", L"not available, Task=" + taskName);
-  return false;
+  const win::TComApartment apartment;
+  TTaskService service;
+  TLaunchEnvironment environment;
+  return DeleteFromScheduler(service, environment, taskName);
 }
 
 std::wstring SchedulerTaskName() { return L"Quillrook Folder-" + CurrentUserName(); }
 
+std::wstring SchedulerTaskUser() { return CurrentComputerName() + L"\\" + CurrentUserName(); }
+
+void CheckSchedulerStartType(IServiceConfiguration& service) {
+  if (!service.Open()) return;
+  const std::optional<unsigned long> type = service.StartType();
+  const bool wrong = type && (*type == kDemandStart || *type == kDisabled);
+  if (type && (!wrong || service.SetStartType(kAutoStart))) return;
+  // The manager would not tell or would not change it: the service's own key says the same.
+  TViewRegistry registry;
+  if (!CommonOpenRegistryKey(registry, false, L"SYSTEM\\CurrentControlSet\\Services\\Schedule", true, true)) return;
+  if (const auto start = registry.ReadInteger(L"Start"); start && (*start == kDemandStart || *start == kDisabled))
+    registry.WriteInteger(L"Start", kAutoStart);
+}
+
+void CheckSchedulerStartType() {
+  TSchedulerServiceConfiguration service;
+  CheckSchedulerStartType(service);
+}
+
 void UpdateScheduler() {
   if (!(IsUAC() && IsElevated() && (IsRealUserAdmin() || IsPowerUser()))) return;
+  if (IsRealUserAdmin()) CheckSchedulerStartType();
   TSchedulerLaunch launch;
   launch.executable = ProgramPath();
-  launch.userId = CurrentComputerName() + L"\\" + CurrentUserName();
+  launch.userId = SchedulerTaskUser();
   launch.highest = true;
   launch.taskName = SchedulerTaskName();
   launch.runNow = false;

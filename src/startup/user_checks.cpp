@@ -3,9 +3,12 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <cstdio>
 #include <optional>
 #include <vector>
 
+#include "startup/view_registry.h"
+#include "win/files.h"
 #include "win/handles.h"
 #include "win/registry.h"
 #include "win/windows_version.h"
@@ -27,6 +30,9 @@ win::TUniqueHandle OpenQueryToken() {
   return {};
 }
 
+// The cached answers, kept for the life of the process.
+std::optional<bool> elevatedCache, uacCache, adminCache, powerUserCache, realAdminCache, wow64Cache;
+
 std::wstring Trimmed(const std::wstring& s) {
   const auto first = s.find_first_not_of(L" \t");
   if (first == std::wstring::npos) return {};
@@ -37,8 +43,7 @@ std::wstring Trimmed(const std::wstring& s) {
 }  // namespace
 
 bool IsElevated() {
-  static std::optional<bool> cache;
-  return Cached(cache, [] {
+  return Cached(elevatedCache, [] {
     HANDLE raw = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
     win::TUniqueHandle token(raw);
@@ -49,29 +54,28 @@ bool IsElevated() {
   });
 }
 
+bool UacInForce(std::optional<TOKEN_ELEVATION_TYPE> tokenType) {
+  // A split token (full or limited) is User Account Control at work.
+  if (tokenType && *tokenType != TokenElevationTypeDefault) return true;
+  TViewRegistry registry;
+  if (!CommonOpenRegistryKey(registry, false, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", true,
+                             false))
+    return false;
+  return registry.ReadInteger(L"EnableLUA").value_or(0) != 0;
+}
+
 bool IsUAC() {
-  static std::optional<bool> cache;
-  return Cached(cache, [] {
+  return Cached(uacCache, [] {
     if (!IsWindowsVista() || !IsAdminUser()) return false;
+    std::optional<TOKEN_ELEVATION_TYPE> type;
     HANDLE raw = nullptr;
     if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) {
       win::TUniqueHandle token(raw);
-      TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+      TOKEN_ELEVATION_TYPE read = TokenElevationTypeDefault;
       DWORD size = 0;
-      if (::GetTokenInformation(token.get(), TokenElevationType, &type, sizeof type, &size) &&
-          type != TokenElevationTypeDefault)
-        return true;
+      if (::GetTokenInformation(token.get(), TokenElevationType, &read, sizeof read, &size)) type = read;
     }
-    const REGSAM access = KEY_READ | (IsWow64() ? KEY_WOW64_64KEY : 0);
-    const win::TRegKey key =
-        win::OpenKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", access);
-    if (!key) return false;
-    DWORD type = 0, value = 0, size = sizeof value;
-    if (::RegQueryValueExW(key.get(), L"EnableLUA", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD)
-      return false;
-    return value != 0;
+    return UacInForce(type);
   });
 }
 
@@ -108,29 +112,27 @@ bool IsWindowsAdmin() {
 }
 
 bool IsAdminUser() {
-  static std::optional<bool> cache;
-  return Cached(cache, IsWindowsAdmin);
+  return Cached(adminCache, IsWindowsAdmin);
 }
 
 bool IsPowerUserLoggedOn() { return IsMemberOfGroup(DOMAIN_ALIAS_RID_POWER_USERS); }
 
 bool IsPowerUser() {
-  static std::optional<bool> cache;
-  return Cached(cache, IsPowerUserLoggedOn);
+  return Cached(powerUserCache, IsPowerUserLoggedOn);
 }
 
 bool IsRealUserAdmin() {
-  static std::optional<bool> cache;
-  return Cached(cache, [] {
+  return Cached(realAdminCache, [] {
     // Only a real administrator may open the machine's software key for every access.
-    if (!win::CreateKey(HKEY_LOCAL_MACHINE, L"software\\microsoft", KEY_ALL_ACCESS)) return false;
+    TViewRegistry registry;
+    registry.RootKey = HKEY_LOCAL_MACHINE;
+    if (!registry.OpenKey(L"software\\microsoft", true, false)) return false;
     return !IsWindowsVista() || IsElevated();
   });
 }
 
 bool IsWow64() {
-  static std::optional<bool> cache;
-  return Cached(cache, [] {
+  return Cached(wow64Cache, [] {
     BOOL wow = FALSE;
     return ::IsWow64Process(::GetCurrentProcess(), &wow) && wow;
   });
@@ -168,4 +170,36 @@ std::wstring GetAccountSID(const std::wstring& userName) {
   std::wstring result(text);
   ::LocalFree(text);
   return result;
+}
+
+std::wstring FileVersion(const std::wstring& program) {
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(program.c_str(), &ignored);
+  std::vector<BYTE> info(size);
+  if (size == 0 || !::GetFileVersionInfoW(program.c_str(), 0, size, info.data())) return std::wstring();
+  // The first language and code page the resource lists name its string table.
+  void* translation = nullptr;
+  UINT length = 0;
+  if (!::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &translation, &length) ||
+      length < 2 * sizeof(WORD))
+    return std::wstring();
+  const auto* pair = static_cast<const WORD*>(translation);
+  wchar_t block[64];
+  std::swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\FileVersion", pair[0], pair[1]);
+  wchar_t* text = nullptr;
+  if (!::VerQueryValueW(info.data(), block, reinterpret_cast<void**>(&text), &length) || text == nullptr)
+    return std::wstring();
+  return std::wstring(text, wcsnlen(text, length));
+}
+
+std::wstring GetProgramVersion() {
+  static const std::wstring version = FileVersion(ProgramPath());
+  return version;
+}
+
+void PresetUserChecksForTests(bool uac, bool elevated, bool admin) {
+  uacCache = uac;
+  elevatedCache = elevated;
+  adminCache = admin;
+  realAdminCache = admin && elevated;
 }

@@ -5,7 +5,9 @@
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <objbase.h>
+#include <oleauto.h>
 
+#include <string>
 #include <utility>
 
 #include "win/handles.h"
@@ -60,6 +62,29 @@ class TComPtr {
 
  private:
   T* p_ = nullptr;
+};
+
+// Owns one BSTR.
+class TBstr {
+ public:
+  TBstr() noexcept = default;
+  explicit TBstr(const std::wstring& text)
+      : p_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+  TBstr(const TBstr&) = delete;
+  TBstr& operator=(const TBstr&) = delete;
+  ~TBstr() { ::SysFreeString(p_); }
+
+  BSTR get() const noexcept { return p_; }
+  // For a call that hands out a new string: drops the old one first.
+  BSTR* put() noexcept {
+    ::SysFreeString(p_);
+    p_ = nullptr;
+    return &p_;
+  }
+  std::wstring Text() const { return p_ != nullptr ? std::wstring(p_, ::SysStringLen(p_)) : std::wstring(); }
+
+ private:
+  BSTR p_ = nullptr;
 };
 
 }  // namespace win

@@ -100,6 +100,12 @@ struct TMemoryDcTraits {
   static Type Empty() noexcept { return nullptr; }
   static void Close(Type dc) noexcept { ::DeleteDC(dc); }
 };
+// The service manager and its services.
+struct TServiceTraits {
+  using Type = SC_HANDLE;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type s) noexcept { ::CloseServiceHandle(s); }
+};
 // Memory from the shell's (COM task) allocator: item id lists, display-name buffers.
 template <class T>
 struct TCoTaskMemTraits {
@@ -122,6 +128,7 @@ using TMemoryDc = TUnique<TMemoryDcTraits>;
 template <class T>
 using TCoTaskMem = TUnique<TCoTaskMemTraits<T>>;
 using TFindHandle = TUnique<TFindTraits>;
+using TServiceHandle = TUnique<TServiceTraits>;
 
 // Runs an undo action when the scope ends, however it ends.
 template <class F>

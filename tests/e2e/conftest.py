@@ -114,8 +114,8 @@ class Agent:
         return wait_for(lambda: [l for l in self.log_lines() if text in l], timeout,
                         interval=0.25, what=f"log line with {text!r}")
 
-    def launch(self, *args):
-        proc = subprocess.Popen(["wine", str(BIN / "qrfolder.exe"), *map(str, args)],
+    def launch(self, *args, program="qrfolder.exe"):
+        proc = subprocess.Popen(["wine", str(BIN / program), *map(str, args)],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.procs.append(proc)
         return proc
@@ -139,7 +139,10 @@ class Agent:
             if proc.poll() is None:
                 proc.kill()
                 proc.wait(timeout=30)
-        if self.info()[0]:
+        # An agent this scenario did not start itself (a copy started by the agent) goes by its id.
+        count, _, pid = self.info()
+        if count:
+            wine("taskkill", "/f", "/pid", str(pid))
             wine("taskkill", "/f", "/im", "qrfolder.exe")
         self.procs.clear()
 

@@ -1,5 +1,6 @@
-"""One agent per user: a second start hands its folder over or ends quietly, and "/restart"
-waits for the old agent."""
+"""One agent per user: a second start hands its folder over or ends quietly, "/restart" waits
+for the old agent, an administrator's unelevated start hands over to an elevated copy once, and
+"/erasefull" removes the elevation task."""
 import time
 
 from conftest import PATH_KEY, fresh_store, qftool, reg_set, wait_for, windows_path
@@ -103,3 +104,31 @@ def test_a_folder_handed_over_while_a_menu_or_a_message_box_is_up_is_added_once_
     assert qftool("dialog-click", "Quillrook Folder", 1)[0] == 0
     wait_for(lambda: windows_path(during_message) in reg_values(PATH_KEY), 15, what="the folder from the box's time")
     assert qftool("atom", windows_path(during_message))[0] != 0
+
+
+def test_an_unelevated_administrators_start_hands_over_once_and_its_folder_arrives(agent):
+    """unelevated_agent.exe is the agent whose checks say "administrator under User Account
+    Control, not elevated". Wine cannot run the elevation task, so the "runas" route starts the
+    copy; the copy, told by the first that it is the hand-over's, goes on as the agent."""
+    fresh_store(AlwaysAddDialog=0)
+    folder = agent.data_dir / "handed over"
+    folder.mkdir()
+    first = agent.launch(windows_path(folder), program="unelevated_agent.exe")
+    assert first.wait(timeout=60) == 0, "the unelevated start ends once it has handed over"
+    agent.wait_log("Main Parameters: LaunchThroughScheduler required")
+    agent.wait_log("TrySchedulerStart\\LaunchThroughScheduler fail")
+    agent.wait_log("TrySchedulerStart\\ShellExecuteEx success Parameters: 1")
+    wait_for(lambda: agent.info()[0] == 1, 30, interval=0.2, what="the copy's agent window")
+    # The folder, one argument with a blank, reached the copy whole.
+    wait_for(lambda: windows_path(folder) in reg_values(PATH_KEY), 15, what="the handed-over folder stored")
+    time.sleep(2)
+    assert agent.info()[0] == 1, "exactly one agent runs"
+    assert sum("LaunchThroughScheduler required" in line for line in agent.log_lines()) == 1, "no second hand-over"
+
+
+def test_erasefull_removes_the_users_elevation_task_and_ends(agent):
+    assert qftool("elevation-task", "register")[0] == 0
+    assert qftool("elevation-task", "exists")[0] == 0
+    assert agent.launch("/erasefull").wait(timeout=60) == 0
+    assert qftool("elevation-task", "exists")[0] != 0, "the task is gone"
+    assert agent.info()[0] == 0, "erasing starts no agent"

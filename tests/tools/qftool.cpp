@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
+#include <taskschd.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -111,10 +112,53 @@ int Usage() {
                 L"       | menu | menu-keys VK... | pick-latency TITLE ID TEXT VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
                 L"       | hold SECONDS | idle-window SECONDS | atom TEXT | recent PATH\n"
-                L"       | client TITLE | focus TITLE | control-at TITLE ID | tab-at TITLE ID INDEX | checked TITLE ID\n"
+                L"       | hotkey-free MOD VK | elevation-task register|exists\n"
                 L"       | hotkey-free MOD VK\n"
                 L"       | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
+}
+
+// The user's elevation task ("Quillrook Folder-" + user name) in the Task Scheduler's root
+// folder: "register" makes a plain one (what Wine can register), "exists" asks for it.
+int ElevationTask(const std::wstring& action) {
+  wchar_t user[260] = {};
+  DWORD size = 260;
+  ::GetUserNameW(user, &size);
+  const BSTR name = ::SysAllocString((std::wstring(L"Quillrook Folder-") + user).c_str());
+  const BSTR slash = ::SysAllocString(L"\\");
+  int result = 1;
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ITaskService* service = nullptr;
+  ITaskFolder* root = nullptr;
+  VARIANT empty;
+  ::VariantInit(&empty);
+  if (SUCCEEDED(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                   reinterpret_cast<void**>(&service))) &&
+      SUCCEEDED(service->Connect(empty, empty, empty, empty)) && SUCCEEDED(service->GetFolder(slash, &root))) {
+    if (action == L"exists") {
+      IRegisteredTask* task = nullptr;
+      if (SUCCEEDED(root->GetTask(name, &task))) {
+        task->Release();
+        result = 0;
+      }
+    } else if (action == L"register") {
+      ITaskDefinition* definition = nullptr;
+      IRegisteredTask* task = nullptr;
+      if (SUCCEEDED(service->NewTask(0, &definition)) &&
+          SUCCEEDED(root->RegisterTaskDefinition(name, definition, TASK_CREATE_OR_UPDATE, empty, empty,
+                                                 TASK_LOGON_INTERACTIVE_TOKEN, empty, &task))) {
+        task->Release();
+        result = 0;
+      }
+      if (definition != nullptr) definition->Release();
+    }
+  }
+  if (root != nullptr) root->Release();
+  if (service != nullptr) service->Release();
+  ::CoUninitialize();
+  ::SysFreeString(name);
+  ::SysFreeString(slash);
+  return result;
 }
 
 }  // namespace
@@ -131,6 +175,7 @@ int wmain(int argc, wchar_t** argv) {
                  windows.empty() ? 0ULL : reinterpret_cast<unsigned long long>(windows.front()), pid);
     return windows.empty() ? 1 : 0;
   }
+  if (command == L"elevation-task" && argc >= 3) return ElevationTask(argv[2]);
   if (command == L"windows" && argc >= 3) {
     const auto windows = TopWindows(argv[2], argc >= 4 ? argv[3] : nullptr, false);
     for (HWND w : windows) {

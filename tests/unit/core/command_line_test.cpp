@@ -30,6 +30,19 @@ TEST(CommandLineFolder, SwitchesAndUnknownTextPassThroughWithoutTrailingBlank) {
   EXPECT_EQ(BuildCommandLineFolder({L"x", L""}, KnownFolder), L"x ");
 }
 
+TEST(QuotedArgument, QuotesAndDoublesTheBackslashesBeforeAQuote) {
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"C:\\My Folder", L"\"C:\\My Folder\""},
+      {L"C:\\My Folder\\", L"\"C:\\My Folder\\\\\""},  // the trailing backslash must not escape the quote
+      {L"\\\\server\\c$\\logs", L"\"\\\\server\\c$\\logs\""},
+      {L"/restart", L"\"/restart\""},
+      {L"say \"hi\"", L"\"say \\\"hi\\\"\""},
+      {L"a\\\"b", L"\"a\\\\\\\"b\""},
+      {L"", L"\"\""},
+  };
+  for (const auto& [arg, quoted] : cases) EXPECT_EQ(QuotedArgument(arg), quoted) << arg;
+}
+
 TEST(CheckPath, AddsOneBackslashOnlyWhereMissing) {
   std::wstring empty;
   CheckPath(empty);
