@@ -79,9 +79,9 @@ void THookPump::OnTimer() {
   if (timer_ != 0) ::KillTimer(timerWindow_, timer_);
   timer_ = 0;
   hook::DrainQueue(*share_, [this](const hook::TQueueSlot& slot) {
-    Guarded(L"QuillFolder.HandleMsg", [&] { Dispatch(slot); });
+    GuardedCallback(L"QuillFolder.HandleMsg", [&] { Dispatch(slot); });
   });
-  Guarded(L"QuillFolder.Timer4Timer", [this] { CheckHeartbeat(); });
+  GuardedCallback(L"QuillFolder.Timer4Timer", [this] { CheckHeartbeat(); });
   if (installed_ || failing_) StartTimer();
 }
 

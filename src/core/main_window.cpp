@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "core/command_line.h"
+#include "core/global_exception.h"
 #include "core/hook_client.h"
 #include "core/startup.h"
 #include "diagnostics/guarded.h"
@@ -73,8 +74,8 @@ int TQuillFolder::Run() {
     if (got == -1) break;
     // Requests that reached a modal loop of ours were kept for this moment, in their order.
     for (const MSG& kept : requests_.Take())
-      Guarded(L"QuillFolder.WMHandler", [&] { ApplicationMessage(kept); });
-    Guarded(L"QuillFolder.WMHandler", [&] { ApplicationMessage(msg); });
+      GuardedCallback(L"QuillFolder.WMHandler", [&] { ApplicationMessage(kept); });
+    GuardedCallback(L"QuillFolder.WMHandler", [&] { ApplicationMessage(msg); });
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
@@ -92,7 +93,7 @@ LRESULT CALLBACK TQuillFolder::WindowProc(HWND window, UINT message, WPARAM wPar
   auto* self = reinterpret_cast<TQuillFolder*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
   LRESULT result = 0;
-  if (Guarded(L"QuillFolder.WndProc", [&] { result = self->OnMessage(message, wParam, lParam); })) return result;
+  if (GuardedCallback(L"QuillFolder.WndProc", [&] { result = self->OnMessage(message, wParam, lParam); })) return result;
   return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -125,6 +126,7 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     default:
       if (trayIcon_ && trayIcon_->OnBroadcast(message)) return 0;
+      if (message == WM_QFTESTFAULT && WM_QFTESTFAULT != 0) RaiseTestFault(wParam);
       break;
   }
   return ::DefWindowProcW(window_, message, wParam, lParam);

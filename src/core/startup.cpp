@@ -8,6 +8,8 @@
 #include "core/command_line.h"
 #include "hook/hook_contract.h"
 #include "core/main_window.h"
+#include "core/global_exception.h"
+#include "diagnostics/exception_trace.h"
 #include "diagnostics/logger.h"
 #include "menu/favourites_rules.h"
 #include "navigation/window_front.h"
@@ -290,6 +292,8 @@ int AgentMain(HINSTANCE instance) {
     return 0;
   }
 
+  // From here on every exception the program throws is traced into the error log.
+  StartExceptionTrace();
   GetConfigurationFolder();
 
   const bool handedOverToUs = TakeHandOverMarker();
@@ -311,5 +315,6 @@ int AgentMain(HINSTANCE instance) {
     return 0;
   }
 
+  InstallGlobalExceptionHandler(nullptr);
   return RunMainWindow(instance);
 }

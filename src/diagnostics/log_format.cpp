@@ -172,6 +172,31 @@ std::vector<std::wstring> ErrorBlock(std::wstring_view dateTime, std::wstring_vi
   return list;
 }
 
+std::vector<std::wstring> TraceBlock(std::wstring_view dateTime, std::wstring_view className,
+                                     std::wstring_view location, const std::wstring* message,
+                                     const std::vector<std::wstring>& runLog,
+                                     const std::vector<std::wstring>& stack) {
+  std::vector<std::wstring> list;
+  list.push_back(std::wstring(dateTime) + L" Exception " + std::wstring(className) + L" occured " +
+                 std::wstring(location));
+  if (message != nullptr) list.push_back(L"Message: " + *message);
+  AppendLastLogEntries(runLog, list);
+  if (!stack.empty()) {
+    list.emplace_back(L"Call stack: ");
+    list.insert(list.end(), stack.begin(), stack.end());
+  }
+  AppendBlockEnd(list);
+  return list;
+}
+
+std::wstring TraceLocation(std::wstring_view procedure, unsigned line, std::wstring_view file) {
+  return L"in " + std::wstring(procedure) + L" at " + std::to_wstring(line) + L" in file " + std::wstring(file);
+}
+
+std::wstring TraceAddress(std::uintptr_t address) {
+  return L"at address " + HexText(address, static_cast<int>(2 * sizeof(std::uintptr_t)));
+}
+
 std::wstring PrevLogName(std::wstring_view file) {
   std::wstring name(file.substr(0, file.size() >= 4 ? file.size() - 4 : 0));
   name += kPrevSuffix;

@@ -84,6 +84,18 @@ std::vector<std::wstring> ErrorBlock(std::wstring_view dateTime, std::wstring_vi
                                      const std::vector<std::wstring>& runLog);
 
 // "X\folder.log" -> "X\folder_prev.log": the name without its last 4 characters + "_prev.log".
+// One recorded exception for the error log: "<date> Exception <class> occured <location>", its
+// message (when it has one), the run log's tail, "Call stack: " with one line per frame, and
+// the block's end.
+std::vector<std::wstring> TraceBlock(std::wstring_view dateTime, std::wstring_view className,
+                                     std::wstring_view location, const std::wstring* message,
+                                     const std::vector<std::wstring>& runLog,
+                                     const std::vector<std::wstring>& stack);
+// Where an exception was raised: "in <procedure> at <line> in file <file>" when the debug
+// information knows, "at address <hex>" otherwise.
+std::wstring TraceLocation(std::wstring_view procedure, unsigned line, std::wstring_view file);
+std::wstring TraceAddress(std::uintptr_t address);
+
 std::wstring PrevLogName(std::wstring_view file);
 
 // Exactly kMaxLogBytes is still appended to.

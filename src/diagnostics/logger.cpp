@@ -335,8 +335,9 @@ std::vector<std::wstring> ReadRunLogTail() {
   if (LogFolder.empty()) return {};
   const std::wstring file = LogFolder + logformat::kRunLogName;
   if (!FileExists(file)) return {};
-  TraceSuppressed = true;
-  win::TScopeGuard clear([] { TraceSuppressed = false; });
+  // The trace handler reads the tail while it has the flag set itself: leave it as found.
+  const bool suppressed = TraceSuppressed.exchange(true);
+  win::TScopeGuard restore([suppressed] { TraceSuppressed = suppressed; });
   return ReadLogLines(file);
 }
 
@@ -503,6 +504,8 @@ void SetLogFolder(const std::wstring& folder) {
 }
 
 unsigned long LoggerMainThreadId() { return gMainThreadId; }
+
+std::wstring LogDateTimeText() { return DateTimeText(); }
 
 void ResetLoggerForTests(const std::wstring& folder, const std::wstring& commandLine) {
   auto& state = State();

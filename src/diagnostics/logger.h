@@ -47,6 +47,9 @@ void MarkApplicationTerminating();
 // Sets LogFolder under the log lock, for a change once the log thread may already be running.
 void SetLogFolder(const std::wstring& folder);
 
+// The local date and time as the logs write them.
+std::wstring LogDateTimeText();
+
 // The id of the thread that initialised the program (the main thread), taken at start.
 unsigned long LoggerMainThreadId();
 

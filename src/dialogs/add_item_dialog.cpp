@@ -38,7 +38,7 @@ INT_PTR CALLBACK TfmAddItem::DialogProc(HWND dialog, UINT message, WPARAM wParam
   auto* self = reinterpret_cast<TfmAddItem*>(::GetWindowLongPtrW(dialog, DWLP_USER));
   if (self == nullptr) return FALSE;
   INT_PTR result = FALSE;
-  Guarded(L"TfmAddItem.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
+  GuardedCallback(L"TfmAddItem.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
   return result;
 }
 

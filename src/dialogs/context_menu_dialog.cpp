@@ -23,7 +23,7 @@ INT_PTR CALLBACK TSettContextMenu::DialogProc(HWND dialog, UINT message, WPARAM 
   auto* self = reinterpret_cast<TSettContextMenu*>(::GetWindowLongPtrW(dialog, DWLP_USER));
   if (self == nullptr) return FALSE;
   INT_PTR result = FALSE;
-  Guarded(L"SettContextMenu.DialogProc", [&] { result = self->OnMessage(message, wParam); });
+  GuardedCallback(L"SettContextMenu.DialogProc", [&] { result = self->OnMessage(message, wParam); });
   return result;
 }
 

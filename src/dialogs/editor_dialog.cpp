@@ -33,7 +33,7 @@ INT_PTR CALLBACK TEd::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
   auto* self = reinterpret_cast<TEd*>(::GetWindowLongPtrW(dialog, DWLP_USER));
   if (self == nullptr) return FALSE;
   INT_PTR result = FALSE;
-  Guarded(L"Ed.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
+  GuardedCallback(L"Ed.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
   return result;
 }
 

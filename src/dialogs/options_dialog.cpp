@@ -117,7 +117,7 @@ INT_PTR CALLBACK TSett::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
   auto* self = reinterpret_cast<TSett*>(::GetWindowLongPtrW(dialog, DWLP_USER));
   if (self == nullptr) return FALSE;
   INT_PTR result = FALSE;
-  Guarded(L"Sett.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
+  GuardedCallback(L"Sett.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
   return result;
 }
 
@@ -135,7 +135,7 @@ INT_PTR CALLBACK TSett::PageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
     case WM_CTLCOLORSTATIC:
     case WM_SETCURSOR: {
       INT_PTR result = FALSE;
-      Guarded(L"Sett.PageProc", [&] { result = self->OnMessage(message, wParam, lParam); });
+      GuardedCallback(L"Sett.PageProc", [&] { result = self->OnMessage(message, wParam, lParam); });
       // A notification's answer is the dialog's message result.
       if (message == WM_NOTIFY) ::SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
       return result;

@@ -64,7 +64,7 @@ class TMonitoringThread {
 
  private:
   static DWORD WINAPI Main(void* self) {
-    Guarded(L"MonitoringThread.Execute", [self] { static_cast<TMonitoringThread*>(self)->Execute(); });
+    GuardedCallback(L"MonitoringThread.Execute", [self] { static_cast<TMonitoringThread*>(self)->Execute(); });
     return 0;
   }
 
@@ -178,11 +178,11 @@ LRESULT CALLBACK TChangeWatch::WindowProc(HWND window, UINT message, WPARAM wPar
   auto* self = reinterpret_cast<TChangeWatch*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_QFSYNCHRONIZE:
-      Guarded(L"MonitoringThread.Synchronize", [lParam] { (*reinterpret_cast<const std::function<void()>*>(lParam))(); });
+      GuardedCallback(L"MonitoringThread.Synchronize", [lParam] { (*reinterpret_cast<const std::function<void()>*>(lParam))(); });
       return 0;
     case WM_TIMER:
       if (self != nullptr && wParam == kMergeTimer)
-        Guarded(L"TimerBypassMultipleChanges", [self] { self->TimerBypassMultipleChanges(); });
+        GuardedCallback(L"TimerBypassMultipleChanges", [self] { self->TimerBypassMultipleChanges(); });
       return 0;
     default:
       return ::DefWindowProcW(window, message, wParam, lParam);

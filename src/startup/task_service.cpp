@@ -25,10 +25,13 @@ void Check(HRESULT result, const char* call) {
 // task starts) leave no exception trace behind.
 class TQuietLookup {
  public:
-  TQuietLookup() noexcept { TraceSuppressed = true; }
+  TQuietLookup() noexcept : was_(TraceSuppressed.exchange(true)) {}
   TQuietLookup(const TQuietLookup&) = delete;
   TQuietLookup& operator=(const TQuietLookup&) = delete;
-  ~TQuietLookup() { TraceSuppressed = false; }
+  ~TQuietLookup() { TraceSuppressed = was_; }
+
+ private:
+  bool was_;
 };
 
 win::TComPtr<IExecAction> FirstExecAction(ITaskDefinition* definition) {

@@ -1,0 +1,202 @@
+#include "core/global_exception.h"
+
+#include <atomic>
+#include <cwchar>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "diagnostics/exception_trace.h"
+#include "diagnostics/guarded.h"
+#include "diagnostics/log_format.h"
+#include "diagnostics/logger.h"
+#include "startup/user_checks.h"
+#include "win/files.h"
+#include "win/handles.h"
+#include "win/registry.h"
+
+UINT WM_QFTESTFAULT = 0;
+
+namespace {
+
+constexpr wchar_t kStateFileName[] = L"folder_global_error.log";
+constexpr unsigned long long kMiB = 1048576;
+
+std::function<bool(const std::wstring&)>& DialogShower() {
+  static std::function<bool(const std::wstring&)> shower;
+  return shower;
+}
+
+// True while the handler works on the main thread: an exception raised meanwhile opens nothing.
+std::atomic<bool> handlerBusy{false};
+
+std::wstring Trimmed(const std::wstring& text) {
+  const auto first = text.find_first_not_of(L" \t\r\n");
+  if (first == std::wstring::npos) return {};
+  return text.substr(first, text.find_last_not_of(L" \t\r\n") - first + 1);
+}
+
+std::wstring SystemErrorText(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+  std::wstring result = length > 0 ? Trimmed(std::wstring(text, length)) : std::wstring();
+  if (text != nullptr) ::LocalFree(text);
+  return result;
+}
+
+std::wstring WindowName(HWND window) {
+  if (window == nullptr) return {};
+  wchar_t name[256] = {};
+  ::GetClassNameW(window, name, 256);
+  wchar_t title[256] = {};
+  ::GetWindowTextW(window, title, 256);
+  return title[0] != L'\0' ? std::wstring(name) + L" \"" + title + L"\"" : std::wstring(name);
+}
+
+std::wstring MachineString(const wchar_t* path, const wchar_t* name) {
+  const win::TRegKey key = win::OpenKey(HKEY_LOCAL_MACHINE, path, KEY_QUERY_VALUE | KEY_WOW64_64KEY);
+  return key ? win::ReadString(key.get(), name).value_or(L"") : L"";
+}
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+  wchar_t value[16] = {};
+  const DWORD length = ::GetEnvironmentVariableW(name, value, 16);
+  return length > 0 && length < 16 ? value : L"";
+}
+
+}  // namespace
+
+void InstallGlobalExceptionHandler(std::function<bool(const std::wstring& message)> showDialog) {
+  DialogShower() = std::move(showDialog);
+  SetUnhandledExceptionHandler(GlobalException);
+  WM_QFTESTFAULT = ::RegisterWindowMessageW(L"WM_QFTESTFAULT by Quillrook Folder");
+}
+
+std::wstring GetSystemInfo(bool stateLines) {
+  const DWORD lastError = ::GetLastError();
+  try {
+    std::vector<std::wstring> lines;
+    lines.push_back(L"Program version: " + GetProgramVersion());
+    if (stateLines) {
+      if (const HWND active = ::GetActiveWindow()) lines.push_back(L"Active Form: " + WindowName(active));
+      if (const HWND focus = ::GetFocus())
+        lines.push_back(L"Active Control: " + WindowName(focus) + L" #" + std::to_wstring(::GetDlgCtrlID(focus)));
+      lines.push_back(L"Last system error: " + SystemErrorText(lastError) + L" (" + std::to_wstring(lastError) + L")");
+    }
+    constexpr wchar_t kCurrentVersion[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    ::GetVersionExW(&version);
+    lines.push_back(L"Product: " + MachineString(kCurrentVersion, L"ProductName"));
+    lines.push_back(std::wstring(L"Service Pack: ") + version.szCSDVersion);
+    lines.push_back(L"Build: " + std::to_wstring(version.dwBuildNumber));
+    // A 64-bit program runs on 64-bit Windows whatever IsWow64 says of it.
+    lines.push_back(sizeof(void*) == 8 || IsWow64() ? L"Version: 64-bit" : L"Version: 32-bit");
+    lines.push_back(IsUAC() ? L"UAC: enabled" : L"UAC: disabled");
+    lines.push_back(IsElevated() ? L"UAC: elevated" : L"UAC: not elevated");
+    lines.push_back(IsRealUserAdmin() ? L"User: real admin" : L"User: not real admin");
+    constexpr wchar_t kProcessor[] = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
+    if (const std::wstring cpu = Trimmed(MachineString(kProcessor, L"ProcessorNameString")); !cpu.empty())
+      lines.push_back(L"CPU: " + cpu);
+    if (const win::TRegKey key = win::OpenKey(HKEY_LOCAL_MACHINE, kProcessor, KEY_QUERY_VALUE)) {
+      DWORD mhz = 0, size = sizeof mhz, type = 0;
+      if (::RegQueryValueExW(key.get(), L"~MHz", nullptr, &type, reinterpret_cast<BYTE*>(&mhz), &size) ==
+              ERROR_SUCCESS &&
+          type == REG_DWORD && mhz > 0)
+        lines.push_back(L"NormFreq: " + std::to_wstring(mhz));
+    }
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    if (::GlobalMemoryStatusEx(&memory)) {
+      lines.push_back(L"TotalPhysicalMemory: " + std::to_wstring(memory.ullTotalPhys / kMiB));
+      lines.push_back(L"PhysicalMemoryLoad: " + std::to_wstring(memory.dwMemoryLoad));
+      lines.push_back(L"SwapFileSize: " + std::to_wstring(memory.ullTotalPageFile / kMiB));
+      lines.push_back(L"SwapFileUsage: " + std::to_wstring((memory.ullTotalPageFile - memory.ullAvailPageFile) / kMiB));
+    }
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    if (::EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode))
+      lines.push_back(L"Screen: " + std::to_wstring(mode.dmPelsWidth) + L"*" + std::to_wstring(mode.dmPelsHeight) +
+                      L"*" + std::to_wstring(mode.dmDisplayFrequency));
+    std::wstring report;
+    for (const auto& line : lines) report += line + L"\r\n";
+    return Trimmed(report);
+  } catch (const std::exception&) {
+    CommonLogErrorEvent(L"GetSystemInfo", L"Common error", L"", ::GetLastError(), true);
+    return {};
+  }
+}
+
+void SaveGlobalErrorState(const std::wstring& message) {
+  try {
+    const std::vector<void*> stack = TakeThrowStack();
+    if (stack.empty() || LogFolder.empty()) return;
+    std::vector<std::wstring> lines{LogDateTimeText() + L": " + message};
+    const std::wstring report = GetSystemInfo(true);
+    for (std::size_t start = 0; start < report.size();) {
+      const std::size_t end = report.find(L"\r\n", start);
+      lines.push_back(report.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+      start = end == std::wstring::npos ? report.size() : end + 2;
+    }
+    for (void* frame : stack) lines.push_back(DescribeFrame(frame, true));
+    ForceDirectories(LogFolder);
+    const std::wstring file = LogFolder + kStateFileName;
+    ::DeleteFileW(file.c_str());
+    const win::TFileHandle out(
+        ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (out) WriteAll(out.get(), logformat::EncodeLogLines(lines, true));
+  } catch (...) {
+    // The state file is a courtesy: nothing about it may fail the handler.
+  }
+}
+
+void GlobalException(const wchar_t*, const std::exception* e) {
+  if (handlerBusy) return;
+  const std::wstring message = e != nullptr ? ExceptionText(*e) : L"common error";
+  if (!InLogger) {
+    SaveGlobalErrorState(message);
+    CommonLogErrorEvent(L"GlobalException", message, L"See error.log", ::GetLastError(), true);
+    InLogger = true;
+    return;
+  }
+  if (::GetCurrentThreadId() != LoggerMainThreadId()) {
+    SaveGlobalErrorState(message);
+    CommonLogErrorEvent(L"GlobalException", message, L"non main thread", ::GetLastError(), true);
+    return;
+  }
+  handlerBusy = true;
+  win::TScopeGuard idle([] { handlerBusy = false; });
+  InLogger = true;
+  SaveGlobalErrorState(message);
+  CommonLogRunEvent(L"GlobalException: " + message, L"See error.log");
+  SaveAllLogs(false);
+  try {
+    if (DialogShower()) DialogShower()(message);
+  } catch (const std::exception&) {
+    CommonLogErrorEvent(L"GlobalException", L"ShowModal fail", L"", ::GetLastError(), true);
+  }
+}
+
+void RaiseTestFault(WPARAM kind) {
+  if (EnvironmentValue(L"QUILLROOK_TEST_FAULTS") != L"1") {
+    CommonLogRunEvent(L"WM_QFTESTFAULT", L"ignored");
+    return;
+  }
+  switch (kind) {
+    case 0:
+      throw std::runtime_error("Test fault on the main thread");
+    case 1:
+      std::thread([] {
+        GuardedCallback(L"TestFault", [] { throw std::runtime_error("Test fault on a worker thread"); });
+      }).detach();
+      return;
+    default:
+      try {
+        throw std::runtime_error("Test fault, handled");
+      } catch (const std::exception& e) {
+        CommonLogRunEvent(L"WM_QFTESTFAULT", L"handled: " + ExceptionText(e));
+      }
+  }
+}
