@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  make cmake clang libclang-rt-14-dev googletest zlib1g-dev unzip
+  make cmake clang libclang-rt-14-dev googletest zlib1g-dev unzip openssl
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 xvfb xauth x11-utils xdotool imagemagick
   python3 python3-pytest fp-utils python3-aiosmtpd

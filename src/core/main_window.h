@@ -130,3 +130,5 @@ class TQuillFolder final : private TOptionsHost {
 
 // Creates the main window and runs the message loop; the process exit code.
 int RunMainWindow(HINSTANCE instance);
+// Ends the agent as the tray's "Exit" does: the logs written, the message loop told to stop.
+void TerminateApplication();

@@ -26,7 +26,6 @@
 
 namespace {
 
-constexpr wchar_t kHomePage[] = L"https://www.brantwelltools.com/quillrook-folder/";
 constexpr wchar_t kContactPage[] = L"https://www.brantwelltools.com/contact/";
 constexpr wchar_t kApplicationTitle[] = L"Quillrook Folder";
 
@@ -106,6 +105,10 @@ void TQuillFolder::RunCommand(UINT id) {
 
 void TQuillFolder::Exit1Click() {
   CommonLogRunEvent(L"QuillFolder.Exit1Click");
+  TerminateApplication();
+}
+
+void TerminateApplication() {
   SaveAllLogs(false);
   MarkApplicationTerminating();
   ::PostQuitMessage(0);

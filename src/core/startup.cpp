@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <cwctype>
+#include <memory>
 
 #include "core/command_line.h"
 #include "hook/hook_contract.h"
@@ -11,6 +12,7 @@
 #include "core/global_exception.h"
 #include "diagnostics/exception_trace.h"
 #include "diagnostics/logger.h"
+#include "dialogs/error_dialog.h"
 #include "menu/favourites_rules.h"
 #include "navigation/window_front.h"
 #include "startup/scheduler.h"
@@ -315,6 +317,11 @@ int AgentMain(HINSTANCE instance) {
     return 0;
   }
 
-  InstallGlobalExceptionHandler(nullptr);
+  // The error dialog is made for the first exception nobody handled, and kept.
+  InstallGlobalExceptionHandler([instance](const std::wstring& message) {
+    static std::unique_ptr<TErrorMessageFormQSM3> form;
+    if (!form) form = std::make_unique<TErrorMessageFormQSM3>(instance, ConfigurationFolder, TerminateApplication);
+    return form->Show(message);
+  });
   return RunMainWindow(instance);
 }

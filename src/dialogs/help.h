@@ -7,6 +7,8 @@
 #include <string>
 
 inline constexpr wchar_t kHelpFileName[] = L"qrfolder.chm";
+// The maker's page of the product: updates, news and help beyond the file.
+inline constexpr wchar_t kHomePage[] = L"https://www.brantwelltools.com/quillrook-folder/";
 
 // Opens one topic ("options.htm") of the help file through HTML Help, owned by the desktop
 // window. False, with a log line, when the help file or HTML Help is missing.

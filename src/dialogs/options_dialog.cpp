@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr wchar_t kHomePage[] = L"https://www.brantwelltools.com/quillrook-folder/";
 constexpr wchar_t kInformation[] = L"Information";
 constexpr wchar_t kConfirm[] = L"Confirm";
 constexpr wchar_t kConfirmRemove[] = L"Do you really want to delete this item?";

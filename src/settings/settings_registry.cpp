@@ -156,6 +156,24 @@ void SaveContextMenuItems(const TContextMenuItems& items) {
     if (key) win::WriteDword(key.get(), kContextMenuValues[i], fields[i]->value_or(true) ? 1 : 0);
 }
 
+TMailSettings LoadMailSettings() {
+  TMailSettings mail;
+  const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE);
+  if (!key) return mail;
+  const auto text = [&](const wchar_t* name) { return win::ReadString(key.get(), name).value_or(L""); };
+  mail.host = text(L"MailHost");
+  mail.sender = text(L"MailSender");
+  mail.user = text(L"MailUser");
+  mail.password = text(L"MailPassword");
+  mail.recipient = text(L"MailRecipient");
+  DWORD port = 0, size = sizeof port, type = REG_NONE;
+  if (::RegQueryValueExW(key.get(), L"MailPort", nullptr, &type, reinterpret_cast<BYTE*>(&port), &size) ==
+          ERROR_SUCCESS &&
+      type == REG_DWORD && port > 0 && port < 65536)
+    mail.port = port;
+  return mail;
+}
+
 bool AutostartRegistered() {
   const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE);
   return win::ValueExists(key.get(), kRunValue);

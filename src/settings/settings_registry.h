@@ -23,6 +23,20 @@ TContextMenuItems LoadContextMenuItems();
 // Writes the three values in that order, creating the key; a value without an answer as 1.
 void SaveContextMenuItems(const TContextMenuItems& items);
 
+// Where the error dialog mails its reports: string values "MailHost", "MailSender", "MailUser",
+// "MailPassword" and "MailRecipient" and the DWORD "MailPort" (587 when absent) in the settings
+// key. Without a host or a recipient no report is sent.
+struct TMailSettings {
+  std::wstring host;
+  unsigned port = 587;
+  std::wstring sender;
+  std::wstring user;
+  std::wstring password;
+  std::wstring recipient;
+  bool Configured() const { return !host.empty() && !recipient.empty(); }
+};
+TMailSettings LoadMailSettings();
+
 // Whether the agent starts with Windows: the Run value exists (its data is not compared).
 bool AutostartRegistered();
 // Writes the Run value with the agent's path, or deletes it. Errors are ignored: starting with

@@ -94,6 +94,11 @@ struct TBitmapTraits {
   static Type Empty() noexcept { return nullptr; }
   static void Close(Type b) noexcept { ::DeleteObject(b); }
 };
+struct TFontTraits {
+  using Type = HFONT;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type f) noexcept { ::DeleteObject(f); }
+};
 // A memory device context of our own (CreateCompatibleDC), not one borrowed with GetDC.
 struct TMemoryDcTraits {
   using Type = HDC;
@@ -125,6 +130,7 @@ using THookHandle = TUnique<THookTraits>;
 using TGlobalAtom = TUnique<TAtomTraits>;
 using TBitmapHandle = TUnique<TBitmapTraits>;
 using TMemoryDc = TUnique<TMemoryDcTraits>;
+using TFontHandle = TUnique<TFontTraits>;
 template <class T>
 using TCoTaskMem = TUnique<TCoTaskMemTraits<T>>;
 using TFindHandle = TUnique<TFindTraits>;

@@ -30,7 +30,15 @@ def windows_path(path) -> str:
 def wine(*args, timeout=60):
     """Runs a Windows program and waits for it alone. Its output goes through files, not pipes:
     a Wine service that the program happens to start inherits the handles and would hold a pipe
-    open long after the program has ended."""
+    open long after the program has ended. Now and then Wine's launcher fails to find a program
+    of its own ("ShellExecuteEx failed"): that start, which never ran the program, is made again."""
+    done = run_wine(args, timeout)
+    if done.returncode != 0 and "ShellExecuteEx failed" in done.stdout + done.stderr:
+        done = run_wine(args, timeout)
+    return done
+
+
+def run_wine(args, timeout):
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         done = subprocess.run(["wine", *map(str, args)], stdout=out, stderr=err,
                               stdin=subprocess.DEVNULL, timeout=timeout)
@@ -109,19 +117,22 @@ class Agent:
     def log_lines(self):
         return read_utf16_lines(self.log_file)
 
+    def error_log_lines(self):
+        return read_utf16_lines(self.error_log_file)
+
     def wait_log(self, text, timeout=15):
         """Waits until a run-log line holds `text` (the log thread writes every 5 s)."""
         return wait_for(lambda: [l for l in self.log_lines() if text in l], timeout,
                         interval=0.25, what=f"log line with {text!r}")
 
-    def launch(self, *args, program="qrfolder.exe"):
-        proc = subprocess.Popen(["wine", str(BIN / program), *map(str, args)],
+    def launch(self, *args, program="qrfolder.exe", env=None):
+        proc = subprocess.Popen(["wine", str(BIN / program), *map(str, args)], env={**os.environ, **(env or {})},
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.procs.append(proc)
         return proc
 
-    def start(self, *args):
-        proc = self.launch(*args)
+    def start(self, *args, env=None):
+        proc = self.launch(*args, env=env)
         wait_for(lambda: qftool("agent")[0] == 0 and qftool("thread")[0] == 0, 30,
                  interval=0.2, what="the agent's window and hook record")
         return proc

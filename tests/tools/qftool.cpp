@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 #include <taskschd.h>
+#include <wincrypt.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -108,14 +109,37 @@ void PressKey(HWND menu, unsigned long key) {
 int Usage() {
   std::fwprintf(stderr,
                 L"usage: qftool agent | thread | slot N | queue N MSG WPARAM LPARAM [N MSG WPARAM LPARAM ...]\n"
-                L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG | add-folder TEXT\n"
+                L"       | post-thread MSG [WPARAM [LPARAM]] | post-window MSG [WPARAM] | add-folder TEXT\n"
                 L"       | menu | menu-keys VK... | pick-latency TITLE ID TEXT VK... | dialog-text TITLE CLASS TEXT | dialog-click TITLE ID\n"
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
                 L"       | hold SECONDS | idle-window SECONDS | atom TEXT | recent PATH\n"
-                L"       | hotkey-free MOD VK | elevation-task register|exists\n"
+                L"       | hotkey-free MOD VK | elevation-task register|exists | lock-file PATH SECONDS | trust-ca FILE\n"
                 L"       | hotkey-free MOD VK\n"
                 L"       | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n");
   return 2;
+}
+
+// Trusts a certificate authority for this user, as a test that runs its own TLS server needs.
+int TrustCertificate(const wchar_t* path) {
+  const HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  std::string text(1 << 16, '\0');
+  DWORD got = 0;
+  ::ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
+  ::CloseHandle(file);
+  text.resize(got);
+  std::vector<BYTE> der(text.size());
+  DWORD size = static_cast<DWORD>(der.size());
+  if (!::CryptStringToBinaryA(text.c_str(), got, CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr, nullptr)) {
+    der.assign(text.begin(), text.end());
+    size = got;
+  }
+  const HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"ROOT");
+  if (store == nullptr) return 1;
+  const bool added = ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), size,
+                                                        CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != FALSE;
+  ::CertCloseStore(store, 0);
+  return added ? 0 : 1;
 }
 
 // The user's elevation task ("Quillrook Folder-" + user name) in the Task Scheduler's root
@@ -401,7 +425,21 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"post-window" && argc >= 3) {
     const auto windows = TopWindows(kAgentClass, kAgentCaption, false);
     if (windows.empty()) return 1;
-    return ::PostMessageW(windows.front(), Value(argv[2]), 0, 0) ? 0 : 1;
+    return ::PostMessageW(windows.front(), Value(argv[2]), argc >= 4 ? Value(argv[3]) : 0, 0) ? 0 : 1;
+  }
+  if (command == L"lock-file" && argc >= 4) {
+    // Holds a file open for a while, shared with nobody, as a program that has it open would.
+    const HANDLE file = ::CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    std::wprintf(L"locked\n");
+    std::fflush(stdout);
+    ::Sleep(Value(argv[3]) * 1000);
+    ::CloseHandle(file);
+    return 0;
+  }
+  if (command == L"trust-ca" && argc >= 3) {
+    // Adds a certificate (PEM or DER file) to the current user's trusted root authorities.
+    return TrustCertificate(argv[2]);
   }
 
   TRecord record;

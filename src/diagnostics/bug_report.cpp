@@ -1,0 +1,150 @@
+#include "diagnostics/bug_report.h"
+
+#include <windows.h>
+
+#include <cwctype>
+#include <vector>
+
+#include "diagnostics/logger.h"
+#include "diagnostics/zip.h"
+#include "win/files.h"
+#include "win/handles.h"
+#include "win/text.h"
+
+namespace {
+
+constexpr wchar_t kBackupName[] = L"BackupRegistry\\BackupRegistryKey";
+constexpr wchar_t kAddName[] = L"BackupSystem\\AddToZip";
+// An export tool gets this long; after that the key is saved as a hive instead.
+constexpr DWORD kExportWaitMs = 1000;
+constexpr std::size_t kZipBuffer = 1048576;
+constexpr wchar_t kProgramBranch[] = L"Software\\BrantwellTools";
+
+// `stem` + `extension`, or stem + N + extension for the first N whose file is gone or can be
+// deleted: the name a new file may take.
+std::wstring FreeName(const std::wstring& stem, const std::wstring& extension) {
+  std::wstring name = stem + extension;
+  for (int n = 1; FileExists(name) && !::DeleteFileW(name.c_str()); ++n) name = stem + std::to_wstring(n) + extension;
+  return name;
+}
+
+bool ToolPresent(const wchar_t* tool) {
+  wchar_t found[MAX_PATH] = {};
+  return ::SearchPathW(nullptr, tool, nullptr, MAX_PATH, found, nullptr) > 0;
+}
+
+std::wstring Lower(std::wstring text) {
+  for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+// Saves the key as a registry hive with the backup privilege, which is enabled for the call only.
+void SaveKeyAsHive(HKEY root, const std::wstring& key, const std::wstring& file, bool view64) {
+  HANDLE rawToken = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken)) return;
+  const win::TUniqueHandle token(rawToken);
+  TOKEN_PRIVILEGES privileges{};
+  privileges.PrivilegeCount = 1;
+  if (!::LookupPrivilegeValueW(nullptr, SE_BACKUP_NAME, &privileges.Privileges[0].Luid)) return;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) ||
+      ::GetLastError() != ERROR_SUCCESS)
+    return;
+  HKEY raw = nullptr;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | (view64 ? KEY_WOW64_64KEY : 0), &raw) == ERROR_SUCCESS) {
+    const win::TRegKey opened(raw);
+    if (::RegSaveKeyW(opened.get(), file.c_str(), nullptr) == ERROR_SUCCESS)
+      CommonLogRunEvent(kBackupName, view64 ? L"RegSaveKey x64" : L"RegSaveKey");
+  }
+  privileges.Privileges[0].Attributes = 0;
+  ::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+}
+
+void AddToZip(TZip& zip, const std::wstring& folder, const std::wstring& mask) {
+  CommonLogRunEvent(kAddName, L"Path=" + folder + L"\\" + mask);
+  if (folder == L"\\" || !DirectoryExists(folder)) {
+    CommonLogRunEvent(kAddName, L"Incorrect path");
+    return;
+  }
+  WIN32_FIND_DATAW found{};
+  const win::TFindHandle search(::FindFirstFileW((folder + L"\\" + mask).c_str(), &found));
+  if (!search) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || name == L"." || name == L".." ||
+        Lower(name) == L"desktop.ini" || (name.size() >= 4 && Lower(name.substr(name.size() - 4)) == L".exe"))
+      continue;
+    const std::wstring path = folder + L"\\" + name;
+    CommonLogRunEvent(kAddName, L"Adding: Path=" + path);
+    try {
+      zip.AddFile(path);
+    } catch (const EZipError&) {
+      CommonLogErrorEvent(kAddName, L"Add fail", L"Path=" + path, ::GetLastError(), true);
+    }
+  } while (::FindNextFileW(search.get(), &found));
+}
+
+}  // namespace
+
+void BackupRegistryKey(const std::wstring& key, const std::wstring& target, bool currentUser, bool noFallback,
+                       bool view64) {
+  CommonLogRunEvent(kBackupName, L"Key=" + key + L", SaveTo=" + target);
+  if (key.empty() || target.empty()) return;
+  const std::wstring file = FreeName(target, L".reg");
+  const std::wstring keyPath = (currentUser ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + key;
+  if (!view64) {
+    std::wstring command;
+    if (ToolPresent(L"regedit.exe"))
+      command = L"regedit.exe /s /e \"" + file + L"\" \"" + keyPath + L"\"";
+    else if (ToolPresent(L"reg.exe"))
+      command = L"reg.exe export \"" + keyPath + L"\" \"" + file + L"\" /y";
+    else
+      CommonLogRunEvent(kBackupName, L"regedit not existregedit.exe");
+    CommonLogRunEvent(kBackupName, L"regedit=" + command);
+    if (command.size() > 20) {
+      STARTUPINFOW startup{};
+      startup.cb = sizeof startup;
+      startup.dwFlags = STARTF_USESHOWWINDOW;
+      startup.wShowWindow = SW_HIDE;
+      PROCESS_INFORMATION process{};
+      if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                            &startup, &process)) {
+        CommonLogErrorEvent(kBackupName, L"CreateProcess fail", L"", ::GetLastError(), true);
+      } else {
+        const win::TUniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+        if (::WaitForSingleObject(process.hProcess, kExportWaitMs) == WAIT_OBJECT_0) {
+          CommonLogRunEvent(kBackupName, L"All done");
+          return;
+        }
+      }
+    }
+  }
+  if (!noFallback) SaveKeyAsHive(currentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, key, file, view64);
+}
+
+void BackupRegistry() {
+  BackupRegistryKey(kProgramBranch, LogFolder + L"cur_opt", true, false, false);
+  BackupRegistryKey(kProgramBranch, LogFolder + L"all_opt", false, false, false);
+}
+
+bool BackupSystem(const std::wstring& configurationFolder, std::wstring& archive) {
+  try {
+    CommonLogRunEvent(L"BackupSystem", L"begin");
+    ForceDirectories(configurationFolder);
+    BackupRegistry();
+    archive = FreeName(configurationFolder + L"bug-report", L".zip");
+    TZip zip(archive, kZipBuffer, configurationFolder);
+    CommonLogRunEvent(L"BackupSystem", L"PBase=" + configurationFolder);
+    const std::wstring logs = LogFolder.empty() ? std::wstring() : LogFolder.substr(0, LogFolder.size() - 1);
+    AddToZip(zip, logs, L"*.reg");
+    AddToZip(zip, logs, L"*.jpg");
+    // The run log is packed whole: what is still queued is written first.
+    SaveAllLogs(false);
+    AddToZip(zip, logs, L"*.log");
+    zip.Close();
+    return true;
+  } catch (const std::exception&) {
+    CommonLogErrorEvent(L"BackupSystem", L"Common error", L"", ::GetLastError(), true);
+    return false;
+  }
+}

@@ -1,0 +1,54 @@
+// TErrorMessageFormQSM3, the error dialog: the message of an exception nobody handled, and the
+// choice to ignore it, restart or end the agent, each of which first mails the bug report while
+// "Send this error via Internet" is checked. The report goes over SMTP with STARTTLS to the mail
+// server of the settings; without one the box is off. Created once and kept; main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "settings/settings_registry.h"
+#include "win/handles.h"
+
+class TTlsConnection;
+class TSmtpSession;
+
+class TErrorMessageFormQSM3 {
+ public:
+  // `configurationFolder` holds the report's archive; `terminate` ends the application.
+  TErrorMessageFormQSM3(HINSTANCE resources, std::wstring configurationFolder, std::function<void()> terminate);
+  TErrorMessageFormQSM3(const TErrorMessageFormQSM3&) = delete;
+  TErrorMessageFormQSM3& operator=(const TErrorMessageFormQSM3&) = delete;
+  ~TErrorMessageFormQSM3();
+
+  // Shows the dialog modally with `message`; false at once when it is already up.
+  bool Show(const std::wstring& message);
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR OnMessage(UINT message, WPARAM wParam);
+  void FormShow();
+  void SpeedButton2Click();  // "Ignore"
+  void Button1Click();       // "Restart"
+  void Button22Click();      // "Terminate"
+  void btn1Click();          // "Check for Updates"
+  void SendBugReport();
+  bool TryToConnect();
+  void Disconnect();
+  void Close();
+
+  HINSTANCE resources_;
+  std::wstring configurationFolder_;
+  std::function<void()> terminate_;
+  TMailSettings mail_;
+  HWND dialog_ = nullptr;
+  std::wstring message_;
+  win::TFontHandle bold_, large_;
+  bool sending_ = false;
+  std::unique_ptr<TTlsConnection> connection_;
+  std::unique_ptr<TSmtpSession> session_;
+  bool authenticated_ = false;
+};
