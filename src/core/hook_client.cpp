@@ -4,6 +4,7 @@
 #include "win/files.h"
 
 std::array<UINT, static_cast<int>(hook::THookMessage::Count)> HookMessages{};
+UINT WakeMessage = 0;
 
 namespace {
 
@@ -41,6 +42,7 @@ THookLibrary& Library() {
 void CommonInit() {
   for (int i = 0; i < static_cast<int>(hook::THookMessage::Count); ++i)
     HookMessages[i] = ::RegisterWindowMessageW(hook::RegisteredName(static_cast<hook::THookMessage>(i)).c_str());
+  WakeMessage = ::RegisterWindowMessageW((std::wstring(hook::kWakeMessageName) + hook::kMessageSuffix).c_str());
 }
 
 hook::THookShare* SetHook(DWORD agentThreadId, const TSettingsValues& s) {

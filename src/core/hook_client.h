@@ -13,6 +13,9 @@
 extern std::array<UINT, static_cast<int>(hook::THookMessage::Count)> HookMessages;
 inline UINT HookMessageId(hook::THookMessage m) { return HookMessages[static_cast<int>(m)]; }
 
+// The registered number of the hook's wake message, filled by CommonInit.
+extern UINT WakeMessage;
+
 // Registers the hook messages.
 void CommonInit();
 

@@ -8,10 +8,11 @@
 #include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
 #include "navigation/target_kind.h"
+#include "win/handles.h"
 
 namespace {
 
-// The drain timer's period: the longest a trigger waits in the queue.
+// The drain timer's period: the longest a trigger waits in the queue when its wake is lost.
 constexpr UINT kDrainIntervalMs = 50;
 constexpr wchar_t kHandler[] = L"QuillFolder.WMHandler";
 
@@ -41,8 +42,9 @@ THookPump::THookPump(HWND timerWindow, UINT_PTR timerId, TInstall install, TRemo
       trigger_(std::move(trigger)) {}
 
 bool THookPump::Start() {
-  share_ = install_();
-  if (share_ == nullptr) return false;
+  hook::THookShare* share = install_();
+  if (share == nullptr) return false;
+  Adopt(share);
   installed_ = true;
   // Programs that still map the record keep what hooks queued for an agent that has gone;
   // those clicks are long past, and acting on them now would pop up a menu out of nowhere.
@@ -52,11 +54,19 @@ bool THookPump::Start() {
   return true;
 }
 
+void THookPump::Adopt(hook::THookShare* share) {
+  share_ = share;
+  // Window handles cross processes as their 32 significant bits.
+  const auto window = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(timerWindow_));
+  std::atomic_ref<std::uint32_t>(share_->wakeWindow).store(window, std::memory_order_release);
+}
+
 void THookPump::StartTimer() { timer_ = ::SetTimer(timerWindow_, timerId_, kDrainIntervalMs, nullptr); }
 
 void THookPump::Stop() {
   if (timer_ != 0) ::KillTimer(timerWindow_, timer_);
   timer_ = 0;
+  if (share_ != nullptr) std::atomic_ref<std::uint32_t>(share_->wakeWindow).store(0, std::memory_order_release);
   if (installed_) remove_();
   installed_ = false;
 }
@@ -65,7 +75,7 @@ bool THookPump::Reinstall() {
   remove_();
   hook::THookShare* share = install_();
   installed_ = share != nullptr;
-  if (share != nullptr) share_ = share;
+  if (share != nullptr) Adopt(share);
   return installed_;
 }
 
@@ -74,15 +84,28 @@ void THookPump::SetMenuOpen(bool open) {
 }
 
 void THookPump::OnTimer() {
-  if (share_ == nullptr) return;
-  // A trigger's menu runs inside this handler: the timer stays off until it is done.
+  if (share_ == nullptr || draining_) return;
+  Drain();
+  GuardedCallback(L"QuillFolder.Timer4Timer", [this] { CheckHeartbeat(); });
+  if (installed_ || failing_) StartTimer();
+}
+
+void THookPump::OnWake() {
+  if (share_ == nullptr || draining_) return;
+  Drain();
+  if (installed_ || failing_) StartTimer();
+}
+
+void THookPump::Drain() {
+  // A trigger's menu and the command after it run inside this call, in modal loops that
+  // dispatch the timer and further wakes: neither drains again until it is done.
   if (timer_ != 0) ::KillTimer(timerWindow_, timer_);
   timer_ = 0;
+  draining_ = true;
+  win::TScopeGuard done([this] { draining_ = false; });
   hook::DrainQueue(*share_, [this](const hook::TQueueSlot& slot) {
     GuardedCallback(L"QuillFolder.HandleMsg", [&] { Dispatch(slot); });
   });
-  GuardedCallback(L"QuillFolder.Timer4Timer", [this] { CheckHeartbeat(); });
-  if (installed_ || failing_) StartTimer();
 }
 
 void THookPump::Dispatch(const hook::TQueueSlot& slot) {
@@ -112,7 +135,7 @@ void THookPump::CheckHeartbeat() {
   remove_();
   installed_ = false;
   if (hook::THookShare* share = install_()) {
-    share_ = share;
+    Adopt(share);
     installed_ = true;
     if (failing_) CommonLogRunEvent(L"QuillFolder.Timer4Timer", L"hook installed again");
     failing_ = false;

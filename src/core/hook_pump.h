@@ -1,5 +1,5 @@
 // The agent's side of the hook queue: installs the hooks of qf.dll, drains the shared record's
-// queue on the drain timer, installs the hooks again while their heartbeat is stale, and hands
+// queue when the hook wakes it and on the drain timer (for every wake that cannot arrive), installs the hooks again while their heartbeat is stale, and hands
 // on every trigger it decodes, after its log line. Owns the record pointer and the drain timer.
 // Main thread.
 #pragma once
@@ -28,6 +28,9 @@ class THookPump {
   bool Start();
   // The drain timer's work: every published slot in index order, then the heartbeat.
   void OnTimer();
+  // The hook's wake message: every published slot in index order, at once. A wake that comes
+  // while a trigger is handled (its menu, a dialog) is left to the drain that runs already.
+  void OnWake();
   // Removes the hooks and installs them again with the settings as they are now; false when
   // that failed.
   bool Reinstall();
@@ -37,7 +40,10 @@ class THookPump {
   void SetMenuOpen(bool open);
 
  private:
+  void Drain();
   void Dispatch(const hook::TQueueSlot& slot);
+  // Takes the record of an installed hook and gives it the window to wake.
+  void Adopt(hook::THookShare* share);
   void CheckHeartbeat();
   void StartTimer();
 
@@ -49,6 +55,7 @@ class THookPump {
   TTrigger trigger_;
   hook::THookShare* share_ = nullptr;
   bool installed_ = false;
+  bool draining_ = false;
   // Installing again failed at the last stale heartbeat; the record stays mapped meanwhile.
   bool failing_ = false;
 };

@@ -127,6 +127,7 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       if (trayIcon_ && trayIcon_->OnBroadcast(message)) return 0;
       if (message == WM_QFTESTFAULT && WM_QFTESTFAULT != 0) RaiseTestFault(wParam);
+      if (message == WakeMessage && WakeMessage != 0 && hookPump_) hookPump_->OnWake();
       break;
   }
   return ::DefWindowProcW(window_, message, wParam, lParam);
@@ -165,6 +166,8 @@ bool TQuillFolder::FormCreate() {
   CommonLogRunEvent(L"QuillFolder.FormCreate", L"begin");
   mainThreadId_ = ::GetCurrentThreadId();
   CommonInit();
+  // Programs of any integrity may wake the agent: the wake only makes it look at the queue.
+  ::ChangeWindowMessageFilterEx(window_, WakeMessage, MSGFLT_ALLOW, nullptr);
   requests_.Keep(WM_QFADDFOLDER);
 
   try {

@@ -34,10 +34,28 @@ std::mutex& SymbolLock() {
   return lock;
 }
 
+// The shipped program is stripped: its symbols are in "<program>.debug" beside it. dbghelp is
+// told to take them from there for the program's own addresses.
+void UseSeparateSymbols(HMODULE module) {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = ::GetModuleFileNameW(module, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH - 6) return;
+  const std::wstring symbols = std::wstring(path, length) + L".debug";
+  if (::GetFileAttributesW(symbols.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(module) + dos->e_lfanew);
+  const auto base = reinterpret_cast<DWORD64>(module);
+  ::SymUnloadModule64(::GetCurrentProcess(), base);
+  ::SymLoadModuleExW(::GetCurrentProcess(), nullptr, symbols.c_str(), nullptr, base, nt->OptionalHeader.SizeOfImage,
+                     nullptr, 0);
+}
+
 bool SymbolsReady() {
   static const bool ready = [] {
     ::SymSetOptions(SYMOPT_UNDNAME | SYMOPT_LOAD_LINES | SYMOPT_DEFERRED_LOADS | SYMOPT_FAIL_CRITICAL_ERRORS);
-    return ::SymInitializeW(::GetCurrentProcess(), nullptr, TRUE) != FALSE;
+    if (!::SymInitializeW(::GetCurrentProcess(), nullptr, TRUE)) return false;
+    UseSeparateSymbols(::GetModuleHandleW(nullptr));
+    return true;
   }();
   return ready;
 }

@@ -23,7 +23,6 @@ namespace {
 constexpr wchar_t kEraseIntel[] = L"/eraseintel";
 constexpr ULONGLONG kMoveIntervalMs = 100;
 constexpr ULONGLONG kWriteIntervalMs = 5000;
-constexpr DWORD kCheckIntervalMs = 1000;
 // A stop waits for the thread's last write, but a hung network share must not hang shut-down.
 constexpr DWORD kEndWaitMs = 5000;
 // At exit nothing is written any more, so the thread only has to notice and leave.
@@ -204,7 +203,8 @@ class TLogThread {
   bool Start() {
     if (thread_) return true;
     if (!wake_) wake_.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!wake_) return false;
+    if (!lineAdded_) lineAdded_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!wake_ || !lineAdded_) return false;
     ::ResetEvent(wake_.get());
     endRequested_ = false;
     const ULONGLONG now = ::GetTickCount64();
@@ -222,8 +222,14 @@ class TLogThread {
   }
 
   void AddLine(std::wstring line) {
-    TLogGuard guard(State().lock);
-    queue_.push_back(std::move(line));
+    bool first = false;
+    {
+      TLogGuard guard(State().lock);
+      first = queue_.empty();
+      queue_.push_back(std::move(line));
+    }
+    // An idle thread sleeps until there is something to do: the first queued line wakes it.
+    if (first) ::SetEvent(lineAdded_.get());
   }
 
   void TakeQueued() {
@@ -277,8 +283,10 @@ class TLogThread {
         }
       } catch (...) {
       }
-      // The event cuts the sleep short when the logger is stopped.
-      ::WaitForSingleObject(wake_.get(), kCheckIntervalMs);
+      // Sleeps until the next move or write is due, or, with nothing waiting, until a line comes;
+      // a stop cuts the sleep short.
+      const HANDLE waits[] = {wake_.get(), lineAdded_.get()};
+      ::WaitForMultipleObjects(2, waits, FALSE, NextWaitMs());
     }
     try {
       TakeQueued();
@@ -290,11 +298,26 @@ class TLogThread {
     std::vector<std::wstring>().swap(writeList_);
   }
 
+  DWORD NextWaitMs() {
+    TLogGuard guard(State().lock);
+    ULONGLONG due = 0;
+    if (!queue_.empty()) {
+      due = nextMove_;
+    } else if (!writeList_.empty()) {
+      due = nextWrite_;
+    } else {
+      return INFINITE;
+    }
+    const ULONGLONG now = ::GetTickCount64();
+    return due > now ? static_cast<DWORD>(due - now) : 0;
+  }
+
   const std::wstring fileName_ = logformat::kRunLogName;
   std::vector<std::wstring> queue_;
   std::vector<std::wstring> writeList_;
   win::TUniqueHandle thread_;
   win::TUniqueHandle wake_;
+  win::TUniqueHandle lineAdded_;
   DWORD threadId_ = 0;
   std::atomic<bool> endRequested_{false};
   ULONGLONG nextMove_ = 0;

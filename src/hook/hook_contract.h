@@ -50,19 +50,24 @@ struct THookFlags {
 static_assert(sizeof(THookFlags) == 32);
 
 // The mapped record. Offsets 0, 4, 8 and 60 are fixed by the contract; 12..59 are the
-// library's own (its flags and the tick of its last call, which keeps the heartbeat honest).
+// library's own (its flags and the tick of its last call, which keeps the heartbeat honest) and
+// the window the hook wakes after it has queued a trigger.
 struct THookShare {
   std::uint32_t agentThreadId;  // 0
   std::uint32_t menuOpen;       // 4
   std::uint32_t heartbeat;      // 8
   std::uint32_t lastHookCall;   // 12: GetTickCount of the hook procedure's last run
   THookFlags flags;             // 16
-  std::uint32_t reserved[3];    // 48
+  // 48: the agent's window that gets kWakeMessageName after a slot is published; 0 for none.
+  // The drain timer stays the carrier of last resort: a wake that cannot arrive costs time only.
+  std::uint32_t wakeWindow;
+  std::uint32_t reserved[2];    // 52
   TQueueSlot queue[kQueueSlots];  // 60
 };
 static_assert(offsetof(THookShare, menuOpen) == 4);
 static_assert(offsetof(THookShare, heartbeat) == 8);
 static_assert(offsetof(THookShare, flags) == 16);
+static_assert(offsetof(THookShare, wakeWindow) == 48);
 static_assert(offsetof(THookShare, queue) == kQueueOffset);
 static_assert(sizeof(THookShare) == kShareSize);
 
@@ -76,6 +81,8 @@ inline constexpr std::array<const wchar_t*, 12> kMessageNames = {
     L"WM_QFRBUTTON",  L"WM_QFMBUTTON",   L"WM_QFKEYDOWN",  L"WM_QFMDESKTOP",
     L"WM_QFMEXPLORER", L"WM_QFMDIALOG",  L"WM_QFNEWM",     L"WM_QFMBROWSE"};
 inline constexpr wchar_t kMessageSuffix[] = L" by Quillrook Folder";
+// Posted (never sent) by the hook to wake the agent; it carries nothing, the queue does.
+inline constexpr wchar_t kWakeMessageName[] = L"WM_QFWAKE";
 
 inline std::wstring RegisteredName(THookMessage m) {
   return std::wstring(kMessageNames[static_cast<int>(m)]) + kMessageSuffix;

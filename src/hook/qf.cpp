@@ -18,12 +18,15 @@ constexpr int kMessageNameBuffer = 64;
 static_assert([] {
   int suffix = 0;
   while (hook::kMessageSuffix[suffix]) ++suffix;
-  for (const wchar_t* name : hook::kMessageNames) {
+  auto fits = [suffix](const wchar_t* name) {
     int length = 0;
     while (name[length]) ++length;
-    if (length + suffix >= kMessageNameBuffer) return false;
+    return length + suffix < kMessageNameBuffer;
+  };
+  for (const wchar_t* name : hook::kMessageNames) {
+    if (!fits(name)) return false;
   }
-  return true;
+  return fits(hook::kWakeMessageName);
 }());
 
 // The keep-alive thread's period, and how long input may wait for a hook before it counts as
@@ -145,21 +148,25 @@ std::atomic<UINT> messageNumbers[static_cast<int>(hook::THookMessage::Count)] = 
 std::atomic<bool> swallowMiddleUp{false};
 std::atomic<bool> swallowRightUp{false};
 
+std::atomic<UINT> wakeNumber{0};
+
 // The name is put together on the stack: nothing here may allocate.
-UINT MessageNumber(hook::THookMessage which) noexcept {
-  std::atomic<UINT>& cached = messageNumbers[static_cast<int>(which)];
+UINT RegisteredNumber(std::atomic<UINT>& cached, const wchar_t* baseName) noexcept {
   UINT message = cached.load(std::memory_order_relaxed);
   if (message == 0) {
     wchar_t name[kMessageNameBuffer] = {};
     int length = 0;
-    for (const wchar_t* part = hook::kMessageNames[static_cast<int>(which)]; *part; ++part) {
-      name[length++] = *part;
-    }
+    for (const wchar_t* part = baseName; *part; ++part) name[length++] = *part;
     for (const wchar_t* part = hook::kMessageSuffix; *part; ++part) name[length++] = *part;
     message = ::RegisterWindowMessageW(name);
     cached.store(message, std::memory_order_relaxed);
   }
   return message;
+}
+
+UINT MessageNumber(hook::THookMessage which) noexcept {
+  return RegisteredNumber(messageNumbers[static_cast<int>(which)],
+                          hook::kMessageNames[static_cast<int>(which)]);
 }
 
 // 64-bit Windows keeps window handles to 32 significant bits, which is all a slot holds.
@@ -316,13 +323,28 @@ bool WheelTrigger(hook::THookFlags& flags, const MOUSEHOOKSTRUCTEX& mouse,
   return dialog != nullptr;
 }
 
+// Wakes the agent for a published slot. Posting never waits; a wake refused (a full queue, an
+// agent of higher integrity that does not accept it) leaves the slot to the drain timer.
+void WakeAgent(hook::THookShare& share) noexcept {
+  const std::uint32_t window = Load(share.wakeWindow);
+  const UINT wake = window != 0 ? RegisteredNumber(wakeNumber, hook::kWakeMessageName) : 0;
+  if (wake == 0) return;
+  // Window handles are 32 significant bits, sign-extended on 64-bit Windows.
+  const HWND agent = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<std::int32_t>(window)));
+  ::PostMessageW(agent, wake, 0, 0);
+}
+
 // A trigger that cannot be reported (queue full) leaves the input to the program as if we
 // were not here.
 bool Report(hook::THookShare& share, const TTrigger& trigger, POINT at) noexcept {
   const UINT message = MessageNumber(trigger.message);
   if (message == 0) return false;
-  return hook::PushSlot(share, message, HandleValue(trigger.target), trigger.lParam,
-                        ::GetTickCount(), at.x, at.y) >= 0;
+  if (hook::PushSlot(share, message, HandleValue(trigger.target), trigger.lParam, ::GetTickCount(),
+                     at.x, at.y) < 0) {
+    return false;
+  }
+  WakeAgent(share);
+  return true;
 }
 
 bool Active(hook::THookShare& share) noexcept {

@@ -1,6 +1,8 @@
 #include "menu/folder_menu.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "resource.h"
 #include "win/handles.h"
@@ -71,17 +73,31 @@ std::optional<int> FilterIndexFromCommand(UINT command) {
 }
 
 void ApplyFavourites(HMENU menu, const std::vector<TMenuModelItem>& model, TMenuImages& images) {
-  // What lies below the favourites is the fixed tail.
+  // What lies below the favourites is the fixed tail. The submenus of the items taken away are
+  // emptied and kept for the new headers: making and destroying a menu costs a round trip to the
+  // window system each, filling one does not.
+  std::vector<win::TMenuHandle> spare;
   const int separator = FirstSeparator(menu);
   for (int above = separator >= 0 ? separator : ::GetMenuItemCount(menu); above > 0; --above) {
-    if (!::DeleteMenu(menu, 0, MF_BYPOSITION)) break;
+    const HMENU submenu = ::GetSubMenu(menu, 0);
+    if (!(submenu != nullptr ? ::RemoveMenu(menu, 0, MF_BYPOSITION) : ::DeleteMenu(menu, 0, MF_BYPOSITION))) break;
+    if (submenu == nullptr) continue;
+    for (int last = ::GetMenuItemCount(submenu) - 1; last >= 0; --last) ::DeleteMenu(submenu, last, MF_BYPOSITION);
+    spare.emplace_back(submenu);
   }
   images.Unassign(kFavouriteCommandBase, kFavouriteCommandBase + kCommandRangeSize - 1);
   UINT position = 0;
   for (const TMenuModelItem& item : model) {
     if (item.submenu) {
       const UINT headerCommand = FavouriteCommand(item.tag);
-      win::TMenuHandle submenu(headerCommand != 0 ? ::CreatePopupMenu() : nullptr);
+      if (headerCommand == 0) continue;
+      win::TMenuHandle submenu;
+      if (spare.empty()) {
+        submenu.reset(::CreatePopupMenu());
+      } else {
+        submenu = std::move(spare.back());
+        spare.pop_back();
+      }
       if (!submenu) continue;
       UINT childPosition = 0;
       for (const TMenuModelItem& child : item.children) {

@@ -72,27 +72,33 @@ int wmain() {
   ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
   ::AppendMenuW(menu.get(), MF_STRING, 1001, L"Options...");
 
-  std::vector<double> load, build;
+  // The rebuild is split as the agent does it: deciding the model (each folder checked on disk)
+  // and applying it to the menu.
+  std::vector<double> load, model, apply;
   TFavouriteLists lists;
   for (int run = 0; run < kRuns; ++run) {
     const auto t0 = std::chrono::steady_clock::now();
     LoadLists(lists);
     const auto t1 = std::chrono::steady_clock::now();
-    ApplyFavourites(menu.get(), BuildFavouritesModel(ordered.PathNames, ordered.PathValues, IsUsableFolder), images);
-    ApplyFilters(filterMenu.get(), BuildFilterModel(lists.FilterMasks, lists.FilterCaptions));
+    const auto favourites = BuildFavouritesModel(ordered.PathNames, ordered.PathValues, IsUsableFolder);
+    const auto filters = BuildFilterModel(lists.FilterMasks, lists.FilterCaptions);
     const auto t2 = std::chrono::steady_clock::now();
+    ApplyFavourites(menu.get(), favourites, images);
+    ApplyFilters(filterMenu.get(), filters);
+    const auto t3 = std::chrono::steady_clock::now();
     load.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-    build.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+    model.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+    apply.push_back(std::chrono::duration<double, std::milli>(t3 - t2).count());
   }
-  std::sort(load.begin(), load.end());
-  std::sort(build.begin(), build.end());
+  for (auto* figures : {&load, &model, &apply}) std::sort(figures->begin(), figures->end());
   int submenuItems = 0;
   for (int i = 0; i < ::GetMenuItemCount(menu.get()); ++i)
     if (HMENU sub = ::GetSubMenu(menu.get(), i)) submenuItems += ::GetMenuItemCount(sub);
-  std::wprintf(L"UpdateListMenu + BuiltPath, %zu favourite values, %zu filters, %d top items, %d submenu items: "
-               L"load median %.1f ms, build median %.1f ms, total worst %.1f ms\n",
-               lists.PathNames.size(), lists.FilterMasks.size(), ::GetMenuItemCount(menu.get()), submenuItems,
-               load[load.size() / 2], build[build.size() / 2], load.back() + build.back());
+  std::wprintf(L"%zu favourite values, %zu filters (%d top items, %d submenu items), medians of %d runs:\n"
+               L"  load (UpdateListMenu) %.1f ms (goal 15 ms)\n"
+               L"  rebuild (BuiltPath) %.1f ms (goal 5 ms): model with folder checks %.1f ms, menu %.1f ms\n",
+               lists.PathNames.size(), lists.FilterMasks.size(), ::GetMenuItemCount(menu.get()), submenuItems, kRuns,
+               load[kRuns / 2], model[kRuns / 2] + apply[kRuns / 2], model[kRuns / 2], apply[kRuns / 2]);
 
   ::RegDeleteTreeW(HKEY_CURRENT_USER, kFavouritesKey);
   ::RegDeleteTreeW(HKEY_CURRENT_USER, kFiltersKey);

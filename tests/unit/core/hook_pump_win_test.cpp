@@ -13,6 +13,7 @@
 #include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
 #include "navigation/target_kind.h"
+#include "../test_windows.h"
 
 namespace {
 
@@ -37,6 +38,8 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
   const std::wstring folder = std::wstring(temp) + L"qf_pump_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+  // A run log left by an earlier process with the same id would be counted too.
+  ::DeleteFileW((folder + logformat::kRunLogName).c_str());
   ResetLoggerForTests(folder, L"qrfolder.exe");
   CommonInit();
 
@@ -95,4 +98,78 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
   EXPECT_EQ(removals, 4);
   CloseAllLogs();
   ResetLoggerForTests(L"", L"qrfolder.exe");
+}
+
+namespace {
+
+// A window that hands the drain timer and the hook's wake to the pump, as the main window does.
+LRESULT CALLBACK PumpWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* pump = reinterpret_cast<THookPump*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (pump != nullptr && message == WM_TIMER) pump->OnTimer();
+  if (pump != nullptr && message == WakeMessage) pump->OnWake();
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+TEST(HookPump, AWakeDrainsEverySlotOnceInOrderAndALostWakeIsLeftToTheTimer) {
+  CommonInit();
+  ASSERT_NE(WakeMessage, 0u);
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = PumpWindowProc;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"QfPumpWakeTest";
+  ::RegisterClassW(&windowClass);
+  const HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        windowClass.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+
+  static hook::THookShare record{};
+  std::vector<std::uint32_t> handled;
+  int nestedWakes = 0;
+  THookPump pump(
+      window, 4,
+      [&]() -> hook::THookShare* {
+        record.heartbeat = ::GetTickCount();
+        return &record;
+      },
+      [] {},
+      [&](HWND target, int) {
+        handled.push_back(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(target)));
+        // The first trigger's menu: a modal loop in which the hook wakes the agent again.
+        if (handled.size() == 1) {
+          ::PostMessageW(window, WakeMessage, 0, 0);
+          testwin::PumpUntil([&] { return ++nestedWakes > 10; }, 200);
+          EXPECT_EQ(handled.size(), 1u) << "a wake during a trigger drained the queue again";
+        }
+      });
+  ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pump));
+  ASSERT_TRUE(pump.Start());
+  EXPECT_EQ(record.wakeWindow, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
+
+  // A slot and its wake, then two more slots before the agent gets to the wake: the one drain
+  // the wake causes takes all three, in slot order, and the timer after it finds nothing more.
+  const UINT dialog = HookMessageId(hook::THookMessage::QfMDialog);
+  hook::PushSlot(record, dialog, 0xA1, tkFileDialog, 0, 0, 0);
+  ::PostMessageW(window, WakeMessage, 0, 0);
+  hook::PushSlot(record, dialog, 0xA2, tkFileDialog, 0, 0, 0);
+  hook::PushSlot(record, dialog, 0xA3, tkFileDialog, 0, 0, 0);
+  MSG wake{};
+  ASSERT_TRUE(::PeekMessageW(&wake, window, WakeMessage, WakeMessage, PM_REMOVE));
+  ::DispatchMessageW(&wake);
+  EXPECT_EQ(handled.size(), 3u) << "the wake alone drains the queue";
+  testwin::PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(handled, (std::vector<std::uint32_t>{0xA1, 0xA2, 0xA3}));
+
+  // The hook told not to wake (as an older library or a refused post leaves it): the drain
+  // timer still takes the slot.
+  record.wakeWindow = 0;
+  hook::PushSlot(record, dialog, 0xB1, tkFileDialog, 0, 0, 0);
+  EXPECT_TRUE(testwin::PumpUntil([&] { return handled.size() == 4; }));
+  EXPECT_EQ(handled.back(), 0xB1u);
+
+  pump.Stop();
+  EXPECT_EQ(record.wakeWindow, 0u);
+  ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  ::DestroyWindow(window);
 }

@@ -275,9 +275,23 @@ HWND VisibleDialogOf(DWORD processId) {
   return find.dialog;
 }
 
-TEST_F(QfHook, MiddleClickInTheSystemsSaveDialogOfAnotherProgramIsReported) {
+std::atomic<int> wakesSeen{0};
+LRESULT CALLBACK CountWakes(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  static const UINT wake = ::RegisterWindowMessageW((std::wstring(hook::kWakeMessageName) + hook::kMessageSuffix).c_str());
+  if (message == wake) ++wakesSeen;
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(QfHook, MiddleClickInTheSystemsSaveDialogOfAnotherProgramIsReportedAndWakesTheAgent) {
   hook::THookShare* share = InstallMiddleButtonOnly();
   ASSERT_NE(share, nullptr);
+  // The window the record names gets the wake, posted from the other program.
+  const HWND agent = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(agent, nullptr);
+  const win::TScopeGuard destroy([&] { ::DestroyWindow(agent); });
+  ::SetWindowLongPtrW(agent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountWakes));
+  share->wakeWindow = HandleValue(agent);
+  const win::TScopeGuard unwake([&] { share->wakeWindow = 0; });
 
   std::wstring commandLine = L"\"" + TestFolder() + L"hook_probe.exe\" savedialog";
   STARTUPINFOW startup{};
@@ -306,6 +320,7 @@ TEST_F(QfHook, MiddleClickInTheSystemsSaveDialogOfAnotherProgramIsReported) {
   EXPECT_EQ(slots[0].message, MDialogMessage());
   EXPECT_EQ(slots[0].wParam, HandleValue(dialog));
   EXPECT_EQ(slots[0].lParam, static_cast<std::uint32_t>(tkFileDialog));
+  EXPECT_TRUE(testwin::PumpUntil([] { return wakesSeen.load() == 1; }, 2000)) << wakesSeen.load();
 }
 
 }  // namespace

@@ -162,15 +162,19 @@ TEST_F(FolderMenu, ApplyingAgainReplacesTheSection) {
   EXPECT_EQ(items[1].text, L"Tools");
   ASSERT_NE(items[1].submenu, nullptr);
   ASSERT_EQ(::GetMenuItemCount(items[1].submenu), 1);
-  // The old header's submenu went with its item, and the old entries' images with them.
-  EXPECT_FALSE(::IsMenu(oldSubmenu));
+  // The old header's submenu serves the new one, holding only its entries; the old entries'
+  // images went with them.
+  EXPECT_EQ(items[1].submenu, oldSubmenu);
   EXPECT_EQ(images_.ImageOf(FavouriteCommand(25)), -1);
   EXPECT_EQ(images_.ImageOf(FavouriteCommand(20)), miComputer);
 }
 
 TEST_F(FolderMenu, EmptyModelLeavesTheMenuBeginningWithTheSeparator) {
   ApplyFavourites(menu_, kModel, images_);
+  const HMENU oldSubmenu = ItemAt(menu_, 1).submenu;
   ApplyFavourites(menu_, {}, images_);
+  // A submenu no header needs any more is destroyed.
+  EXPECT_FALSE(::IsMenu(oldSubmenu));
   ExpectTailIntact(0);
   EXPECT_TRUE(ItemAt(menu_, 0).separator);
 }
