@@ -27,13 +27,20 @@ def windows_path(path) -> str:
     return "Z:" + str(path).replace("/", "\\")
 
 
+# Wine's own tools that the scenarios run: each of them says why when it fails.
+WINE_TOOLS = {"reg", "regedit", "taskkill"}
+
+
 def wine(*args, timeout=60):
     """Runs a Windows program and waits for it alone. Its output goes through files, not pipes:
     a Wine service that the program happens to start inherits the handles and would hold a pipe
-    open long after the program has ended. Now and then Wine's launcher fails to find a program
-    of its own ("ShellExecuteEx failed"): that start, which never ran the program, is made again."""
+    open long after the program has ended. Now and then Wine's launcher fails to start a program
+    of its own ("ShellExecuteEx failed", or one of Wine's tools ending in failure without a word,
+    which it never does once it runs): that start, which never ran the program, is made again."""
     done = run_wine(args, timeout)
-    if done.returncode != 0 and "ShellExecuteEx failed" in done.stdout + done.stderr:
+    output = done.stdout + done.stderr
+    never_ran = "ShellExecuteEx failed" in output or (str(args[0]).lower() in WINE_TOOLS and not output.strip())
+    if done.returncode != 0 and never_ran:
         done = run_wine(args, timeout)
     return done
 
