@@ -287,11 +287,14 @@ UINT TQuillFolder::ShowFolderMenu(HWND window, int kind) {
   input.hasRecentFolders = !recent_->Lists().RecentFolders().empty();
   input.recentFilesOn = Settings.RecentFls;
   input.hasRecentFiles = !recent_->Lists().RecentFiles().empty();
+  std::wstring folder;
   if (AsksCurrentFolder(kind, input.officeDialog)) {
-    const std::wstring folder = GetPath(window, kind, mainThreadId_);
+    folder = GetPath(window, kind, mainThreadId_);
     input.folderKnown = !folder.empty();
     input.folderIsFavourite = input.folderKnown && IsFavourite(lists_, folder);
   }
+  input.openFoldersOn = Settings.OpenFolders;
+  input.hasOpenFolders = Settings.OpenFolders && openFolders_.Build(PopupMenu2.OpenFolders(), window, folder, images_);
   PopupMenu2.Apply(TailVisibility(input), images_);
   // Reading the folder may have found the target hung since.
   if (attachment && !WindowAnswers(window)) {

@@ -18,6 +18,7 @@
 #include "menu/favourites_store.h"
 #include "menu/folder_menu_tail.h"
 #include "menu/menu_images.h"
+#include "menu/open_folders_menu.h"
 #include "menu/recent_menus.h"
 #include "monitor/change_monitoring.h"
 #include "win/handles.h"
@@ -84,6 +85,7 @@ class TQuillFolder final : private TOptionsHost {
   void FavouriteClick(int index);
   void FilterClick(int index);
   void RecentFolderClick(UINT command);
+  void OpenFoldersClick(const std::wstring& folder);
   void RecentFileClick(UINT command);
   void Clear1Click();
   bool AskCaption(std::wstring& caption);
@@ -114,6 +116,7 @@ class TQuillFolder final : private TOptionsHost {
   // RecentFolders, RecentFiles and RecentShortcuts with their submenus, and the watch that keeps
   // them current.
   std::unique_ptr<TRecentMenus> recent_;
+  TOpenFoldersMenu openFolders_;
   TChangeWatch changeWatch_;
   // PathNames, PathValues, FilterMasks and FilterCaptions, mirrored from the registry.
   TFavouriteLists lists_;

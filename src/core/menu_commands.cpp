@@ -89,6 +89,10 @@ void TQuillFolder::RunCommand(UINT id) {
         FilterClick(*filter);
         break;
       }
+      if (const auto folder = openFolders_.FolderOf(id)) {
+        OpenFoldersClick(*folder);
+        break;
+      }
       if (recent_->FolderOf(id)) {
         RecentFolderClick(id);
         break;
@@ -193,6 +197,11 @@ void TQuillFolder::FavouriteClick(int index) {
   const std::wstring path = EntryPath(lists_.PathNames[index]);
   CommonLogRunEvent(L"QuillFolder.FavoriteClick", L"Path=" + path + L", W=" + logformat::HandleText(targetWindow_));
   SetData({targetWindow_, targetKind_}, mainThreadId_, path, false);
+}
+
+void TQuillFolder::OpenFoldersClick(const std::wstring& folder) {
+  CommonLogRunEvent(L"QuillFolder.OpenFoldersClick", L"Path=" + folder + L", W=" + logformat::HandleText(targetWindow_));
+  SetData({targetWindow_, targetKind_}, mainThreadId_, folder, false);
 }
 
 void TQuillFolder::FilterClick(int index) {

@@ -271,6 +271,7 @@ void TSett::OptionShow() {
   Check(IDC_PREF_REXPLORER, Settings.RExplorer);
   Check(IDC_PREF_MDESKTOP, Settings.MDesktop);
   Check(IDC_PREF_EXPENCH, Settings.ExpEnch);
+  Check(IDC_PREF_OPENFOLDERS, Settings.OpenFolders);
 
   const TFavouriteLists& store = host_.ReloadStore();
   rows_ = TFavouriteRows::FromStore(store.PathNames, store.PathValues);
@@ -560,6 +561,7 @@ void TSett::Save(bool close) {
   s.FoldersCount = CountFromText(WindowText(Item(IDC_PREF_FOLDERSCOUNT)));
   s.FilesCount = CountFromText(WindowText(Item(IDC_PREF_FILESCOUNT)));
   s.ExpEnch = Checked(IDC_PREF_EXPENCH);
+  s.OpenFolders = Checked(IDC_PREF_OPENFOLDERS);
   s.RecentFldr = Checked(IDC_PREF_FOLDERS);
   s.RecentFls = Checked(IDC_PREF_FILES);
   s.ClearLink = Checked(IDC_PREF_CLEARLINK);

@@ -22,6 +22,8 @@ inline constexpr UINT kCommandRangeSize = 20000;
 inline constexpr UINT kRecentFolderCommandBase = 60000;
 inline constexpr UINT kRecentFileCommandBase = 62500;
 inline constexpr UINT kRecentCommandRangeSize = 2500;
+inline constexpr UINT kOpenFolderCommandBase = 65000;
+inline constexpr UINT kOpenFolderCommandRangeSize = 100;
 
 // A caption as a menu shows it: menus read "&" as the mark of a mnemonic, so a folder named
 // "Tom & Jerry" gets its "&" doubled.

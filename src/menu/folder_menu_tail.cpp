@@ -41,24 +41,27 @@ bool TFolderMenuTail::Load(HINSTANCE instance, TMenuImages& images) {
   }
   // The submenus leave the resource's menu, which would destroy them with itself.
   while (::GetMenuItemCount(source) > 0) ::RemoveMenu(source, 0, MF_BYPOSITION);
-  // Fixed order of the submenus in the tail: recent folders, recent files, filter.
-  if (submenus.size() != 3) {
+  // Fixed order of the submenus in the tail: recent folders, recent files, open folders, filter.
+  if (submenus.size() != 4) {
     for (HMENU submenu : submenus) ::DestroyMenu(submenu);
     items_.clear();
     return false;
   }
   recentFolders_.reset(submenus[0]);
   recentFiles_.reset(submenus[1]);
-  filter_.reset(submenus[2]);
+  openFolders_.reset(submenus[2]);
+  filter_.reset(submenus[3]);
   for (TItem& item : items_) {
     if (item.submenu == recentFolders_.get()) item.id = IDM_RECENTFOLDERS;
     if (item.submenu == recentFiles_.get()) item.id = IDM_RECENTFILES;
+    if (item.submenu == openFolders_.get()) item.id = IDM_OPENFOLDERS;
     if (item.submenu == filter_.get()) item.id = IDM_FILTER;
     // An empty image place: Wine sizes a menu by its items, and would cut a caption without one.
     if (item.submenu != nullptr) images.Assign(item.id, -1);
   }
-  // A resource popup cannot be empty: the Filter list starts with a placeholder.
-  while (::GetMenuItemCount(filter_.get()) > 0) ::DeleteMenu(filter_.get(), 0, MF_BYPOSITION);
+  // A resource popup cannot be empty: the generated lists start with a placeholder.
+  for (const HMENU list : {openFolders_.get(), filter_.get()})
+    while (::GetMenuItemCount(list) > 0) ::DeleteMenu(list, 0, MF_BYPOSITION);
   menu_.reset(::CreatePopupMenu());
   Apply({}, images);
   return static_cast<bool>(menu_);
@@ -69,6 +72,7 @@ bool TFolderMenuTail::Visible(const TItem& item, const TTailVisibility& shown) c
   if (item.submenu != nullptr) {
     if (item.submenu == recentFolders_.get()) return shown.recentFolders;
     if (item.submenu == recentFiles_.get()) return shown.recentFiles;
+    if (item.submenu == openFolders_.get()) return shown.openFolders;
     return shown.filter;
   }
   switch (item.id) {

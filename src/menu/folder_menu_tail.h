@@ -1,8 +1,9 @@
 // The folder menu PopupMenu2 and its fixed tail: the items from the resource below the
-// favourites (separators, "Recently Opened Folders", "Recently Opened Files", "Filter", the
+// favourites (separators, "Recently Opened Folders", "Recently Opened Files", "Open Folders",
+// "Filter", the
 // current-folder commands, "Options..." and "Check for Updates..."), kept apart so that each
 // can be hidden (taken out) and shown (put back) before every display. Owns the menu and the
-// three submenus; the favourites above the first separator belong to ApplyFavourites. Main
+// four submenus; the favourites above the first separator belong to ApplyFavourites. Main
 // thread.
 #pragma once
 
@@ -30,6 +31,7 @@ class TFolderMenuTail {
   HMENU Menu() const { return menu_.get(); }
   HMENU RecentFolders() const { return recentFolders_.get(); }
   HMENU RecentFiles() const { return recentFiles_.get(); }
+  HMENU OpenFolders() const { return openFolders_.get(); }
   HMENU Filter() const { return filter_.get(); }
 
   // Puts the tail back below the favourites with the entries `shown` allows; separators next to
@@ -49,6 +51,7 @@ class TFolderMenuTail {
   win::TMenuHandle menu_;
   win::TMenuHandle recentFolders_;
   win::TMenuHandle recentFiles_;
+  win::TMenuHandle openFolders_;
   win::TMenuHandle filter_;
   std::vector<TItem> items_;
 };

@@ -13,6 +13,7 @@ TTailVisibility TailVisibility(const TTailInput& input) {
   const bool archiver = input.kind == tkRarExtract || input.kind == tkRarWindow || input.kind == tkZipExtract;
   shown.recentFiles = input.recentFilesOn && input.hasRecentFiles && !archiver;
   shown.filter = input.kind == tkFileDialog && input.hasFilters;
+  shown.openFolders = input.openFoldersOn && input.hasOpenFolders;
   if (AsksCurrentFolder(input.kind, input.officeDialog) && input.folderKnown) {
     shown.removeCurrent = input.folderIsFavourite;
     shown.addCurrent = !input.folderIsFavourite;

@@ -1,5 +1,5 @@
 // Which entries of the folder menu's fixed tail show for the window the menu is for: the two
-// recent submenus, "Filter" and the three current-folder commands. Portable, no state; any
+// recent submenus, "Open Folders", "Filter" and the three current-folder commands. Portable, no state; any
 // thread.
 #pragma once
 
@@ -14,6 +14,8 @@ struct TTailInput {
   bool hasRecentFolders = false;   // the recent-folders list is not empty
   bool recentFilesOn = false;      // the RecentFls setting
   bool hasRecentFiles = false;     // the recent-files list is not empty
+  bool openFoldersOn = false;      // the OpenFolders setting
+  bool hasOpenFolders = false;     // another Explorer window shows a folder
 };
 
 struct TTailVisibility {
@@ -23,6 +25,7 @@ struct TTailVisibility {
   bool addCurrent = false;
   bool removeCurrent = false;
   bool openFolder = false;
+  bool openFolders = false;
   friend bool operator==(const TTailVisibility&, const TTailVisibility&) = default;
 };
 

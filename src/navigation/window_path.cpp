@@ -1,10 +1,13 @@
 #include "navigation/window_path.h"
 
+#include <thread>
+
 #include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
 #include "navigation/foreign_window.h"
 #include "diagnostics/logger.h"
 #include "navigation/target_kind.h"
+#include "navigation/window_kinds.h"
 #include "navigation/window_navigation.h"
 #include "win/handles.h"
 
@@ -67,7 +70,89 @@ std::wstring BrowserPath(HWND window) {
   return IsExistingDirectory(address) ? address : std::wstring();
 }
 
+bool IsExplorerFrame(HWND window) {
+  int kind = 0;
+  return IsExplorer(kind, 1, window) != nullptr;
+}
+
+struct TDescendant {
+  const wchar_t* className;
+  HWND found;
+};
+
+// The first window of a class inside `parent`, at any depth; found without a message.
+HWND FirstDescendant(HWND parent, const wchar_t* className) {
+  TDescendant search{className, nullptr};
+  if (parent == nullptr) return nullptr;
+  ::EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto& wanted = *reinterpret_cast<TDescendant*>(data);
+        if (!ClassIs(child, kWholeClassBuffer, wanted.className)) return TRUE;
+        wanted.found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The address bar of a frame: the edit field of its "ComboBoxEx32" when it has one, else the
+// breadcrumb bar, whose text is the path after a label ("Address: C:\Data").
+HWND AddressBar(HWND frame) {
+  if (const HWND edit = FirstDescendant(FirstDescendant(frame, L"ComboBoxEx32"), L"Edit")) return edit;
+  return FirstDescendant(FirstDescendant(frame, L"Breadcrumb Parent"), L"ToolbarWindow32");
+}
+
+std::wstring FolderInAddress(const std::wstring& text) {
+  if (IsExistingDirectory(text)) return text;
+  const auto label = text.find(L": ");
+  return label != std::wstring::npos && IsExistingDirectory(text.substr(label + 2)) ? text.substr(label + 2)
+                                                                                       : std::wstring();
+}
+
+struct TOpenFrames {
+  HWND except;
+  std::vector<HWND> frames;
+};
+
 }  // namespace
+
+std::vector<std::wstring> OpenExplorerFolders(HWND except) {
+  TOpenFrames open{except, {}};
+  ::EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& found = *reinterpret_cast<TOpenFrames*>(data);
+        if (window != found.except && ::IsWindowVisible(window) && IsExplorerFrame(window))
+          found.frames.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&open));
+  // A title that is a path needs no message. The address bars are read all at once, one thread
+  // each, so that a window that does not answer costs the menu one timeout however many there
+  // are; a window known to be hung is passed over without a message.
+  std::vector<std::wstring> folders(open.frames.size());
+  std::vector<std::thread> reads;
+  const win::TScopeGuard joined([&reads] {
+    for (std::thread& read : reads) read.join();
+  });
+  for (std::size_t i = 0; i < open.frames.size(); ++i) {
+    const HWND frame = open.frames[i];
+    folders[i] = TitleOf(frame);
+    if (IsExistingDirectory(folders[i])) continue;
+    folders[i].clear();
+    const HWND bar = ::IsHungAppWindow(frame) ? nullptr : AddressBar(frame);
+    if (bar == nullptr) continue;
+    reads.emplace_back([bar, &folder = folders[i]] {
+      Guarded(L"OpenExplorerFolders", [&] { folder = FolderInAddress(EditTextOf(bar)); });
+    });
+  }
+  for (std::thread& read : reads) read.join();
+  reads.clear();
+  // Virtual folders read as names without a backslash.
+  for (std::wstring& folder : folders)
+    if (folder.find(L'\\') == std::wstring::npos) folder.clear();
+  return folders;
+}
 
 void GetPathNT(std::wstring& path) { path.clear(); }
 

@@ -43,6 +43,7 @@ constexpr TNamedField kReadOrder[] = {
     {L"ClearLink", &TSettingsValues::ClearLink},
     {L"ExpEnch", &TSettingsValues::ExpEnch},
     {L"AlwaysAddDialog", &TSettingsValues::AlwaysAddDialog},
+    {L"OpenFolders", &TSettingsValues::OpenFolders},
 };
 
 // The options dialog's order of writing; new names land in the key in this order.
@@ -63,6 +64,7 @@ constexpr TNamedField kWriteOrder[] = {
     {L"FoldersCount", &TSettingsValues::FoldersCount},
     {L"Alt", &TSettingsValues::Alt},
     {L"Keys", &TSettingsValues::Keys},
+    {L"OpenFolders", &TSettingsValues::OpenFolders},
 };
 
 // Reads one value into its field; an absent value leaves the field alone.

@@ -22,6 +22,7 @@ struct TSettingsValues {
   int Keys = 90;
   bool ExpEnch = true;
   bool AlwaysAddDialog = false;
+  bool OpenFolders = true;  // the folder menu's "Open Folders" submenu
 
   friend bool operator==(const TSettingsValues&, const TSettingsValues&) = default;
 };

@@ -77,5 +77,14 @@ TEST(TailVisibility, FiltersAndRecentListsNeedEntriesAndTheirSettings) {
     input.recentFoldersOn = false;
     input.hasRecentFiles = false;
     EXPECT_FALSE(TailVisibility(input).recentFolders || TailVisibility(input).recentFiles) << kind;
+    // "Open Folders" shows for every kind, when its setting is on and another window is open.
+    input = Everything(kind);
+    input.openFoldersOn = input.hasOpenFolders = true;
+    EXPECT_TRUE(TailVisibility(input).openFolders) << kind;
+    input.openFoldersOn = false;
+    EXPECT_FALSE(TailVisibility(input).openFolders) << kind;
+    input.openFoldersOn = true;
+    input.hasOpenFolders = false;
+    EXPECT_FALSE(TailVisibility(input).openFolders) << kind;
   }
 }

@@ -36,6 +36,7 @@ TSettingsValues NonDefaults() {
   v.Keys = 0x51;
   v.ExpEnch = false;
   v.AlwaysAddDialog = true;
+  v.OpenFolders = false;
   return v;
 }
 
@@ -148,7 +149,8 @@ TEST_F(SettingsRegistry, SavedValuesReadBackInTheDialogsOrder) {
   }
   const std::vector<std::wstring> order{
       L"ClearLink",  L"RecentFldr", L"RecentFls", L"ShowTray", L"MouseWheel", L"MouseMButton", L"Help", L"MExplorer",
-      L"MIExplorer", L"RExplorer",  L"MDesktop",  L"ExpEnch",  L"FilesCount", L"FoldersCount", L"Alt",  L"Keys"};
+      L"MIExplorer", L"RExplorer",  L"MDesktop",  L"ExpEnch",  L"FilesCount", L"FoldersCount", L"Alt",  L"Keys",
+      L"OpenFolders"};
   EXPECT_EQ(testreg::InRegistryOrder(names), testreg::InRegistryOrder(order));
 
   TSettingsValues loaded;
