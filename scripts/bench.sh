@@ -2,6 +2,7 @@
 # `make bench`: figures for the running agent under Wine, each next to its yardstick measured in
 # the same run (absolute figures drift on shared machines). Prints, never fails the build.
 #  - reloading and rebuilding the folder menu for 1,000 favourites in 50 submenus and 100 filters;
+#  - building "Open Folders" with ten Explorer windows open;
 #  - the recent lists' full and incremental scans with 2,000 shortcuts, and a 40-file submenu;
 #  - a queued hook message whose wake is lost -> menu visible (the drain timer's path);
 #  - idle CPU over 60 s: the agent and a bare window with one 50 ms timer, side by side;
@@ -35,6 +36,18 @@ trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null' EXIT
 for _ in $(seq 1 100); do tool thread >/dev/null && [ "$(tool thread)" != 0 ] && break; sleep 0.2; done
 
 wine "$QF_BIN/menu_bench.exe" 2>/dev/null | tr -d '\r'
+# "Open Folders" with ten Explorer windows (stand-ins with Explorer's class tree) open.
+explorers=()
+for i in $(seq 0 9); do
+  mkdir -p "$QF_BUILD/bench-folders/open $i"
+  wine "$QF_BIN/target_windows.exe" explorer --folder "$(winepath -w "$QF_BUILD/bench-folders/open $i")" \
+    --at $((40 + 30 * i)) $((40 + 20 * i)) >/dev/null 2>&1 &
+  explorers+=($!)
+done
+for _ in $(seq 1 100); do [ "$(tool windows CabinetWClass | wc -l)" -ge 10 ] && break; sleep 0.2; done
+wine "$QF_BIN/menu_bench.exe" open-folders 2>/dev/null | tr -d '\r'
+kill "${explorers[@]}" 2>/dev/null
+wait "${explorers[@]}" 2>/dev/null
 wine "$QF_BIN/recent_bench.exe" 2>/dev/null | tr -d '\r'
 
 samples=()
