@@ -274,28 +274,29 @@ HWND FindButton(HWND window, int rule) {
   return search.best;
 }
 
-HWND GetExplorerComponent(HWND window, DWORD agentThreadId) {
+HWND ExplorerAddressBar(HWND window) {
   const HWND rebar = ChildPath(window, {L"WorkerW", L"ReBarWindow32"});
   if (rebar == nullptr) return nullptr;
-  HWND comboEx = ::FindWindowExW(rebar, nullptr, L"ComboBoxEx32", nullptr);
-  if (comboEx == nullptr) {
-    const HWND progress = ChildPath(rebar, {L"Address Band Root", L"msctls_progress32"});
-    if (progress == nullptr) return nullptr;
-    comboEx = ::FindWindowExW(progress, nullptr, L"ComboBoxEx32", nullptr);
-    if (comboEx == nullptr) {
-      {
-        // A click on the empty end of the breadcrumb bar turns it into an edit box.
-        win::TThreadInputAttachment attachment(ThreadOf(window), agentThreadId);
-        if (const HWND toolbar = ChildPath(progress, {L"Breadcrumb Parent", L"ToolbarWindow32"})) {
-          TimedSend(toolbar, WM_SETFOCUS, 0, 0);
-          TimedSend(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, kFarRightClick);
-          TimedSend(toolbar, WM_LBUTTONUP, MK_LBUTTON, kFarRightClick);
-        }
-      }
-      comboEx = ::FindWindowExW(progress, nullptr, L"ComboBoxEx32", nullptr);
-    }
+  if (const HWND comboEx = ::FindWindowExW(rebar, nullptr, L"ComboBoxEx32", nullptr)) return ComboEdit(comboEx);
+  const HWND progress = ChildPath(rebar, {L"Address Band Root", L"msctls_progress32"});
+  if (progress == nullptr) return nullptr;
+  if (const HWND comboEx = ::FindWindowExW(progress, nullptr, L"ComboBoxEx32", nullptr)) return ComboEdit(comboEx);
+  return ChildPath(progress, {L"Breadcrumb Parent", L"ToolbarWindow32"});
+}
+
+HWND GetExplorerComponent(HWND window, DWORD agentThreadId) {
+  const HWND bar = ExplorerAddressBar(window);
+  if (bar == nullptr || !ClassIs(bar, kWholeClassBuffer, L"ToolbarWindow32")) return bar;
+  {
+    // A click on the empty end of the breadcrumb bar turns it into an edit box.
+    win::TThreadInputAttachment attachment(ThreadOf(window), agentThreadId);
+    TimedSend(bar, WM_SETFOCUS, 0, 0);
+    TimedSend(bar, WM_LBUTTONDOWN, MK_LBUTTON, kFarRightClick);
+    TimedSend(bar, WM_LBUTTONUP, MK_LBUTTON, kFarRightClick);
   }
-  return ComboEdit(comboEx);
+  // The toolbar lies in "Breadcrumb Parent", in the progress bar that now holds the edit box.
+  const HWND progress = ::GetParent(::GetParent(bar));
+  return ComboEdit(::FindWindowExW(progress, nullptr, L"ComboBoxEx32", nullptr));
 }
 
 HWND GetIEcomponent(HWND window) {

@@ -17,6 +17,10 @@ struct TNavigationTarget {
 // `agentThreadId` is the agent's main thread, the second party of every input attachment.
 void SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::wstring& path, bool filter);
 
+// The address bar of an Explorer window as it is, found without a message: the edit box of its
+// ComboBoxEx32 (the classic bar, or the breadcrumb bar in edit mode), else the breadcrumb bar's
+// toolbar, whose text is the path after a label; or 0.
+HWND ExplorerAddressBar(HWND window);
 // The address-bar edit box of an Explorer window (switching a breadcrumb bar into edit mode
 // first), or 0.
 HWND GetExplorerComponent(HWND window, DWORD agentThreadId);

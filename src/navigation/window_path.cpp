@@ -1,5 +1,6 @@
 #include "navigation/window_path.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "diagnostics/guarded.h"
@@ -70,39 +71,6 @@ std::wstring BrowserPath(HWND window) {
   return IsExistingDirectory(address) ? address : std::wstring();
 }
 
-bool IsExplorerFrame(HWND window) {
-  int kind = 0;
-  return IsExplorer(kind, 1, window) != nullptr;
-}
-
-struct TDescendant {
-  const wchar_t* className;
-  HWND found;
-};
-
-// The first window of a class inside `parent`, at any depth; found without a message.
-HWND FirstDescendant(HWND parent, const wchar_t* className) {
-  TDescendant search{className, nullptr};
-  if (parent == nullptr) return nullptr;
-  ::EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto& wanted = *reinterpret_cast<TDescendant*>(data);
-        if (!ClassIs(child, kWholeClassBuffer, wanted.className)) return TRUE;
-        wanted.found = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// The address bar of a frame: the edit field of its "ComboBoxEx32" when it has one, else the
-// breadcrumb bar, whose text is the path after a label ("Address: C:\Data").
-HWND AddressBar(HWND frame) {
-  if (const HWND edit = FirstDescendant(FirstDescendant(frame, L"ComboBoxEx32"), L"Edit")) return edit;
-  return FirstDescendant(FirstDescendant(frame, L"Breadcrumb Parent"), L"ToolbarWindow32");
-}
-
 std::wstring FolderInAddress(const std::wstring& text) {
   if (IsExistingDirectory(text)) return text;
   const auto label = text.find(L": ");
@@ -110,37 +78,52 @@ std::wstring FolderInAddress(const std::wstring& text) {
                                                                                        : std::wstring();
 }
 
-struct TOpenFrames {
-  HWND except;
-  std::vector<HWND> frames;
-};
+// The visible Explorer frames other than `except`, nearest in Z-order first. The classes are
+// matched by the system (one call per frame), not class by class over every top-level window.
+std::vector<HWND> ExplorerFrames(HWND except) {
+  std::vector<HWND> candidates;
+  for (const wchar_t* className : {L"CabinetWClass", L"ExploreWClass"}) {
+    for (HWND frame = ::FindWindowExW(nullptr, nullptr, className, nullptr); frame != nullptr;
+         frame = ::FindWindowExW(nullptr, frame, className, nullptr)) {
+      int kind = 0;
+      if (frame != except && ::IsWindowVisible(frame) && IsExplorer(kind, 1, frame) != nullptr)
+        candidates.push_back(frame);
+    }
+  }
+  if (candidates.size() < 2) return candidates;
+  struct TOrder {
+    const std::vector<HWND>& candidates;
+    std::vector<HWND> frames;
+  } order{candidates, {}};
+  ::EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& found = *reinterpret_cast<TOrder*>(data);
+        if (std::find(found.candidates.begin(), found.candidates.end(), window) != found.candidates.end())
+          found.frames.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&order));
+  return order.frames;
+}
 
 }  // namespace
 
 std::vector<std::wstring> OpenExplorerFolders(HWND except) {
-  TOpenFrames open{except, {}};
-  ::EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& found = *reinterpret_cast<TOpenFrames*>(data);
-        if (window != found.except && ::IsWindowVisible(window) && IsExplorerFrame(window))
-          found.frames.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&open));
+  const std::vector<HWND> frames = ExplorerFrames(except);
   // A title that is a path needs no message. The address bars are read all at once, one thread
   // each, so that a window that does not answer costs the menu one timeout however many there
   // are; a window known to be hung is passed over without a message.
-  std::vector<std::wstring> folders(open.frames.size());
+  std::vector<std::wstring> folders(frames.size());
   std::vector<std::thread> reads;
   const win::TScopeGuard joined([&reads] {
     for (std::thread& read : reads) read.join();
   });
-  for (std::size_t i = 0; i < open.frames.size(); ++i) {
-    const HWND frame = open.frames[i];
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    const HWND frame = frames[i];
     folders[i] = TitleOf(frame);
     if (IsExistingDirectory(folders[i])) continue;
     folders[i].clear();
-    const HWND bar = ::IsHungAppWindow(frame) ? nullptr : AddressBar(frame);
+    const HWND bar = ::IsHungAppWindow(frame) ? nullptr : ExplorerAddressBar(frame);
     if (bar == nullptr) continue;
     reads.emplace_back([bar, &folder = folders[i]] {
       Guarded(L"OpenExplorerFolders", [&] { folder = FolderInAddress(EditTextOf(bar)); });
