@@ -9,9 +9,10 @@ bool AsksCurrentFolder(int kind, bool officeDialog) {
 TTailVisibility TailVisibility(const TTailInput& input) {
   TTailVisibility shown;
   shown.recentFolders = input.recentFoldersOn && input.hasRecentFolders;
-  // An archiver's window or extraction dialog takes folders only.
-  const bool archiver = input.kind == tkRarExtract || input.kind == tkRarWindow || input.kind == tkZipExtract;
-  shown.recentFiles = input.recentFilesOn && input.hasRecentFiles && !archiver;
+  // An archiver's window or extraction dialog, and a console's shell, take folders only.
+  const bool foldersOnly = input.kind == tkRarExtract || input.kind == tkRarWindow || input.kind == tkZipExtract ||
+                           input.kind == tkConsole;
+  shown.recentFiles = input.recentFilesOn && input.hasRecentFiles && !foldersOnly;
   shown.filter = input.kind == tkFileDialog && input.hasFilters;
   shown.openFolders = input.openFoldersOn && input.hasOpenFolders;
   if (AsksCurrentFolder(input.kind, input.officeDialog) && input.folderKnown) {

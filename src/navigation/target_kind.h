@@ -14,4 +14,6 @@ enum TargetKind : std::int32_t {
   tkZipExtract = 7,
   tkAceExtract = 8,
   tkBrowseDialog = 9,
+  // A console window: the hot key and the tray click find it; the hook never reports one.
+  tkConsole = 10,
 };

@@ -145,6 +145,9 @@ TargetKind ClassifyWindow(HWND window) {
   if (IsDialog(window)) return tkFileDialog;
   int kind = tkDesktop;
   if (IsExplorer(kind, 0, window) || IsRar(kind, window)) return static_cast<TargetKind>(kind);
+  // The system's console window, and Wine's.
+  if (ClassIs(window, kWholeClassBuffer, L"ConsoleWindowClass") || ClassIs(window, kWholeClassBuffer, L"WineConsoleClass"))
+    return tkConsole;
   return tkDesktop;
 }
 

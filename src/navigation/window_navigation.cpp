@@ -5,6 +5,7 @@
 #include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
+#include "navigation/console_target.h"
 #include "navigation/foreign_window.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_front.h"
@@ -357,6 +358,10 @@ void SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::ws
       case tkDesktop:
         CommonLogRunEvent(L"SetData\\MenuType = Desk", L"Path=" + path);
         OpenWithShell(path);
+        break;
+      case tkConsole:
+        // A console whose shell cannot be reached gets the folder in a new window.
+        if (!SetDataToConsole(window, path)) OpenWithShell(path);
         break;
       case tkExplorer:
       case tkInternetExplorer: {

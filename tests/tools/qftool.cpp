@@ -136,7 +136,7 @@ int Usage() {
                 L"       | hold SECONDS | idle-window SECONDS | atom TEXT | recent PATH\n"
                 L"       | hotkey-free MOD VK | elevation-task register|exists | lock-file PATH SECONDS | trust-ca FILE\n"
                 L"       | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n"
-                L"       | click-latency X Y\n");
+                L"       | click-latency X Y | console-read PID | console-type PID TEXT\n");
   return 2;
 }
 
@@ -531,6 +531,54 @@ int wmain(int argc, wchar_t** argv) {
     const LARGE_INTEGER start = Now();
     if (::SendInput(2, click, sizeof(INPUT)) != 2) return 1;
     return PrintMsUntilMenuShows(start);
+  }
+  if ((command == L"console-read" || command == L"console-type") && argc >= 3) {
+    // The text of a process's console, line by line, or keys typed into it ("\\r" for Enter).
+    // A console program has a console already; it has to leave it to join another.
+    ::FreeConsole();
+    if (!::AttachConsole(Value(argv[2]))) return 1;
+    const wchar_t* device = command == L"console-read" ? L"CONOUT$" : L"CONIN$";
+    const HANDLE console = ::CreateFileW(device, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr);
+    int result = 1;
+    if (console != INVALID_HANDLE_VALUE && command == L"console-type" && argc >= 4) {
+      std::vector<INPUT_RECORD> keys;
+      for (const wchar_t* c = argv[3]; *c; ++c) {
+        const bool enter = c[0] == L'\\' && c[1] == L'r';
+        for (const BOOL down : {TRUE, FALSE}) {
+          INPUT_RECORD key{};
+          key.EventType = KEY_EVENT;
+          key.Event.KeyEvent.bKeyDown = down;
+          key.Event.KeyEvent.wRepeatCount = 1;
+          key.Event.KeyEvent.wVirtualKeyCode = enter ? VK_RETURN : 0;
+          key.Event.KeyEvent.uChar.UnicodeChar = enter ? L'\r' : *c;
+          keys.push_back(key);
+        }
+        if (enter) ++c;
+      }
+      DWORD written = 0;
+      result = ::WriteConsoleInputW(console, keys.data(), static_cast<DWORD>(keys.size()), &written) ? 0 : 1;
+    } else if (console != INVALID_HANDLE_VALUE) {
+      CONSOLE_SCREEN_BUFFER_INFO info{};
+      ::GetConsoleScreenBufferInfo(console, &info);
+      // A row filled to the last column goes on in the next one: the two are one line.
+      std::vector<wchar_t> row(static_cast<std::size_t>(info.dwSize.X));
+      std::wstring line;
+      for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+        DWORD read = 0;
+        ::ReadConsoleOutputCharacterW(console, row.data(), static_cast<DWORD>(row.size()), {0, y}, &read);
+        std::wstring part(row.data(), read);
+        while (!part.empty() && part.back() == L' ') part.pop_back();
+        line += part;
+        if (part.size() == row.size() && y < info.dwCursorPosition.Y) continue;
+        std::wprintf(L"%ls\n", line.c_str());
+        line.clear();
+      }
+      result = 0;
+    }
+    if (console != INVALID_HANDLE_VALUE) ::CloseHandle(console);
+    ::FreeConsole();
+    return result;
   }
   if (command == L"hold" && argc >= 3) {
     // Keeps the record mapped for a while, as programs with the hook loaded do between agents.

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr int kAllKinds[] = {tkDesktop,   tkExplorer,  tkInternetExplorer, tkFileDialog, tkRarExtract,
-                             tkRarWindow, tkZipExtract, tkAceExtract,      tkBrowseDialog};
+                             tkRarWindow, tkZipExtract, tkAceExtract,      tkBrowseDialog, tkConsole};
 
 TTailInput Everything(int kind) {
   TTailInput input;
@@ -37,6 +37,7 @@ TEST(TailVisibility, EachKindWithAKnownFolderFiltersAndRecentLists) {
       {tkRarWindow, {true, false, false, false, false, false}},
       {tkZipExtract, {true, false, false, false, false, false}},
       {tkAceExtract, {true, true, false, false, false, false}},
+      {tkConsole, {true, false, false, false, false, false}},
       {tkBrowseDialog, {true, true, false, false, false, false}},
   };
   for (const auto& row : rows) EXPECT_EQ(TailVisibility(Everything(row.kind)), row.shown) << "kind " << row.kind;

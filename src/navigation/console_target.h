@@ -1,0 +1,13 @@
+// Driving a console window's shell to a folder: the shell is found among the processes of that
+// console, and the line that changes its directory is typed into the console's input, as the
+// keyboard would (never through the clipboard). Main thread (the agent's); owns nothing beyond
+// the call.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Types "cd /d" or "Set-Location" with `path`, then Enter, into the console whose window is
+// `console`; false (logged) when no shell of that console could be reached.
+bool SetDataToConsole(HWND console, const std::wstring& path);
