@@ -61,12 +61,6 @@ constexpr TFilter kDefaultFilters[] = {
      L"*.xvid;*.flv;*.mov;*.qt;*.swf;*.3gp;*.ram;*.rmvb;*.m2v;*.ts;*.p4s;*.vpl;*.wpl;*.bpp"},
 };
 
-bool SameText(const std::wstring& a, const std::wstring& b) {
-  // Ordinal and case-blind, as the registry compares value names.
-  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
-
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {
   if (!folder.empty() && folder.back() == L'\\') return folder + name;
   return folder + L'\\' + name;
@@ -536,4 +530,9 @@ void RegisterShellExtension(bool on) {
 void FirstTime() {
   CommonLogRunEvent(L"QuillFolder.FirstTime", L"begin");
   Guarded(L"QuillFolder.FirstTime", FirstTimeUnguarded);
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
 }

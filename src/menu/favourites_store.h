@@ -65,6 +65,8 @@ bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filter
 bool IsRemoteFile(const std::wstring& path);
 // A folder the menu may show: never probed (IsRemoteFile), or existing.
 bool IsUsableFolder(const std::wstring& path);
+// Ordinal and case-blind, as the registry compares value names and the file system paths.
+bool SameText(const std::wstring& a, const std::wstring& b);
 
 // Registers the shell extension beside the program (or with `on` false unregisters it) through
 // Regsvr32, silently and without waiting for it.

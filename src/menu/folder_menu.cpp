@@ -4,7 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include "menu/favourites_rules.h"
 #include "resource.h"
+#include "win/files.h"
 #include "win/handles.h"
 
 std::wstring MenuCaption(const std::wstring& caption) {
@@ -15,6 +17,23 @@ std::wstring MenuCaption(const std::wstring& caption) {
     text += c;
   }
   return text;
+}
+
+void EmptyMenu(HMENU menu) {
+  while (::GetMenuItemCount(menu) > 0)
+    if (!::DeleteMenu(menu, 0, MF_BYPOSITION)) break;
+}
+
+void AppendPathItem(HMENU menu, UINT command, const std::wstring& path, ULONG_PTR data) {
+  const std::wstring caption = MenuCaption(TestName(path, ShortPathName));
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_STRING | MIIM_ID | MIIM_DATA | MIIM_BITMAP;
+  info.wID = command;
+  info.dwTypeData = const_cast<wchar_t*>(caption.c_str());
+  info.dwItemData = data;
+  info.hbmpItem = HBMMENU_CALLBACK;
+  ::InsertMenuItemW(menu, static_cast<UINT>(::GetMenuItemCount(menu)), TRUE, &info);
 }
 
 namespace {
@@ -118,9 +137,7 @@ void ApplyFavourites(HMENU menu, const std::vector<TMenuModelItem>& model, TMenu
 }
 
 void ApplyFilters(HMENU filterMenu, const std::vector<TMenuModelItem>& model) {
-  while (::GetMenuItemCount(filterMenu) > 0) {
-    if (!::DeleteMenu(filterMenu, 0, MF_BYPOSITION)) break;
-  }
+  EmptyMenu(filterMenu);
   UINT position = 0;
   for (const TMenuModelItem& item : model) {
     const UINT command = FilterCommand(item.tag);

@@ -28,6 +28,11 @@ inline constexpr UINT kOpenFolderCommandRangeSize = 100;
 // A caption as a menu shows it: menus read "&" as the mark of a mnemonic, so a folder named
 // "Tom & Jerry" gets its "&" doubled.
 std::wstring MenuCaption(const std::wstring& caption);
+// Takes every item out of a menu (submenus of items go with them).
+void EmptyMenu(HMENU menu);
+// Appends a folder or file item: its `TestName` caption, `data` as its tag, an image place the
+// owner draws.
+void AppendPathItem(HMENU menu, UINT command, const std::wstring& path, ULONG_PTR data);
 
 // The favourites section is everything above the first separator of the folder menu, which
 // begins the fixed tail: the separator's position, or -1 when there is none.

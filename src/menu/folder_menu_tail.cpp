@@ -60,8 +60,8 @@ bool TFolderMenuTail::Load(HINSTANCE instance, TMenuImages& images) {
     if (item.submenu != nullptr) images.Assign(item.id, -1);
   }
   // A resource popup cannot be empty: the generated lists start with a placeholder.
-  for (const HMENU list : {openFolders_.get(), filter_.get()})
-    while (::GetMenuItemCount(list) > 0) ::DeleteMenu(list, 0, MF_BYPOSITION);
+  EmptyMenu(openFolders_.get());
+  EmptyMenu(filter_.get());
   menu_.reset(::CreatePopupMenu());
   Apply({}, images);
   return static_cast<bool>(menu_);

@@ -52,29 +52,11 @@ std::wstring DriveLetters() {
   return letters;
 }
 
-// One recent item: its caption, its list position as its tag, an image drawn by the owner.
-void AppendItem(HMENU menu, UINT command, const std::wstring& path, int position) {
-  const std::wstring caption = MenuCaption(TestName(path, ShortPathName));
-  MENUITEMINFOW info{};
-  info.cbSize = sizeof info;
-  info.fMask = MIIM_STRING | MIIM_ID | MIIM_DATA | MIIM_BITMAP;
-  info.wID = command;
-  info.dwTypeData = const_cast<wchar_t*>(caption.c_str());
-  info.dwItemData = static_cast<ULONG_PTR>(position);
-  info.hbmpItem = HBMMENU_CALLBACK;
-  ::InsertMenuItemW(menu, static_cast<UINT>(::GetMenuItemCount(menu)), TRUE, &info);
-}
-
 // The "Clear" item and the separator above it close both submenus.
 void AppendClear(HMENU menu, UINT command, TMenuImages& images) {
   ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   ::AppendMenuW(menu, MF_STRING, command, L"Clear");
   ApplyCommandImages(menu, images);
-}
-
-void Empty(HMENU menu) {
-  while (::GetMenuItemCount(menu) > 0)
-    if (!::DeleteMenu(menu, 0, MF_BYPOSITION)) break;
 }
 
 std::optional<int> Shown(const std::vector<int>& shown, UINT command, UINT base) {
@@ -196,13 +178,14 @@ namespace {
 template <class Image>
 void FillRecent(HMENU menu, const std::vector<TRecentItem>& items, UINT base, std::vector<int>& shown,
                 UINT clearCommand, TMenuImages& images, Image image) {
-  Empty(menu);
+  EmptyMenu(menu);
   images.Unassign(base, base + kRecentCommandRangeSize - 1);
   shown.clear();
   for (const auto& item : items) {
     if (shown.size() >= kRecentCommandRangeSize) break;
     const UINT command = base + static_cast<UINT>(shown.size());
-    AppendItem(menu, command, item.path, item.position);
+    // The list position is the item's tag.
+    AppendPathItem(menu, command, item.path, static_cast<ULONG_PTR>(item.position));
     image(command, item);
     shown.push_back(item.position);
   }

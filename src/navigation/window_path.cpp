@@ -114,23 +114,24 @@ std::vector<std::wstring> OpenExplorerFolders(HWND except) {
   // each, so that a window that does not answer costs the menu one timeout however many there
   // are; a window known to be hung is passed over without a message.
   std::vector<std::wstring> folders(frames.size());
-  std::vector<std::thread> reads;
-  const win::TScopeGuard joined([&reads] {
-    for (std::thread& read : reads) read.join();
-  });
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    const HWND frame = frames[i];
-    folders[i] = TitleOf(frame);
-    if (IsExistingDirectory(folders[i])) continue;
-    folders[i].clear();
-    const HWND bar = ::IsHungAppWindow(frame) ? nullptr : ExplorerAddressBar(frame);
-    if (bar == nullptr) continue;
-    reads.emplace_back([bar, &folder = folders[i]] {
-      Guarded(L"OpenExplorerFolders", [&] { folder = FolderInAddress(EditTextOf(bar)); });
+  {
+    std::vector<std::thread> reads;
+    // Every read is waited for at the end of this block, also when starting one fails.
+    const win::TScopeGuard joined([&reads] {
+      for (std::thread& read : reads) read.join();
     });
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      const HWND frame = frames[i];
+      folders[i] = TitleOf(frame);
+      if (IsExistingDirectory(folders[i])) continue;
+      folders[i].clear();
+      const HWND bar = ::IsHungAppWindow(frame) ? nullptr : ExplorerAddressBar(frame);
+      if (bar == nullptr) continue;
+      reads.emplace_back([bar, &folder = folders[i]] {
+        Guarded(L"OpenExplorerFolders", [&] { folder = FolderInAddress(EditTextOf(bar)); });
+      });
+    }
   }
-  for (std::thread& read : reads) read.join();
-  reads.clear();
   // Virtual folders read as names without a backslash.
   for (std::wstring& folder : folders)
     if (folder.find(L'\\') == std::wstring::npos) folder.clear();
