@@ -28,6 +28,9 @@ summary() {
 }
 # Private memory in kB: what the process alone holds, shared mappings left out.
 private_kb() { awk '/^Private_(Clean|Dirty):/ { kb += $2 } END { print kb + 0 }' "/proc/$1/smaps_rollup" 2>/dev/null; }
+# Of that, the anonymous part: heaps and stacks, without file pages only this process maps.
+anonymous_kb() { awk '/^Anonymous:/ { print $2 }' "/proc/$1/smaps_rollup" 2>/dev/null; }
+threads() { ls "/proc/$1/task" 2>/dev/null | wc -l; }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null; }
 
 wine "$QF_BIN/qrfolder.exe" >/dev/null 2>&1 &
@@ -71,6 +74,9 @@ if kill -0 "$pid" 2>/dev/null && kill -0 "$timer" 2>/dev/null && kill -0 "$tray"
   awk -v a="$agent_mem" -v t="$tray_mem" 'BEGIN {
     printf "private memory: agent %.1f MiB, small tray program %.1f MiB: %+.1f MiB, ratio %.2f (goal: at most 2 MiB more)\n",
       a / 1024, t / 1024, (a - t) / 1024, a / t }'
+  awk -v a="$(anonymous_kb "$pid")" -v t="$(anonymous_kb "$tray")" -v an="$(threads "$pid")" -v tn="$(threads "$tray")" 'BEGIN {
+    printf "  of which anonymous: agent %.1f MiB, tray program %.1f MiB; threads: agent %d, tray program %d (under Wine each thread holds about 1 MiB)\n",
+      a / 1024, t / 1024, an, tn }'
   ticks=$(getconf CLK_TCK)
   agent_before=$(cpu_ticks "$pid")
   timer_before=$(cpu_ticks "$timer")

@@ -20,7 +20,8 @@ extern UINT WakeMessage;
 void CommonInit();
 
 // Loads qf.dll from the program's folder (once; it stays loaded, since the record and the
-// library's keep-alive thread live in it) and installs the hook with the current settings.
+// library's keep-alive timer procedure live in it) and installs the hook with the current
+// settings; the keep-alive runs on the calling thread, which must dispatch its messages.
 // Returns the shared record, or null when the library or its hook cannot be had.
 hook::THookShare* SetHook(DWORD agentThreadId, const TSettingsValues& settings);
 void RemoveHook();

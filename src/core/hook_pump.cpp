@@ -86,7 +86,13 @@ void THookPump::SetMenuOpen(bool open) {
 void THookPump::OnTimer() {
   if (share_ == nullptr || draining_) return;
   Drain();
-  GuardedCallback(L"QuillFolder.Timer4Timer", [this] { CheckHeartbeat(); });
+  // The heartbeat is written by a timer of this same thread. After a stretch in which the thread
+  // dispatched nothing (a long call, the machine asleep) that timer has not had its turn yet:
+  // the heartbeat is judged at the next tick.
+  const DWORD now = ::GetTickCount();
+  const bool closeToLastTick = lastTick_ == 0 || now - lastTick_ <= hook::kKeepAliveMs;
+  lastTick_ = now;
+  if (closeToLastTick) GuardedCallback(L"QuillFolder.Timer4Timer", [this] { CheckHeartbeat(); });
   if (installed_ || failing_) StartTimer();
 }
 

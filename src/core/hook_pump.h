@@ -58,4 +58,7 @@ class THookPump {
   bool draining_ = false;
   // Installing again failed at the last stale heartbeat; the record stays mapped meanwhile.
   bool failing_ = false;
+  // When the drain timer's last tick ended: the heartbeat is judged only between ticks that
+  // follow each other closely.
+  DWORD lastTick_ = 0;
 };

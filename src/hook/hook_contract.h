@@ -23,6 +23,8 @@ inline constexpr std::uint32_t kSlotClaimed = 1024;
 
 // Heartbeat older than this (ms, unsigned tick arithmetic) means the hook is lost.
 inline constexpr std::uint32_t kHeartbeatStaleMs = 5000;
+// The library refreshes the heartbeat this often, on a timer of the thread that installed it.
+inline constexpr std::uint32_t kKeepAliveMs = 1000;
 
 // One queue slot, shaped like a Windows MSG on a 32-bit system.
 struct TQueueSlot {

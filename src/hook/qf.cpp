@@ -29,9 +29,8 @@ static_assert([] {
   return fits(hook::kWakeMessageName);
 }());
 
-// The keep-alive thread's period, and how long input may wait for a hook before it counts as
-// missed (a busy program takes a moment to fetch its input).
-constexpr DWORD kKeepAliveMs = 1000;
+// How long input may wait for a hook before it counts as missed (a busy program takes a moment
+// to fetch its input).
 constexpr std::int32_t kUnseenInputGraceMs = 2000;
 
 static_assert(std::atomic_ref<std::uint32_t>::is_always_lock_free,
@@ -130,12 +129,14 @@ class TSharedRecord {
   win::TMapView view_;
 };
 
-// What belongs to the agent's process alone: its hooks and the heartbeat's keep-alive thread.
+// What belongs to the agent's process alone: its hooks and the heartbeat's keep-alive timer,
+// which runs on the thread that installed them (the agent's main thread, which dispatches its
+// timers in every modal loop too).
 struct TAgentHooks {
   win::THookHandle mouse;
   win::THookHandle keyboard;
-  win::TUniqueHandle stopKeepAlive;
-  win::TUniqueHandle keepAlive;
+  UINT_PTR keepAlive = 0;
+  DWORD keepAliveThread = 0;
 };
 
 HMODULE hookModule = nullptr;
@@ -405,7 +406,7 @@ LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// Only tells the keep-alive thread that typing reaches the hooks.
+// Only tells the keep-alive timer that typing reaches the hooks.
 LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
   if (code >= 0) {
     if (hook::THookShare* share = sharedRecord.Get()) {
@@ -428,40 +429,26 @@ void RefreshHeartbeat(hook::THookShare& share) noexcept {
   Store(share.heartbeat, ::GetTickCount());
 }
 
-// Holds its own reference to the library (taken by StartKeepAlive), so an agent that unloads
-// the library without RemoveHook cannot pull the code from under it.
-DWORD WINAPI KeepAlive(void* stopEvent) noexcept {
-  while (::WaitForSingleObject(static_cast<HANDLE>(stopEvent), kKeepAliveMs) == WAIT_TIMEOUT) {
-    if (hook::THookShare* share = sharedRecord.Get()) RefreshHeartbeat(*share);
+// The agent's thread refreshes the heartbeat between its messages: a timer costs no thread of
+// its own. A tick that finds the hooks removed from another thread ends its timer itself.
+void CALLBACK KeepAlive(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
+  if (timer != agentHooks.keepAlive) {
+    ::KillTimer(nullptr, timer);
+    return;
   }
-  ::FreeLibraryAndExitThread(hookModule, 0);
-  return 0;
+  if (hook::THookShare* share = sharedRecord.Get()) RefreshHeartbeat(*share);
 }
 
 bool StartKeepAlive() noexcept {
-  agentHooks.stopKeepAlive.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!agentHooks.stopKeepAlive) return false;
-  HMODULE reference = nullptr;
-  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&sharedRecord), &reference)) {
-    return false;
-  }
-  agentHooks.keepAlive.reset(
-      ::CreateThread(nullptr, 0, KeepAlive, agentHooks.stopKeepAlive.get(), 0, nullptr));
-  if (!agentHooks.keepAlive) {
-    ::FreeLibrary(reference);
-    return false;
-  }
-  return true;
+  agentHooks.keepAlive = ::SetTimer(nullptr, 0, hook::kKeepAliveMs, KeepAlive);
+  agentHooks.keepAliveThread = ::GetCurrentThreadId();
+  return agentHooks.keepAlive != 0;
 }
 
 void StopKeepAlive() noexcept {
-  if (agentHooks.keepAlive) {
-    ::SetEvent(agentHooks.stopKeepAlive.get());
-    ::WaitForSingleObject(agentHooks.keepAlive.get(), INFINITE);
-  }
-  agentHooks.keepAlive.reset();
-  agentHooks.stopKeepAlive.reset();
+  if (agentHooks.keepAlive != 0 && agentHooks.keepAliveThread == ::GetCurrentThreadId())
+    ::KillTimer(nullptr, agentHooks.keepAlive);
+  agentHooks.keepAlive = 0;
 }
 
 std::uint32_t Flag(DWORD value) noexcept { return value != 0 ? 1 : 0; }
@@ -507,7 +494,7 @@ extern "C" hook::THookShare* WINAPI SetHook(DWORD agentThreadId, DWORD, DWORD mo
 }
 
 extern "C" BOOL WINAPI RemoveHook() noexcept {
-  const bool wasInstalled = agentHooks.mouse || agentHooks.keyboard || agentHooks.keepAlive;
+  const bool wasInstalled = agentHooks.mouse || agentHooks.keyboard || agentHooks.keepAlive != 0;
   agentHooks.mouse.reset();
   agentHooks.keyboard.reset();
   StopKeepAlive();

@@ -75,9 +75,10 @@ def test_stale_heartbeat_makes_the_agent_reinstall_its_hook_once(agent):
 def test_messages_queued_before_the_agent_started_are_dropped(agent):
     # Another program keeps the record alive across agents, with a trigger left in its queue.
     holder = subprocess.Popen(["wine", str(BIN / "qftool.exe"), "hold", "30"],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     try:
-        wait_for(lambda: qftool("queue", 6, "WM_QFMDESKTOP", 0x10010, 1)[0] == 0, 10, what="the record")
+        assert holder.stdout.readline().strip() == "held", "the record is held before the slot is queued"
+        assert qftool("queue", 6, "WM_QFMDESKTOP", 0x10010, 1)[0] == 0
         agent.start()
         agent.wait_log("stale hook messages dropped: 1")
         assert not visible_menus()

@@ -581,7 +581,10 @@ int wmain(int argc, wchar_t** argv) {
     return result;
   }
   if (command == L"hold" && argc >= 3) {
-    // Keeps the record mapped for a while, as programs with the hook loaded do between agents.
+    // Keeps the record mapped for a while, as programs with the hook loaded do between agents,
+    // and says so once it holds it.
+    std::fputs("held\n", stdout);
+    std::fflush(stdout);
     ::Sleep(Value(argv[2]) * 1000);
     return 0;
   }

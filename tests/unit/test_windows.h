@@ -127,6 +127,11 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000
   return true;
 }
 
+// Pumps this thread's messages for the given time, timers included.
+inline void PumpFor(DWORD ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
 inline POINT CenterOf(HWND window) {
   RECT r{};
   ::GetWindowRect(window, &r);

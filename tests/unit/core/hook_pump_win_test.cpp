@@ -94,8 +94,18 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
   EXPECT_EQ(LinesWith(folder, L"hook heartbeat stale, re-installing the hook"), 1u);
   EXPECT_EQ(LinesWith(folder, L"hook installed again"), 1u);
 
+  // The thread dispatched nothing for longer than the heartbeat's period (the library's timer
+  // shares it): the first tick after that does not judge the heartbeat, the next one does.
+  ::Sleep(hook::kKeepAliveMs + 200);
+  record.heartbeat = ::GetTickCount() - 6000;
+  pump.OnTimer();
+  EXPECT_EQ(installs, 4);
+  record.heartbeat = ::GetTickCount() - 6000;
+  pump.OnTimer();
+  EXPECT_EQ(installs, 5);
+
   pump.Stop();
-  EXPECT_EQ(removals, 4);
+  EXPECT_EQ(removals, 5);
   CloseAllLogs();
   ResetLoggerForTests(L"", L"qrfolder.exe");
 }
