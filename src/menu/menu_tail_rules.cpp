@@ -3,7 +3,8 @@
 #include "navigation/target_kind.h"
 
 bool AsksCurrentFolder(int kind, bool officeDialog) {
-  return kind == tkExplorer || kind == tkInternetExplorer || (kind == tkFileDialog && officeDialog);
+  return kind == tkExplorer || kind == tkInternetExplorer || kind == tkConsole ||
+         (kind == tkFileDialog && officeDialog);
 }
 
 TTailVisibility TailVisibility(const TTailInput& input) {

@@ -29,8 +29,8 @@ struct TTailVisibility {
   friend bool operator==(const TTailVisibility&, const TTailVisibility&) = default;
 };
 
-// Whether the menu asks the window for its current folder: Explorer and browser frames, and an
-// Office file dialog.
+// Whether the menu asks the window for its current folder: Explorer and browser frames, a
+// console (its shell's folder, where that can be read), and an Office file dialog.
 bool AsksCurrentFolder(int kind, bool officeDialog);
 
 TTailVisibility TailVisibility(const TTailInput& input);

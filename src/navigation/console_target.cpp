@@ -3,6 +3,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cwchar>
 #include <utility>
 #include <vector>
@@ -47,19 +48,103 @@ ULONGLONG StartTime(DWORD processId) {
   return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-// The image names of the console's processes, oldest first.
-std::vector<std::wstring> ConsoleImages(const std::vector<TProcess>& running) {
+// The console's processes that are still running, oldest first.
+std::vector<TProcess> ConsoleProcesses(const std::vector<TProcess>& running) {
   DWORD ids[kConsoleProcesses] = {};
   const DWORD count = std::min(::GetConsoleProcessList(ids, kConsoleProcesses), kConsoleProcesses);
-  std::vector<std::pair<ULONGLONG, std::wstring>> started;
+  std::vector<std::pair<ULONGLONG, TProcess>> started;
   for (DWORD i = 0; i < count; ++i) {
     const auto found = std::find_if(running.begin(), running.end(), [&](const TProcess& p) { return p.id == ids[i]; });
-    if (found != running.end()) started.emplace_back(StartTime(ids[i]), found->image);
+    if (found != running.end()) started.emplace_back(StartTime(ids[i]), *found);
   }
   std::stable_sort(started.begin(), started.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<TProcess> processes;
+  for (auto& [time, process] : started) processes.push_back(std::move(process));
+  return processes;
+}
+
+std::vector<std::wstring> ImagesOf(const std::vector<TProcess>& processes) {
   std::vector<std::wstring> images;
-  for (auto& [time, image] : started) images.push_back(std::move(image));
+  for (const TProcess& process : processes) images.push_back(process.image);
   return images;
+}
+
+// Joins the console whose window is `console` through one of its shells and hands `use` that
+// shell's id and the console's processes, oldest first; false when no shell of that console
+// could be joined. The agent has no console of its own and leaves this one before returning.
+template <class F>
+bool WithConsole(HWND console, F use) {
+  const std::vector<TProcess> running = RunningProcesses();
+  for (const TProcess& process : running) {
+    if (!IsShell(process.image) || !::AttachConsole(process.id)) continue;
+    const win::TScopeGuard leave([] { ::FreeConsole(); });
+    if (::GetConsoleWindow() != console) continue;
+    use(process.id, ConsoleProcesses(running));
+    return true;
+  }
+  return false;
+}
+
+// Reads `size` bytes at `address` of another process; false unless all of them were read.
+bool ReadFrom(HANDLE process, std::uint64_t address, void* buffer, std::size_t size) {
+  SIZE_T read = 0;
+  return address != 0 && address <= UINTPTR_MAX &&
+         ::ReadProcessMemory(process, reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address)), buffer, size,
+                             &read) &&
+         read == size;
+}
+
+// Where the process environment block keeps the process parameters, and where those keep the
+// current folder's text (a UNICODE_STRING: length in bytes, maximum, address), for a 64-bit
+// and a 32-bit process.
+struct TParametersLayout {
+  std::size_t parametersAt, folderLengthAt, folderBufferAt, pointerSize;
+};
+constexpr TParametersLayout kLayout64{0x20, 0x38, 0x40, 8};
+constexpr TParametersLayout kLayout32{0x10, 0x24, 0x28, 4};
+// Longest text a UNICODE_STRING holds, in bytes.
+constexpr USHORT kLongestFolderBytes = 0xFFFE;
+
+std::uint64_t ReadPointer(HANDLE process, std::uint64_t address, std::size_t size) {
+  std::uint64_t value = 0;
+  return ReadFrom(process, address, &value, size) ? value : 0;  // little-endian: the low bytes
+}
+
+// The folder a process works in, as its process parameters hold it; empty when that cannot be
+// read (another user's process, a process of the other width that this build cannot read).
+std::wstring ProcessCurrentFolder(DWORD processId) {
+  using TQuery = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<TQuery>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  const win::TUniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  if (query == nullptr || !process) return {};
+  // ProcessBasicInformation (0) names the process's own environment block, second in its
+  // answer; ProcessWow64Information (26) the 32-bit block of a process under WOW64, which is the
+  // one to read from a 64-bit build. A 32-bit build reads processes of its own width only.
+  ULONG_PTR wow64Block = 0;
+  if (sizeof(void*) == 8 && query(process.get(), 26, &wow64Block, sizeof wow64Block, nullptr) < 0) wow64Block = 0;
+  BOOL selfWow64 = FALSE, targetWow64 = FALSE;
+  if (sizeof(void*) == 4 && (!::IsWow64Process(::GetCurrentProcess(), &selfWow64) ||
+                             !::IsWow64Process(process.get(), &targetWow64) || selfWow64 != targetWow64))
+    return {};
+  const TParametersLayout& layout = sizeof(void*) == 4 || wow64Block != 0 ? kLayout32 : kLayout64;
+  std::uint64_t block = wow64Block;
+  if (block == 0) {
+    ULONG_PTR basic[6] = {};
+    if (query(process.get(), 0, basic, sizeof basic, nullptr) < 0) return {};
+    block = basic[1];
+  }
+  const std::uint64_t parameters = ReadPointer(process.get(), block + layout.parametersAt, layout.pointerSize);
+  USHORT length = 0;
+  if (!ReadFrom(process.get(), parameters + layout.folderLengthAt, &length, sizeof length) || length == 0 ||
+      length % 2 != 0 || length > kLongestFolderBytes)
+    return {};
+  const std::uint64_t text = ReadPointer(process.get(), parameters + layout.folderBufferAt, layout.pointerSize);
+  std::wstring folder(length / 2, L'\0');
+  if (!ReadFrom(process.get(), text, folder.data(), length)) return {};
+  // The parameters keep a trailing backslash; a drive's root keeps it.
+  if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  return folder;
 }
 
 // Key presses for every character of `text`, as the keyboard delivers them; "\r" is Enter.
@@ -92,21 +177,25 @@ bool TypeInto(const std::wstring& text) {
 }  // namespace
 
 bool SetDataToConsole(HWND console, const std::wstring& path) {
-  // The agent has no console of its own: it joins the target's for the moment of typing. The
-  // console's window tells which of the running shells belong to it.
-  const std::vector<TProcess> running = RunningProcesses();
-  for (const TProcess& process : running) {
-    if (!IsShell(process.image) || !::AttachConsole(process.id)) continue;
-    const win::TScopeGuard leave([] { ::FreeConsole(); });
-    if (::GetConsoleWindow() != console) continue;
-    const std::wstring line = ChangeDirectoryLine(ConsoleShell(ConsoleImages(running)), path);
-    CommonLogRunEvent(kFunction, L"Wnd=" + logformat::HandleText(console) + L", Pid=" +
-                                     std::to_wstring(process.id) + L", Line=" + line);
-    if (TypeInto(line + L"\r")) return true;
-    CommonLogErrorEvent(kFunction, L"WriteConsoleInput fail", L"Pid=" + std::to_wstring(process.id),
-                        ::GetLastError(), false);
-    return false;
-  }
-  CommonLogErrorEvent(kFunction, L"no shell of the console found", L"Wnd=" + logformat::HandleText(console), 0, false);
-  return false;
+  bool typed = false;
+  const bool joined = WithConsole(console, [&](DWORD joinedBy, const std::vector<TProcess>& processes) {
+    const std::wstring line = ChangeDirectoryLine(ConsoleShell(ImagesOf(processes)), path);
+    const std::wstring pid = std::to_wstring(joinedBy);
+    CommonLogRunEvent(kFunction, L"Wnd=" + logformat::HandleText(console) + L", Pid=" + pid + L", Line=" + line);
+    typed = TypeInto(line + L"\r");
+    if (!typed) CommonLogErrorEvent(kFunction, L"WriteConsoleInput fail", L"Pid=" + pid, ::GetLastError(), false);
+  });
+  if (!joined)
+    CommonLogErrorEvent(kFunction, L"no shell of the console found", L"Wnd=" + logformat::HandleText(console), 0, false);
+  return typed;
+}
+
+std::wstring ConsoleCurrentFolder(HWND console) {
+  std::wstring folder;
+  WithConsole(console, [&](DWORD, const std::vector<TProcess>& processes) {
+    const auto shell = std::find_if(processes.rbegin(), processes.rend(), [](const TProcess& p) { return IsShell(p.image); });
+    if (shell != processes.rend() && ConsoleShell({shell->image}) == TConsoleShell::Cmd)
+      folder = ProcessCurrentFolder(shell->id);
+  });
+  return folder;
 }

@@ -11,3 +11,8 @@
 // Types "cd /d" or "Set-Location" with `path`, then Enter, into the console whose window is
 // `console`; false (logged) when no shell of that console could be reached.
 bool SetDataToConsole(HWND console, const std::wstring& path);
+
+// The current folder of the shell at the console's prompt, where it can be read: the command
+// processor keeps it as its process's own; PowerShell keeps a location of its own that no other
+// program can read, so for it (and when no shell answers) the answer is empty.
+std::wstring ConsoleCurrentFolder(HWND console);

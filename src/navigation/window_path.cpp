@@ -7,6 +7,7 @@
 #include "diagnostics/log_format.h"
 #include "navigation/foreign_window.h"
 #include "diagnostics/logger.h"
+#include "navigation/console_target.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_kinds.h"
 #include "navigation/window_navigation.h"
@@ -156,6 +157,9 @@ std::wstring GetPath(HWND window, int kind, DWORD agentThreadId) {
         break;
       case tkFileDialog:
         GetPathNT(path);
+        break;
+      case tkConsole:
+        path = ConsoleCurrentFolder(window);
         break;
       default:
         break;

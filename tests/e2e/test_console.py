@@ -1,13 +1,15 @@
 """A console window as the menu's target: the hot key on Wine's console window shows the folder
 menu, and a picked favourite takes the shell in it there ("cd /d" typed into the console's input,
 the path quoted so that "&" and the parentheses stay literal): the next "cd" prints that folder.
+The menu then reads the shell's folder: it offers to remove it while it is a favourite and to add
+it once it is not.
 Wine's command processor does not take a caret-escaped "%" between quoted parts as Windows' does,
 so the "%" of a path is left to the tables of the console lines."""
 import re
 import subprocess
 
 from conftest import PATH_KEY, focus, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path, xdotool
-from test_favourites import VK_DOWN, VK_RETURN, pick
+from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
 
 
 def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs):
@@ -18,10 +20,15 @@ def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs)
     agent.start()
     programs.append(subprocess.Popen(["wineconsole", "cmd"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
     window = wait_for(lambda: xdotool("search", "--name", "cmd.exe").stdout.split(), 30, what="the console window")[0]
-    focus(window)
-    xdotool("mousemove", 500, 400)
-    xdotool("key", "super+z")
-    wait_for(visible_menus, 10, what="the folder menu")
+
+    def open_menu():
+        # A click on the title bar brings the console to the front, as the user would.
+        xdotool("mousemove", "--window", window, 200, 10, "click", 1)
+        focus(window)
+        xdotool("key", "super+z")
+        wait_for(visible_menus, 10, what="the folder menu")
+
+    open_menu()
     agent.wait_log("ShowPath Parameters: begin, type=10")
     pick(VK_DOWN, VK_RETURN)
     line = agent.wait_log("SetDataToConsole Parameters: Wnd=")[0]
@@ -31,3 +38,13 @@ def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs)
     # The prompt before it names the folder too; "cd" prints it on a line of its own.
     wait_for(lambda: windows_path(target) in qftool("console-read", shell)[1], 15, what="cd printing the folder")
     assert windows_path(target) + ">cd" in qftool("console-read", shell)[1]
+
+    # The shell now works in the favourite's folder: "Remove Current Folder" follows the favourite.
+    open_menu()
+    pick(VK_DOWN, VK_DOWN, VK_RETURN)
+    wait_for(lambda: reg_values(PATH_KEY) == {}, 15, what="the shell's folder removed from the favourites")
+    # Not a favourite any more: "Add Current Folder" is the first command under the empty section.
+    open_menu()
+    pick(VK_DOWN, VK_RETURN)
+    added = wait_for(lambda: reg_values(PATH_KEY), 15, what="the shell's folder added")
+    assert list(added) == [windows_path(target)], added

@@ -37,14 +37,15 @@ TEST(TailVisibility, EachKindWithAKnownFolderFiltersAndRecentLists) {
       {tkRarWindow, {true, false, false, false, false, false}},
       {tkZipExtract, {true, false, false, false, false, false}},
       {tkAceExtract, {true, true, false, false, false, false}},
-      {tkConsole, {true, false, false, false, false, false}},
+      // A console's shell takes folders only; its folder, where it can be read, is offered.
+      {tkConsole, {true, false, false, true, false, true}},
       {tkBrowseDialog, {true, true, false, false, false, false}},
   };
   for (const auto& row : rows) EXPECT_EQ(TailVisibility(Everything(row.kind)), row.shown) << "kind " << row.kind;
 }
 
 TEST(TailVisibility, CurrentFolderCommandsFollowTheFolderAndTheFavourites) {
-  for (const int kind : {tkExplorer, tkInternetExplorer}) {
+  for (const int kind : {tkExplorer, tkInternetExplorer, tkConsole}) {
     TTailInput input = Everything(kind);
     input.folderIsFavourite = true;
     TTailVisibility shown = TailVisibility(input);
@@ -62,7 +63,8 @@ TEST(TailVisibility, CurrentFolderCommandsFollowTheFolderAndTheFavourites) {
   office.folderKnown = false;
   EXPECT_EQ(TailVisibility(office), (TTailVisibility{true, true, true, false, false, false}));
 
-  for (const int kind : kAllKinds) EXPECT_EQ(AsksCurrentFolder(kind, false), kind == tkExplorer || kind == tkInternetExplorer);
+  for (const int kind : kAllKinds)
+    EXPECT_EQ(AsksCurrentFolder(kind, false), kind == tkExplorer || kind == tkInternetExplorer || kind == tkConsole);
   EXPECT_TRUE(AsksCurrentFolder(tkFileDialog, true));
 }
 
