@@ -21,6 +21,7 @@ constexpr DWORD kConsoleProcesses = 64;
 
 struct TProcess {
   DWORD id = 0;
+  DWORD parent = 0;
   std::wstring image;
 };
 
@@ -31,7 +32,7 @@ std::vector<TProcess> RunningProcesses() {
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry))
-    processes.push_back({entry.th32ProcessID, entry.szExeFile});
+    processes.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
   return processes;
 }
 
@@ -69,20 +70,44 @@ std::vector<std::wstring> ImagesOf(const std::vector<TProcess>& processes) {
   return images;
 }
 
-// Joins the console whose window is `console` through one of its shells and hands `use` that
-// shell's id and the console's processes, oldest first; false when no shell of that console
-// could be joined. The agent has no console of its own and leaves this one before returning.
+// Whether the console just joined through `shell` is the one `window` shows: the console's own
+// window; or a terminal's tab, whose pseudo console has a hidden window that the terminal's
+// window owns, or (where the system gives it no owner) whose shell the terminal started.
+bool ShowsJoinedConsole(HWND window, DWORD windowProcess, const TProcess& shell) {
+  const HWND own = ::GetConsoleWindow();
+  return own == window || (own != nullptr && ::GetWindow(own, GW_OWNER) == window) || shell.parent == windowProcess;
+}
+
+// Joins the console that `window` shows through one of its shells and hands `use` that shell's
+// id and the console's processes, oldest first; false when no shell of that console could be
+// joined. A terminal shows one console per tab and no other program can tell which tab is in
+// front: the newest shell's console is taken. The agent has no console of its own and leaves
+// this one before returning.
 template <class F>
-bool WithConsole(HWND console, F use) {
+bool WithConsole(HWND window, F use) {
   const std::vector<TProcess> running = RunningProcesses();
+  DWORD windowProcess = 0;
+  ::GetWindowThreadProcessId(window, &windowProcess);
+  DWORD chosen = 0;
+  ULONGLONG newest = 0;
   for (const TProcess& process : running) {
     if (!IsShell(process.image) || !::AttachConsole(process.id)) continue;
     const win::TScopeGuard leave([] { ::FreeConsole(); });
-    if (::GetConsoleWindow() != console) continue;
-    use(process.id, ConsoleProcesses(running));
-    return true;
+    if (!ShowsJoinedConsole(window, windowProcess, process)) continue;
+    if (::GetConsoleWindow() == window) {
+      chosen = process.id;  // the window's own console: there is only the one
+      break;
+    }
+    const ULONGLONG started = StartTime(process.id);
+    if (chosen == 0 || started > newest) {
+      chosen = process.id;
+      newest = started;
+    }
   }
-  return false;
+  if (chosen == 0 || !::AttachConsole(chosen)) return false;
+  const win::TScopeGuard leave([] { ::FreeConsole(); });
+  use(chosen, ConsoleProcesses(running));
+  return true;
 }
 
 // Reads `size` bytes at `address` of another process; false unless all of them were read.

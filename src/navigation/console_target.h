@@ -1,5 +1,6 @@
 // Driving a console window's shell to a folder: the shell is found among the processes of that
-// console, and the line that changes its directory is typed into the console's input, as the
+// console (for a terminal window such as Windows Terminal, of its newest tab's pseudo console),
+// and the line that changes its directory is typed into the console's input, as the
 // keyboard would (never through the clipboard). Main thread (the agent's); owns nothing beyond
 // the call.
 #pragma once
@@ -8,8 +9,8 @@
 
 #include <string>
 
-// Types "cd /d" or "Set-Location" with `path`, then Enter, into the console whose window is
-// `console`; false (logged) when no shell of that console could be reached.
+// Types "cd /d" or "Set-Location" with `path`, then Enter, into the console that the window
+// `console` shows; false (logged) when no shell of that console could be reached.
 bool SetDataToConsole(HWND console, const std::wstring& path);
 
 // The current folder of the shell at the console's prompt, where it can be read: the command

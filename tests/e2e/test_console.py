@@ -2,7 +2,8 @@
 menu, and a picked favourite takes the shell in it there ("cd /d" typed into the console's input,
 the path quoted so that "&" and the parentheses stay literal): the next "cd" prints that folder.
 The menu then reads the shell's folder: it offers to remove it while it is a favourite and to add
-it once it is not.
+it once it is not. Windows Terminal's window (a stand-in whose command processor runs on a console
+without a window, as a terminal's tabs do) is driven through that console the same way.
 Wine's command processor does not take a caret-escaped "%" between quoted parts as Windows' does,
 so the "%" of a path is left to the tables of the console lines."""
 import re
@@ -10,6 +11,7 @@ import subprocess
 
 from conftest import PATH_KEY, focus, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path, xdotool
 from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
+from test_target_windows import favourites, start
 
 
 def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs):
@@ -48,3 +50,19 @@ def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs)
     pick(VK_DOWN, VK_RETURN)
     added = wait_for(lambda: reg_values(PATH_KEY), 15, what="the shell's folder added")
     assert list(added) == [windows_path(target)], added
+
+
+def test_a_terminal_window_takes_the_folder_in_its_tabs_shell(agent, programs):
+    fresh_store()
+    target, = favourites(agent, "terminal's folder")
+    terminal, = start(agent, programs, ("terminal", (40, 40)))
+    shell = terminal.lines("shell")[0]
+    xdotool("mousemove", *terminal.point, "click", "1", "key", "super+z")
+    wait_for(visible_menus, 10, what="the folder menu")
+    # The menu has read the folder the shell started in (the agent's data folder).
+    agent.wait_log("GetPath Parameters: Wnd=%06X, Path=%s" % (terminal.handle, windows_path(agent.data_dir)))
+    pick(VK_DOWN, VK_RETURN)
+    assert agent.wait_log("SetDataToConsole Parameters: Wnd=")[0].endswith(
+        'Pid=%s, Line=cd /d "%s"' % (shell, windows_path(target)))
+    assert qftool("console-type", shell, "cd\\r")[0] == 0
+    wait_for(lambda: windows_path(target) + ">cd" in qftool("console-read", shell)[1], 15, what="cd in the new folder")

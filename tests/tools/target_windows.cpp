@@ -11,11 +11,12 @@
 //   pressed CAPTION     a button without a part in navigation was pressed
 //   refused TEXT        Enter on a text that names no folder
 //   hung                the program stopped answering (--hang)
+//   shell PID           (terminal) the command processor of its one tab
 //   input shared|own    (--watch-input) whether this program's input was still joined to the
 //                       agent's when the first message after the mark reached a box
 // usage: target_windows MODE [--folder PATH] [--name NAME] [--at X Y] [--hang] [--watch-input MARK]
 //   MODE: explorer | breadcrumb | ie | vista | office | rar | rar-extract | zip-extract | ace
-//         | desktop | browse
+//         | desktop | terminal | browse
 //   --folder  the folder the window starts in (default: the current one)
 //   --name    the file name already typed into a file dialog
 //   --at      the screen position of the window (default 40 40)
@@ -525,6 +526,38 @@ class TDesktop : public TTarget {
   }
 };
 
+// Windows Terminal's frame: its tabs' shells run on pseudo consoles that have no window of their
+// own on the screen. Here one command processor on a console without a window, started by this
+// program as the terminal starts its tabs' shells; it ends with the frame.
+class TTerminal : public TTarget {
+ public:
+  using TTarget::TTarget;
+  ~TTerminal() override {
+    if (shell_.hProcess != nullptr) {
+      ::TerminateProcess(shell_.hProcess, 0);
+      ::CloseHandle(shell_.hProcess);
+      ::CloseHandle(shell_.hThread);
+    }
+  }
+
+  HWND Create(POINT at) override {
+    const HWND frame = Part(nullptr, L"CASCADIA_HOSTING_WINDOW_CLASS", {at.x, at.y, at.x + 400, at.y + 300},
+                            kFrameStyle, L"Terminal");
+    if (frame == nullptr) return nullptr;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring command = L"cmd.exe";
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          folder_.c_str(), &startup, &shell_))
+      return nullptr;
+    Report("shell", std::to_wstring(shell_.dwProcessId));
+    return frame;
+  }
+
+ private:
+  PROCESS_INFORMATION shell_{};
+};
+
 void ReportReady(HWND click) { Report("ready", Where(click)); }
 
 // The system's folder-browse dialog (Wine has it), brought to a known place.
@@ -561,12 +594,14 @@ std::unique_ptr<TTarget> MakeTarget(const std::wstring& mode, const TOptions& op
   if (mode == L"zip-extract") return std::make_unique<TExtractDialog>(options, true);
   if (mode == L"ace") return std::make_unique<TAceDialog>(options);
   if (mode == L"desktop") return std::make_unique<TDesktop>(options);
+  if (mode == L"terminal") return std::make_unique<TTerminal>(options);
   return nullptr;
 }
 
 int Usage() {
   std::fwprintf(stderr,
                 L"usage: target_windows explorer|breadcrumb|ie|vista|office|rar|rar-extract|zip-extract|ace|desktop"
+                L"|terminal"
                 L"|browse [--folder PATH] [--name NAME] [--at X Y] [--hang] [--watch-input MARK]\n");
   return 2;
 }
