@@ -8,6 +8,7 @@
 #include "navigation/foreign_window.h"
 #include "diagnostics/logger.h"
 #include "navigation/console_target.h"
+#include "navigation/shell_windows.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_kinds.h"
 #include "navigation/window_navigation.h"
@@ -111,6 +112,10 @@ std::vector<HWND> ExplorerFrames(HWND except) {
 
 std::vector<std::wstring> OpenExplorerFolders(HWND except) {
   const std::vector<HWND> frames = ExplorerFrames(except);
+  if (frames.empty()) return {};
+  // The shell's list names every tab of a frame; it is read alongside the frames themselves,
+  // which name the tab in front (and are all there is where the shell keeps no list).
+  TShellTabsRead tabsRead;
   // A title that is a path needs no message. The address bars are read all at once, one thread
   // each, so that a window that does not answer costs the menu one timeout however many there
   // are; a window known to be hung is passed over without a message.
@@ -133,6 +138,9 @@ std::vector<std::wstring> OpenExplorerFolders(HWND except) {
       });
     }
   }
+  std::vector<std::uintptr_t> frameIds;
+  for (const HWND frame : frames) frameIds.push_back(reinterpret_cast<std::uintptr_t>(frame));
+  folders = FramesWithTabs(frameIds, folders, tabsRead.Wait(std::chrono::milliseconds(kForeignSendTimeoutMs)));
   // Virtual folders read as names without a backslash.
   for (std::wstring& folder : folders)
     if (folder.find(L'\\') == std::wstring::npos) folder.clear();

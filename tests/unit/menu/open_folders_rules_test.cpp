@@ -1,5 +1,7 @@
 #include "menu/open_folders_rules.h"
 
+#include "navigation/shell_tab.h"
+
 #include <gtest/gtest.h>
 
 #include <cwctype>
@@ -34,6 +36,30 @@ TEST(OpenFolderList, NearestFirstEachOnceWithoutTheTargetsFolder) {
        {L"\\\\server\\share\\My Files", L"C:\\Program Files"}},
   };
   for (const TRow& row : rows) EXPECT_EQ(OpenFolderList(row.read, row.target, CaseBlind), row.listed) << row.what;
+}
+
+TEST(FramesWithTabs, EachFrameItsFrontFolderThenItsTabsNearestFrameFirst) {
+  struct TRow {
+    const char* what;
+    std::vector<std::uintptr_t> frames;
+    std::vector<std::wstring> reads;
+    std::vector<TShellTab> tabs;
+    std::vector<std::wstring> merged;
+  } rows[] = {
+      {"no shell window list: the frames' own reads", {7, 3}, {L"C:\\B", L"C:\\A"}, {}, {L"C:\\B", L"C:\\A"}},
+      {"tabs follow their frame's read, frames in Z-order",
+       {7, 3},
+       {L"C:\\B", L"C:\\A"},
+       {{3, L"C:\\A"}, {3, L"C:\\A2"}, {7, L"C:\\B"}, {7, L"C:\\B2"}},
+       {L"C:\\B", L"C:\\B", L"C:\\B2", L"C:\\A", L"C:\\A", L"C:\\A2"}},
+      {"tabs of frames not listed (hidden, the target's) are left out", {3}, {L""}, {{9, L"C:\\X"}, {3, L"C:\\A"}},
+       {L"", L"C:\\A"}},
+      {"no frames", {}, {}, {{9, L"C:\\X"}}, {}},
+  };
+  for (const TRow& row : rows) EXPECT_EQ(FramesWithTabs(row.frames, row.reads, row.tabs), row.merged) << row.what;
+  // What the menu then lists: each folder once, nearest first.
+  EXPECT_EQ(OpenFolderList(FramesWithTabs(rows[1].frames, rows[1].reads, rows[1].tabs), L"C:\\A2", CaseBlind),
+            (std::vector<std::wstring>{L"C:\\B", L"C:\\B2", L"C:\\A"}));
 }
 
 }  // namespace

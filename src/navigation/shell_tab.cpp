@@ -1,0 +1,13 @@
+#include "navigation/shell_tab.h"
+
+std::vector<std::wstring> FramesWithTabs(const std::vector<std::uintptr_t>& frames,
+                                         const std::vector<std::wstring>& frameReads,
+                                         const std::vector<TShellTab>& tabs) {
+  std::vector<std::wstring> folders;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    if (i < frameReads.size()) folders.push_back(frameReads[i]);
+    for (const TShellTab& tab : tabs)
+      if (tab.frame == frames[i]) folders.push_back(tab.folder);
+  }
+  return folders;
+}

@@ -1,0 +1,21 @@
+// One tab of a shell window as the shell's window list names it, and how the tabs join the
+// folders read from the frames themselves. Portable, no state; any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The frame the tab lives in (a window handle as a number) and its folder, empty where that is
+// no folder of the file system.
+struct TShellTab {
+  std::uintptr_t frame = 0;
+  std::wstring folder;
+};
+
+// The folders frame by frame, nearest first: each frame's own read (its tab in front), then its
+// tabs in the shell's order. Tabs of frames not in `frames` (hidden, or the target's own) are
+// left out. `frameReads` holds one entry per frame.
+std::vector<std::wstring> FramesWithTabs(const std::vector<std::uintptr_t>& frames,
+                                         const std::vector<std::wstring>& frameReads,
+                                         const std::vector<TShellTab>& tabs);
