@@ -3,7 +3,7 @@
 #include "navigation/target_kind.h"
 
 bool AsksCurrentFolder(int kind, bool officeDialog) {
-  return kind == tkExplorer || kind == tkInternetExplorer || kind == tkConsole ||
+  return kind == tkExplorer || kind == tkInternetExplorer || IsConsoleKind(kind) ||
          (kind == tkFileDialog && officeDialog);
 }
 
@@ -12,7 +12,7 @@ TTailVisibility TailVisibility(const TTailInput& input) {
   shown.recentFolders = input.recentFoldersOn && input.hasRecentFolders;
   // An archiver's window or extraction dialog, and a console's shell, take folders only.
   const bool foldersOnly = input.kind == tkRarExtract || input.kind == tkRarWindow || input.kind == tkZipExtract ||
-                           input.kind == tkConsole;
+                           IsConsoleKind(input.kind);
   shown.recentFiles = input.recentFilesOn && input.hasRecentFiles && !foldersOnly;
   shown.filter = input.kind == tkFileDialog && input.hasFilters;
   shown.openFolders = input.openFoldersOn && input.hasOpenFolders;

@@ -16,4 +16,10 @@ enum TargetKind : std::int32_t {
   tkBrowseDialog = 9,
   // A console window: the hot key and the tray click find it; the hook never reports one.
   tkConsole = 10,
+  // Windows Terminal's window, whose tabs are consoles without windows on the screen; found as a
+  // console window is.
+  tkTerminal = 11,
 };
+
+// The kinds whose target is a shell at a console's prompt.
+inline bool IsConsoleKind(int kind) { return kind == tkConsole || kind == tkTerminal; }

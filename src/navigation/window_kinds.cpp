@@ -146,8 +146,9 @@ TargetKind ClassifyWindow(HWND window) {
   int kind = tkDesktop;
   if (IsExplorer(kind, 0, window) || IsRar(kind, window)) return static_cast<TargetKind>(kind);
   // The system's console window, Wine's, and Windows Terminal's window, whose tabs are consoles.
-  for (const wchar_t* console : {L"ConsoleWindowClass", L"WineConsoleClass", L"CASCADIA_HOSTING_WINDOW_CLASS"})
-    if (ClassIs(window, kWholeClassBuffer, console)) return tkConsole;
+  if (ClassIs(window, kWholeClassBuffer, L"ConsoleWindowClass") || ClassIs(window, kWholeClassBuffer, L"WineConsoleClass"))
+    return tkConsole;
+  if (ClassIs(window, kWholeClassBuffer, L"CASCADIA_HOSTING_WINDOW_CLASS")) return tkTerminal;
   return tkDesktop;
 }
 

@@ -360,6 +360,7 @@ void SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::ws
         OpenWithShell(path);
         break;
       case tkConsole:
+      case tkTerminal:
         // A console whose shell cannot be reached gets the folder in a new window.
         if (!SetDataToConsole(window, path)) OpenWithShell(path);
         break;

@@ -167,6 +167,7 @@ std::wstring GetPath(HWND window, int kind, DWORD agentThreadId) {
         GetPathNT(path);
         break;
       case tkConsole:
+      case tkTerminal:
         path = ConsoleCurrentFolder(window);
         break;
       default:

@@ -59,6 +59,7 @@ def test_a_terminal_window_takes_the_folder_in_its_tabs_shell(agent, programs):
     shell = terminal.lines("shell")[0]
     xdotool("mousemove", *terminal.point, "click", "1", "key", "super+z")
     wait_for(visible_menus, 10, what="the folder menu")
+    agent.wait_log("ShowPath Parameters: begin, type=11")
     # The menu has read the folder the shell started in (the agent's data folder).
     agent.wait_log("GetPath Parameters: Wnd=%06X, Path=%s" % (terminal.handle, windows_path(agent.data_dir)))
     pick(VK_DOWN, VK_RETURN)

@@ -9,7 +9,8 @@
 namespace {
 
 constexpr int kAllKinds[] = {tkDesktop,   tkExplorer,  tkInternetExplorer, tkFileDialog, tkRarExtract,
-                             tkRarWindow, tkZipExtract, tkAceExtract,      tkBrowseDialog, tkConsole};
+                             tkRarWindow, tkZipExtract, tkAceExtract,      tkBrowseDialog, tkConsole,
+                             tkTerminal};
 
 TTailInput Everything(int kind) {
   TTailInput input;
@@ -39,13 +40,14 @@ TEST(TailVisibility, EachKindWithAKnownFolderFiltersAndRecentLists) {
       {tkAceExtract, {true, true, false, false, false, false}},
       // A console's shell takes folders only; its folder, where it can be read, is offered.
       {tkConsole, {true, false, false, true, false, true}},
+      {tkTerminal, {true, false, false, true, false, true}},
       {tkBrowseDialog, {true, true, false, false, false, false}},
   };
   for (const auto& row : rows) EXPECT_EQ(TailVisibility(Everything(row.kind)), row.shown) << "kind " << row.kind;
 }
 
 TEST(TailVisibility, CurrentFolderCommandsFollowTheFolderAndTheFavourites) {
-  for (const int kind : {tkExplorer, tkInternetExplorer, tkConsole}) {
+  for (const int kind : {tkExplorer, tkInternetExplorer, tkConsole, tkTerminal}) {
     TTailInput input = Everything(kind);
     input.folderIsFavourite = true;
     TTailVisibility shown = TailVisibility(input);
@@ -64,7 +66,8 @@ TEST(TailVisibility, CurrentFolderCommandsFollowTheFolderAndTheFavourites) {
   EXPECT_EQ(TailVisibility(office), (TTailVisibility{true, true, true, false, false, false}));
 
   for (const int kind : kAllKinds)
-    EXPECT_EQ(AsksCurrentFolder(kind, false), kind == tkExplorer || kind == tkInternetExplorer || kind == tkConsole);
+    EXPECT_EQ(AsksCurrentFolder(kind, false),
+              kind == tkExplorer || kind == tkInternetExplorer || kind == tkConsole || kind == tkTerminal);
   EXPECT_TRUE(AsksCurrentFolder(tkFileDialog, true));
 }
 
