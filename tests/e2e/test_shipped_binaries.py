@@ -8,7 +8,7 @@ from conftest import BIN
 
 OBJDUMP = "x86_64-w64-mingw32-objdump"
 SYSTEM = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
-          "oleaut32.dll", "shell32.dll", "user32.dll", "version.dll"}
+          "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "version.dll"}
 ON_DEMAND = {"secur32.dll", "crypt32.dll", "ws2_32.dll", "dbghelp.dll"}
 
 
