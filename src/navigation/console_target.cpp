@@ -78,15 +78,15 @@ bool ShowsJoinedConsole(HWND window, DWORD windowProcess, const TProcess& shell)
   return own == window || (own != nullptr && ::GetWindow(own, GW_OWNER) == window) || shell.parent == windowProcess;
 }
 
+// While the agent is joined to a console, the user's Ctrl+C and Ctrl+Break there reach it too,
+// and the system's default answer to them ends the process: the agent takes no notice of them.
+BOOL WINAPI IgnoreInterrupts(DWORD event) noexcept { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
+
 // Joins the console that `window` shows through one of its shells and hands `use` that shell's
 // id and the console's processes, oldest first; false when no shell of that console could be
 // joined. A terminal shows one console per tab and no other program can tell which tab is in
 // front: the newest shell's console is taken. The agent has no console of its own and leaves
 // this one before returning.
-// While the agent is joined to a console, the user's Ctrl+C and Ctrl+Break there reach it too,
-// and the system's default answer to them ends the process: the agent takes no notice of them.
-BOOL WINAPI IgnoreInterrupts(DWORD event) noexcept { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
-
 template <class F>
 bool WithConsole(HWND window, F use) {
   [[maybe_unused]] static const BOOL interruptsIgnored = ::SetConsoleCtrlHandler(IgnoreInterrupts, TRUE);

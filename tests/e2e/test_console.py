@@ -9,16 +9,14 @@ so the "%" of a path is left to the tables of the console lines."""
 import re
 import subprocess
 
-from conftest import PATH_KEY, focus, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path, xdotool
+from conftest import PATH_KEY, focus, fresh_store, qftool, visible_menus, wait_for, windows_path, xdotool
 from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
 from test_target_windows import favourites, start
 
 
 def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs):
     fresh_store()
-    target = agent.data_dir / "R&D (old) files"
-    target.mkdir()
-    reg_set(PATH_KEY, windows_path(target), "Target$0")
+    target, = favourites(agent, "R&D (old) files")
     agent.start()
     programs.append(subprocess.Popen(["wineconsole", "cmd"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
     window = wait_for(lambda: xdotool("search", "--name", "cmd.exe").stdout.split(), 30, what="the console window")[0]

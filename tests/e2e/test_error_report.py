@@ -31,6 +31,12 @@ def dialogs():
     return len(lines) if code == 0 else 0
 
 
+def fault_with_dialog():
+    """A fault on the agent's main thread, and the error dialog it brings up."""
+    fault(MAIN_THREAD)
+    wait_for(lambda: dialogs() == 1, 30, interval=0.3, what="the error dialog")
+
+
 def press(button):
     assert qftool("dialog-click", ERROR_DIALOG, button)[0] == 0
 
@@ -48,8 +54,7 @@ def test_a_fault_nobody_handles_brings_up_one_dialog_and_terminate_ends_the_agen
     agent.wait_log("Message: Test fault on a worker thread Parameters: non main thread")
     assert dialogs() == 0
 
-    fault(MAIN_THREAD)
-    wait_for(lambda: dialogs() == 1, 30, interval=0.3, what="the error dialog")
+    fault_with_dialog()
     screenshot("error-dialog")
     # No mail server is set up: the box is off, and says why.
     assert qftool("checked", ERROR_DIALOG, SEND)[0] == 1
@@ -77,8 +82,7 @@ def test_a_fault_nobody_handles_brings_up_one_dialog_and_terminate_ends_the_agen
 def test_restart_starts_a_new_agent_that_waits_for_the_old_one(agent):
     agent.start(env=FAULTS)
     old_pid = agent.info()[2]
-    fault(MAIN_THREAD)
-    wait_for(lambda: dialogs() == 1, 30, interval=0.3, what="the error dialog")
+    fault_with_dialog()
     press(RESTART)
     new = wait_for(lambda: (lambda info: info if info[0] == 1 and info[2] != old_pid else None)(agent.info()), 60,
                    interval=0.3, what="the restarted agent")
@@ -201,8 +205,7 @@ def test_the_report_is_mailed_over_tls_with_the_logs_zipped_under_a_free_name(ag
     try:
         assert holder.stdout.readline().strip() == "locked"
         agent.start(env=FAULTS)
-        fault(MAIN_THREAD)
-        wait_for(lambda: dialogs() == 1, 30, interval=0.3, what="the error dialog")
+        fault_with_dialog()
         assert qftool("checked", ERROR_DIALOG, SEND)[0] == 0, "the box is on when a mail server is set up"
         press(TERMINATE)
         wait_for(lambda: server.messages, 90, interval=0.5, what="the mailed report")
@@ -231,8 +234,7 @@ def test_the_report_is_mailed_over_tls_with_the_logs_zipped_under_a_free_name(ag
 def test_a_server_with_a_certificate_for_another_host_gets_nothing(agent, mail):
     server = mail("other.invalid")
     agent.start(env=FAULTS)
-    fault(MAIN_THREAD)
-    wait_for(lambda: dialogs() == 1, 30, interval=0.3, what="the error dialog")
+    fault_with_dialog()
     press(IGNORE)
     agent.wait_log("Function: bugform_send.SpTBXButton1Click Message: Connected fail", timeout=60)
     assert any("TLS refused: The server's certificate is for another host name" in line for line in agent.log_lines())
@@ -249,8 +251,7 @@ def test_a_server_with_a_certificate_for_another_host_gets_nothing(agent, mail):
 def test_terminate_with_the_box_cleared_connects_to_nothing(agent, mail):
     server = mail("localhost")
     agent.start(env=FAULTS)
-    fault(MAIN_THREAD)
-    wait_for(lambda: dialogs() == 1, 30, interval=0.3, what="the error dialog")
+    fault_with_dialog()
     press(SEND)
     assert qftool("checked", ERROR_DIALOG, SEND)[0] == 1
     press(TERMINATE)

@@ -59,6 +59,11 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
         return &record;
       },
       [&] { ++removals; }, [&](HWND window, int kind) { triggers.emplace_back(window, kind); });
+  // A drain tick that finds the heartbeat more than five seconds old.
+  const auto staleTick = [&] {
+    record.heartbeat = ::GetTickCount() - 6000;
+    pump.OnTimer();
+  };
 
   // What an earlier agent left queued is dropped at the start.
   hook::PushSlot(record, HookMessageId(hook::THookMessage::QfMDialog), 0x111, tkFileDialog, 0, 0, 0);
@@ -77,12 +82,10 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
 
   // The hook stops seeing input and cannot be installed again twice over.
   refusals = 2;
-  record.heartbeat = ::GetTickCount() - 6000;
-  pump.OnTimer();
+  staleTick();
   EXPECT_EQ(installs, 2);
   // Still stale (a failed install leaves it so): the next tick tries again.
-  record.heartbeat = ::GetTickCount() - 6000;
-  pump.OnTimer();
+  staleTick();
   EXPECT_EQ(installs, 3);
   pump.OnTimer();
   EXPECT_EQ(installs, 4);
@@ -97,11 +100,9 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
   // The thread dispatched nothing for longer than the heartbeat's period (the library's timer
   // shares it): the first tick after that does not judge the heartbeat, the next one does.
   ::Sleep(hook::kKeepAliveMs + 200);
-  record.heartbeat = ::GetTickCount() - 6000;
-  pump.OnTimer();
+  staleTick();
   EXPECT_EQ(installs, 4);
-  record.heartbeat = ::GetTickCount() - 6000;
-  pump.OnTimer();
+  staleTick();
   EXPECT_EQ(installs, 5);
 
   pump.Stop();
