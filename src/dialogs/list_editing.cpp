@@ -69,13 +69,22 @@ std::vector<int> TFavouriteRows::Headers() const {
   return headers;
 }
 
+int TFavouriteRows::LevelBelow(std::optional<int> selected) const {
+  const bool below = selected && *selected >= 0 && static_cast<std::size_t>(*selected) < rows_.size();
+  return !below ? 0 : IsHeader(*selected) ? 1 : rows_[*selected].level;
+}
+
+std::wstring TFavouriteRows::RefusedFolder(const std::wstring& path, std::optional<int> selected) const {
+  if (PathElsewhere(-1, path) >= 0) return kPathExists;
+  if (LevelBelow(selected) == 0 && !CanStandAtTopLevel(path)) return kEndsLikeSubmenuEntry;
+  return {};
+}
+
 std::optional<int> TFavouriteRows::AddFolder(const std::wstring& path, std::optional<int> selected) {
-  if (std::any_of(rows_.begin(), rows_.end(), [&](const TFavouriteRow& row) { return row.path == path; }))
-    return std::nullopt;
+  if (!RefusedFolder(path, selected).empty()) return std::nullopt;
   const bool below = selected && *selected >= 0 && static_cast<std::size_t>(*selected) < rows_.size();
   const int at = below ? *selected + 1 : static_cast<int>(rows_.size());
-  const int level = !below ? 0 : IsHeader(*selected) ? 1 : rows_[*selected].level;
-  rows_.insert(rows_.begin() + at, TFavouriteRow{path, path, kPlainFolderImage, level});
+  rows_.insert(rows_.begin() + at, TFavouriteRow{path, path, kPlainFolderImage, LevelBelow(selected)});
   return at;
 }
 
@@ -156,21 +165,17 @@ int TFavouriteRows::ParentOf(int row) const {
   return static_cast<int>(std::find(headers.begin(), headers.end(), header) - headers.begin()) + 1;
 }
 
-bool TFavouriteRows::PathIn(int first, int last, int except, const std::wstring& path) const {
-  for (int i = first; i <= last; ++i)
-    if (i != except && rows_[i].path == path) return true;
-  return false;
+int TFavouriteRows::PathElsewhere(int except, const std::wstring& path) const {
+  // Headers have no path; an empty one is no folder to compare.
+  if (Trim(path).empty()) return -1;
+  for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
+    if (i != except && !IsHeader(i) && SameStoredName(rows_[i].path, path)) return i;
+  return -1;
 }
 
 bool TFavouriteRows::TitleIn(int first, int last, int except, const std::wstring& title) const {
   for (int i = first; i <= last; ++i)
     if (i != except && rows_[i].caption == title) return true;
-  return false;
-}
-
-bool TFavouriteRows::PathAtTopLevel(int except, const std::wstring& path) const {
-  for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
-    if (i != except && rows_[i].level == 0 && rows_[i].path == path) return true;
   return false;
 }
 
@@ -185,13 +190,19 @@ std::wstring TFavouriteRows::ApplyEdit(int row, int parent, int initialParent, c
   if (row < 0 || static_cast<std::size_t>(row) >= rows_.size() || title.empty()) return kNoAnswer;
   const std::vector<int> headers = Headers();
   if (parent < kNoSubmenu || parent > static_cast<int>(headers.size())) return kNoAnswer;
+  // Two rows of one path would be one registry value, and one of them lost at the save.
+  if (const int other = PathElsewhere(row, path); other >= 0) {
+    const int otherHeader = HeaderOf(other);
+    const bool sameLevel = parent == kNoSubmenu ? otherHeader < 0
+                                                : otherHeader == headers[static_cast<std::size_t>(parent - 1)];
+    return sameLevel ? kSamePathInLevel : kPathExists;
+  }
   if (parent == kNoSubmenu) {
-    if (!path.empty() && PathAtTopLevel(row, path)) return kSamePathInLevel;
+    if (!path.empty() && !CanStandAtTopLevel(path)) return kEndsLikeSubmenuEntry;
     if (TitleAtTopLevel(row, title)) return kSameNameInLevel;
   } else {
     // The header belongs to its block: a folder may not take its submenu's title.
     const int header = headers[static_cast<std::size_t>(parent - 1)];
-    if (PathIn(header, BlockEnd(header), row, path)) return kSamePathInLevel;
     if (TitleIn(header, BlockEnd(header), row, title)) return kSameNameInLevel;
   }
   const auto edited = [&](int level) { return TFavouriteRow{title, path, image, level}; };
@@ -240,7 +251,7 @@ std::wstring TFilterRows::ApplyEdit(std::optional<int> row, const std::wstring& 
   for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
     if (i != except && rows_[i].name == name) return kSameNameInLevel;
   for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
-    if (i != except && rows_[i].mask == mask) return kSameMask;
+    if (i != except && SameStoredName(rows_[i].mask, mask)) return kSameMask;
   if (row && *row >= 0 && static_cast<std::size_t>(*row) < rows_.size())
     rows_[*row] = {name, mask};
   else

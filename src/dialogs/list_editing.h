@@ -67,9 +67,13 @@ class TFavouriteRows {
   std::vector<int> Headers() const;
 
   // "Add Folder...": the new row below `selected` (at the end without one), inside the submenu
-  // when that is a header or an entry; the new row's position, or none when a row of any level
-  // has this path already (the caller says kPathExists).
+  // when that is a header or an entry; the new row's position, or none when RefusedFolder
+  // refuses it.
   std::optional<int> AddFolder(const std::wstring& path, std::optional<int> selected);
+  // Why "Add Folder..." would refuse the path below `selected`: kPathExists when a row of any
+  // level has it already (as it will be stored), kEndsLikeSubmenuEntry for a top-level row whose
+  // path would read back as a submenu entry; empty when it may be added.
+  std::wstring RefusedFolder(const std::wstring& path, std::optional<int> selected) const;
   // "Add Submenu": an empty header appended; its position.
   int AddSubmenu();
   // "Remove": false when the row is a header whose submenu still has entries (kSubmenuNotEmpty).
@@ -82,17 +86,20 @@ class TFavouriteRows {
   // The editor's "Top level menu" selection for a row when it opens (0 "None" for a top-level
   // row, else the position of its header among the headers).
   int ParentOf(int row) const;
-  // The editor's "OK" on `row`: checks the level rules and places the row. Empty on success,
+  // The editor's "OK" on `row`: checks the level rules (a path stands once in the whole list)
+  // and places the row. Empty on success,
   // else the message for the user, and the rows are as they were.
   std::wstring ApplyEdit(int row, int parent, int initialParent, const std::wstring& path, const std::wstring& title,
                          int image);
 
  private:
   bool IsEntry(int row) const;
-  // Another row than `except` in [first, last] with this path or title.
-  bool PathIn(int first, int last, int except, const std::wstring& path) const;
+  // The level a folder added below `selected` gets.
+  int LevelBelow(std::optional<int> selected) const;
+  // Another row than `except` with this path as it will be stored; -1 for none.
+  int PathElsewhere(int except, const std::wstring& path) const;
+  // Another row than `except` in [first, last] with this title.
   bool TitleIn(int first, int last, int except, const std::wstring& title) const;
-  bool PathAtTopLevel(int except, const std::wstring& path) const;
   bool TitleAtTopLevel(int except, const std::wstring& title) const;
   // Moves rows [first, last] so that they start at `to` (an index of the list without them).
   void MoveRange(int first, int last, int to);
@@ -113,7 +120,7 @@ class TFilterRows {
   std::size_t Size() const { return rows_.size(); }
 
   // The editor's "OK" for a new filter (`row` none) or an edited one. Empty on success (a new
-  // filter then ends the list), else the message; an empty mask is no answer and gives
+  // filter then ends the list), else the message (a mask stands once, compared as stored); an empty mask is no answer and gives
   // kNoAnswer, leaving the editor open without a message.
   std::wstring ApplyEdit(std::optional<int> row, const std::wstring& name, const std::wstring& mask);
   void Remove(int row);

@@ -1,6 +1,7 @@
 #include "menu/favourites_rules.h"
 
 #include <climits>
+#include <cwctype>
 
 namespace {
 
@@ -49,6 +50,14 @@ std::wstring Trim(const std::wstring& text) {
   return text.substr(first, last - first);
 }
 
+bool SameStoredName(const std::wstring& a, const std::wstring& b) {
+  const std::wstring left = Trim(a), right = Trim(b);
+  if (left.size() != right.size()) return false;
+  for (std::size_t i = 0; i < left.size(); ++i)
+    if (std::towupper(left[i]) != std::towupper(right[i])) return false;
+  return true;
+}
+
 TCaptionNumber Cap(const std::wstring& text) {
   TCaptionNumber result{text, 0};
   const auto dollar = text.rfind(L'$');
@@ -73,6 +82,8 @@ bool IsSubmenuHeader(const std::wstring& name) { return name.starts_with(kSubmen
 bool IsSubmenuEntry(const std::wstring& name) {
   return !IsSubmenuHeader(name) && Cap(name).number == kSubmenuEntryNumber;
 }
+
+bool CanStandAtTopLevel(const std::wstring& path) { return !IsSubmenuEntry(Trim(path)); }
 
 std::wstring EntryPath(const std::wstring& name) { return IsSubmenuEntry(name) ? Cap(name).caption : name; }
 

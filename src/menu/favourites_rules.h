@@ -25,6 +25,18 @@ bool IsSubmenuHeader(const std::wstring& name);
 // A value name is a submenu entry when its number is 2; a header never is one, even if the
 // favourites subfolder it was named after ends in "$2".
 bool IsSubmenuEntry(const std::wstring& name);
+// A top-level favourite is stored under its own path, so a path that ends like a submenu marker
+// ("D:\Old$2") would read back as an entry of another folder: such a folder can only be an
+// entry. Every way a folder becomes a favourite asks this one rule.
+bool CanStandAtTopLevel(const std::wstring& path);
+// What the user is told when a folder is refused for that.
+inline constexpr wchar_t kEndsLikeSubmenuEntry[] =
+    L"This folder's name ends in \"$2\", which marks a submenu's entry: it can be kept only inside a submenu";
+
+// Whether two value names (paths, masks) are one in the registry: compared as they will be
+// stored, blanks around them trimmed, and case-blind as the registry compares names.
+bool SameStoredName(const std::wstring& a, const std::wstring& b);
+
 // The folder a value name stands for: without its marker for an entry, the whole name otherwise,
 // so an administrative share such as \\server\c$\data keeps its "$".
 std::wstring EntryPath(const std::wstring& name);

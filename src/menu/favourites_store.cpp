@@ -203,9 +203,9 @@ TAddResult AddFavourite(TFavouriteLists& lists, const std::wstring& text, bool a
   if (IsFavourite(lists, text)) return TAddResult::Ignored;
   // A folder whose own name ends like a submenu marker ("D:\Old$2") would be stored as an entry
   // of another folder (D:\Old) and open the wrong place; it cannot be kept as a favourite.
-  if (IsSubmenuEntry(text)) {
+  if (!CanStandAtTopLevel(text)) {
     CommonLogRunEvent(L"QuillFolder.AddListMenu", L"Name reads as a submenu entry, not added: " + text);
-    return TAddResult::Ignored;
+    return TAddResult::Refused;
   }
 
   std::wstring caption = TestName(text, ShortPathName);
@@ -250,18 +250,41 @@ void RemoveFavourite(const std::wstring& path) {
 
 namespace {
 
+// While the store is replaced, a complete copy of both keys waits here; "Complete" is written
+// last, so a copy without it was never finished and the keys were not touched yet.
+constexpr wchar_t kReplaceCopyKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\Replacing";
+constexpr wchar_t kReplaceCopyComplete[] = L"Complete";
+// A rewrite that left fewer values than it was given lost some: two names the registry holds for
+// one (they differ only in case). It has no code of its own among the registry's.
+constexpr LSTATUS kValuesLost = ERROR_DUP_NAME;
+
+struct TStoreKey {
+  const wchar_t* path;
+  const wchar_t* copyName;  // the subkey of kReplaceCopyKey that holds its copy
+};
+constexpr TStoreKey kStoreKeys[] = {{kFavouritesKey, L"Path"}, {kFiltersKey, L"Filter"}};
+
+std::wstring CopyPath(const TStoreKey& key) { return std::wstring(kReplaceCopyKey) + L"\\" + key.copyName; }
+
+DWORD ValueCount(HKEY key) {
+  DWORD count = 0;
+  ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                     nullptr);
+  return count;
+}
+
 // Deletes a key and creates it again with the values in order (a new key keeps creation order);
-// the first failure's status.
-LSTATUS RewriteKey(const wchar_t* path, const std::vector<win::TRegValue>& values) {
-  LSTATUS status = ::RegDeleteTreeW(HKEY_CURRENT_USER, path);
+// the first failure's status, kValuesLost when the key holds fewer values than it was given.
+LSTATUS RewriteKey(const std::wstring& path, const std::vector<win::TRegValue>& values) {
+  LSTATUS status = ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
-  const win::TRegKey key = CreateKey(path, status);
+  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, path, kReadWrite, &status);
   if (!key) return status;
   for (const auto& value : values) {
     status = win::WriteValue(key.get(), value);
     if (status != ERROR_SUCCESS) return status;
   }
-  return ERROR_SUCCESS;
+  return ValueCount(key.get()) < values.size() ? kValuesLost : ERROR_SUCCESS;
 }
 
 // Everything the key holds now, whatever the type: what an undo must put back.
@@ -270,24 +293,68 @@ struct TKeySnapshot {
   std::vector<win::TRegValue> values;
 };
 
-LSTATUS TakeSnapshot(const wchar_t* path, TKeySnapshot& snapshot) {
+LSTATUS TakeSnapshot(const std::wstring& path, TKeySnapshot& snapshot) {
   LSTATUS status = ERROR_SUCCESS;
-  const win::TRegKey key = OpenKey(path, KEY_QUERY_VALUE, status);
+  const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, path, KEY_QUERY_VALUE, &status);
   if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
   if (!key) return status;
   snapshot.existed = true;
   return win::ReadValues(key.get(), snapshot.values);
 }
 
-void PutBack(const wchar_t* path, const TKeySnapshot& snapshot) {
+LSTATUS PutBack(const std::wstring& path, const TKeySnapshot& snapshot) {
   const LSTATUS status =
-      snapshot.existed ? RewriteKey(path, snapshot.values) : ::RegDeleteTreeW(HKEY_CURRENT_USER, path);
-  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-    CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't restore key", std::wstring(L"Key=") + path,
+      snapshot.existed ? RewriteKey(path, snapshot.values) : ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+    CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't restore key", L"Key=" + path,
                         static_cast<unsigned long>(status), false);
+    return status;
+  }
+  return ERROR_SUCCESS;
+}
+
+void DropReplaceCopy() { ::RegDeleteTreeW(HKEY_CURRENT_USER, kReplaceCopyKey); }
+
+// Writes the copy of both keys that a start restores if the replace never finishes.
+LSTATUS WriteReplaceCopy(const TKeySnapshot (&snapshots)[2]) {
+  DropReplaceCopy();
+  for (std::size_t i = 0; i < std::size(kStoreKeys); ++i) {
+    if (!snapshots[i].existed) continue;
+    const LSTATUS status = RewriteKey(CopyPath(kStoreKeys[i]), snapshots[i].values);
+    if (status != ERROR_SUCCESS) return status;
+  }
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey copy = win::CreateKey(HKEY_CURRENT_USER, kReplaceCopyKey, kReadWrite, &status);
+  return copy ? win::WriteDword(copy.get(), kReplaceCopyComplete, 1) : status;
 }
 
 }  // namespace
+
+bool RestoreInterruptedReplace() {
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey copy = win::OpenKey(HKEY_CURRENT_USER, kReplaceCopyKey, KEY_QUERY_VALUE, &status);
+  if (!copy) return false;
+  if (!ValueExists(copy.get(), kReplaceCopyComplete)) {
+    CommonLogRunEvent(L"QuillFolder.ReplaceStore", L"an unfinished copy of the store found and dropped");
+    DropReplaceCopy();
+    return false;
+  }
+  TKeySnapshot snapshots[2];
+  for (std::size_t i = 0; i < std::size(kStoreKeys); ++i) {
+    status = TakeSnapshot(CopyPath(kStoreKeys[i]), snapshots[i]);
+    if (status != ERROR_SUCCESS) {
+      CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't read the store's copy, kept for the next start",
+                          CopyPath(kStoreKeys[i]), static_cast<unsigned long>(status), false);
+      return false;
+    }
+  }
+  for (std::size_t i = 0; i < std::size(kStoreKeys); ++i)
+    if (PutBack(kStoreKeys[i].path, snapshots[i]) != ERROR_SUCCESS) return false;
+  DropReplaceCopy();
+  CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"The last replace of the store did not finish: favourites and filters restored",
+                      L"", 0, false);
+  return true;
+}
 
 bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filters) {
   const auto values = [](const TStoreValues& pairs) {
@@ -295,22 +362,33 @@ bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filter
     for (const auto& [name, data] : pairs) result.push_back(win::StringValue(name, data));
     return result;
   };
-  // Nothing is deleted before both keys are known whole.
-  TKeySnapshot oldFavourites, oldFilters;
-  LSTATUS status = TakeSnapshot(kFavouritesKey, oldFavourites);
-  if (status == ERROR_SUCCESS) status = TakeSnapshot(kFiltersKey, oldFilters);
+  // Nothing is deleted before both keys are known whole and copied where a start finds them.
+  TKeySnapshot snapshots[2];
+  LSTATUS status = TakeSnapshot(kFavouritesKey, snapshots[0]);
+  if (status == ERROR_SUCCESS) status = TakeSnapshot(kFiltersKey, snapshots[1]);
+  if (status == ERROR_SUCCESS) status = WriteReplaceCopy(snapshots);
   if (status != ERROR_SUCCESS) {
-    CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't read the store, nothing replaced", L"",
+    DropReplaceCopy();
+    CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't keep a copy of the store, nothing replaced", L"",
                         static_cast<unsigned long>(status), false);
     return false;
   }
-  if (favourites != nullptr) status = RewriteKey(kFavouritesKey, values(*favourites));
-  if (status == ERROR_SUCCESS && filters != nullptr) status = RewriteKey(kFiltersKey, values(*filters));
-  if (status == ERROR_SUCCESS) return true;
-  CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't write the store, restoring it", L"",
-                      static_cast<unsigned long>(status), false);
-  if (favourites != nullptr) PutBack(kFavouritesKey, oldFavourites);
-  if (filters != nullptr) PutBack(kFiltersKey, oldFilters);
+  const TStoreValues* wanted[] = {favourites, filters};
+  for (std::size_t i = 0; i < std::size(kStoreKeys) && status == ERROR_SUCCESS; ++i)
+    if (wanted[i] != nullptr) status = RewriteKey(kStoreKeys[i].path, values(*wanted[i]));
+  if (status == ERROR_SUCCESS) {
+    DropReplaceCopy();
+    return true;
+  }
+  CommonLogErrorEvent(L"QuillFolder.ReplaceStore",
+                      status == kValuesLost ? L"Two values of the store share one name, restoring it"
+                                            : L"Can't write the store, restoring it",
+                      L"", static_cast<unsigned long>(status), false);
+  bool restored = true;
+  for (std::size_t i = 0; i < std::size(kStoreKeys); ++i)
+    if (wanted[i] != nullptr) restored = PutBack(kStoreKeys[i].path, snapshots[i]) == ERROR_SUCCESS && restored;
+  // A restore that failed leaves the copy for the next start to try again.
+  if (restored) DropReplaceCopy();
   return false;
 }
 
@@ -415,7 +493,7 @@ void LoadFavoritesUnguarded(const std::wstring& folder, const std::wstring& subf
       const std::wstring target = ShortcutTarget(Join(source, file));
       if (target.empty() || !IsUsableFolder(target)) continue;
       // As when adding: a top-level target named like a submenu entry would open another folder.
-      if (subfolder.empty() && IsSubmenuEntry(target)) continue;
+      if (subfolder.empty() && !CanStandAtTopLevel(target)) continue;
       const std::wstring caption =
           file.size() > kShortcutExtensionLength ? file.substr(0, file.size() - kShortcutExtensionLength) : L"";
       if (!subfolder.empty() && !headerWritten) {

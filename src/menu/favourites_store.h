@@ -39,6 +39,7 @@ enum class TAddResult {
   Added,      // appended to the lists (and written, unless the registry already had it)
   Reload,     // the text was the reload command: the caller reloads the lists and the menu
   Ignored,    // empty, not a usable folder, or already a favourite: nothing changed
+  Refused,    // a folder that cannot stand at the top level (kEndsLikeSubmenuEntry)
   Cancelled,  // the user closed the add dialog without OK
 };
 
@@ -53,12 +54,17 @@ TAddResult AddFavourite(TFavouriteLists& lists, const std::wstring& text, bool a
 void RemoveFavourite(const std::wstring& path);
 
 // Replaces the favourites key and the filters key with the lists, written in list order (a new
-// key keeps creation order). When a write fails, both keys get back what they held before and
-// the answer is false.
+// key keeps creation order). A complete copy of both keys is kept in the registry until the new
+// values are written, so a replace cut short (a kill, a power cut) is undone at the next start.
+// When a write fails, or a key ends with fewer values than it was given (two names the registry
+// holds as one), both keys get back what they held before and the answer is false.
 bool ReplaceStore(const TFavouriteLists& lists);
 // The same for one key or both, as (name, data) pairs: a key left out is not touched.
 using TStoreValues = std::vector<std::pair<std::wstring, std::wstring>>;
 bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filters);
+// At start: a replace that did not finish left its copy; both keys get it back (logged). True
+// when it restored them.
+bool RestoreInterruptedReplace();
 
 // Paths that are never probed for existence: UNC paths, and removable, network, CD-ROM and
 // RAM-disk drives, where a probe may spin up a drive or wait for a network.

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "menu/favourites_rules.h"
+
 namespace {
 
 using TLines = std::vector<std::wstring>;
@@ -114,9 +116,11 @@ TEST(FavouriteRows, AddingAndRemoving) {
   EXPECT_EQ(rows.AddFolder(L"N3", 0), 1);
   EXPECT_EQ(rows.AddFolder(L"N4", std::nullopt), 7);
   EXPECT_EQ(Lines(rows), (TLines{L"A", L"N3", L"[S]", L"  N1", L"  s1", L"  N2", L"B", L"N4"}));
-  // A path of any level is there once; case counts.
+  // A path of any level is there once, compared as the registry will compare the value names:
+  // trimmed and case-blind.
   EXPECT_EQ(rows.AddFolder(L"s1", std::nullopt), std::nullopt);
-  EXPECT_EQ(rows.AddFolder(L"S1", std::nullopt), 8);
+  EXPECT_EQ(rows.RefusedFolder(L" S1 ", 1), kPathExists);
+  EXPECT_EQ(rows.AddFolder(L"S2", std::nullopt), 8);
   EXPECT_EQ(rows.AddSubmenu(), 9);
   EXPECT_EQ(rows[9], (TFavouriteRow{L"", L"", kSubmenuImage, 0}));
   // A submenu with entries cannot go; an empty one can.
@@ -125,6 +129,15 @@ TEST(FavouriteRows, AddingAndRemoving) {
   EXPECT_TRUE(rows.CanRemove(4));
   rows.Remove(9);
   EXPECT_EQ(rows.Size(), 9u);
+
+  // A folder named like a submenu entry cannot stand at the top level (it would read back as an
+  // entry of D:\Old); inside a submenu it keeps its name.
+  for (const wchar_t* path : {L"D:\\Old$2", L"D:\\Old$02", L" D:\\Old$2 "})
+    EXPECT_EQ(rows.RefusedFolder(path, 0), kEndsLikeSubmenuEntry) << path;
+  EXPECT_EQ(rows.AddFolder(L"D:\\Old$2", std::nullopt), std::nullopt);
+  EXPECT_EQ(rows.AddFolder(L"D:\\Old$2", 2), 3);
+  EXPECT_EQ(rows.RefusedFolder(L"D:\\Old$3", std::nullopt), L"");
+  EXPECT_EQ(rows.RefusedFolder(L"\\\\server\\c$\\logs", std::nullopt), L"");
 }
 
 TEST(FavouriteRows, EditorRulesPerLevelAndPlacement) {
@@ -137,12 +150,20 @@ TEST(FavouriteRows, EditorRulesPerLevelAndPlacement) {
     std::wstring answer;
     TLines after;
   } cases[] = {
-      // The same path or title once per level; the row itself does not count; case counts.
+      // The same title once per level, the same path once in the whole list (trimmed and
+      // case-blind, as stored); the row itself does not count; a title's case counts.
       {0, 0, L"B", L"Alpha", kSamePathInLevel, {}},
+      {0, 0, L" b ", L"Alpha", kSamePathInLevel, {}},
       {0, 0, L"A", L"Beta", kSameNameInLevel, {}},
       {0, 0, L"A", L"beta", L"", {L"A=beta", L"[S]", L"  s1=One", L"  s2=Two", L"B=Beta", L"[T]", L"  t1=Three"}},
       {0, 0, L"A", L"S", kSameNameInLevel, {}},
       {4, 2, L"t1", L"Beta", kSamePathInLevel, {}},
+      {0, 0, L"S1", L"Alpha", kPathExists, {}},
+      {2, 2, L"T1", L"One", kSamePathInLevel, {}},
+      {6, 1, L"a", L"Three", kPathExists, {}},
+      // A top-level path must not read back as a submenu entry; in a submenu it may.
+      {0, 0, L"A$2", L"Alpha", kEndsLikeSubmenuEntry, {}},
+      {2, 1, L"s1$2", L"One", L"", {L"A=Alpha", L"[S]", L"  s1$2=One", L"  s2=Two", L"B=Beta", L"[T]", L"  t1=Three"}},
       // A folder given its submenu's own title is refused: the header is part of the block.
       {2, 1, L"s1", L"S", kSameNameInLevel, {}},
       {2, 1, L"s1", L"Two", kSameNameInLevel, {}},
@@ -208,6 +229,8 @@ TEST(FilterRows, EditorRulesMovesAndStore) {
   EXPECT_EQ(filters.ApplyEdit(std::nullopt, L"", L"*.png"), kBothFields);
   EXPECT_EQ(filters.ApplyEdit(std::nullopt, L"Text", L"*.png"), kSameNameInLevel);
   EXPECT_EQ(filters.ApplyEdit(std::nullopt, L"Pictures", L"*.log"), kSameMask);
+  // Masks that differ only in blanks or case are one registry value name.
+  EXPECT_EQ(filters.ApplyEdit(std::nullopt, L"Pictures", L" *.LOG  "), kSameMask);
   EXPECT_EQ(filters.ApplyEdit(0, L"Text", L"*.txt"), L"") << "an unchanged edit is fine";
   EXPECT_EQ(filters.ApplyEdit(std::nullopt, L" Pictures ", L" *.png "), L"");
   EXPECT_EQ(filters.MoveUp(2), 1);

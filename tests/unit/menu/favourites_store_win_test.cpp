@@ -104,7 +104,7 @@ TEST_F(FavouritesStore, OnlyTheExactReloadWordReloadsAndUnusableTextIsIgnored) {
   for (const auto& text : {L"/Update", L"/UPDATE", L"", L"C:\\no-such-folder-qf"})
     EXPECT_EQ(AddFavourite(lists, text, true, NeverAsked), TAddResult::Ignored) << text;
   // A folder whose own name ends like the entry marker would be stored as an entry of D:\Old.
-  EXPECT_EQ(AddFavourite(lists, temp_.Make(L"Old$2"), false, NeverAsked), TAddResult::Ignored);
+  EXPECT_EQ(AddFavourite(lists, temp_.Make(L"Old$2"), false, NeverAsked), TAddResult::Refused);
   EXPECT_TRUE(lists.PathNames.empty());
   EXPECT_FALSE(testreg::Open(HKEY_CURRENT_USER, kFavouritesKey));
 }
@@ -248,6 +248,58 @@ TEST_F(FavouritesStore, ReplacingTheStoreRewritesBothKeysAndAFailedWriteRestores
   EXPECT_TRUE(testreg::Open(HKEY_CURRENT_USER, kFavouritesKey));
   EXPECT_TRUE(Favourites().empty());
   EXPECT_TRUE(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey).empty());
+}
+
+namespace {
+
+// Stands for the agent's end (a kill, a power cut) at the n-th value written from now on.
+struct TCutShort {};
+int writesLeft = 0;
+void EndAtTheNthWrite(HKEY, const std::wstring&) {
+  if (--writesLeft == 0) throw TCutShort{};
+}
+
+}  // namespace
+
+TEST_F(FavouritesStore, AReplaceCutShortIsUndoneAtTheNextStartAndTwoRowsOfOneNameFailTheSave) {
+  const TStrings favourites{{L"C:\\Work", L"Work$0"}, {L"Submenu1", L"Tools$5"}, {L"C:\\Tools$2", L"Tools$3"}};
+  WriteFavourites(favourites);
+  testreg::SetString(testreg::Create(HKEY_CURRENT_USER, kFiltersKey).get(), L"*.txt", L"Text");
+  const TStrings filters{{L"*.txt", L"Text"}};
+
+  // Cut short after the first new favourite: the copy was complete, the keys half rewritten.
+  const TStoreValues replacement{{L"D:\\New", L"New$0"}, {L"D:\\Other", L"Other$0"}};
+  for (int cut = 1; cut <= 12; ++cut) {
+    writesLeft = cut;
+    win::WatchValueWrites(EndAtTheNthWrite);
+    bool cutShort = false;
+    try {
+      ReplaceStoreKeys(&replacement, &replacement);
+    } catch (const TCutShort&) {
+      cutShort = true;
+    }
+    win::WatchValueWrites(nullptr);
+    if (!cutShort) {
+      // Past the last write: the replace finished, and the next start finds nothing to undo.
+      EXPECT_FALSE(RestoreInterruptedReplace());
+      EXPECT_EQ(Favourites(), InRegistryOrder(TStrings(replacement.begin(), replacement.end())));
+      break;
+    }
+    // Whenever it was cut short, the next start has every favourite and filter back.
+    RestoreInterruptedReplace();
+    EXPECT_EQ(Favourites(), InRegistryOrder(favourites)) << "cut at write " << cut;
+    EXPECT_EQ(InRegistryOrder(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey)), filters) << "cut at write " << cut;
+    EXPECT_FALSE(testreg::Open(HKEY_CURRENT_USER, std::wstring(kProductKey) + L"\\Replacing")) << cut;
+  }
+
+  // Two rows the registry holds as one value (names that differ in case only) are a failed save:
+  // nothing of it stays.
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, kFavouritesKey);
+  WriteFavourites(favourites);
+  const TStoreValues twice{{L"D:\\Same", L"First$0"}, {L"d:\\same", L"Second$0"}};
+  EXPECT_FALSE(ReplaceStoreKeys(&twice, nullptr));
+  EXPECT_EQ(Favourites(), InRegistryOrder(favourites));
+  EXPECT_FALSE(testreg::Open(HKEY_CURRENT_USER, std::wstring(kProductKey) + L"\\Replacing"));
 }
 
 TEST_F(FavouritesStore, LoadSkipsValuesThatAreNotStringsAndKeepsTheRest) {
