@@ -169,14 +169,22 @@ bool TQuillFolder::FormCreate() {
   // Programs of any integrity may wake the agent: the wake only makes it look at the queue.
   ::ChangeWindowMessageFilterEx(window_, WakeMessage, MSGFLT_ALLOW, nullptr);
   requests_.Keep(WM_QFADDFOLDER);
+  // Another program asking for the options while a modal loop runs: the dialog, when it is up,
+  // turns to the page at once; any other time the request waits for the main loop.
+  requests_.Keep(WM_QFOPTIONS);
+  requests_.ServeAtOnce([this](const MSG& msg) {
+    if (msg.message != WM_QFOPTIONS || !options_ || options_->Window() == nullptr) return false;
+    Settings1Click(TSett::kFoldersPage);
+    return true;
+  });
+  // Every list exists before anything can show a dialog or run a handler: the command line's
+  // folder may ask in a dialog while the tray icon and the hook are live already.
+  recent_ = std::make_unique<TRecentMenus>(RecentFolderPath());
 
-  try {
-    if (!LoadSettings(Settings)) FirstTime();
-  } catch (const EInvalidDataType& e) {
-    // A value the agent cannot read must not leave the user with an agent that has neither tray
-    // icon nor hook: it is reported, and start-up goes on with the values read so far.
-    CommonLogErrorEvent(L"QuillFolder.FormCreate", ExceptionText(e), L"", 0, false);
-  }
+  // A replace of the store that a kill or a power cut ended gets its lists back before anything
+  // reads them.
+  RestoreInterruptedReplace();
+  if (!LoadSettings(Settings)) FirstTime();
 
   wchar_t tip[128] = {};
   ::LoadStringW(instance_, IDS_TRAYTIP, tip, static_cast<int>(std::size(tip)));
@@ -194,14 +202,13 @@ bool TQuillFolder::FormCreate() {
   // that is a favourite already would be asked about and added once more.
   UpdateListMenu();
   AddListMenu(CommandLineFolder);
-  recent_ = std::make_unique<TRecentMenus>(RecentFolderPath());
   if (Settings.RecentFldr || Settings.RecentFls)
     Guarded(L"QuillFolder.FormCreate", [this] {
       recent_->FindFirstRecent(Settings.FilesCount, Settings.ClearLink);
       BuiltRecent(Settings.RecentFls, Settings.RecentFldr);
     }, L"FindFirstRecent + BuiltRecent", L"common error");
   changeWatch_.SetCallback([this] { ShellChangeNotifier1Change(); });
-  changeWatch_.StartChangeWatch(recent_->Folder());
+  if (!recent_->Folder().empty()) changeWatch_.StartChangeWatch(recent_->Folder());
   ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
   return true;
 }

@@ -45,7 +45,7 @@ class TQuillFolder final : private TOptionsHost {
   // Reloads the favourites and filters from the registry and rebuilds the menu.
   void UpdateListMenu();
   // Adds a folder as a favourite (or reloads for "/update") and rebuilds the menu.
-  void AddListMenu(const std::wstring& text);
+  TAddResult AddListMenu(const std::wstring& text);
   // Rebuilds the favourites section and the Filter submenu from the lists.
   void BuiltPath();
   // Rebuilds the recent files' and the recent folders' submenus.

@@ -28,6 +28,9 @@ namespace {
 
 constexpr wchar_t kContactPage[] = L"https://www.brantwelltools.com/contact/";
 constexpr wchar_t kApplicationTitle[] = L"Quillrook Folder";
+constexpr wchar_t kInformation[] = L"Information";
+constexpr wchar_t kStoreNotSaved[] =
+    L"The favourites and filters could not be saved; they are kept as they were before. The error log says why.";
 
 void OpenAddress(const wchar_t* address) {
   ::ShellExecuteW(nullptr, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
@@ -137,8 +140,10 @@ bool TQuillFolder::AskCaption(std::wstring& caption) {
   return true;
 }
 
-void TQuillFolder::AddListMenu(const std::wstring& text) {
-  switch (AddFavourite(lists_, text, Settings.AlwaysAddDialog, [this](std::wstring& c) { return AskCaption(c); })) {
+TAddResult TQuillFolder::AddListMenu(const std::wstring& text) {
+  const TAddResult result =
+      AddFavourite(lists_, text, Settings.AlwaysAddDialog, [this](std::wstring& c) { return AskCaption(c); });
+  switch (result) {
     case TAddResult::Reload:
       UpdateListMenu();
       break;
@@ -146,14 +151,18 @@ void TQuillFolder::AddListMenu(const std::wstring& text) {
       BuiltPath();
       break;
     case TAddResult::Ignored:
+    case TAddResult::Refused:
     case TAddResult::Cancelled:
       break;
   }
+  return result;
 }
 
 void TQuillFolder::Addfolder1Click() {
   MoveWindowToFront(window_);
-  AddListMenu(SelectFolder(window_, std::wstring()));
+  // The user picked this folder: a refusal is said, not only logged.
+  if (AddListMenu(SelectFolder(window_, std::wstring())) == TAddResult::Refused)
+    ::MessageBoxW(window_, kEndsLikeSubmenuEntry, kInformation, MB_OK | MB_ICONINFORMATION);
 }
 
 void TQuillFolder::Saveconfiguration1Click() {
@@ -271,8 +280,9 @@ const TFavouriteLists& TQuillFolder::ReloadStore() {
 void TQuillFolder::SaveOptions(const TOptionsSave& save) {
   const bool recentWereOff = !Settings.RecentFldr && !Settings.RecentFls;
   if (save.favourites || save.filters) {
-    // A key whose new values cannot be written gets back what it held.
-    ReplaceStoreKeys(save.favourites ? &*save.favourites : nullptr, save.filters ? &*save.filters : nullptr);
+    // A key whose new values cannot be written gets back what it held, and the user is told.
+    if (!ReplaceStoreKeys(save.favourites ? &*save.favourites : nullptr, save.filters ? &*save.filters : nullptr))
+      ::MessageBoxW(options_ ? options_->Window() : window_, kStoreNotSaved, kInformation, MB_OK | MB_ICONINFORMATION);
     UpdateListMenu();
   }
   Settings = save.settings;

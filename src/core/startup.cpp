@@ -34,6 +34,11 @@ constexpr DWORD kElevatedStartMs = 1000;
 // Marks a hand-over in progress: the copy that the hand-over starts finds it and never hands over
 // again, even when it comes up without elevation (which would otherwise loop for ever).
 constexpr wchar_t kHandOverAtomName[] = L"Quillrook Folder hand-over";
+// How long the handing-over process waits for its copy to come up as the agent before it takes
+// the marker back (a task that never ran would leave it to skip the next start's hand-over),
+// and how often it looks.
+constexpr DWORD kHandOverCopyWaitMs = 10000;
+constexpr DWORD kHandOverProbeMs = 200;
 
 // Whether creating the single-instance mapping found one already there. An agent of another
 // integrity level (an elevated one, seen from an unelevated process) makes the creation fail
@@ -84,6 +89,28 @@ std::wstring ToUpper(std::wstring text) {
   return text;
 }
 
+// A copy started by a hand-over takes the marker away, so it never hands over in its turn.
+bool TakeHandOverMarker() {
+  bool found = false;
+  while (ATOM atom = ::GlobalFindAtomW(kHandOverAtomName)) {
+    found = true;
+    if (::GlobalDeleteAtom(atom) != 0) break;
+  }
+  return found;
+}
+
+// The marker went to the copy; when no agent comes up in time the copy never took it, and it is
+// taken back here.
+void AwaitHandOverCopy() {
+  for (DWORD waited = 0; waited < kHandOverCopyWaitMs; waited += kHandOverProbeMs) {
+    if (InstanceMappingExists()) return;
+    ::Sleep(kHandOverProbeMs);
+  }
+  if (InstanceMappingExists()) return;
+  if (TakeHandOverMarker())
+    CommonLogErrorEvent(L"TrySchedulerStart", L"No agent came up, hand-over marker removed", L"", 0, false);
+}
+
 bool HandOver(const std::vector<std::wstring>& args) {
   CommonLogRunEvent(L"Main", L"LaunchThroughScheduler required");
   win::TGlobalAtom marker(::GlobalAddAtomW(kHandOverAtomName));
@@ -99,6 +126,7 @@ bool HandOver(const std::vector<std::wstring>& args) {
   launch.runDespiteFailedUpdate = true;
   if (LaunchThroughScheduler(launch)) {
     marker.release();  // the started copy removes it
+    AwaitHandOverCopy();
     return true;
   }
   CommonLogRunEvent(L"TrySchedulerStart\\LaunchThroughScheduler fail");
@@ -117,20 +145,11 @@ bool HandOver(const std::vector<std::wstring>& args) {
     ::Sleep(kElevatedStartMs);
     if (HWND agent = ::FindWindowW(kMainWindowClass, kMainWindowCaption)) MoveWindowToFront(agent);
     CommonLogRunEvent(L"TrySchedulerStart\\ShellExecuteEx success", L"1");
+    AwaitHandOverCopy();
     return true;
   }
   CommonLogRunEvent(L"TrySchedulerStart", L"Full fail");
   return false;
-}
-
-// A copy started by a hand-over takes the marker away, so it never hands over in its turn.
-bool TakeHandOverMarker() {
-  bool found = false;
-  while (ATOM atom = ::GlobalFindAtomW(kHandOverAtomName)) {
-    found = true;
-    if (::GlobalDeleteAtom(atom) != 0) break;
-  }
-  return found;
 }
 
 DWORD AgentThreadFromRecord() {
@@ -249,18 +268,20 @@ void GetConfigurationFolder() {
     ConfigurationFolder.clear();
 
   if (ConfigurationFolder.empty() || !DirectoryExists(ConfigurationFolder)) {
+    // Each base is asked for only when the ones before it gave no folder: the registry lookup
+    // of the second would otherwise run, and log its misses, at every start.
     struct TCandidate {
-      std::wstring base;
+      std::wstring (*base)();
       const wchar_t* tail;
       const wchar_t* label;
     };
     const TCandidate candidates[] = {
-        {ShellFolder(CSIDL_PERSONAL), L"Quillrook files\\", L"Folder 1="},
-        {AdvCheck(L"Personal"), L"Quillrook files\\", L"Folder 2="},
-        {ShellFolder(CSIDL_APPDATA), L"BrantwellTools\\Quillrook files\\", L"Folder 3="},
+        {[] { return ShellFolder(CSIDL_PERSONAL); }, L"Quillrook files\\", L"Folder 1="},
+        {[] { return AdvCheck(L"Personal"); }, L"Quillrook files\\", L"Folder 2="},
+        {[] { return ShellFolder(CSIDL_APPDATA); }, L"BrantwellTools\\Quillrook files\\", L"Folder 3="},
     };
     for (std::size_t i = 0; i < std::size(candidates); ++i) {
-      std::wstring base = candidates[i].base;
+      std::wstring base = candidates[i].base();
       if (!IsAbsolutePath(base)) continue;
       CheckPath(base);
       const std::wstring candidate = base + candidates[i].tail;

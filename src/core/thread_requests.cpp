@@ -1,5 +1,6 @@
 #include "core/thread_requests.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "diagnostics/guarded.h"
@@ -12,9 +13,9 @@ TThreadRequests::~TThreadRequests() {
 }
 
 bool TThreadRequests::Keep(UINT message) {
-  message_ = message;
+  if (message != 0) messages_.push_back(message);
   keeper_ = this;
-  hook_.reset(::SetWindowsHookExW(WH_MSGFILTER, FilterProc, nullptr, ::GetCurrentThreadId()));
+  if (!hook_) hook_.reset(::SetWindowsHookExW(WH_MSGFILTER, FilterProc, nullptr, ::GetCurrentThreadId()));
   return static_cast<bool>(hook_);
 }
 
@@ -25,8 +26,10 @@ LRESULT CALLBACK TThreadRequests::FilterProc(int code, WPARAM wParam, LPARAM lPa
   const auto* message = reinterpret_cast<const MSG*>(lParam);
   TThreadRequests* keeper = keeper_;
   if (code >= 0 && keeper != nullptr && message != nullptr && message->hwnd == nullptr &&
-      message->message == keeper->message_ && keeper->message_ != 0 &&
-      Guarded(L"QuillFolder.KeepRequest", [&] { keeper->kept_.push_back(*message); }))
+      std::find(keeper->messages_.begin(), keeper->messages_.end(), message->message) != keeper->messages_.end() &&
+      Guarded(L"QuillFolder.KeepRequest", [&] {
+        if (!keeper->serve_ || !keeper->serve_(*message)) keeper->kept_.push_back(*message);
+      }))
     return TRUE;
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }

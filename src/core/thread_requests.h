@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 #include "win/handles.h"
@@ -17,8 +18,12 @@ class TThreadRequests {
   TThreadRequests& operator=(const TThreadRequests&) = delete;
   ~TThreadRequests();
 
-  // Starts keeping the thread messages numbered `message` that reach this thread's modal loops.
+  // Starts keeping the thread messages numbered `message` that reach this thread's modal loops
+  // (each call adds one number).
   bool Keep(UINT message);
+  // Asked first for each such message: true when it served the request in the modal loop at
+  // once (the loop's own window can take it), false to keep it.
+  void ServeAtOnce(std::function<bool(const MSG&)> serve) { serve_ = std::move(serve); }
   // What was kept since the last call, oldest first.
   std::vector<MSG> Take();
 
@@ -27,7 +32,8 @@ class TThreadRequests {
 
   // A hook procedure carries no context of its own: the one keeper of the thread is found here.
   static thread_local TThreadRequests* keeper_;
-  UINT message_ = 0;
+  std::vector<UINT> messages_;
+  std::function<bool(const MSG&)> serve_;
   win::THookHandle hook_;
   std::vector<MSG> kept_;
 };

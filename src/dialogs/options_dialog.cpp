@@ -9,6 +9,7 @@
 #include "menu/favourites_store.h"
 #include "menu/menu_images.h"
 #include "menu/select_folder.h"
+#include "navigation/window_front.h"
 #include "resource.h"
 #include "settings/settings_registry.h"
 #include "startup/user_checks.h"
@@ -96,8 +97,11 @@ TSett::~TSett() {
 
 void TSett::Show(int page) {
   if (dialog_ != nullptr) {
+    // Asked for again while it is up: in front, on the page asked for this time.
     ::ShowWindow(dialog_, SW_RESTORE);
-    ::SetForegroundWindow(dialog_);
+    TabCtrl_SetCurSel(::GetDlgItem(dialog_, IDC_OPTIONS_TABS), page);
+    ShowPage(page);
+    MoveWindowToFront(dialog_);
     return;
   }
   initialPage_ = page;
@@ -229,6 +233,9 @@ void TSett::OnInitDialog() {
   TabCtrl_SetCurSel(tabs, initialPage_);
   ShowPage(initialPage_);
   OptionShow();
+  // Asked for by another program (message 1149, the shell extension), the agent is not the
+  // foreground program and a plain first showing would open behind the window the user works in.
+  MoveWindowToFront(dialog_);
 }
 
 int TSett::Page() const { return TabCtrl_GetCurSel(::GetDlgItem(dialog_, IDC_OPTIONS_TABS)); }
@@ -280,7 +287,8 @@ void TSett::OptionShow() {
   FillFilters(std::nullopt);
   Check(IDC_PREF_AUTOSTART, AutostartRegistered());
 
-  const THotKeyView view = HotKeyView(Settings.Alt, Settings.Keys);
+  if (IsCustomHotKey(Settings.Alt)) lastCustom_ = THotKey{Settings.Alt, Settings.Keys};
+  const THotKeyView view = HotKeyView(Settings.Alt, Settings.Keys, lastCustom_);
   if (view.controlKey != 0)
     ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETHOTKEY, MAKEWORD(view.controlKey, view.controlModifiers), 0);
   ::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_SETCURSEL, static_cast<WPARAM>(view.mode), 0);
@@ -421,9 +429,10 @@ void TSett::AddFolder() {
   favouritesChanged_ = true;
   const std::wstring path = SelectFolder(dialog_, std::wstring());
   if (path.empty()) return;
-  const auto row = rows_.AddFolder(path, Selected(IDC_FOLDERS_LIST));
+  const std::wstring refused = rows_.RefusedFolder(path, Selected(IDC_FOLDERS_LIST));
+  const auto row = refused.empty() ? rows_.AddFolder(path, Selected(IDC_FOLDERS_LIST)) : std::nullopt;
   if (!row) {
-    ::MessageBoxW(dialog_, kPathExists, kInformation, MB_OK | MB_ICONINFORMATION);
+    ::MessageBoxW(dialog_, refused.c_str(), kInformation, MB_OK | MB_ICONINFORMATION);
     return;
   }
   FillFolders(row);
@@ -576,6 +585,7 @@ void TSett::Save(bool close) {
       HotKeyFrom(mode, WindowText(Item(IDC_PREF_NATURALKEY)), LOBYTE(hotKey), HIBYTE(hotKey), {s.Alt, s.Keys});
   s.Alt = chosen.alt;
   s.Keys = chosen.keys;
+  if (IsCustomHotKey(chosen.alt)) lastCustom_ = chosen;
   save.autostart = Checked(IDC_PREF_AUTOSTART);
   host_.SaveOptions(save);
   if (close) ::EndDialog(dialog_, IDOK);

@@ -15,6 +15,7 @@
 #include "dialogs/context_menu_dialog.h"
 #include "dialogs/editor_dialog.h"
 #include "dialogs/list_editing.h"
+#include "dialogs/preference_rules.h"
 #include "settings/settings_values.h"
 
 struct TFavouriteLists;
@@ -106,4 +107,6 @@ class TSett {
   bool filtersChanged_ = false;
   // The virtual key last pressed in the natural key box; its character replaces the box's text.
   int naturalKey_ = 0;
+  // The custom hot key last stored, offered by the control while another mode is stored.
+  std::optional<THotKey> lastCustom_;
 };

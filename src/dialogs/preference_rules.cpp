@@ -30,10 +30,17 @@ std::wstring NaturalKeyText(int virtualKey) {
   return std::wstring(1, static_cast<wchar_t>(std::towupper(static_cast<wint_t>(virtualKey))));
 }
 
-THotKeyView HotKeyView(int alt, int keys) {
+bool IsCustomHotKey(int alt) { return alt == kModAlt || alt == kModCtrl || alt == kModShift; }
+
+THotKeyView HotKeyView(int alt, int keys, const std::optional<THotKey>& lastCustom) {
   THotKeyView view;
   view.mode = alt == 0 ? THotKeyMode::None : alt == kModWin ? THotKeyMode::Natural : THotKeyMode::Custom;
-  switch (alt) {
+  // The natural mode shows the stored key whenever it is chosen, so the box follows Keys.
+  view.naturalKey = NaturalKeyText(keys);
+  view.setNaturalKey = view.mode == THotKeyMode::Natural;
+  const THotKey shown = IsCustomHotKey(alt) || !lastCustom ? THotKey{alt, keys} : *lastCustom;
+  keys = shown.keys;
+  switch (shown.alt) {
     case kModAlt:
       view.controlKey = keys;
       view.controlModifiers = kControlAlt;
@@ -49,9 +56,6 @@ THotKeyView HotKeyView(int alt, int keys) {
     default:
       break;
   }
-  // The natural mode shows the stored key whenever it is chosen, so the box follows Keys.
-  view.naturalKey = NaturalKeyText(keys);
-  view.setNaturalKey = view.mode == THotKeyMode::Natural;
   return view;
 }
 

@@ -3,6 +3,7 @@
 // keeps the tray icon for an agent left without dialog triggers. Portable; main thread.
 #pragma once
 
+#include <optional>
 #include <string>
 
 // The number of a count box: its leading decimal digits after optional blanks and one sign; 0
@@ -30,8 +31,6 @@ struct THotKeyView {
   int controlKey = 0;
   int controlModifiers = 0;
 };
-THotKeyView HotKeyView(int alt, int keys);
-
 // What saving stores from the page: the new Alt and Keys, from the mode, the natural key box's
 // text and the hot-key control's key and modifiers, and the stored values before.
 struct THotKey {
@@ -39,6 +38,11 @@ struct THotKey {
   int keys = 0;
   friend bool operator==(const THotKey&, const THotKey&) = default;
 };
+// Whether Alt is one the hot-key control shows (Alt, Ctrl or Shift alone).
+bool IsCustomHotKey(int alt);
+// `lastCustom`, the custom key last stored, fills the control when the stored key is not custom,
+// so choosing "Custom" again offers the key the user had, not the control's default.
+THotKeyView HotKeyView(int alt, int keys, const std::optional<THotKey>& lastCustom = std::nullopt);
 THotKey HotKeyFrom(THotKeyMode mode, const std::wstring& naturalKey, int controlKey, int controlModifiers,
                    THotKey stored);
 

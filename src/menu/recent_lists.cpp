@@ -31,6 +31,29 @@ std::wstring Lower(std::wstring text) {
 
 }  // namespace
 
+bool IsScannableRecentFolder(const std::wstring& path) {
+  for (const wchar_t c : path)
+    if (c < L' ') return false;
+  std::wstring trimmed = path;
+  while (!trimmed.empty() && trimmed.back() == L'\\') trimmed.pop_back();
+  const auto isLetter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+  if (trimmed.size() > 3 && isLetter(trimmed[0]) && trimmed[1] == L':' && trimmed[2] == L'\\')
+    return trimmed[3] != L'\\';
+  if (trimmed.starts_with(L"\\\\") && !trimmed.starts_with(L"\\\\?\\") && !trimmed.starts_with(L"\\\\.\\")) {
+    // \\server\share is the share's root; a folder below it has a third separator.
+    const auto server = trimmed.find(L'\\', 2);
+    const auto share = server == std::wstring::npos ? std::wstring::npos : trimmed.find(L'\\', server + 1);
+    return server > 2 && share != std::wstring::npos && share > server + 1 && share + 1 < trimmed.size();
+  }
+  return false;
+}
+
+std::wstring ChooseRecentFolder(const std::wstring& shellFoldersValue, const std::wstring& knownFolder) {
+  if (IsScannableRecentFolder(shellFoldersValue)) return shellFoldersValue;
+  if (IsScannableRecentFolder(knownFolder)) return knownFolder;
+  return {};
+}
+
 std::wstring RecentKey(std::int32_t time, const std::wstring& path) { return std::to_wstring(time) + L"@" + path; }
 
 bool RecentKeyLess(const std::wstring& a, const std::wstring& b) {

@@ -51,6 +51,14 @@ class TRecentSource {
 // The full scan keeps this many of the newest usable shortcuts.
 inline constexpr int kRecentShortcutsKept = 40;
 
+// A folder the scans may read and trim: a full path below a drive or a network share, never a
+// relative path (it would be read wherever the agent runs) nor a root, where "Delete excess
+// shortcuts" would delete shortcuts that are not the shell's.
+bool IsScannableRecentFolder(const std::wstring& path);
+// The Recent folder to scan: the shell-folders value when it is scannable, else the folder the
+// system names for Recent; empty when neither is (no recent lists then).
+std::wstring ChooseRecentFolder(const std::wstring& shellFoldersValue, const std::wstring& knownFolder);
+
 std::wstring RecentKey(std::int32_t time, const std::wstring& path);
 // Oldest first by the time before "@"; equal times by the rest of the key, case-blind.
 bool RecentKeyLess(const std::wstring& a, const std::wstring& b);

@@ -105,12 +105,28 @@ class TSystemRecentSource final : public TRecentSource {
 };
 
 std::wstring RecentFolderPath() {
-  return win::ReadString(win::OpenKey(HKEY_CURRENT_USER, kShellFoldersKey, KEY_QUERY_VALUE).get(), L"Recent")
-      .value_or(std::wstring());
+  const std::wstring value =
+      win::ReadString(win::OpenKey(HKEY_CURRENT_USER, kShellFoldersKey, KEY_QUERY_VALUE).get(), L"Recent")
+          .value_or(std::wstring());
+  std::wstring known;
+  if (!IsScannableRecentFolder(value)) {
+    PWSTR raw = nullptr;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Recent, KF_FLAG_DONT_VERIFY, nullptr, &raw))) known = raw;
+    ::CoTaskMemFree(raw);
+  }
+  const std::wstring folder = ChooseRecentFolder(value, known);
+  if (folder.empty())
+    CommonLogErrorEvent(L"QuillFolder.RecentFolder", L"No Recent folder to read: the recent lists are not shown",
+                        L"Recent=" + value + L", Known=" + known, 0, false);
+  else if (folder != value)
+    CommonLogRunEvent(L"QuillFolder.RecentFolder", L"Recent=" + folder + L" (the shell folders value is unusable)");
+  return folder;
 }
 
 std::vector<TShortcutFile> RecentShortcutFiles(const std::wstring& folder) {
   std::vector<TShortcutFile> files;
+  // Never a relative search, which would read (and trim) the current drive's root.
+  if (!IsScannableRecentFolder(folder)) return files;
   WIN32_FIND_DATAW found{};
   const win::TFindHandle find(::FindFirstFileW((folder + L"\\*.lnk").c_str(), &found));
   if (!find) return files;

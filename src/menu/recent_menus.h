@@ -14,7 +14,9 @@
 #include "menu/recent_lists.h"
 #include "win/handles.h"
 
-// The "Recent" value of the shell folders key: the folder the shell puts its shortcuts in.
+// The folder the shell puts its shortcuts in: the "Recent" value of the shell folders key, or the
+// system's Recent folder where that value is missing or names no folder that may be scanned;
+// empty (and logged) when there is none.
 std::wstring RecentFolderPath();
 // The shortcut files of a folder, with their last-write times as DOS date-time values.
 std::vector<TShortcutFile> RecentShortcutFiles(const std::wstring& folder);

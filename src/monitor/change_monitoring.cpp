@@ -241,9 +241,18 @@ void TChangeWatch::StopChangeWatch() {
 
 void TChangeWatch::InstallTimer() {
   if (timerInstalled_) return;
+  const bool started = timerStart_ ? timerStart_(window_, kMergeTimer, kMergeIntervalMs)
+                                   : ::SetTimer(window_, kMergeTimer, kMergeIntervalMs, nullptr) != 0;
+  if (!started) {
+    // Left uninstalled, so the next change tries again: one failure must not end the refreshes.
+    CommonLogErrorEvent(L"MonitoringThread.ChangeNotify", L"SetTimer fail, tried again at the next change", L"",
+                        ::GetLastError(), true);
+    timerFailed_ = true;
+    return;
+  }
   timerInstalled_ = true;
-  if (::SetTimer(window_, kMergeTimer, kMergeIntervalMs, nullptr) == 0)
-    CommonLogErrorEvent(L"MonitoringThread.ChangeNotify", L"SetTimer fail", L"", ::GetLastError(), true);
+  if (timerFailed_) CommonLogRunEvent(L"MonitoringThread.ChangeNotify", L"SetTimer works again");
+  timerFailed_ = false;
 }
 
 void TChangeWatch::TimerBypassMultipleChanges() {

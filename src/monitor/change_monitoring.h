@@ -19,6 +19,9 @@ class TFolderMonitoringThread;
 class TChangeWatch {
  public:
   using TCallback = std::function<void()>;
+  // Starts the merge timer of the watch's window; the system's SetTimer unless a test stands in
+  // for it to make it fail.
+  using TTimerStart = std::function<bool(HWND window, UINT_PTR id, UINT intervalMs)>;
 
   TChangeWatch();
   TChangeWatch(const TChangeWatch&) = delete;
@@ -27,6 +30,7 @@ class TChangeWatch {
 
   // The main window's ShellChangeNotifier1Change; set before the watch starts.
   void SetCallback(TCallback callback) { callback_ = std::move(callback); }
+  void SetTimerStart(TTimerStart start) { timerStart_ = std::move(start); }
   void StartChangeWatch(const std::wstring& folder);
   // Stops the worker and waits (a bounded while, serving its calls meanwhile) until it has ended.
   void StopChangeWatch();
@@ -48,4 +52,7 @@ class TChangeWatch {
   // Read by the worker, written on the main thread.
   std::atomic<bool> timerInstalled_{false};
   TCallback callback_;
+  TTimerStart timerStart_;
+  // The last start of the merge timer failed: the log says so once it works again.
+  bool timerFailed_ = false;
 };

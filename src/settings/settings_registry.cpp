@@ -67,20 +67,26 @@ constexpr TNamedField kWriteOrder[] = {
     {L"OpenFolders", &TSettingsValues::OpenFolders},
 };
 
-// Reads one value into its field; an absent value leaves the field alone.
+// Reads one value into its field; an absent value leaves the field alone, and a value of
+// another type gives the field its default and is logged: the values after it are still read.
 void ReadField(HKEY key, const TNamedField& entry, TSettingsValues& values) {
   DWORD type = REG_NONE;
   DWORD data = 0;
   DWORD size = sizeof(data);
   const LSTATUS status = ::RegQueryValueExW(key, entry.name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
   if (status == ERROR_FILE_NOT_FOUND) return;
+  static const TSettingsValues defaults;
   // ERROR_MORE_DATA still reports the type: a longer value is never a DWORD.
-  if ((status != ERROR_SUCCESS && status != ERROR_MORE_DATA) || type != REG_DWORD || size != sizeof(data))
-    throw EInvalidDataType(entry.name);
+  const bool valid = status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(data);
+  if (!valid)
+    CommonLogErrorEvent(L"QuillFolder.LoadSettings", ExceptionText(EInvalidDataType(entry.name)),
+                        L"Type=" + std::to_wstring(type) + L", default used", static_cast<unsigned long>(status), false);
   std::visit(
       [&](auto member) {
         using TMember = std::remove_reference_t<decltype(values.*member)>;
-        if constexpr (std::is_same_v<TMember, bool>)
+        if (!valid)
+          values.*member = defaults.*member;
+        else if constexpr (std::is_same_v<TMember, bool>)
           values.*member = data != 0;
         else
           values.*member = static_cast<int>(data);

@@ -43,8 +43,8 @@ bool AutostartRegistered();
 // Windows is a convenience the user can switch on again.
 void SetAutostart(bool on);
 
-// A settings value stored with another registry type than REG_DWORD. Nobody handles it below
-// the global handler: the agent cannot run on settings it cannot read.
+// A settings value stored with another registry type than REG_DWORD; its text names the value
+// in the log.
 class EInvalidDataType : public std::runtime_error {
  public:
   explicit EInvalidDataType(const std::wstring& valueName);
@@ -55,9 +55,9 @@ class EInvalidDataType : public std::runtime_error {
 };
 
 // Opens the settings key without creating it, deletes the reload request "Update", and reads
-// the values the agent uses into `values`; absent values keep what `values` holds. False when
-// the key does not exist: the first run, which FirstTime then sets up.
-// Throws EInvalidDataType for a value of another type than REG_DWORD.
+// the values the agent uses into `values`, each on its own: absent values keep what `values`
+// holds, a value of another type than REG_DWORD takes its default and is logged. False when the
+// key does not exist: the first run, which FirstTime then sets up.
 bool LoadSettings(TSettingsValues& values);
 
 // Writes the values the options dialog owns, creating the key if needed. False (and an error

@@ -157,9 +157,12 @@ def test_add_dialog_names_the_favourite_when_always_add_dialog_is_on(agent):
 
 
 def test_setting_of_the_wrong_type_is_reported_and_the_agent_stays_usable(agent):
-    fresh_store()
+    # The bad value comes early in the reading order; the hot key after it is Shift+F5.
+    fresh_store(Alt=4, Keys=0x74)
     reg_set(SETTINGS_KEY, "MouseWheel", "two")
     agent.start()
     agent.wait_log("Invalid data type for 'MouseWheel'")
     code, lines = qftool("heartbeat")
     assert lines[0].split()[2] == "1", "the hook is still installed"
+    wait_for(lambda: qftool("hotkey-free", 4, 0x74)[0] != 0, 10, what="the agent to hold Shift+F5")
+    assert qftool("hotkey-free", 8, 0x5A)[0] == 0, "Windows+Z stays free"

@@ -3,9 +3,10 @@ for the old agent, an administrator's unelevated start hands over to an elevated
 "/erasefull" removes the elevation task."""
 import time
 
-from conftest import PATH_KEY, fresh_store, qftool, reg_set, wait_for, windows_path
+from conftest import PATH_KEY, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path, xdotool
 from test_configuration import OPEN_CONFIGURATION, run_dialog
 from test_favourites import open_folder_menu, pick, reg_values
+from test_tray_menu import close_menus, tray_icon
 
 VK_ESCAPE = 0x1B
 
@@ -63,6 +64,30 @@ def test_restart_takes_over_when_the_old_agent_goes(agent):
                    20, interval=0.2, what="the restarted agent")
     assert new[0] == 1
     assert restarted.poll() is None, "the restarted copy is the agent now and keeps running"
+
+
+def test_a_start_that_asks_about_its_folder_serves_the_tray_and_the_hook_meanwhile(agent):
+    """The command line's folder is asked about while the tray icon and the hook are live: a
+    tray click and a hook trigger during the question show the folder menu, and the folder is
+    stored once the question is answered."""
+    fresh_store(AlwaysAddDialog=1)
+    folder = agent.data_dir / "asked at start"
+    folder.mkdir()
+    proc = agent.start(windows_path(folder))
+    wait_for(lambda: qftool("windows", "#32770", "Add new item")[0] == 0, 15, what="the add-item dialog")
+    x, y = tray_icon()
+    xdotool("mousemove", x, y, "click", "1")
+    wait_for(visible_menus, 10, what="the folder menu from the tray")
+    close_menus()
+    _, window, _ = agent.info()
+    xdotool("mousemove", 400, 300)
+    assert qftool("queue", 0, "WM_QFMDESKTOP", hex(window), 1)[0] == 0
+    wait_for(visible_menus, 10, what="the folder menu from the hook")
+    close_menus()
+    assert proc.poll() is None, "the agent survives the menus shown while it asks"
+    assert qftool("dialog-click", "Add new item", 1)[0] == 0
+    wait_for(lambda: windows_path(folder) in reg_values(PATH_KEY), 15, what="the folder asked about")
+    assert proc.poll() is None
 
 
 def test_a_favourite_given_on_the_command_line_is_not_asked_about_again(agent):
@@ -132,3 +157,15 @@ def test_erasefull_removes_the_users_elevation_task_and_ends(agent):
     assert agent.launch("/erasefull").wait(timeout=60) == 0
     assert qftool("elevation-task", "exists")[0] != 0, "the task is gone"
     assert agent.info()[0] == 0, "erasing starts no agent"
+
+
+def test_a_hand_over_whose_copy_never_comes_up_takes_its_marker_back(agent):
+    """The copy ends before it could take the marker: the first process, finding no agent after
+    its wait, removes the marker, so the next start hands over again."""
+    fresh_store(AlwaysAddDialog=0)
+    first = agent.launch(program="unelevated_agent.exe", env={"QF_TEST_COPY_NEVER_COMES_UP": "1"})
+    assert first.wait(timeout=60) == 0
+    agent.wait_log("TrySchedulerStart\\ShellExecuteEx success Parameters: 1")
+    assert agent.info()[0] == 0, "no agent came up"
+    assert qftool("atom", "Quillrook Folder hand-over")[0] != 0, "the marker is gone"
+    agent.wait_log("No agent came up, hand-over marker removed")

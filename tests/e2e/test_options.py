@@ -227,3 +227,40 @@ def test_preferences_apply_at_once_and_a_cancel_keeps_what_was_applied(agent, pr
     xdotool("key", "super+z")
     wait_for(visible_menus, 10, what="the folder menu from Windows+Z")
     pick(VK_ESCAPE)
+
+
+def control_state(title, control):
+    code, lines = qftool("control-state", title, control)
+    assert code == 0, f"control {control} of {title}"
+    return tuple(map(int, lines[0].split()))
+
+
+def test_the_options_dialog_comes_up_in_front_on_the_page_asked_for_and_keeps_the_custom_key(agent, programs):
+    fresh_store(Alt=MOD_SHIFT, Keys=VK_F5)
+    agent.start()
+    focus(start_notepad(programs))
+
+    # Asked for by another program while notepad is in front: the dialog comes up in front.
+    assert qftool("post-thread", 1149)[0] == 0
+    dialog_up(OPTIONS)
+    wait_for(lambda: (lambda code, lines: code == 0 and lines[0].startswith("1 "))(*qftool("focus", OPTIONS)), 10,
+             what="the dialog in front")
+
+    # Asked for again while it is up on another page: the page asked for shows.
+    code, lines = qftool("tab-at", OPTIONS, TABS, 2)
+    xdotool("mousemove", *lines[0].split(), "click", "1")
+    wait_for(lambda: control_state(OPTIONS, PREF_HOTKEY_MODE)[0] == 1, 10, what="the Preferences page")
+    assert qftool("post-thread", 1149)[0] == 0
+    wait_for(lambda: control_state(OPTIONS, FOLDERS_LIST)[0] == 1, 10, what="the Folders page asked for")
+    assert control_state(OPTIONS, PREF_HOTKEY_MODE)[0] == 0
+
+    # The custom key Shift+F5 shows in its box; with "none" stored, a reopened dialog still offers
+    # it when "Custom" is chosen again.
+    open_options(page=2)
+    choose(OPTIONS, PREF_HOTKEY_MODE, "Up", "Up")
+    press(OPTIONS, OK)
+    assert settings_value("Alt") == 0
+    open_options(page=2)
+    choose(OPTIONS, PREF_HOTKEY_MODE, "Down", "Down")
+    assert control_state(OPTIONS, PREF_HOTKEY)[1:] == (VK_F5, 1), "Shift+F5, not the control's Ctrl+Q"
+    press(OPTIONS, CANCEL)

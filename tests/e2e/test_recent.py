@@ -4,8 +4,8 @@ a recent file picked in an Open dialog opens there, a recent folder drives a Sav
 becomes the newest, and "Clear" empties both submenus."""
 import time
 
-from conftest import (fresh_store, open_save_as, options_dialog_opened_and_closed, qftool, screenshot, visible_menus,
-                      wait_for, windows_path, xdotool)
+from conftest import (fresh_store, open_save_as, options_dialog_opened_and_closed, qftool, reg_set, screenshot,
+                      visible_menus, wait_for, windows_path, wine, xdotool)
 from test_favourites import VK_DOWN, VK_RETURN, VK_RIGHT, open_folder_menu, pick
 from test_navigation import open_menu_in
 
@@ -97,3 +97,27 @@ def test_with_both_recent_lists_off_a_change_in_the_recent_folder_rebuilds_nothi
     pick(VK_ESCAPE)
     agent.wait_log("ShowPath Parameters: begin")
     assert not [line for line in agent.log_lines() if "Timer1Timer" in line]
+
+
+SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
+
+
+def test_without_the_shell_folders_value_the_recent_lists_come_from_the_systems_recent_folder(agent, programs):
+    fresh_store()
+    memo = agent.data_dir / "memo.txt"
+    memo.write_text("memo")
+    assert qftool("recent", windows_path(memo))[0] == 0
+    recent = wine("reg", "query", SHELL_FOLDERS, "/v", "Recent").stdout.split("REG_SZ")[-1].strip()
+    assert recent, "the shell noted its Recent folder"
+    try:
+        assert wine("reg", "delete", SHELL_FOLDERS, "/v", "Recent", "/f").returncode == 0
+        agent.start()
+        agent.wait_log("QuillFolder.RecentFolder Parameters: Recent=" + recent)
+        # The newest recent file, picked in an Open dialog, opens there.
+        _, rectangle = open_save_as(programs, agent.data_dir, keys="ctrl+o", title="Open")
+        open_menu_in(rectangle)
+        submenu(VK_DOWN, VK_DOWN, VK_RIGHT)
+        pick(VK_RETURN)
+        agent.wait_log("RecentFileClick Parameters: Path=" + windows_path(memo))
+    finally:
+        reg_set(SHELL_FOLDERS, "Recent", recent)

@@ -135,7 +135,7 @@ int Usage() {
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
                 L"       | hold SECONDS | idle-window SECONDS | atom TEXT | recent PATH\n"
                 L"       | hotkey-free MOD VK | elevation-task register|exists | lock-file PATH SECONDS | trust-ca FILE\n"
-                L"       | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n"
+                L"       | control-state TITLE ID | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n"
                 L"       | click-latency X Y | console-read PID | console-type PID TEXT\n");
   return 2;
 }
@@ -266,6 +266,21 @@ int wmain(int argc, wchar_t** argv) {
     ::GetWindowRect(control, &r);
     std::wprintf(L"%ld %ld %ld %ld %ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2, r.left, r.top, r.right,
                  r.bottom);
+    return 0;
+  }
+  if (command == L"control-state" && argc >= 4) {
+    // A control below a window found by its title: whether it is visible, and for a hot-key
+    // control its key and modifiers (HKM_GETHOTKEY), else 0 0.
+    HWND window = ::FindWindowW(nullptr, argv[2]);
+    HWND control = window != nullptr ? FindControl(window, static_cast<int>(Value(argv[3]))) : nullptr;
+    if (control == nullptr) return 2;
+    wchar_t name[64] = {};
+    ::GetClassNameW(control, name, 64);
+    DWORD_PTR hotKey = 0;
+    if (::lstrcmpiW(name, HOTKEY_CLASSW) == 0)
+      ::SendMessageTimeoutW(control, HKM_GETHOTKEY, 0, 0, SMTO_ABORTIFHUNG, 2000, &hotKey);
+    std::wprintf(L"%d %u %u\n", ::IsWindowVisible(control) ? 1 : 0, static_cast<unsigned>(LOBYTE(hotKey)),
+                 static_cast<unsigned>(HIBYTE(hotKey)));
     return 0;
   }
   if (command == L"tab-at" && argc >= 5) {

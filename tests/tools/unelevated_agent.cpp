@@ -7,6 +7,12 @@
 #include "startup/user_checks.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+  // With QF_TEST_COPY_NEVER_COMES_UP the copy that the hand-over starts ends at once, as a copy
+  // whose task never ran: the first process marks its environment, which the copy inherits.
+  if (::GetEnvironmentVariableW(L"QF_TEST_COPY_NEVER_COMES_UP", nullptr, 0) != 0) {
+    if (::GetEnvironmentVariableW(L"QF_TEST_HANDED_OVER", nullptr, 0) != 0) return 0;
+    ::SetEnvironmentVariableW(L"QF_TEST_HANDED_OVER", L"1");
+  }
   PresetUserChecksForTests(/*uac=*/true, /*elevated=*/false, /*admin=*/true);
   return AgentMain(instance);
 }

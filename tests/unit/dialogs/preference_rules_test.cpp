@@ -35,6 +35,25 @@ TEST(PreferenceRules, HotKeyShownAndStored) {
   EXPECT_EQ(custom.controlModifiers, kControlShift);
   EXPECT_EQ(HotKeyView(0, 'Z').mode, THotKeyMode::None);
   EXPECT_EQ(HotKeyView(kModAlt, 'Q').controlModifiers, kControlAlt);
+  // With the stored key not custom, the control shows the custom key last stored; a custom
+  // stored key shows itself.
+  struct TCase {
+    int alt, keys;
+    std::optional<THotKey> lastCustom;
+    int controlKey, controlModifiers;
+  } cases[] = {
+      {0, 0x74, THotKey{kModShift, 0x74}, 0x74, kControlShift},
+      {kModWin, 'Z', THotKey{kModAlt, 'K'}, 'K', kControlAlt},
+      {kModCtrl, 'Q', THotKey{kModAlt, 'K'}, 'Q', kControlCtrl},
+      {0, 0x74, std::nullopt, 0, 0},
+      {kModWin, 'Z', std::nullopt, 0, 0},
+  };
+  for (const auto& c : cases) {
+    const THotKeyView view = HotKeyView(c.alt, c.keys, c.lastCustom);
+    EXPECT_EQ(view.controlKey, c.controlKey) << c.alt;
+    EXPECT_EQ(view.controlModifiers, c.controlModifiers) << c.alt;
+  }
+  EXPECT_EQ(HotKeyView(kModWin, 'Z', THotKey{kModAlt, 'K'}).naturalKey, L"Z");
 
   const THotKey stored{kModCtrl, 'Q'};
   EXPECT_EQ(HotKeyFrom(THotKeyMode::Natural, L"Z", 0, 0, stored), (THotKey{8, 90}));

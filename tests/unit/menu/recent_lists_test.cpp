@@ -187,3 +187,32 @@ TEST(RecentIcons, OneIconPerKeyAndAnUnusableOneNeverShiftsTheOthers) {
   EXPECT_EQ(image[L"C:\\X\\one.txt"], 0) << "older than the three newest";
   EXPECT_EQ(image[L"C:\\X\\old.doc"], 0);
 }
+
+TEST(RecentFolder, OnlyAFullPathBelowARootIsScannedAndTheSystemsFolderStandsInForAMissingValue) {
+  const std::wstring system = L"C:\\Users\\ann\\AppData\\Roaming\\Microsoft\\Windows\\Recent";
+  struct TCase {
+    std::wstring value;
+    std::wstring chosen;
+  } cases[] = {
+      {L"D:\\Profiles\\ann\\Recent", L"D:\\Profiles\\ann\\Recent"},
+      {L"D:\\Profiles\\ann\\Recent\\", L"D:\\Profiles\\ann\\Recent\\"},
+      {L"\\\\server\\profiles\\ann\\Recent", L"\\\\server\\profiles\\ann\\Recent"},
+      // A missing value, and every value that would read a relative folder or a root.
+      {L"", system},
+      {L"Recent", system},
+      {L"\\Recent", system},
+      {L"C:", system},
+      {L"C:\\", system},
+      {L"C:Recent", system},
+      {L"C:\\\\Recent", system},
+      {L"\\\\server\\share", system},
+      {L"\\\\server\\share\\", system},
+      {L"\\\\server", system},
+      {L"\\\\?\\C:\\Recent", system},
+      {L"D:\\Recent\nC:\\", system},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ChooseRecentFolder(c.value, system), c.chosen) << c.value;
+  // Neither usable: no folder, so no recent lists.
+  EXPECT_EQ(ChooseRecentFolder(L"", L""), L"");
+  EXPECT_EQ(ChooseRecentFolder(L"C:\\", L"Z:\\"), L"");
+}

@@ -126,6 +126,32 @@ TEST_F(ChangeWatch, ABurstGivesOneNotificationAfterFiveSecondsAndALaterChangeAno
   EXPECT_EQ(notified_.size(), 2u);
 }
 
+TEST_F(ChangeWatch, AMergeTimerThatFailsToStartIsTriedAgainAtTheNextChange) {
+  bool refusing = true;
+  watch_.SetTimerStart([&](HWND window, UINT_PTR id, UINT intervalMs) {
+    if (refusing) {
+      ::SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+      return false;
+    }
+    return ::SetTimer(window, id, intervalMs, nullptr) != 0;
+  });
+  watch_.StartChangeWatch(folder_);
+  ASSERT_TRUE(PumpUntil([&] { return Logged(L"Start change monitoring Parameters: Path=" + folder_); },
+                        std::chrono::seconds(5)));
+  Touch(folder_ + L"\\refused.txt.lnk");
+  ASSERT_TRUE(PumpUntil([&] { return Logged(L"SetTimer fail"); }, std::chrono::seconds(5)));
+  PumpUntil([] { return false; }, std::chrono::milliseconds(5500));
+  EXPECT_TRUE(notified_.empty()) << "no timer ran for the refused change";
+  refusing = false;
+
+  Touch(folder_ + L"\\next.txt.lnk");
+  ASSERT_TRUE(PumpUntil([&] { return !notified_.empty(); }, std::chrono::seconds(10)))
+      << "the next change starts the timer again";
+  EXPECT_TRUE(Logged(L"SetTimer works again"));
+  Touch(folder_ + L"\\later.txt.lnk");
+  ASSERT_TRUE(PumpUntil([&] { return notified_.size() == 2; }, std::chrono::seconds(10)));
+}
+
 TEST_F(ChangeWatch, AMissingFolderIsLoggedAndNotWatched) {
   const std::wstring missing = root_ + L"no such folder";
   watch_.StartChangeWatch(missing);
