@@ -180,7 +180,9 @@ void TQuillFolder::Openconfiguration1Click() {
   MoveWindowToFront(window_);
   const std::wstring file = AskConfigurationFile(window_, false, folder);
   if (file.empty()) return;
-  const std::wstring problem = ImportConfiguration(file, listEncodings_);
+  // The lists kept before the import are the store as it is now, changes made elsewhere included.
+  LoadLists(lists_);
+  const std::wstring problem = ImportConfiguration(file, listEncodings_, lists_, folder);
   if (!problem.empty()) {
     ::MessageBoxW(window_, problem.c_str(), kApplicationTitle, MB_OK);
     return;

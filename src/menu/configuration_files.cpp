@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include <cstdio>
+#include <cwchar>
 #include <optional>
 #include <vector>
 
@@ -18,6 +20,8 @@ constexpr wchar_t kDefaultExtension[] = L"qfs";
 constexpr wchar_t kDialogFilter[] = L"Quillrook Folder settings\0*.qfs\0";
 // A list file is a few kilobytes; anything past this is not one of ours.
 constexpr DWORD kMaxListFileSize = 64u << 20;
+// What a file of a set being exported is called until the whole set is written.
+constexpr wchar_t kPendingSuffix[] = L".new";
 
 class TSystemAnsiCodePage final : public TAnsiCodePage {
  public:
@@ -34,14 +38,16 @@ class TSystemAnsiCodePage final : public TAnsiCodePage {
 
 std::wstring ListFile(const std::wstring& file, int number) { return file + std::to_wstring(number); }
 
-void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+[[noreturn]] void ThrowCannotWrite(const std::wstring& path, DWORD error) {
+  throw EConfigurationWrite("Cannot write the file \"" + win::FromWide(path, CP_UTF8) + "\" (error " +
+                            std::to_string(error) + ")");
+}
+
+// Writes `path`; a failure names `shown`, the file the user asked for.
+void WriteWholeFile(const std::wstring& path, const std::string& bytes, const std::wstring& shown) {
   win::TFileHandle handle(
       ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle || !WriteAll(handle.get(), bytes)) {
-    const DWORD error = ::GetLastError();
-    throw EConfigurationWrite("Cannot write the file \"" + win::FromWide(path, CP_UTF8) + "\" (error " +
-                              std::to_string(error) + ")");
-  }
+  if (!handle || !WriteAll(handle.get(), bytes)) ThrowCannotWrite(shown, ::GetLastError());
 }
 
 // The whole file, or nothing when it is missing or unreadable.
@@ -126,14 +132,48 @@ std::wstring AskConfigurationFile(HWND owner, bool save, const std::wstring& ini
 
 void ExportConfiguration(const std::wstring& file, const TFavouriteLists& lists, const TListEncodings& encodings) {
   const TSystemAnsiCodePage ansi;
-  WriteWholeFile(file, {});
   const std::vector<std::wstring>* contents[] = {&lists.PathNames, &lists.PathValues, &lists.FilterMasks,
                                                  &lists.FilterCaptions};
-  for (int i = 0; i < 4; ++i) WriteWholeFile(ListFile(file, i + 1), EncodeListText(*contents[i], encodings[i], ansi));
+  // Every file is written beside its final name first: a set that cannot be written whole
+  // leaves the old set as it was.
+  std::vector<std::wstring> finals{file};
+  std::vector<std::string> bodies{std::string()};
+  for (int i = 0; i < 4; ++i) {
+    finals.push_back(ListFile(file, i + 1));
+    bodies.push_back(EncodeListText(*contents[i], encodings[i], ansi));
+  }
+  const auto pending = [](const std::wstring& final) { return final + kPendingSuffix; };
+  win::TScopeGuard dropPending([&] {
+    for (const auto& final : finals) ::DeleteFileW(pending(final).c_str());
+  });
+  for (std::size_t i = 0; i < finals.size(); ++i) WriteWholeFile(pending(finals[i]), bodies[i], finals[i]);
+  // A folder in a file's place would stop the set half-way through the renames.
+  for (const auto& final : finals)
+    if (DirectoryExists(final)) ThrowCannotWrite(final, ERROR_ACCESS_DENIED);
+  for (const auto& final : finals)
+    if (!::MoveFileExW(pending(final).c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      ThrowCannotWrite(final, ::GetLastError());
   CommonLogRunEvent(L"QuillFolder.Saveconfiguration1Click", L"Saved to " + file);
 }
 
-std::wstring ImportConfiguration(const std::wstring& file, TListEncodings& encodings) {
+std::wstring BeforeImportSetName(const std::wstring& folder) {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  wchar_t name[64] = {};
+  std::swprintf(name, std::size(name), L"before import %04u-%02u-%02u %02u-%02u-%02u.qfs", now.wYear, now.wMonth,
+                now.wDay, now.wHour, now.wMinute, now.wSecond);
+  std::wstring path = folder;
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  // Two imports in one second must not share a set: the first one's would be lost.
+  const std::wstring stem = path + std::wstring(name, std::wcslen(name) - 4);
+  std::wstring candidate = stem + L".qfs";
+  for (int n = 2; FileExists(candidate) || FileExists(ListFile(candidate, 1)); ++n)
+    candidate = stem + L" (" + std::to_wstring(n) + L").qfs";
+  return candidate;
+}
+
+std::wstring ImportConfiguration(const std::wstring& file, TListEncodings& encodings, const TFavouriteLists& current,
+                                 const std::wstring& keepFolder) {
   const TSystemAnsiCodePage ansi;
   TListText read[4];
   for (int i = 0; i < 4; ++i) {
@@ -152,10 +192,19 @@ std::wstring ImportConfiguration(const std::wstring& file, TListEncodings& encod
     CommonLogRunEvent(L"QuillFolder.Openconfiguration1Click", problem);
     return problem;
   }
+  // The lists the import replaces stay at hand as a set the user can open again.
+  const std::wstring kept = BeforeImportSetName(keepFolder);
+  try {
+    ExportConfiguration(kept, current, encodings);
+  } catch (const EConfigurationWrite& e) {
+    CommonLogErrorEvent(L"QuillFolder.Openconfiguration1Click", win::ToWide(e.what(), CP_UTF8), L"", 0, false);
+    return L"The favourites and filters could not be kept as a configuration set before the import. Nothing was "
+           L"changed.";
+  }
   const TFavouriteLists store{std::move(lists.PathNames), std::move(lists.PathValues), std::move(lists.FilterMasks),
                               std::move(lists.FilterCaptions)};
   if (!ReplaceStore(store)) return L"The configuration could not be written to the registry. Nothing was changed.";
   for (int i = 0; i < 4; ++i) encodings[i] = read[i].encoding;
-  CommonLogRunEvent(L"QuillFolder.Openconfiguration1Click", L"Loaded from " + file);
+  CommonLogRunEvent(L"QuillFolder.Openconfiguration1Click", L"Loaded from " + file + L", the lists before kept in " + kept);
   return {};
 }

@@ -30,11 +30,18 @@ std::wstring ConfigurationDialogFolder(const std::wstring& configurationFolder);
 // default extension, or empty when the user cancelled.
 std::wstring AskConfigurationFile(HWND owner, bool save, const std::wstring& initialFolder);
 
-// Writes F empty and F1 to F4 from the lists, each replacing an existing file. Throws
-// EConfigurationWrite at the first file it cannot write; the files written before it stay.
+// Writes F empty and F1 to F4 from the lists. Each is written under a name of its own first and
+// the set replaces the old one only once every file is written: a failure throws
+// EConfigurationWrite naming the file, and an old set of that name stays as it was.
 void ExportConfiguration(const std::wstring& file, const TFavouriteLists& lists, const TListEncodings& encodings);
 
-// Reads F1 to F4, checks the set and replaces the favourites and filters keys with it. Empty on
-// success (encodings then tell what was read); else the message for the user, and the store is
-// as it was.
-std::wstring ImportConfiguration(const std::wstring& file, TListEncodings& encodings);
+// The set an import keeps the replaced lists in: "before import" with the date and time, in
+// `folder`.
+std::wstring BeforeImportSetName(const std::wstring& folder);
+
+// Reads F1 to F4, checks the set, keeps the `current` lists as a "before import" set in
+// `keepFolder`, and replaces the favourites and filters keys with the set. Empty on success
+// (encodings then tell what was read); else the message for the user, and the store is as it
+// was.
+std::wstring ImportConfiguration(const std::wstring& file, TListEncodings& encodings, const TFavouriteLists& current,
+                                 const std::wstring& keepFolder);

@@ -1,7 +1,9 @@
 """Configuration sets through the tray menu's real file dialogs: an export and its import give the
 store back, and sets written by hand import when they are sound and are refused, store untouched,
 when they are not."""
-from conftest import FILTER_KEY, PATH_KEY, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path, wine, xdotool
+import re
+
+from conftest import AGENT_KEY, FILTER_KEY, PATH_KEY, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path, wine, xdotool
 from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
 
 NAME_BOX = 0x47C
@@ -108,9 +110,34 @@ def test_sets_written_by_hand_import_when_sound_and_are_refused_otherwise(agent)
              what="the imported favourite")
     assert reg_values(FILTER_KEY) == {}
 
+    # The lists the import replaced were kept as a set of their own, which gives them back.
+    kept, = (agent.data_dir / "Folder configuration").glob("before import *.qfs")
+    assert re.fullmatch(r"before import \d{4}-\d\d-\d\d \d\d-\d\d-\d\d\.qfs", kept.name), kept.name
+    run_dialog(OPEN_CONFIGURATION, "Open Configuration", kept)
+    wait_for(lambda: (reg_values(PATH_KEY), reg_values(FILTER_KEY)) == before, 15, what="the lists before the import")
+    run_dialog(OPEN_CONFIGURATION, "Open Configuration", good)
+    wait_for(lambda: reg_values(PATH_KEY) == {windows_path(folder): CYRILLIC + "$0"}, 15, what="the set again")
+
     # Exported again, each list keeps the encoding it came in, mark included.
     again = agent.data_dir / "again.qfs"
     run_dialog(SAVE_CONFIGURATION, "Save Configuration", again)
     wait_for(lambda: again.with_name("again.qfs4").exists(), 15, what="the exported set")
     assert again.with_name("again.qfs2").read_bytes() == b"\xef\xbb\xbf" + (CYRILLIC + "$0\r\n").encode("utf-8")
     assert again.with_name("again.qfs3").read_bytes() == b"\xef\xbb\xbf"
+
+
+def test_a_start_after_a_replace_cut_short_gives_the_store_back(agent):
+    """A kill or a power cut during a save left the store's copy, complete, and the favourites key
+    half rewritten: the next start puts every favourite and filter back and drops the copy."""
+    fresh_store()
+    copy = AGENT_KEY + r"\Replacing"
+    reg_set(copy + r"\Path", "C:\\", "Drive C$4")
+    reg_set(copy + r"\Path", "Submenu1", "Work$5")
+    reg_set(copy + r"\Filter", "*.txt", "Text")
+    reg_set(copy, "Complete", 1, "REG_DWORD")
+    reg_set(PATH_KEY, "D:\\Half", "Half$0")
+    agent.start()
+    agent.wait_log("favourites and filters restored")
+    assert reg_values(PATH_KEY) == {"C:\\": "Drive C$4", "Submenu1": "Work$5"}
+    assert reg_values(FILTER_KEY) == {"*.txt": "Text"}
+    assert wine("reg", "query", copy).returncode != 0, "the copy is gone"

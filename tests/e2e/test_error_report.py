@@ -97,13 +97,20 @@ def test_an_export_that_cannot_write_a_file_ends_in_the_error_dialog(agent):
     fault(MAIN_THREAD)
     agent.wait_log("WM_QFTESTFAULT Parameters: ignored")
     base = agent.data_dir / "backup.qfs"
-    (agent.data_dir / "backup.qfs2").mkdir()  # the third file of the set cannot be created
+    # Lists of an older set of that name (without its empty F, so the dialog does not ask about
+    # replacing it), whose third file cannot be replaced.
+    for name in ("backup.qfs1", "backup.qfs3"):
+        (agent.data_dir / name).write_bytes(b"old")
+    (agent.data_dir / "backup.qfs2").mkdir()
     run_dialog(SAVE_CONFIGURATION, "Save Configuration", base)
     wait_for(lambda: dialogs() == 1, 30, interval=0.3, what="the error dialog")
     message = qftool("control-text", ERROR_DIALOG, 3503)[1][0]
     assert message.startswith('Cannot write the file "' + windows_path(base) + '2"'), message
-    # What was written before stays.
-    assert base.exists() and (agent.data_dir / "backup.qfs1").exists()
+    # The older set stays as it was, and nothing half-written is left beside it.
+    for name in ("backup.qfs1", "backup.qfs3"):
+        assert (agent.data_dir / name).read_bytes() == b"old", name
+    assert not base.exists()
+    assert not list(agent.data_dir.glob("*.new"))
     press(IGNORE)
     wait_for(lambda: dialogs() == 0, 30, interval=0.3, what="the dialog to close")
     assert agent.info()[0] == 1, "the agent goes on after Ignore"

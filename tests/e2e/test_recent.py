@@ -112,12 +112,12 @@ def test_without_the_shell_folders_value_the_recent_lists_come_from_the_systems_
     try:
         assert wine("reg", "delete", SHELL_FOLDERS, "/v", "Recent", "/f").returncode == 0
         agent.start()
-        agent.wait_log("QuillFolder.RecentFolder Parameters: Recent=" + recent)
         # The newest recent file, picked in an Open dialog, opens there.
         _, rectangle = open_save_as(programs, agent.data_dir, keys="ctrl+o", title="Open")
         open_menu_in(rectangle)
         submenu(VK_DOWN, VK_DOWN, VK_RIGHT)
         pick(VK_RETURN)
         agent.wait_log("RecentFileClick Parameters: Path=" + windows_path(memo))
+        agent.wait_log("QuillFolder.RecentFolder Parameters: Recent=" + recent)
     finally:
         reg_set(SHELL_FOLDERS, "Recent", recent)

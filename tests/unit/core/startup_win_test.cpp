@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "../test_log_files.h"
 #include "../test_registry.h"
 #include "diagnostics/logger.h"
 #include "startup/user_checks.h"
@@ -20,6 +21,10 @@ constexpr wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVe
 // Sets a string value for one test and puts back what was there before.
 class TRegistryValue {
  public:
+  // Without a value: the value is removed for the test.
+  TRegistryValue(const wchar_t* path, const wchar_t* name) : TRegistryValue(path, name, REG_NONE, L"") {
+    ::RegDeleteValueW(key_.get(), name);
+  }
   TRegistryValue(const wchar_t* path, const wchar_t* name, DWORD type, const std::wstring& value)
       : path_(path), name_(name) {
     HKEY raw = nullptr;
@@ -78,6 +83,23 @@ TEST(GetConfigurationFolder, UncreatableDataFolderFallsBackToTheDocumentsFolder)
   EXPECT_NE(ConfigurationFolder.find(L":\\"), std::wstring::npos);
   EXPECT_TRUE(DirectoryExists(ConfigurationFolder));
   EXPECT_EQ(LogFolder, ConfigurationFolder + L"Log\\");
+}
+
+TEST(GetConfigurationFolder, TheProfileLookupIsNotAskedWhenTheDocumentsFolderServes) {
+  TRegistryValue saveDir(kDataKey, L"SaveDir", REG_SZ, L"Q:\\nowhere\\data\\");
+  GetConfigurationFolder();
+  const std::wstring errorLog = LogFolder + L"folder_error.log";
+  SaveAllLogs(false);
+  ::DeleteFileW(errorLog.c_str());
+  {
+    // The documents folder is found by the shell; the second way to it, through the profile
+    // folder and this value, is not needed and must leave no error behind.
+    TRegistryValue personal(kShellFoldersKey, L"Personal");
+    GetConfigurationFolder();
+    SaveAllLogs(false);
+  }
+  EXPECT_TRUE(EndsWith(ConfigurationFolder, L"\\Quillrook files\\")) << ConfigurationFolder;
+  EXPECT_FALSE(testlog::Has(testlog::Lines(errorLog), L"AdvCheck"));
 }
 
 TEST(GetCurrentUserDocSettingsPath, ProfileFolderEndsWithBackslashAndExists) {
