@@ -120,7 +120,8 @@ class TFilterRows {
   std::size_t Size() const { return rows_.size(); }
 
   // The editor's "OK" for a new filter (`row` none) or an edited one. Empty on success (a new
-  // filter then ends the list), else the message (a mask stands once, compared as stored); an empty mask is no answer and gives
+  // filter then ends the list), else the message (a mask stands once, compared as stored); an
+  // empty mask is no answer and gives
   // kNoAnswer, leaving the editor open without a message.
   std::wstring ApplyEdit(std::optional<int> row, const std::wstring& name, const std::wstring& mask);
   void Remove(int row);

@@ -205,6 +205,7 @@ std::wstring ImportConfiguration(const std::wstring& file, TListEncodings& encod
                               std::move(lists.FilterCaptions)};
   if (!ReplaceStore(store)) return L"The configuration could not be written to the registry. Nothing was changed.";
   for (int i = 0; i < 4; ++i) encodings[i] = read[i].encoding;
-  CommonLogRunEvent(L"QuillFolder.Openconfiguration1Click", L"Loaded from " + file + L", the lists before kept in " + kept);
+  CommonLogRunEvent(L"QuillFolder.Openconfiguration1Click",
+                    L"Loaded from " + file + L", the lists before kept in " + kept);
   return {};
 }

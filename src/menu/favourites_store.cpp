@@ -351,8 +351,8 @@ bool RestoreInterruptedReplace() {
   for (std::size_t i = 0; i < std::size(kStoreKeys); ++i)
     if (PutBack(kStoreKeys[i].path, snapshots[i]) != ERROR_SUCCESS) return false;
   DropReplaceCopy();
-  CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"The last replace of the store did not finish: favourites and filters restored",
-                      L"", 0, false);
+  CommonLogErrorEvent(L"QuillFolder.ReplaceStore",
+                      L"The last replace of the store did not finish: favourites and filters restored", L"", 0, false);
   return true;
 }
 

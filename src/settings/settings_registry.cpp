@@ -80,7 +80,8 @@ void ReadField(HKEY key, const TNamedField& entry, TSettingsValues& values) {
   const bool valid = status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(data);
   if (!valid)
     CommonLogErrorEvent(L"QuillFolder.LoadSettings", ExceptionText(EInvalidDataType(entry.name)),
-                        L"Type=" + std::to_wstring(type) + L", default used", static_cast<unsigned long>(status), false);
+                        L"Type=" + std::to_wstring(type) + L", default used", static_cast<unsigned long>(status),
+                        false);
   std::visit(
       [&](auto member) {
         using TMember = std::remove_reference_t<decltype(values.*member)>;

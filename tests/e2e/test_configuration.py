@@ -3,7 +3,8 @@ store back, and sets written by hand import when they are sound and are refused,
 when they are not."""
 import re
 
-from conftest import AGENT_KEY, FILTER_KEY, PATH_KEY, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path, wine, xdotool
+from conftest import (AGENT_KEY, FILTER_KEY, PATH_KEY, fresh_store, qftool, reg_set, visible_menus, wait_for,
+                      windows_path, wine, xdotool)
 from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
 
 NAME_BOX = 0x47C

@@ -135,7 +135,8 @@ int Usage() {
                 L"       | control-text TITLE ID | control-set TITLE ID TEXT | list-count TITLE | close CLASS [TITLE]\n"
                 L"       | hold SECONDS | idle-window SECONDS | atom TEXT | recent PATH\n"
                 L"       | hotkey-free MOD VK | elevation-task register|exists | lock-file PATH SECONDS | trust-ca FILE\n"
-                L"       | control-state TITLE ID | windows CLASS [TITLE] | heartbeat | age-heartbeat MS | set-menu-open 0|1 | latency\n"
+                L"       | control-state TITLE ID | windows CLASS [TITLE] | heartbeat | age-heartbeat MS\n"
+                L"       | set-menu-open 0|1 | latency\n"
                 L"       | click-latency X Y | console-read PID | console-type PID TEXT\n");
   return 2;
 }
