@@ -1,4 +1,5 @@
 #include "core/command_line.h"
+#include "win/text_rules.h"
 
 std::wstring BuildCommandLineFolder(const std::vector<std::wstring>& args,
                                     const std::function<bool(const std::wstring&)>& isFolder) {
@@ -12,9 +13,7 @@ std::wstring BuildCommandLineFolder(const std::vector<std::wstring>& args,
   return joined;
 }
 
-void CheckPath(std::wstring& path) {
-  if (!path.empty() && path.back() != L'\\') path += L'\\';
-}
+void CheckPath(std::wstring& path) { path = text::WithTrailingSeparator(path); }
 
 
 std::wstring QuotedArgument(const std::wstring& arg) {

@@ -14,6 +14,7 @@
 #include "win/files.h"
 #include "win/handles.h"
 #include "win/registry.h"
+#include "win/text_rules.h"
 
 UINT WM_QFTESTFAULT = 0;
 
@@ -30,18 +31,12 @@ std::function<bool(const std::wstring&)>& DialogShower() {
 // True while the handler works on the main thread: an exception raised meanwhile opens nothing.
 std::atomic<bool> handlerBusy{false};
 
-std::wstring Trimmed(const std::wstring& text) {
-  const auto first = text.find_first_not_of(L" \t\r\n");
-  if (first == std::wstring::npos) return {};
-  return text.substr(first, text.find_last_not_of(L" \t\r\n") - first + 1);
-}
-
 std::wstring SystemErrorText(DWORD code) {
   wchar_t* text = nullptr;
   const DWORD length =
       ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-  std::wstring result = length > 0 ? Trimmed(std::wstring(text, length)) : std::wstring();
+  std::wstring result = length > 0 ? text::Trim(std::wstring(text, length)) : std::wstring();
   if (text != nullptr) ::LocalFree(text);
   return result;
 }
@@ -98,7 +93,7 @@ std::wstring GetSystemInfo(bool stateLines) {
     lines.push_back(IsElevated() ? L"UAC: elevated" : L"UAC: not elevated");
     lines.push_back(IsRealUserAdmin() ? L"User: real admin" : L"User: not real admin");
     constexpr wchar_t kProcessor[] = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
-    if (const std::wstring cpu = Trimmed(MachineString(kProcessor, L"ProcessorNameString")); !cpu.empty())
+    if (const std::wstring cpu = text::Trim(MachineString(kProcessor, L"ProcessorNameString")); !cpu.empty())
       lines.push_back(L"CPU: " + cpu);
     if (const win::TRegKey key = win::OpenKey(HKEY_LOCAL_MACHINE, kProcessor, KEY_QUERY_VALUE)) {
       DWORD mhz = 0, size = sizeof mhz, type = 0;
@@ -122,7 +117,7 @@ std::wstring GetSystemInfo(bool stateLines) {
                       L"*" + std::to_wstring(mode.dmDisplayFrequency));
     std::wstring report;
     for (const auto& line : lines) report += line + L"\r\n";
-    return Trimmed(report);
+    return text::Trim(report);
   } catch (const std::exception&) {
     CommonLogErrorEvent(L"GetSystemInfo", L"Common error", L"", ::GetLastError(), true);
     return {};

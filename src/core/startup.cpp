@@ -20,6 +20,7 @@
 #include "win/files.h"
 #include "win/handles.h"
 #include "win/registry.h"
+#include "win/text_rules.h"
 
 std::wstring ConfigurationFolder;
 std::wstring CommandLineFolder;
@@ -82,11 +83,6 @@ std::wstring ReadStringValue(HKEY root, const wchar_t* path, const wchar_t* name
 // would land in whatever folder the program was started from.
 bool IsAbsolutePath(const std::wstring& path) {
   return (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.starts_with(L"\\\\");
-}
-
-std::wstring ToUpper(std::wstring text) {
-  for (auto& c : text) c = static_cast<wchar_t>(std::towupper(c));
-  return text;
 }
 
 // A copy started by a hand-over takes the marker away, so it never hands over in its turn.
@@ -172,7 +168,7 @@ DWORD AgentThreadFromRecord() {
 }
 
 void PassFolderToAgent() {
-  const std::wstring folder = Trim(CommandLineFolder);
+  const std::wstring folder = text::Trim(CommandLineFolder);
   const DWORD threadId = AgentThreadFromRecord();
   win::TGlobalAtom atom(::GlobalAddAtomW(folder.c_str()));
   if (!atom) {
@@ -246,7 +242,7 @@ std::wstring AdvCheck(const std::wstring& valueName) {
                         static_cast<unsigned long>(status), false);
     return {};
   }
-  if (ToUpper(text).find(L"%USERPROFILE%") == std::wstring::npos) return text;
+  if (text::FindCaseBlind(text, L"%USERPROFILE%") == std::wstring::npos) return text;
   const std::wstring profile = GetCurrentUserDocSettingsPath();
   // Without the profile folder the rest would be a relative path: refused, so the caller goes
   // on to its next candidate instead of creating "Documents" wherever it was started.

@@ -10,6 +10,7 @@
 #include "win/files.h"
 #include "win/handles.h"
 #include "win/text.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -31,11 +32,6 @@ std::wstring FreeName(const std::wstring& stem, const std::wstring& extension) {
 bool ToolPresent(const wchar_t* tool) {
   wchar_t found[MAX_PATH] = {};
   return ::SearchPathW(nullptr, tool, nullptr, MAX_PATH, found, nullptr) > 0;
-}
-
-std::wstring Lower(std::wstring text) {
-  for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
 }
 
 // Saves the key as a registry hive with the backup privilege, which is enabled for the call only.
@@ -72,7 +68,7 @@ void AddToZip(TZip& zip, const std::wstring& folder, const std::wstring& mask) {
   do {
     const std::wstring name = found.cFileName;
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || name == L"." || name == L".." ||
-        Lower(name) == L"desktop.ini" || (name.size() >= 4 && Lower(name.substr(name.size() - 4)) == L".exe"))
+        text::LowerCase(name) == L"desktop.ini" || (name.size() >= 4 && text::LowerCase(name.substr(name.size() - 4)) == L".exe"))
       continue;
     const std::wstring path = folder + L"\\" + name;
     CommonLogRunEvent(kAddName, L"Adding: Path=" + path);

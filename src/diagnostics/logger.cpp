@@ -13,6 +13,7 @@
 #include "win/files.h"
 #include "win/handles.h"
 #include "win/text.h"
+#include "win/text_rules.h"
 
 std::wstring LogFolder;
 std::atomic<bool> InLogger{true};
@@ -84,10 +85,7 @@ TLoggerState& State() {
 
 using TLogGuard = std::lock_guard<TLogLock>;
 
-std::wstring ParentFolder(const std::wstring& file) {
-  const auto slash = file.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : file.substr(0, slash);
-}
+std::wstring ParentFolder(const std::wstring& file) { return text::ParentOf(file); }
 
 // The file is opened without sharing so no other writer interleaves with a block of lines.
 bool AppendLines(const std::wstring& file, const std::vector<std::wstring>& lines) {

@@ -1,4 +1,5 @@
 #include "diagnostics/zip_format.h"
+#include "win/text_rules.h"
 
 #include <zlib.h>
 
@@ -42,12 +43,7 @@ std::vector<std::wstring> Folders(const std::wstring& path) {
   return parts;
 }
 
-bool SameFolder(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-  return true;
-}
+bool SameFolder(const std::wstring& a, const std::wstring& b) { return text::SameCaseBlind(a, b); }
 
 bool WriteAll(IZipOutput& output, const std::string& bytes) { return output.Write(bytes.data(), bytes.size()); }
 

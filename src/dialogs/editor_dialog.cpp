@@ -6,6 +6,7 @@
 #include "menu/select_folder.h"
 #include "resource.h"
 #include "win/files.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ void TEd::OnInitDialog() {
     ::SendMessageW(icons, CB_SETCURSEL, static_cast<WPARAM>(request_.image >= 0 && request_.image < kEditorIcons ? request_.image : 0), 0);
     ::SetDlgItemTextW(dialog_, IDC_ED_UPPER, request_.path.c_str());
     ::SetDlgItemTextW(dialog_, IDC_ED_LOWER, request_.title.c_str());
-    ::EnableWindow(::GetDlgItem(dialog_, IDC_ED_BROWSE), !Trim(request_.path).empty());
+    ::EnableWindow(::GetDlgItem(dialog_, IDC_ED_BROWSE), !text::Trim(request_.path).empty());
     const wchar_t* caption = request_.mode == 3 ? L"New submenu" : request_.mode == 2 ? L"New folder" : L"Edit folder";
     ::SetWindowTextW(dialog_, caption);
   } else {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "menu/favourites_rules.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -35,8 +36,8 @@ std::vector<TStoreValue> TFavouriteRows::ToStore() const {
       // A header's title is stored as entered, blanks and all.
       values.emplace_back(kSubmenuHeaderPrefix + std::to_wstring(i), CaptionData(row.caption, row.image));
     } else {
-      values.emplace_back(Trim(row.path) + (row.level == 1 ? kEntryMarker : L""),
-                          CaptionData(Trim(row.caption), row.image));
+      values.emplace_back(text::Trim(row.path) + (row.level == 1 ? kEntryMarker : L""),
+                          CaptionData(text::Trim(row.caption), row.image));
     }
   }
   return values;
@@ -167,7 +168,7 @@ int TFavouriteRows::ParentOf(int row) const {
 
 int TFavouriteRows::PathElsewhere(int except, const std::wstring& path) const {
   // Headers have no path; an empty one is no folder to compare.
-  if (Trim(path).empty()) return -1;
+  if (text::Trim(path).empty()) return -1;
   for (int i = 0; i < static_cast<int>(rows_.size()); ++i)
     if (i != except && !IsHeader(i) && SameStoredName(rows_[i].path, path)) return i;
   return -1;
@@ -240,7 +241,7 @@ TFilterRows TFilterRows::FromStore(const std::vector<std::wstring>& masks, const
 
 std::vector<TStoreValue> TFilterRows::ToStore() const {
   std::vector<TStoreValue> values;
-  for (const TFilterRow& row : rows_) values.emplace_back(Trim(row.mask), Trim(row.name));
+  for (const TFilterRow& row : rows_) values.emplace_back(text::Trim(row.mask), text::Trim(row.name));
   return values;
 }
 

@@ -11,6 +11,7 @@
 #include "win/files.h"
 #include "win/handles.h"
 #include "win/text.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -90,17 +91,10 @@ BOOL RunFileDialog(bool save, OPENFILENAMEW& dialog, DWORD& error) {
   return chosen;
 }
 
-std::wstring FileNameOnly(const std::wstring& path) {
-  const auto slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 std::wstring ConfigurationDialogFolder(const std::wstring& configurationFolder) {
-  std::wstring folder = configurationFolder;
-  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-  folder += kDialogFolder;
+  const std::wstring folder = text::JoinPath(configurationFolder, kDialogFolder);
   if (!ForceDirectories(folder))
     CommonLogErrorEvent(L"QuillFolder.Configuration", L"Can't create folder", L"Folder=" + folder, ::GetLastError(),
                         false);
@@ -162,8 +156,7 @@ std::wstring BeforeImportSetName(const std::wstring& folder) {
   wchar_t name[64] = {};
   std::swprintf(name, std::size(name), L"before import %04u-%02u-%02u %02u-%02u-%02u.qfs", now.wYear, now.wMonth,
                 now.wDay, now.wHour, now.wMinute, now.wSecond);
-  std::wstring path = folder;
-  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  const std::wstring path = text::WithTrailingSeparator(folder);
   // Two imports in one second must not share a set: the first one's would be lost.
   const std::wstring stem = path + std::wstring(name, std::wcslen(name) - 4);
   std::wstring candidate = stem + L".qfs";
@@ -185,7 +178,7 @@ std::wstring ImportConfiguration(const std::wstring& file, TListEncodings& encod
     read[i] = DecodeListText(*bytes, ansi);
   }
   TConfigurationLists lists{read[0].lines, read[1].lines, read[2].lines, read[3].lines};
-  const std::wstring base = FileNameOnly(file);
+  const std::wstring base = text::FileNameOf(file);
   const std::wstring problem = CheckConfiguration(
       lists, {ListFile(base, 1), ListFile(base, 2), ListFile(base, 3), ListFile(base, 4)});
   if (!problem.empty()) {

@@ -1,7 +1,7 @@
 #include "menu/favourites_rules.h"
+#include "win/text_rules.h"
 
 #include <climits>
-#include <cwctype>
 
 namespace {
 
@@ -42,20 +42,8 @@ std::wstring UncCaption(const std::wstring& path, std::size_t nameStart) {
 
 }  // namespace
 
-std::wstring Trim(const std::wstring& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && text[first] <= L' ') ++first;
-  while (last > first && text[last - 1] <= L' ') --last;
-  return text.substr(first, last - first);
-}
-
 bool SameStoredName(const std::wstring& a, const std::wstring& b) {
-  const std::wstring left = Trim(a), right = Trim(b);
-  if (left.size() != right.size()) return false;
-  for (std::size_t i = 0; i < left.size(); ++i)
-    if (std::towupper(left[i]) != std::towupper(right[i])) return false;
-  return true;
+  return text::SameCaseBlind(text::Trim(a), text::Trim(b));
 }
 
 TCaptionNumber Cap(const std::wstring& text) {
@@ -83,7 +71,7 @@ bool IsSubmenuEntry(const std::wstring& name) {
   return !IsSubmenuHeader(name) && Cap(name).number == kSubmenuEntryNumber;
 }
 
-bool CanStandAtTopLevel(const std::wstring& path) { return !IsSubmenuEntry(Trim(path)); }
+bool CanStandAtTopLevel(const std::wstring& path) { return !IsSubmenuEntry(text::Trim(path)); }
 
 std::wstring EntryPath(const std::wstring& name) { return IsSubmenuEntry(name) ? Cap(name).caption : name; }
 

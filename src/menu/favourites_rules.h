@@ -45,9 +45,6 @@ std::wstring EntryPath(const std::wstring& name);
 // fewer is returned whole.
 std::wstring GetFolderName(const std::wstring& path);
 
-// Surrounding blanks and control characters removed, as titles, paths and masks are stored.
-std::wstring Trim(const std::wstring& text);
-
 // Answers a path's short (8.3) form from the system, empty when there is none.
 using TShortPathQuery = std::function<std::wstring(const std::wstring& path)>;
 

@@ -20,6 +20,7 @@
 #include "win/registry.h"
 #include "win/handles.h"
 #include "win/text.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -60,11 +61,6 @@ constexpr TFilter kDefaultFilters[] = {
      L"*.asf;*.avi;*.bik;*.divx;*.m1v;*.mkv;*.mp4;*.mpe*;*.mpg;*.mpg4;*.mov;*.ogm;*.qt;*.rm;*.smk;*.vob;*.wmv;"
      L"*.xvid;*.flv;*.mov;*.qt;*.swf;*.3gp;*.ram;*.rmvb;*.m2v;*.ts;*.p4s;*.vpl;*.wpl;*.bpp"},
 };
-
-std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-  if (!folder.empty() && folder.back() == L'\\') return folder + name;
-  return folder + L'\\' + name;
-}
 
 constexpr REGSAM kReadWrite = KEY_QUERY_VALUE | KEY_SET_VALUE;
 
@@ -482,15 +478,15 @@ void LoadFavoritesUnguarded(const std::wstring& folder, const std::wstring& subf
     const win::TRegKey key = CreateKey(kFavouritesKey, status);
     Check(status, L"Can't open key");
 
-    const std::wstring source = subfolder.empty() ? folder : Join(folder, subfolder);
+    const std::wstring source = subfolder.empty() ? folder : text::JoinPath(folder, subfolder);
     WIN32_FIND_DATAW found{};
-    const win::TFindHandle find(::FindFirstFileW(Join(source, L"*.lnk").c_str(), &found));
+    const win::TFindHandle find(::FindFirstFileW(text::JoinPath(source, L"*.lnk").c_str(), &found));
     if (!find) return;
     bool headerWritten = false;
     do {
       if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
       const std::wstring file = found.cFileName;
-      const std::wstring target = ShortcutTarget(Join(source, file));
+      const std::wstring target = ShortcutTarget(text::JoinPath(source, file));
       if (target.empty() || !IsUsableFolder(target)) continue;
       // As when adding: a top-level target named like a submenu entry would open another folder.
       if (subfolder.empty() && !CanStandAtTopLevel(target)) continue;
@@ -549,11 +545,11 @@ void FirstTimeUnguarded() {
       WIN32_FIND_DATAW found{};
       std::vector<std::wstring> subfolders;
       {
-        const win::TFindHandle find(::FindFirstFileW(Join(favorites, L"*").c_str(), &found));
+        const win::TFindHandle find(::FindFirstFileW(text::JoinPath(favorites, L"*").c_str(), &found));
         if (find) {
           do {
             const std::wstring name = found.cFileName;
-            if (name != L"." && name != L".." && IsUsableFolder(Join(favorites, name))) subfolders.push_back(name);
+            if (name != L"." && name != L".." && IsUsableFolder(text::JoinPath(favorites, name))) subfolders.push_back(name);
           } while (::FindNextFileW(find.get(), &found));
         }
       }

@@ -1,21 +1,12 @@
 #include "menu/open_folders_rules.h"
-
-namespace {
-
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-  // "C:\" stays: without its backslash it would name the drive's current folder.
-  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  return path;
-}
-
-}  // namespace
+#include "win/text_rules.h"
 
 std::vector<std::wstring> OpenFolderList(const std::vector<std::wstring>& nearestFirst,
                                          const std::wstring& targetFolder, const TSameFolder& same) {
-  const std::wstring target = WithoutTrailingBackslash(targetFolder);
+  const std::wstring target = text::WithoutTrailingSeparator(targetFolder);
   std::vector<std::wstring> list;
   for (const std::wstring& read : nearestFirst) {
-    const std::wstring folder = WithoutTrailingBackslash(read);
+    const std::wstring folder = text::WithoutTrailingSeparator(read);
     if (folder.empty() || (!target.empty() && same(folder, target))) continue;
     bool listed = false;
     for (const std::wstring& earlier : list) listed = listed || same(earlier, folder);

@@ -1,4 +1,5 @@
 #include "menu/recent_lists.h"
+#include "win/text_rules.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -10,23 +11,13 @@ namespace {
 // Files of these types each show an icon of their own, keyed by the whole path.
 constexpr const wchar_t* kOwnIconExtensions[] = {L".bmp", L".cpt", L".cdr", L".gif", L".ico", L".cmx", L".clk", L".exe"};
 
-std::wstring Folded(std::wstring text) {
-  for (auto& c : text) c = static_cast<wchar_t>(std::towupper(c));
-  return text;
-}
-
-bool SameTextFolded(const std::wstring& a, const std::wstring& b) { return Folded(a) == Folded(b); }
+std::wstring Folded(const std::wstring& text) { return text::UpperCase(text); }
 
 long KeyTime(const std::wstring& key) { return std::wcstol(key.c_str(), nullptr, 10); }
 
 std::wstring KeyRest(const std::wstring& key) {
   const auto at = key.find(L'@');
   return at == std::wstring::npos ? std::wstring() : key.substr(at + 1);
-}
-
-std::wstring Lower(std::wstring text) {
-  for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
 }
 
 }  // namespace
@@ -64,9 +55,7 @@ bool RecentKeyLess(const std::wstring& a, const std::wstring& b) {
 }
 
 std::wstring RecentFolderOf(const std::wstring& path) {
-  const auto slash = path.find_last_of(L'\\');
-  if (slash == std::wstring::npos) return {};
-  std::wstring folder = path.substr(0, slash);
+  std::wstring folder = text::ParentOf(path);
   while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
   return folder;
 }
@@ -75,7 +64,7 @@ std::wstring IconKey(const std::wstring& path) {
   const auto slash = path.find_last_of(L"\\/");
   const auto dot = path.find_last_of(L'.');
   const std::wstring extension =
-      dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash) ? std::wstring() : Lower(path.substr(dot));
+      dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash) ? std::wstring() : text::LowerCase(path.substr(dot));
   for (const wchar_t* own : kOwnIconExtensions)
     if (extension == own) return path;
   return extension;
@@ -107,7 +96,7 @@ void TRecentLists::SortFolders() {
 
 void TRecentLists::RemoveKey(std::vector<TRecentEntry>& list, const std::wstring& key) {
   const auto found = std::find_if(list.begin(), list.end(),
-                                  [&](const TRecentEntry& entry) { return SameTextFolded(entry.key, key); });
+                                  [&](const TRecentEntry& entry) { return text::SameCaseBlind(entry.key, key); });
   if (found != list.end()) list.erase(found);
 }
 

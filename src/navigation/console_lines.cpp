@@ -1,14 +1,11 @@
 #include "navigation/console_lines.h"
+#include "win/text_rules.h"
 
 #include <cwctype>
 
 namespace {
 
-std::wstring LowerFileName(const std::wstring& path) {
-  std::wstring name = path.substr(path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/") + 1);
-  for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
-  return name;
-}
+std::wstring LowerFileName(const std::wstring& path) { return text::LowerCase(text::FileNameOf(path)); }
 
 // Inside double quotes the command processor still expands "%name%"; a "%" (and a stray double
 // quote) is put outside the quotes, escaped with "^", and the quotes go on after it.

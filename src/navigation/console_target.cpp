@@ -12,6 +12,7 @@
 #include "diagnostics/logger.h"
 #include "navigation/console_lines.h"
 #include "win/handles.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ std::vector<TProcess> RunningProcesses() {
 
 bool IsShell(const std::wstring& image) {
   for (const wchar_t* shell : {L"cmd.exe", L"powershell.exe", L"pwsh.exe"})
-    if (::_wcsicmp(image.c_str(), shell) == 0) return true;
+    if (text::SameCaseBlind(image, shell)) return true;
   return false;
 }
 
@@ -173,8 +174,7 @@ std::wstring ProcessCurrentFolder(DWORD processId) {
   std::wstring folder(length / 2, L'\0');
   if (!ReadFrom(process.get(), text, folder.data(), length)) return {};
   // The parameters keep a trailing backslash; a drive's root keeps it.
-  if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
-  return folder;
+  return text::WithoutTrailingSeparator(folder);
 }
 
 // Key presses for every character of `text`, as the keyboard delivers them; "\r" is Enter.

@@ -1,4 +1,5 @@
 #include "startup/task_launcher.h"
+#include "win/text_rules.h"
 
 #include <cwctype>
 #include <functional>
@@ -12,13 +13,6 @@ constexpr wchar_t kDeleteName[] = L"DeleteFromScheduler";
 constexpr std::uint64_t kStartWatchMs = 2000;
 // The pause between two looks at a starting task, and after asking it to run.
 constexpr unsigned kStartLookMs = 100;
-
-bool SameText(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-  return true;
-}
 
 // The corrections an existing task needs, as log lines in the order they are made; `complete`
 // is false when a part of the task could not be read, which ends the comparison there.
@@ -35,9 +29,9 @@ TCorrections Corrections(const TTaskFields& task, const TSchedulerLaunch& launch
   if (!task.priority) return result;
   if (*task.priority != launch.priority) result.lines.push_back(L"Update priority");
   if (!task.action) return result;
-  if (!SameText(task.action->path, QuotedPath(launch.executable)))
+  if (!text::SameCaseBlind(task.action->path, QuotedPath(launch.executable)))
     result.lines.push_back(L"Update path: " + task.action->path + L", new=" + launch.executable);
-  if (!SameText(task.action->arguments, launch.arguments)) result.lines.push_back(L"Update argument");
+  if (!text::SameCaseBlind(task.action->arguments, launch.arguments)) result.lines.push_back(L"Update argument");
   if (task.action->workingDirectory != launch.workingFolder) result.lines.push_back(L"Update workdir");
   result.complete = true;
   return result;

@@ -12,6 +12,7 @@
 #include "win/handles.h"
 #include "win/registry.h"
 #include "win/windows_version.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -32,13 +33,6 @@ win::TUniqueHandle OpenQueryToken() {
 
 // The cached answers, kept for the life of the process.
 std::optional<bool> elevatedCache, uacCache, adminCache, powerUserCache, realAdminCache, wow64Cache;
-
-std::wstring Trimmed(const std::wstring& s) {
-  const auto first = s.find_first_not_of(L" \t");
-  if (first == std::wstring::npos) return {};
-  const auto last = s.find_last_not_of(L" \t");
-  return s.substr(first, last - first + 1);
-}
 
 }  // namespace
 
@@ -153,7 +147,7 @@ std::wstring CurrentComputerName() {
 }
 
 std::wstring GetAccountSID(const std::wstring& userName) {
-  const std::wstring name = Trimmed(userName);
+  const std::wstring name = text::Trim(userName);
   if (name.empty()) return {};
   const std::wstring account = CurrentComputerName() + L"\\" + name;
   DWORD sidSize = 0, domainSize = 0;

@@ -1,5 +1,6 @@
 #include "core/command_line.h"
 #include "menu/favourites_rules.h"
+#include "win/text_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +56,9 @@ TEST(CheckPath, AddsOneBackslashOnlyWhereMissing) {
 }
 
 TEST(Trim, RemovesBlanksAndControlCharactersAtBothEnds) {
-  EXPECT_EQ(Trim(L"  C:\\My Folder \t\r\n"), L"C:\\My Folder");
-  EXPECT_EQ(Trim(L"   "), L"");
-  EXPECT_EQ(Trim(L"x"), L"x");
+  EXPECT_EQ(text::Trim(L"  C:\\My Folder \t\r\n"), L"C:\\My Folder");
+  EXPECT_EQ(text::Trim(L"   "), L"");
+  EXPECT_EQ(text::Trim(L"x"), L"x");
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+// The text and path rules every part of the program shares, as tables.
+#include "win/text_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(TextRules, CaseBlindComparisonTrimmingAndPaths) {
+  EXPECT_TRUE(text::SameCaseBlind(L"C:\\Users\\Ann", L"c:\\USERS\\ann"));
+  EXPECT_FALSE(text::SameCaseBlind(L"C:\\Users", L"C:\\Users\\"));
+  EXPECT_TRUE(text::LessCaseBlind(L"apple", L"Banana"));
+  EXPECT_FALSE(text::LessCaseBlind(L"Banana", L"apple"));
+  EXPECT_EQ(text::FindCaseBlind(L"%userprofile%\\Documents", L"%USERPROFILE%"), 0u);
+  EXPECT_EQ(text::FindCaseBlind(L"D:\\Documents", L"%USERPROFILE%"), std::wstring::npos);
+
+  // Blanks and control characters go from both ends; inside they stay.
+  struct {
+    const wchar_t* text;
+    const wchar_t* trimmed;
+  } trims[] = {{L"  C:\\My Folder \t\r\n", L"C:\\My Folder"}, {L"   ", L""}, {L"x", L"x"}, {L"\x01" L"a b\x1f", L"a b"}};
+  for (const auto& t : trims) EXPECT_EQ(text::Trim(t.text), t.trimmed) << t.text;
+
+  struct {
+    const wchar_t* path;
+    const wchar_t* with;
+    const wchar_t* without;
+    const wchar_t* name;
+    const wchar_t* parent;
+  } paths[] = {
+      {L"C:\\Docs", L"C:\\Docs\\", L"C:\\Docs", L"Docs", L"C:"},
+      {L"C:\\Docs\\\\", L"C:\\Docs\\\\", L"C:\\Docs", L"", L"C:\\Docs\\"},
+      {L"C:\\", L"C:\\", L"C:\\", L"", L"C:"},
+      {L"\\\\server\\share\\", L"\\\\server\\share\\", L"\\\\server\\share", L"", L"\\\\server\\share"},
+      {L"D:/games/", L"D:/games/", L"D:/games", L"", L"D:/games"},
+      {L"file.txt", L"file.txt\\", L"file.txt", L"file.txt", L""},
+      {L"", L"", L"", L"", L""},
+  };
+  for (const auto& p : paths) {
+    EXPECT_EQ(text::WithTrailingSeparator(p.path), p.with) << p.path;
+    EXPECT_EQ(text::WithoutTrailingSeparator(p.path), p.without) << p.path;
+    EXPECT_EQ(text::FileNameOf(p.path), p.name) << p.path;
+    EXPECT_EQ(text::ParentOf(p.path), p.parent) << p.path;
+  }
+  EXPECT_EQ(text::JoinPath(L"C:\\Docs", L"a.lnk"), L"C:\\Docs\\a.lnk");
+  EXPECT_EQ(text::JoinPath(L"C:\\Docs\\", L"a.lnk"), L"C:\\Docs\\a.lnk");
+  EXPECT_EQ(text::JoinPath(L"", L"a.lnk"), L"a.lnk");
+}
