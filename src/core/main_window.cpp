@@ -9,6 +9,7 @@
 #include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
+#include "menu/first_run.h"
 #include "menu/folder_menu.h"
 #include "menu/menu_tail_rules.h"
 #include "navigation/foreign_window.h"

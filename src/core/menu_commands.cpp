@@ -22,7 +22,9 @@
 #include "resource.h"
 #include "settings/settings_registry.h"
 #include "settings/settings_values.h"
+#include "startup/autostart.h"
 #include "win/files.h"
+#include "win/shell_paths.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "navigation/window_front.h"
 #include "resource.h"
 #include "settings/settings_registry.h"
+#include "startup/autostart.h"
 #include "startup/user_checks.h"
 #include "win/files.h"
 

@@ -1,14 +1,8 @@
 #include "menu/favourites_store.h"
 
-#include <shellapi.h>
+#include <windows.h>
 
-#include <algorithm>
-#include <array>
 #include <cstring>
-#include <cwchar>
-#include <cwctype>
-#include <exception>
-#include <iterator>
 #include <utility>
 
 #include "settings/settings_values.h"
@@ -18,49 +12,15 @@
 #include "win/com.h"
 #include "win/files.h"
 #include "win/registry.h"
+#include "win/shell_paths.h"
 #include "win/handles.h"
 #include "win/text.h"
 #include "win/text_rules.h"
 
 namespace {
 
-constexpr wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr wchar_t kEntryMarker[] = L"$2";
 constexpr wchar_t kPlainImage[] = L"$0";
-constexpr wchar_t kHeaderImage[] = L"$5";
-constexpr wchar_t kDriveImage[] = L"$9";
-constexpr wchar_t kDocumentsImage[] = L"$12";
-constexpr wchar_t kMusicImage[] = L"$2";
-constexpr wchar_t kPicturesImage[] = L"$1";
-constexpr wchar_t kComputerHeader[] = L"Submenu234";
-constexpr wchar_t kDefaultComputerName[] = L"My Computer";
-constexpr wchar_t kDefaultDocumentsName[] = L"My documents";
-constexpr wchar_t kProgramFolderValue[] = L"Path";
-constexpr wchar_t kShellExtension[] = L"shellext.dll";
-constexpr wchar_t kRegsvr32[] = L"Regsvr32";
-constexpr DWORD kDriveBufferLength = 255;
-constexpr std::size_t kMostDriveRoots = 61;
-constexpr DWORD kLabelBufferLength = 250;
-constexpr std::size_t kShortcutExtensionLength = 4;  // ".lnk"
-// SHGDN_INCLUDE_NONFILESYS of the Windows SDK, which not every MinGW-w64 shobjidl.h declares;
-// without it the computer folder, having no file-system path, may answer no name at all.
-constexpr DWORD kIncludeNonFileSystem = 0x2000;
-
-struct TFilter {
-  const wchar_t* caption;
-  const wchar_t* masks;
-};
-constexpr TFilter kDefaultFilters[] = {
-    {L"All Files", L"*.*"},
-    {L"Text Documents", L"*.txt;*.doc*;*.rtf;*.hlp;*.chm;*.xls*;*.pdf;*.ppt*;*.pps*;*.odt"},
-    {L"Pictures",
-     L"*.bmp;*.cdr;*.clp;*.cgm;*.dib;*.drw;*.dxf;*.emf;*.eps;*.gif;*.ico;*.icl;*.iff;*img;*.jpg;*.jpeg;*.lbm;"
-     L"*.ldf;*.lwf;*.pbm;*.pcd;*.pcx;*.pgm;*.pic;*.pct;*.png;*.ppm;*.psd;*.psp;*.qtif;*.ras;*.rgb;*.rle;*.sfw;"
-     L"*.tga;*.tif;*.tiff;*.wmf;*.wpg;*.jpe;*.iff"},
-    {L"Video",
-     L"*.asf;*.avi;*.bik;*.divx;*.m1v;*.mkv;*.mp4;*.mpe*;*.mpg;*.mpg4;*.mov;*.ogm;*.qt;*.rm;*.smk;*.vob;*.wmv;"
-     L"*.xvid;*.flv;*.mov;*.qt;*.swf;*.3gp;*.ram;*.rmvb;*.m2v;*.ts;*.p4s;*.vpl;*.wpl;*.bpp"},
-};
 
 constexpr REGSAM kReadWrite = KEY_QUERY_VALUE | KEY_SET_VALUE;
 
@@ -109,67 +69,6 @@ void ReadStringValues(const wchar_t* path, std::vector<std::wstring>& names, std
     names.push_back(value.name);
     data.push_back(TextOf(value.data));
   }
-}
-
-// A string value of the shell folders key as stored (an unexpanded REG_EXPAND_SZ included).
-std::wstring ShellFolder(HKEY key, const wchar_t* name) { return win::ReadString(key, name).value_or(std::wstring()); }
-
-std::wstring FromAnsi(const char* text, std::size_t length) { return win::ToWide({text, length}, CP_ACP); }
-
-std::wstring SpecialFolderDisplayName(IShellFolder* desktop, int csidl) {
-  LPITEMIDLIST raw = nullptr;
-  if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &raw))) return {};
-  const win::TCoTaskMem<ITEMIDLIST> item(raw);
-  STRRET name{};
-  if (FAILED(desktop->GetDisplayNameOf(item.get(), SHGDN_NORMAL | kIncludeNonFileSystem, &name))) return {};
-  return GetDisplayName(name, item.get());
-}
-
-// The target of a shortcut file, or empty when it cannot be loaded or points nowhere in the
-// file system.
-std::wstring ShortcutTarget(const std::wstring& file) {
-  win::TComPtr<IShellLinkW> link;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
-    return {};
-  win::TComPtr<IPersistFile> persist;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, persist.put_void()))) return {};
-  if (FAILED(persist->Load(file.c_str(), STGM_READ))) return {};
-  std::array<wchar_t, MAX_PATH> target{};
-  if (link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0) != S_OK) return {};
-  return target.data();
-}
-
-// One drive root's caption: "System (C:)" for a fixed drive with a label, else the root itself.
-std::wstring DriveCaption(const std::wstring& root) {
-  if (::GetDriveTypeW(root.c_str()) == DRIVE_FIXED) {
-    std::array<wchar_t, kLabelBufferLength> label{};
-    if (::GetVolumeInformationW(root.c_str(), label.data(), kLabelBufferLength, nullptr, nullptr, nullptr, nullptr,
-                                0) &&
-        label[0] != L'\0')
-      return std::wstring(label.data()) + L" (" + root.substr(0, 2) + L")";
-  }
-  return root;
-}
-
-std::vector<std::wstring> DriveRoots() {
-  std::array<wchar_t, kDriveBufferLength> buffer{};
-  const DWORD length = ::GetLogicalDriveStringsW(kDriveBufferLength, buffer.data());
-  std::vector<std::wstring> roots;
-  if (length == 0 || length > kDriveBufferLength) return roots;
-  for (const wchar_t* root = buffer.data(); *root != L'\0' && roots.size() < kMostDriveRoots;
-       root += std::wcslen(root) + 1)
-    roots.emplace_back(root);
-  return roots;
-}
-
-// Reports which first-run step failed; FirstTime then stops where it is.
-struct TStepFailure {
-  std::wstring step;
-  unsigned long code;
-};
-
-void Check(LSTATUS status, const std::wstring& step) {
-  if (status != ERROR_SUCCESS) throw TStepFailure{step, static_cast<unsigned long>(status)};
 }
 
 }  // namespace
@@ -397,216 +296,3 @@ bool ReplaceStore(const TFavouriteLists& lists) {
   return ReplaceStoreKeys(&favourites, &filters);
 }
 
-namespace {
-
-// The type of a drive, asked of the system at most once a second per drive letter: a menu
-// rebuild asks for every favourite, and the question costs a round trip to the mount manager.
-UINT CachedDriveType(const std::wstring& root) {
-  struct TEntry {
-    UINT type = DRIVE_UNKNOWN;
-    ULONGLONG asked = 0;
-    bool known = false;
-  };
-  static TEntry entries[26];
-  const wchar_t letter = static_cast<wchar_t>(std::towupper(root[0]));
-  if (letter < L'A' || letter > L'Z') return ::GetDriveTypeW(root.c_str());
-  TEntry& entry = entries[letter - L'A'];
-  const ULONGLONG now = ::GetTickCount64();
-  if (!entry.known || now - entry.asked > 1000) {
-    entry.type = ::GetDriveTypeW(root.c_str());
-    entry.asked = now;
-    entry.known = true;
-  }
-  return entry.type;
-}
-
-}  // namespace
-
-bool IsRemoteFile(const std::wstring& path) {
-  if (path.size() < 3) return false;
-  if (path.starts_with(L"\\\\")) return true;
-  if (path[2] != L'\\') return false;
-  switch (CachedDriveType(path.substr(0, 3))) {
-    case DRIVE_REMOVABLE:
-    case DRIVE_REMOTE:
-    case DRIVE_CDROM:
-    case DRIVE_RAMDISK:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool IsUsableFolder(const std::wstring& path) { return IsRemoteFile(path) || DirectoryExists(path); }
-
-std::wstring GetDisplayName(STRRET& name, LPCITEMIDLIST item) {
-  switch (name.uType) {
-    case STRRET_WSTR: {
-      const win::TCoTaskMem<wchar_t> text(std::exchange(name.pOleStr, nullptr));
-      return text ? std::wstring(text.get()) : std::wstring();
-    }
-    case STRRET_OFFSET: {
-      if (item == nullptr) return {};
-      const char* text = reinterpret_cast<const char*>(item) + name.uOffset;
-      return FromAnsi(text, std::strlen(text));
-    }
-    case STRRET_CSTR:
-      return FromAnsi(name.cStr, static_cast<std::size_t>(std::find(std::begin(name.cStr), std::end(name.cStr), '\0') -
-                                                          std::begin(name.cStr)));
-    default:
-      return {};
-  }
-}
-
-TShellNames GetNames() {
-  TShellNames names;
-  const win::TComApartment apartment;
-  win::TComPtr<IShellFolder> desktop;
-  if (!apartment.Usable() || FAILED(::SHGetDesktopFolder(desktop.put()))) return names;
-  names.computer = SpecialFolderDisplayName(desktop.get(), CSIDL_DRIVES);
-  names.documents = SpecialFolderDisplayName(desktop.get(), CSIDL_PERSONAL);
-  if (DirectoryExists(names.documents)) names.documents = GetFolderName(names.documents);
-  return names;
-}
-
-namespace {
-
-void LoadFavoritesUnguarded(const std::wstring& folder, const std::wstring& subfolder) {
-  try {
-    const win::TComApartment apartment;
-    LSTATUS status = ERROR_SUCCESS;
-    const win::TRegKey key = CreateKey(kFavouritesKey, status);
-    Check(status, L"Can't open key");
-
-    const std::wstring source = subfolder.empty() ? folder : text::JoinPath(folder, subfolder);
-    WIN32_FIND_DATAW found{};
-    const win::TFindHandle find(::FindFirstFileW(text::JoinPath(source, L"*.lnk").c_str(), &found));
-    if (!find) return;
-    bool headerWritten = false;
-    do {
-      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-      const std::wstring file = found.cFileName;
-      const std::wstring target = ShortcutTarget(text::JoinPath(source, file));
-      if (target.empty() || !IsUsableFolder(target)) continue;
-      // As when adding: a top-level target named like a submenu entry would open another folder.
-      if (subfolder.empty() && !CanStandAtTopLevel(target)) continue;
-      const std::wstring caption =
-          file.size() > kShortcutExtensionLength ? file.substr(0, file.size() - kShortcutExtensionLength) : L"";
-      if (!subfolder.empty() && !headerWritten) {
-        Check(WriteString(key.get(), kSubmenuHeaderPrefix + subfolder, subfolder + kHeaderImage),
-              L"Can't write header");
-        headerWritten = true;
-      }
-      Check(WriteString(key.get(), subfolder.empty() ? target : target + kEntryMarker, caption + kPlainImage),
-            L"Can't write value");
-    } while (::FindNextFileW(find.get(), &found));
-  } catch (const TStepFailure& failure) {
-    CommonLogErrorEvent(L"QuillFolder.LoadFavorites", failure.step, L"Folder=" + folder + L", Subfolder=" + subfolder,
-                        failure.code, false);
-  }
-}
-
-void FirstTimeUnguarded() {
-  try {
-    const win::TComApartment apartment;
-
-    LSTATUS status = ERROR_SUCCESS;
-    std::wstring documents, music, pictures, favorites;
-    {
-      const win::TRegKey shellFolders = OpenKey(kShellFoldersKey, KEY_QUERY_VALUE, status);
-      documents = ShellFolder(shellFolders.get(), L"Personal");
-      music = ShellFolder(shellFolders.get(), L"My Music");
-      pictures = ShellFolder(shellFolders.get(), L"My Pictures");
-      favorites = ShellFolder(shellFolders.get(), L"Favorites");
-    }
-    const std::wstring musicCaption = GetFolderName(music);
-    const std::wstring picturesCaption = GetFolderName(pictures);
-
-    TShellNames names = GetNames();
-    if (names.computer.empty()) names.computer = kDefaultComputerName;
-    if (names.documents.empty()) names.documents = kDefaultDocumentsName;
-
-    if (const win::TRegKey key = CreateKey(kFavouritesKey, status)) {
-      Check(WriteString(key.get(), kComputerHeader, names.computer + kHeaderImage), L"Can't write computer");
-      for (const auto& root : DriveRoots())
-        Check(WriteString(key.get(), root + kEntryMarker, DriveCaption(root) + kDriveImage),
-              L"Can't write drive " + root);
-      if (!documents.empty())
-        Check(WriteString(key.get(), documents, names.documents + kDocumentsImage), L"Can't write documents");
-      if (!music.empty()) Check(WriteString(key.get(), music, musicCaption + kMusicImage), L"Can't write music");
-      if (!pictures.empty())
-        Check(WriteString(key.get(), pictures, picturesCaption + kPicturesImage), L"Can't write pictures");
-    } else {
-      CommonLogErrorEvent(L"QuillFolder.FirstTime", L"Can't open key", std::wstring(L"Key=") + kFavouritesKey,
-                          static_cast<unsigned long>(status), false);
-    }
-
-    if (!favorites.empty()) {
-      WIN32_FIND_DATAW found{};
-      std::vector<std::wstring> subfolders;
-      {
-        const win::TFindHandle find(::FindFirstFileW(text::JoinPath(favorites, L"*").c_str(), &found));
-        if (find) {
-          do {
-            const std::wstring name = found.cFileName;
-            if (name != L"." && name != L".." && IsUsableFolder(text::JoinPath(favorites, name))) subfolders.push_back(name);
-          } while (::FindNextFileW(find.get(), &found));
-        }
-      }
-      for (const auto& subfolder : subfolders) LoadFavorites(favorites, subfolder);
-      LoadFavorites(favorites, L"");
-    }
-
-    {
-      const win::TRegKey key = CreateKey(kFiltersKey, status);
-      Check(status, L"Can't open filters key");
-      for (const auto& filter : kDefaultFilters)
-        Check(WriteString(key.get(), filter.masks, filter.caption),
-              std::wstring(L"Can't write filter ") + filter.caption);
-    }
-    {
-      const win::TRegKey key = CreateKey(kSettingsKey, status);
-      Check(status, L"Can't open settings key");
-      Check(WriteString(key.get(), kProgramFolderValue, ProgramFolder()), L"Can't write Path");
-    }
-    {
-      const win::TRegKey key = CreateKey(kRunKey, status);
-      if (key) status = WriteString(key.get(), kRunValue, ProgramPath());
-      // Autorun is a convenience the user can switch on again in the options.
-      if (status != ERROR_SUCCESS)
-        CommonLogErrorEvent(L"QuillFolder.FirstTime", L"Can't write Run value", L"", static_cast<unsigned long>(status),
-                            false);
-    }
-
-    RegisterShellExtension(true);
-    CommonLogRunEvent(L"QuillFolder.FirstTime", L"end");
-  } catch (const TStepFailure& failure) {
-    CommonLogErrorEvent(L"QuillFolder.FirstTime", failure.step, L"", failure.code, false);
-  }
-}
-
-}  // namespace
-
-void LoadFavorites(const std::wstring& folder, const std::wstring& subfolder) {
-  Guarded(L"QuillFolder.LoadFavorites", [&] { LoadFavoritesUnguarded(folder, subfolder); });
-}
-
-void RegisterShellExtension(bool on) {
-  const std::wstring parameters = std::wstring(on ? L"/s" : L"/s /u") + L" \"" + ProgramFolder() + kShellExtension + L"\"";
-  const auto started = reinterpret_cast<INT_PTR>(
-      ::ShellExecuteW(nullptr, nullptr, kRegsvr32, parameters.c_str(), nullptr, SW_SHOWNORMAL));
-  // ShellExecute reports success as a value above 32.
-  if (started <= 32)
-    CommonLogErrorEvent(L"QuillFolder.RegisterShellExtension", L"Can't start Regsvr32", parameters, ::GetLastError(),
-                        false);
-}
-
-void FirstTime() {
-  CommonLogRunEvent(L"QuillFolder.FirstTime", L"begin");
-  Guarded(L"QuillFolder.FirstTime", FirstTimeUnguarded);
-}
-
-bool SameText(const std::wstring& a, const std::wstring& b) {
-  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}

@@ -1,11 +1,7 @@
-// The favourites and filters store: the registry keys of record, their in-memory mirror (the
-// four lists the folder menu is built from), adding and removing favourites, and the first-run
-// defaults. The lists belong to the main window; everything here runs on the main thread.
+// The favourites and filters store: the registry keys of record and their in-memory mirror (the
+// four lists the folder menu is built from): loading, asking, adding, removing and replacing.
+// The lists belong to the main window; everything here runs on the main thread.
 #pragma once
-
-#include <windows.h>
-// After windows.h, which it builds on.
-#include <shlobj.h>
 
 #include <functional>
 #include <string>
@@ -65,35 +61,3 @@ bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filter
 // At start: a replace that did not finish left its copy; both keys get it back (logged). True
 // when it restored them.
 bool RestoreInterruptedReplace();
-
-// Paths that are never probed for existence: UNC paths, and removable, network, CD-ROM and
-// RAM-disk drives, where a probe may spin up a drive or wait for a network.
-bool IsRemoteFile(const std::wstring& path);
-// A folder the menu may show: never probed (IsRemoteFile), or existing.
-bool IsUsableFolder(const std::wstring& path);
-// Ordinal and case-blind, as the registry compares value names and the file system paths.
-bool SameText(const std::wstring& a, const std::wstring& b);
-
-// Registers the shell extension beside the program (or with `on` false unregisters it) through
-// Regsvr32, silently and without waiting for it.
-void RegisterShellExtension(bool on);
-
-// Writes the first-run defaults: favourites (computer, drives, documents, music, pictures and the
-// browser favourites), the four filters, "Path" in the settings key, the Run value, and starts
-// the registration of the shell extension. Stops quietly at the first failure.
-void FirstTime();
-
-// Imports the shortcuts to folders of one browser favourites folder (subfolder empty: the
-// folder itself) as favourites; those of a subfolder go into a submenu named after it.
-void LoadFavorites(const std::wstring& folder, const std::wstring& subfolder);
-
-// The shell's display names of the computer folder and the documents folder; empty on failure.
-struct TShellNames {
-  std::wstring computer;
-  std::wstring documents;
-};
-TShellNames GetNames();
-
-// The text of a display-name result. A wide string is freed with the shell allocator (so `name`
-// no longer owns it); an offset is taken inside `item`, the identifier the name was asked for.
-std::wstring GetDisplayName(STRRET& name, LPCITEMIDLIST item);

@@ -5,6 +5,7 @@
 #include "menu/folder_menu.h"
 #include "menu/open_folders_rules.h"
 #include "navigation/window_path.h"
+#include "win/shell_paths.h"
 
 bool TOpenFoldersMenu::Build(HMENU menu, HWND target, const std::wstring& targetFolder, TMenuImages& images) {
   const HWND root = target != nullptr ? ::GetAncestor(target, GA_ROOT) : nullptr;

@@ -11,11 +11,10 @@
 #include "win/com.h"
 #include "win/files.h"
 #include "win/registry.h"
+#include "win/shell_paths.h"
 
 namespace {
 
-constexpr wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-constexpr DWORD kDriveBufferLength = 255;
 constexpr int kIconSize = 16;
 
 bool UsableFile(const std::wstring& path) { return IsRemoteFile(path) || FileExists(path); }
@@ -36,20 +35,6 @@ win::TIconHandle GetIcon(const std::wstring& path, DWORD attributes = 0, UINT fl
   const LONG height = colour ? bitmap.bmHeight : bitmap.bmHeight / 2;
   if (bitmap.bmWidth < kIconSize || height < kIconSize) return {};
   return icon;
-}
-
-std::wstring DriveLetters() {
-  wchar_t buffer[kDriveBufferLength] = {};
-  const DWORD length = ::GetLogicalDriveStringsW(kDriveBufferLength, buffer);
-  std::wstring letters;
-  if (length == 0 || length > kDriveBufferLength) return letters;
-  for (const wchar_t* root = buffer; *root != L'\0'; root += wcslen(root) + 1) {
-    const UINT type = ::GetDriveTypeW(root);
-    if (type != DRIVE_FIXED && type != DRIVE_REMOTE) continue;
-    letters += static_cast<wchar_t>(::towupper(root[0]));
-    letters += static_cast<wchar_t>(::towlower(root[0]));
-  }
-  return letters;
 }
 
 // The "Clear" item and the separator above it close both submenus.
@@ -73,10 +58,7 @@ class TSystemRecentSource final : public TRecentSource {
   explicit TSystemRecentSource(TRecentMenus& menus) : menus_(menus) {}
 
   std::optional<std::wstring> Target(const std::wstring& name) override {
-    if (!Open() || FAILED(file_->Load((menus_.folder_ + L"\\" + name).c_str(), STGM_READ))) return std::nullopt;
-    wchar_t target[MAX_PATH] = {};
-    if (link_->GetPath(target, MAX_PATH, nullptr, 0) != S_OK) return std::nullopt;
-    return std::wstring(target);
+    return shortcuts_.Target(menus_.folder_ + L"\\" + name);
   }
   bool Usable(const std::wstring& path) override { return UsableFile(path); }
   int LoadIcon(const std::wstring& path) override {
@@ -87,27 +69,13 @@ class TSystemRecentSource final : public TRecentSource {
   }
 
  private:
-  // The link object is made on the first shortcut to read: a scan that finds nothing new needs
-  // no COM at all.
-  bool Open() {
-    if (file_) return true;
-    if (!apartment_) apartment_.emplace();
-    if (!apartment_->Usable() || FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                                           IID_IShellLinkW, link_.put_void())))
-      return false;
-    return SUCCEEDED(link_->QueryInterface(IID_IPersistFile, file_.put_void()));
-  }
-
   TRecentMenus& menus_;
-  std::optional<win::TComApartment> apartment_;
-  win::TComPtr<IShellLinkW> link_;
-  win::TComPtr<IPersistFile> file_;
+  // One link object for the scan: a scan that finds nothing new needs no COM at all.
+  TShortcutReader shortcuts_;
 };
 
 std::wstring RecentFolderPath() {
-  const std::wstring value =
-      win::ReadString(win::OpenKey(HKEY_CURRENT_USER, kShellFoldersKey, KEY_QUERY_VALUE).get(), L"Recent")
-          .value_or(std::wstring());
+  const std::wstring value = ShellFoldersValue(L"Recent");
   std::wstring known;
   if (!IsScannableRecentFolder(value)) {
     PWSTR raw = nullptr;
@@ -171,7 +139,7 @@ void TRecentMenus::ResetIcons() {
 
 void TRecentMenus::FindFirstRecent(int filesCount, bool clearLink) {
   lists_.ForgetShortcuts();
-  lists_.AddDrives(DriveLetters());
+  lists_.AddDrives(FixedAndNetworkDriveLetters());
   TSystemRecentSource source(*this);
   std::vector<std::wstring> excess;
   lists_.FindFirstRecent(RecentShortcutFiles(folder_), source, filesCount, clearLink, excess);

@@ -7,7 +7,6 @@
 #include <variant>
 
 #include "diagnostics/logger.h"
-#include "win/files.h"
 #include "win/handles.h"
 #include "win/registry.h"
 #include "win/text.h"
@@ -181,20 +180,6 @@ TMailSettings LoadMailSettings() {
       type == REG_DWORD && port > 0 && port < 65536)
     mail.port = port;
   return mail;
-}
-
-bool AutostartRegistered() {
-  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE);
-  return win::ValueExists(key.get(), kRunValue);
-}
-
-void SetAutostart(bool on) {
-  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE | KEY_SET_VALUE);
-  if (!key) return;
-  if (on)
-    win::WriteString(key.get(), kRunValue, ProgramPath());
-  else
-    ::RegDeleteValueW(key.get(), kRunValue);
 }
 
 bool TakeReloadRequest() {

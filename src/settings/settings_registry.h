@@ -9,9 +9,6 @@
 
 #include "settings/settings_values.h"
 
-inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr wchar_t kRunValue[] = L"Quillrook Folder";
-
 // The shell extension's context-menu items: "ShowMainMenu", "ShowAddDelMenu", "ShowNewMenu";
 // none for a value not stored.
 struct TContextMenuItems {
@@ -36,12 +33,6 @@ struct TMailSettings {
   bool Configured() const { return !host.empty() && !recipient.empty(); }
 };
 TMailSettings LoadMailSettings();
-
-// Whether the agent starts with Windows: the Run value exists (its data is not compared).
-bool AutostartRegistered();
-// Writes the Run value with the agent's path, or deletes it. Errors are ignored: starting with
-// Windows is a convenience the user can switch on again.
-void SetAutostart(bool on);
 
 // A settings value stored with another registry type than REG_DWORD; its text names the value
 // in the log.

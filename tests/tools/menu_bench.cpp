@@ -18,6 +18,7 @@
 #include "menu/open_folders_menu.h"
 #include "win/files.h"
 #include "win/handles.h"
+#include "win/shell_paths.h"
 
 namespace {
 
