@@ -95,13 +95,9 @@ std::wstring GetSystemInfo(bool stateLines) {
     constexpr wchar_t kProcessor[] = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
     if (const std::wstring cpu = text::Trim(MachineString(kProcessor, L"ProcessorNameString")); !cpu.empty())
       lines.push_back(L"CPU: " + cpu);
-    if (const win::TRegKey key = win::OpenKey(HKEY_LOCAL_MACHINE, kProcessor, KEY_QUERY_VALUE)) {
-      DWORD mhz = 0, size = sizeof mhz, type = 0;
-      if (::RegQueryValueExW(key.get(), L"~MHz", nullptr, &type, reinterpret_cast<BYTE*>(&mhz), &size) ==
-              ERROR_SUCCESS &&
-          type == REG_DWORD && mhz > 0)
-        lines.push_back(L"NormFreq: " + std::to_wstring(mhz));
-    }
+    const win::TRegKey processor = win::OpenKey(HKEY_LOCAL_MACHINE, kProcessor, KEY_QUERY_VALUE);
+    if (const auto mhz = win::ReadDword(processor.get(), L"~MHz"); mhz && *mhz > 0)
+      lines.push_back(L"NormFreq: " + std::to_wstring(*mhz));
     MEMORYSTATUSEX memory{};
     memory.dwLength = sizeof memory;
     if (::GlobalMemoryStatusEx(&memory)) {

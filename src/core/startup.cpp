@@ -198,26 +198,17 @@ std::wstring GetCurrentUserDocSettingsPath() {
   LSTATUS status = ERROR_FILE_NOT_FOUND;
   const win::TRegKey key = sid.empty() ? win::TRegKey() : win::OpenKey(HKEY_LOCAL_MACHINE, keyPath, KEY_READ, &status);
   if (!key) {
-    CommonLogErrorEvent(function, L"Can't open key", L"Key=" + keyPath, static_cast<unsigned long>(status), false);
+    CommonLogCantOpenKey(function, keyPath, status);
     return {};
   }
-  DWORD type = 0, size = 0;
-  status = ::RegQueryValueExW(key.get(), L"ProfileImagePath", nullptr, &type, nullptr, &size);
-  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || size < 2) {
-    // A value of the wrong type or size is no failure of the call: it has no code of its own.
-    CommonLogErrorEvent(function, L"RegQueryValueEx fail", L"first",
-                        status != ERROR_SUCCESS ? static_cast<unsigned long>(status) : ERROR_INVALID_DATA, false);
+  DWORD type = REG_NONE;
+  std::wstring value = win::ReadString(key.get(), L"ProfileImagePath", &type, &status).value_or(std::wstring());
+  if (value.empty()) {
+    // An empty value is no failure of the call: it has no code of its own.
+    CommonLogRegistryError(function, L"RegQueryValueEx fail", L"first",
+                           status != ERROR_SUCCESS ? status : static_cast<LSTATUS>(ERROR_INVALID_DATA));
     return {};
   }
-  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-  size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  status = ::RegQueryValueExW(key.get(), L"ProfileImagePath", nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                              &size);
-  if (status != ERROR_SUCCESS) {
-    CommonLogErrorEvent(function, L"RegQueryValueEx fail", L"second", static_cast<unsigned long>(status), false);
-    return {};
-  }
-  value.resize(wcsnlen(value.c_str(), value.size()));
   if (type == REG_EXPAND_SZ) {
     const DWORD needed = ::ExpandEnvironmentStringsW(value.c_str(), nullptr, 0);
     std::wstring expanded(needed, L'\0');
@@ -238,8 +229,7 @@ std::wstring AdvCheck(const std::wstring& valueName) {
                                       L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
                                       valueName.c_str(), &status);
   if (text.empty()) {
-    CommonLogErrorEvent(L"LoadCurrentStartupSettings:AdvCheck", L"Can't get value", L"Item=" + valueName,
-                        static_cast<unsigned long>(status), false);
+    CommonLogRegistryError(L"LoadCurrentStartupSettings:AdvCheck", L"Can't get value", L"Item=" + valueName, status);
     return {};
   }
   if (text::FindCaseBlind(text, L"%USERPROFILE%") == std::wstring::npos) return text;

@@ -9,6 +9,7 @@
 #include "diagnostics/zip.h"
 #include "win/files.h"
 #include "win/handles.h"
+#include "win/registry.h"
 #include "win/text.h"
 #include "win/text_rules.h"
 
@@ -46,9 +47,7 @@ void SaveKeyAsHive(HKEY root, const std::wstring& key, const std::wstring& file,
   if (!::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) ||
       ::GetLastError() != ERROR_SUCCESS)
     return;
-  HKEY raw = nullptr;
-  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | (view64 ? KEY_WOW64_64KEY : 0), &raw) == ERROR_SUCCESS) {
-    const win::TRegKey opened(raw);
+  if (const win::TRegKey opened = win::OpenKey(root, key, win::WithView(KEY_READ, view64))) {
     if (::RegSaveKeyW(opened.get(), file.c_str(), nullptr) == ERROR_SUCCESS)
       CommonLogRunEvent(kBackupName, view64 ? L"RegSaveKey x64" : L"RegSaveKey");
   }

@@ -409,6 +409,15 @@ void CommonLogRunEvent(const std::wstring& name, const std::wstring& parameters)
   ::SetLastError(lastError);
 }
 
+void CommonLogRegistryError(const std::wstring& function, const std::wstring& message,
+                            const std::wstring& parameters, LSTATUS status, bool quiet) {
+  CommonLogErrorEvent(function, message, parameters, static_cast<unsigned long>(status), quiet);
+}
+
+void CommonLogCantOpenKey(const std::wstring& function, const std::wstring& key, LSTATUS status) {
+  CommonLogRegistryError(function, L"Can't open key", L"Key=" + key, status);
+}
+
 void CommonLogErrorEvent(const std::wstring& function, const std::wstring& message,
                          const std::wstring& parameters, unsigned long code, bool quiet) {
   const DWORD lastError = ::GetLastError();

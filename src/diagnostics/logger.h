@@ -3,6 +3,8 @@
 // calling thread formats and de-duplicates, the log thread moves and writes lines.
 #pragma once
 
+#include <windows.h>
+
 #include <atomic>
 #include <exception>
 #include <string>
@@ -23,6 +25,12 @@ void CommonLogRunEvent(const std::wstring& name, const std::wstring& parameters 
 // `code` is the caller's GetLastError value or 0; `quiet` marks an event raised inside the logger.
 void CommonLogErrorEvent(const std::wstring& function, const std::wstring& message,
                          const std::wstring& parameters, unsigned long code, bool quiet);
+// The same for a registry call that failed: a registry call reports its error as its result, not
+// through GetLastError, so its status is the code.
+void CommonLogRegistryError(const std::wstring& function, const std::wstring& message,
+                            const std::wstring& parameters, LSTATUS status, bool quiet = false);
+// "Can't open key" with the key's path as the parameters.
+void CommonLogCantOpenKey(const std::wstring& function, const std::wstring& key, LSTATUS status);
 
 // The text of an exception for an error event; the program's own exceptions carry UTF-8 texts.
 // Never throws: a text that cannot be had reads "common error", or empty when even that fails.

@@ -55,9 +55,8 @@ void ReadStringValues(const wchar_t* path, std::vector<std::wstring>& names, std
   std::vector<win::TRegValue> values;
   status = win::ReadValues(key.get(), values);
   if (status != ERROR_SUCCESS)
-    CommonLogErrorEvent(L"QuillFolder.UpdateListMenu", L"RegEnumValue fail",
-                        std::wstring(L"Key=") + path + L", Index=" + std::to_wstring(values.size()),
-                        static_cast<unsigned long>(status), false);
+    CommonLogRegistryError(L"QuillFolder.UpdateListMenu", L"RegEnumValue fail",
+                        std::wstring(L"Key=") + path + L", Index=" + std::to_wstring(values.size()), status);
   for (const auto& value : values) {
     if (!IsStringType(value.type)) {
       CommonLogErrorEvent(L"QuillFolder.UpdateListMenu", L"Invalid data type, value skipped",
@@ -115,15 +114,13 @@ TAddResult AddFavourite(TFavouriteLists& lists, const std::wstring& text, bool a
   LSTATUS status = ERROR_SUCCESS;
   const win::TRegKey key = CreateKey(kFavouritesKey, status);
   if (!key) {
-    CommonLogErrorEvent(L"QuillFolder.AddListMenu", L"Can't open key", std::wstring(L"Key=") + kFavouritesKey,
-                        static_cast<unsigned long>(status), false);
+    CommonLogCantOpenKey(L"QuillFolder.AddListMenu", kFavouritesKey, status);
     return TAddResult::Added;
   }
   if (!ValueExists(key.get(), text) && !ValueExists(key.get(), text + kEntryMarker)) {
     status = WriteString(key.get(), text, value);
     if (status != ERROR_SUCCESS)
-      CommonLogErrorEvent(L"QuillFolder.AddListMenu", L"Can't write value", L"Name=" + text,
-                          static_cast<unsigned long>(status), false);
+      CommonLogRegistryError(L"QuillFolder.AddListMenu", L"Can't write value", L"Name=" + text, status);
   }
   return TAddResult::Added;
 }
@@ -132,15 +129,13 @@ void RemoveFavourite(const std::wstring& path) {
   LSTATUS status = ERROR_SUCCESS;
   const win::TRegKey key = CreateKey(kFavouritesKey, status);
   if (!key) {
-    CommonLogErrorEvent(L"QuillFolder.RemoveClick", L"Can't open key", std::wstring(L"Key=") + kFavouritesKey,
-                        static_cast<unsigned long>(status), false);
+    CommonLogCantOpenKey(L"QuillFolder.RemoveClick", kFavouritesKey, status);
     return;
   }
   const std::wstring name = ValueExists(key.get(), path) ? path : path + kEntryMarker;
   status = ::RegDeleteValueW(key.get(), name.c_str());
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-    CommonLogErrorEvent(L"QuillFolder.RemoveClick", L"Can't delete value", L"Name=" + name,
-                        static_cast<unsigned long>(status), false);
+    CommonLogRegistryError(L"QuillFolder.RemoveClick", L"Can't delete value", L"Name=" + name, status);
 }
 
 namespace {
@@ -201,8 +196,7 @@ LSTATUS PutBack(const std::wstring& path, const TKeySnapshot& snapshot) {
   const LSTATUS status =
       snapshot.existed ? RewriteKey(path, snapshot.values) : ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-    CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't restore key", L"Key=" + path,
-                        static_cast<unsigned long>(status), false);
+    CommonLogRegistryError(L"QuillFolder.ReplaceStore", L"Can't restore key", L"Key=" + path, status);
     return status;
   }
   return ERROR_SUCCESS;
@@ -238,8 +232,8 @@ bool RestoreInterruptedReplace() {
   for (std::size_t i = 0; i < std::size(kStoreKeys); ++i) {
     status = TakeSnapshot(CopyPath(kStoreKeys[i]), snapshots[i]);
     if (status != ERROR_SUCCESS) {
-      CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't read the store's copy, kept for the next start",
-                          CopyPath(kStoreKeys[i]), static_cast<unsigned long>(status), false);
+      CommonLogRegistryError(L"QuillFolder.ReplaceStore", L"Can't read the store's copy, kept for the next start",
+                          CopyPath(kStoreKeys[i]), status);
       return false;
     }
   }
@@ -264,8 +258,7 @@ bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filter
   if (status == ERROR_SUCCESS) status = WriteReplaceCopy(snapshots);
   if (status != ERROR_SUCCESS) {
     DropReplaceCopy();
-    CommonLogErrorEvent(L"QuillFolder.ReplaceStore", L"Can't keep a copy of the store, nothing replaced", L"",
-                        static_cast<unsigned long>(status), false);
+    CommonLogRegistryError(L"QuillFolder.ReplaceStore", L"Can't keep a copy of the store, nothing replaced", L"", status);
     return false;
   }
   const TStoreValues* wanted[] = {favourites, filters};
@@ -275,10 +268,10 @@ bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filter
     DropReplaceCopy();
     return true;
   }
-  CommonLogErrorEvent(L"QuillFolder.ReplaceStore",
+  CommonLogRegistryError(L"QuillFolder.ReplaceStore",
                       status == kValuesLost ? L"Two values of the store share one name, restoring it"
                                             : L"Can't write the store, restoring it",
-                      L"", static_cast<unsigned long>(status), false);
+                      L"", status);
   bool restored = true;
   for (std::size_t i = 0; i < std::size(kStoreKeys); ++i)
     if (wanted[i] != nullptr) restored = PutBack(kStoreKeys[i].path, snapshots[i]) == ERROR_SUCCESS && restored;

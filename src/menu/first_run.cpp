@@ -192,8 +192,7 @@ void FirstTimeUnguarded() {
       if (!pictures.empty())
         Check(WriteString(key.get(), pictures, picturesCaption + kPicturesImage), L"Can't write pictures");
     } else {
-      CommonLogErrorEvent(L"QuillFolder.FirstTime", L"Can't open key", std::wstring(L"Key=") + kFavouritesKey,
-                          static_cast<unsigned long>(status), false);
+      CommonLogCantOpenKey(L"QuillFolder.FirstTime", kFavouritesKey, status);
     }
 
     if (!favorites.empty()) {
@@ -225,14 +224,8 @@ void FirstTimeUnguarded() {
       Check(status, L"Can't open settings key");
       Check(WriteString(key.get(), kProgramFolderValue, ProgramFolder()), L"Can't write Path");
     }
-    {
-      const win::TRegKey key = CreateKey(kRunKey, status);
-      if (key) status = WriteString(key.get(), kRunValue, ProgramPath());
-      // Autorun is a convenience the user can switch on again in the options.
-      if (status != ERROR_SUCCESS)
-        CommonLogErrorEvent(L"QuillFolder.FirstTime", L"Can't write Run value", L"", static_cast<unsigned long>(status),
-                            false);
-    }
+    // Autorun is a convenience the user can switch on again in the options.
+    if (!SetAutostart(true)) CommonLogErrorEvent(L"QuillFolder.FirstTime", L"Can't write Run value", L"", 0, false);
 
     RegisterShellExtension(true);
     CommonLogRunEvent(L"QuillFolder.FirstTime", L"end");

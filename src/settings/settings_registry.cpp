@@ -69,27 +69,23 @@ constexpr TNamedField kWriteOrder[] = {
 // Reads one value into its field; an absent value leaves the field alone, and a value of
 // another type gives the field its default and is logged: the values after it are still read.
 void ReadField(HKEY key, const TNamedField& entry, TSettingsValues& values) {
+  LSTATUS status = ERROR_SUCCESS;
   DWORD type = REG_NONE;
-  DWORD data = 0;
-  DWORD size = sizeof(data);
-  const LSTATUS status = ::RegQueryValueExW(key, entry.name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+  const std::optional<DWORD> data = win::ReadDword(key, entry.name, &status, &type);
   if (status == ERROR_FILE_NOT_FOUND) return;
   static const TSettingsValues defaults;
-  // ERROR_MORE_DATA still reports the type: a longer value is never a DWORD.
-  const bool valid = status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(data);
-  if (!valid)
-    CommonLogErrorEvent(L"QuillFolder.LoadSettings", ExceptionText(EInvalidDataType(entry.name)),
-                        L"Type=" + std::to_wstring(type) + L", default used", static_cast<unsigned long>(status),
-                        false);
+  if (!data)
+    CommonLogRegistryError(L"QuillFolder.LoadSettings", ExceptionText(EInvalidDataType(entry.name)),
+                           L"Type=" + std::to_wstring(type) + L", default used", status);
   std::visit(
       [&](auto member) {
         using TMember = std::remove_reference_t<decltype(values.*member)>;
-        if (!valid)
+        if (!data)
           values.*member = defaults.*member;
         else if constexpr (std::is_same_v<TMember, bool>)
-          values.*member = data != 0;
+          values.*member = *data != 0;
         else
-          values.*member = static_cast<int>(data);
+          values.*member = static_cast<int>(*data);
       },
       entry.field);
 }
@@ -108,8 +104,7 @@ bool LoadSettings(TSettingsValues& values) {
   win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE, &status);
   if (status == ERROR_FILE_NOT_FOUND) return false;
   if (!key) {
-    CommonLogErrorEvent(L"QuillFolder.LoadSettings", L"Can't open key", std::wstring(L"Key=") + kSettingsKey,
-                        static_cast<unsigned long>(status), false);
+    CommonLogCantOpenKey(L"QuillFolder.LoadSettings", kSettingsKey, status);
     return true;
   }
   // The lists are about to be loaded anyway.
@@ -122,15 +117,13 @@ bool SaveSettings(const TSettingsValues& values) {
   LSTATUS status = ERROR_SUCCESS;
   const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE | KEY_SET_VALUE, &status);
   if (!key) {
-    CommonLogErrorEvent(L"Sett.SaveSettings", L"Can't open key", std::wstring(L"Key=") + kSettingsKey,
-                        static_cast<unsigned long>(status), false);
+    CommonLogCantOpenKey(L"Sett.SaveSettings", kSettingsKey, status);
     return false;
   }
   for (const auto& entry : kWriteOrder) {
     status = win::WriteDword(key.get(), entry.name, FieldData(entry, values));
     if (status != ERROR_SUCCESS) {
-      CommonLogErrorEvent(L"Sett.SaveSettings", L"Can't write value", std::wstring(L"Name=") + entry.name,
-                          static_cast<unsigned long>(status), false);
+      CommonLogRegistryError(L"Sett.SaveSettings", L"Can't write value", std::wstring(L"Name=") + entry.name, status);
       return false;
     }
   }
@@ -147,13 +140,8 @@ TContextMenuItems LoadContextMenuItems() {
   TContextMenuItems items;
   const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE);
   std::optional<bool>* fields[] = {&items.mainMenu, &items.addRemove, &items.newWindow};
-  for (int i = 0; i < 3; ++i) {
-    DWORD data = 0, size = sizeof data, type = REG_NONE;
-    if (key && ::RegQueryValueExW(key.get(), kContextMenuValues[i], nullptr, &type, reinterpret_cast<BYTE*>(&data),
-                                  &size) == ERROR_SUCCESS &&
-        type == REG_DWORD)
-      *fields[i] = data != 0;
-  }
+  for (int i = 0; i < 3; ++i)
+    if (const auto data = win::ReadDword(key.get(), kContextMenuValues[i])) *fields[i] = *data != 0;
   return items;
 }
 
@@ -174,11 +162,7 @@ TMailSettings LoadMailSettings() {
   mail.user = text(L"MailUser");
   mail.password = text(L"MailPassword");
   mail.recipient = text(L"MailRecipient");
-  DWORD port = 0, size = sizeof port, type = REG_NONE;
-  if (::RegQueryValueExW(key.get(), L"MailPort", nullptr, &type, reinterpret_cast<BYTE*>(&port), &size) ==
-          ERROR_SUCCESS &&
-      type == REG_DWORD && port > 0 && port < 65536)
-    mail.port = port;
+  if (const auto port = win::ReadDword(key.get(), L"MailPort"); port && *port > 0 && *port < 65536) mail.port = *port;
   return mail;
 }
 
@@ -196,6 +180,6 @@ void SaveAlwaysAddDialog(TSettingsValues& values, bool always) {
   const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kSettingsKey, KEY_SET_VALUE, &status);
   if (key) status = win::WriteDword(key.get(), kAlwaysAddDialogValue, always ? 1 : 0);
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-    CommonLogErrorEvent(L"fmAddItem.SaveAlwaysAddDialog", L"Can't write value",
-                        std::wstring(L"Name=") + kAlwaysAddDialogValue, static_cast<unsigned long>(status), false);
+    CommonLogRegistryError(L"fmAddItem.SaveAlwaysAddDialog", L"Can't write value",
+                        std::wstring(L"Name=") + kAlwaysAddDialogValue, status);
 }

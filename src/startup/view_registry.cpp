@@ -7,7 +7,7 @@ namespace {
 
 // The 64-bit view is asked for only where there is another one: in a 32-bit process on a
 // 64-bit system.
-REGSAM View(bool view64) { return view64 && IsWow64() ? KEY_WOW64_64KEY : 0; }
+REGSAM View(bool view64) { return win::WithView(0, view64 && IsWow64()); }
 
 }  // namespace
 
@@ -40,12 +40,7 @@ void TViewRegistry::CloseKey() {
 }
 
 std::optional<DWORD> TViewRegistry::ReadInteger(const std::wstring& name) const {
-  DWORD type = REG_NONE, value = 0, size = sizeof value;
-  if (!key_ || ::RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                                  &size) != ERROR_SUCCESS ||
-      type != REG_DWORD)
-    return std::nullopt;
-  return value;
+  return win::ReadDword(key_.get(), name.c_str());
 }
 
 bool TViewRegistry::WriteInteger(const std::wstring& name, DWORD value) const {

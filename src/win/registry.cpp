@@ -33,18 +33,43 @@ bool ValueExists(HKEY key, const std::wstring& name) {
   return key != nullptr && ::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name) {
-  if (key == nullptr) return std::nullopt;
-  DWORD type = REG_NONE;
-  DWORD size = 0;
-  if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ))
+std::optional<DWORD> ReadDword(HKEY key, const wchar_t* name, LSTATUS* status, DWORD* type) {
+  DWORD found = REG_NONE;
+  DWORD data = 0;
+  DWORD size = sizeof data;
+  LSTATUS result = key == nullptr ? ERROR_INVALID_HANDLE
+                                  : ::RegQueryValueExW(key, name, nullptr, &found, reinterpret_cast<BYTE*>(&data), &size);
+  // ERROR_MORE_DATA still reports the type: a longer value is never a DWORD.
+  if ((result == ERROR_SUCCESS || result == ERROR_MORE_DATA) && (found != REG_DWORD || size != sizeof data))
+    result = ERROR_DATATYPE_MISMATCH;
+  if (status != nullptr) *status = result;
+  if (type != nullptr) *type = found;
+  if (result != ERROR_SUCCESS) return std::nullopt;
+  return data;
+}
+
+std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name, DWORD* type, LSTATUS* status) {
+  DWORD found = REG_NONE;
+  LSTATUS ignored = ERROR_SUCCESS;
+  LSTATUS& result = status != nullptr ? *status : ignored;
+  if (type != nullptr) *type = REG_NONE;
+  if (key == nullptr) {
+    result = ERROR_INVALID_HANDLE;
     return std::nullopt;
+  }
+  DWORD size = 0;
+  result = ::RegQueryValueExW(key, name, nullptr, &found, nullptr, &size);
+  if (type != nullptr) *type = found;
+  if (result != ERROR_SUCCESS) return std::nullopt;
+  if (found != REG_SZ && found != REG_EXPAND_SZ) {
+    result = ERROR_DATATYPE_MISMATCH;
+    return std::nullopt;
+  }
   // Room for a terminator the stored data may lack.
   std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
   size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
-    return std::nullopt;
+  result = ::RegQueryValueExW(key, name, nullptr, &found, reinterpret_cast<BYTE*>(buffer.data()), &size);
+  if (result != ERROR_SUCCESS) return std::nullopt;
   return std::wstring(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
 }
 

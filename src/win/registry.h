@@ -18,11 +18,22 @@ TRegKey OpenKey(HKEY root, const std::wstring& path, REGSAM access, LSTATUS* sta
 // Opens a key, creating it and any missing parent first.
 TRegKey CreateKey(HKEY root, const std::wstring& path, REGSAM access, LSTATUS* status = nullptr);
 
+// The 64-bit view of the registry added to `access` when `view64` asks for it (a 32-bit process
+// on a 64-bit system otherwise sees the 32-bit view of the machine's software keys).
+inline REGSAM WithView(REGSAM access, bool view64) { return view64 ? access | KEY_WOW64_64KEY : access; }
+
 bool ValueExists(HKEY key, const std::wstring& name);
 
+// A REG_DWORD value; none when it is missing or of another type or size. `status` tells which:
+// ERROR_FILE_NOT_FOUND for a missing value, ERROR_DATATYPE_MISMATCH for another type or size
+// (`type` then says which), the call's own status for any other failure.
+std::optional<DWORD> ReadDword(HKEY key, const wchar_t* name, LSTATUS* status = nullptr, DWORD* type = nullptr);
+
 // A REG_SZ or REG_EXPAND_SZ value as stored (not expanded); none when the value is missing or
-// of another type. The text ends at the first terminator the data holds.
-std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name);
+// of another type. The text ends at the first terminator the data holds. `type` tells which of
+// the two it was; `status` why there is none, as ReadDword says it.
+std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name, DWORD* type = nullptr,
+                                       LSTATUS* status = nullptr);
 
 // One value whole: its name, its type and its bytes.
 struct TRegValue {

@@ -1,6 +1,7 @@
 // The layout of src/ as a test: includes run downward only (win at the bottom, core at the top;
 // the two libraries take only from win and their own folder, the hook also the window
-// recognition it shares), no include climbs with "../", and the main window stays one concern.
+// recognition it shares), no include climbs with "../", the main window stays one concern, and
+// registry values are read only through the registry unit.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -86,4 +87,19 @@ TEST(Layout, TheMainWindowStaysOneConcern) {
   for (std::string text; std::getline(in, text);) ++lines;
   EXPECT_GT(lines, 0);
   EXPECT_LT(lines, 350);
+}
+
+TEST(Layout, RegistryValuesAreReadOnlyThroughTheRegistryUnit) {
+  // One way to read a value, with its checks of type and size, in src/win/registry.cpp.
+  static const std::regex read(R"(\b(RegQueryValueExW|RegGetValueW)\b)");
+  for (const auto& entry : fs::recursive_directory_iterator(kSource / "src")) {
+    const auto extension = entry.path().extension();
+    if (extension != ".h" && extension != ".cpp") continue;
+    const std::string file = fs::relative(entry.path(), kSource / "src").generic_string();
+    if (FolderOf(file) == "win") continue;
+    std::ifstream in(entry.path());
+    std::string text;
+    for (int line = 1; std::getline(in, text); ++line)
+      EXPECT_FALSE(std::regex_search(text, read)) << file << ":" << line << " reads the registry by hand";
+  }
 }
