@@ -4,6 +4,7 @@ DISPLAY, WINEPREFIX and a persistent wineserver."""
 import os
 import pathlib
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -189,6 +190,26 @@ def fresh_store(**settings):
         reg_set(SETTINGS_KEY, name, value, "REG_DWORD")
 
 
+def visible_windows():
+    return set(xdotool("search", "--onlyvisible", "--name", ".").stdout.split())
+
+
+@pytest.fixture(autouse=True)
+def leaves_no_window():
+    """Every scenario ends the programs and windows it started: a window left up would take the
+    keys or the clicks of a later scenario. Set up before the other fixtures, so it looks after
+    they have ended theirs."""
+    before = visible_windows()
+    yield
+    try:
+        left = wait_for(lambda: not (visible_windows() - before), 15, interval=0.3, what="the scenario's windows to go")
+    except AssertionError:
+        left = False
+    if not left:
+        names = [xdotool("getwindowname", w).stdout.strip() for w in visible_windows() - before]
+        pytest.fail(f"windows left up: {names}")
+
+
 @pytest.fixture
 def agent(request):
     data = SCRATCH / request.node.name
@@ -264,6 +285,31 @@ def open_save_as(programs, cwd=None, keys="ctrl+s", title="Save As"):
         raise AssertionError(f"notepad did not open its {title} dialog")
     handle, _, left, top, right, bottom = lines[0].split()
     return int(handle, 16), (int(left), int(top), int(right), int(bottom))
+
+
+class StartedWindow:
+    """A program a scenario started whose launcher ended at once (wineconsole), known by its X
+    window and the Windows process behind it; ends as a Popen does for the programs fixture."""
+
+    def __init__(self, window, windows_pid=None):
+        self.window = window
+        self.windows_pid = windows_pid
+
+    def poll(self):
+        return None if xdotool("search", "--name", ".").stdout.split().count(self.window) else 0
+
+    def kill(self):
+        if self.windows_pid:
+            wine("taskkill", "/f", "/t", "/pid", str(self.windows_pid))
+        owner = xdotool("getwindowpid", self.window).stdout.strip()
+        if owner.isdigit():
+            try:
+                os.kill(int(owner), signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
+    def wait(self, timeout):
+        wait_for(lambda: self.poll() is not None, timeout, interval=0.2, what="the window to go")
 
 
 @pytest.fixture

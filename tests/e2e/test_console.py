@@ -9,7 +9,7 @@ so the "%" of a path is left to the tables of the console lines."""
 import re
 import subprocess
 
-from conftest import PATH_KEY, focus, fresh_store, qftool, visible_menus, wait_for, windows_path, xdotool
+from conftest import PATH_KEY, StartedWindow, focus, fresh_store, qftool, visible_menus, wait_for, windows_path, xdotool
 from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
 from test_target_windows import favourites, start
 
@@ -20,6 +20,9 @@ def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs)
     agent.start()
     programs.append(subprocess.Popen(["wineconsole", "cmd"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
     window = wait_for(lambda: xdotool("search", "--name", "cmd.exe").stdout.split(), 30, what="the console window")[0]
+    # Ending the launcher leaves the console's own process and its shell: they go by themselves.
+    console = StartedWindow(window)
+    programs.append(console)
 
     def open_menu():
         # A click on the title bar brings the console to the front, as the user would.
@@ -34,6 +37,7 @@ def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs)
     line = agent.wait_log("SetDataToConsole Parameters: Wnd=")[0]
     assert 'Line=cd /d "' in line, line
     shell = re.search(r"Pid=(\d+)", line).group(1)
+    console.windows_pid = shell
     assert qftool("console-type", shell, "cd\\r")[0] == 0
     # The prompt before it names the folder too; "cd" prints it on a line of its own.
     wait_for(lambda: windows_path(target) in qftool("console-read", shell)[1], 15, what="cd printing the folder")
