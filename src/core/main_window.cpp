@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "core/command_line.h"
+#include "settings/command_line.h"
 #include "core/global_exception.h"
 #include "core/hook_client.h"
 #include "core/startup.h"

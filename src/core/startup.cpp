@@ -6,7 +6,7 @@
 #include <cwctype>
 #include <memory>
 
-#include "core/command_line.h"
+#include "settings/command_line.h"
 #include "hook/hook_contract.h"
 #include "core/main_window.h"
 #include "core/global_exception.h"
@@ -110,16 +110,8 @@ void AwaitHandOverCopy() {
 bool HandOver(const std::vector<std::wstring>& args) {
   CommonLogRunEvent(L"Main", L"LaunchThroughScheduler required");
   win::TGlobalAtom marker(::GlobalAddAtomW(kHandOverAtomName));
-  TSchedulerLaunch launch;
-  launch.executable = ProgramPath();
   // Quoted, so a folder with blanks reaches the copy as one argument.
-  launch.arguments = args.empty() ? std::wstring() : QuotedArgument(args.front());
-  launch.userId = SchedulerTaskUser();
-  launch.highest = true;
-  launch.taskName = SchedulerTaskName();
-  launch.runNow = true;
-  launch.priority = 5;
-  launch.runDespiteFailedUpdate = true;
+  const TSchedulerLaunch launch = ElevationTask(true, args.empty() ? std::wstring() : QuotedArgument(args.front()));
   if (LaunchThroughScheduler(launch)) {
     marker.release();  // the started copy removes it
     AwaitHandOverCopy();
@@ -287,12 +279,13 @@ void GetConfigurationFolder() {
 }
 
 void EraseSettings() {
-  if (IsUAC() && IsElevated() && (IsRealUserAdmin() || IsPowerUser())) DeleteFromScheduler(SchedulerTaskName());
+  if (MayOwnElevationTask()) DeleteFromScheduler(SchedulerTaskName());
 }
 
 int AgentMain(HINSTANCE instance) {
   const std::vector<std::wstring> args = CommandLineArguments();
   const std::wstring first = args.empty() ? std::wstring() : args.front();
+  if (KeepsNoLogs(args)) KeepNoLogs();
 
   if (first == kSwitchRestart && !WaitForOldInstance()) return 0;
   if (first == kSwitchEraseFull) {

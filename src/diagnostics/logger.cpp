@@ -1,7 +1,6 @@
 #include "diagnostics/logger.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,7 +20,6 @@ std::atomic<bool> TraceSuppressed{false};
 
 namespace {
 
-constexpr wchar_t kEraseIntel[] = L"/eraseintel";
 constexpr ULONGLONG kMoveIntervalMs = 100;
 constexpr ULONGLONG kWriteIntervalMs = 5000;
 // A stop waits for the thread's last write, but a hung network share must not hang shut-down.
@@ -32,12 +30,6 @@ constexpr DWORD kExitWaitMs = 2000;
 constexpr LONGLONG kMaxTailReadBytes = 4 * 1024 * 1024;
 
 const DWORD gMainThreadId = ::GetCurrentThreadId();
-
-struct TLocalTraits {
-  using Type = LPWSTR*;
-  static Type Empty() noexcept { return nullptr; }
-  static void Close(Type p) noexcept { ::LocalFree(p); }
-};
 
 // Keeps its value for the whole life of the process: the log thread may still run while static
 // objects are destroyed at exit, so nothing it touches may be destroyed under it.
@@ -74,8 +66,8 @@ struct TLoggerState {
   bool exiting = false;
   bool exitHookRegistered = false;
   std::atomic<bool> terminating{false};
-  // -1 until the command line has been read.
-  std::atomic<int> eraseIntel{-1};
+  // 1 once start-up said "/eraseintel".
+  std::atomic<int> eraseIntel{0};
 };
 
 TLoggerState& State() {
@@ -163,22 +155,7 @@ std::wstring SystemErrorText(DWORD code) {
   return logformat::SingleLine(std::wstring_view(buffer, length));
 }
 
-bool FirstArgumentIsEraseIntel(const wchar_t* commandLine) {
-  int count = 0;
-  win::TUnique<TLocalTraits> arguments(::CommandLineToArgvW(commandLine, &count));
-  // Switches are compared exactly and case-sensitively, as start-up does.
-  return arguments && count > 1 && std::wcscmp(arguments.get()[1], kEraseIntel) == 0;
-}
-
-bool EraseIntel() {
-  auto& state = State();
-  int value = state.eraseIntel.load();
-  if (value < 0) {
-    value = FirstArgumentIsEraseIntel(::GetCommandLineW()) ? 1 : 0;
-    state.eraseIntel.store(value);
-  }
-  return value == 1;
-}
+bool EraseIntel() { return State().eraseIntel.load() == 1; }
 
 std::wstring CurrentLogFolder() {
   TLogGuard guard(State().lock);
@@ -537,7 +514,9 @@ unsigned long LoggerMainThreadId() { return gMainThreadId; }
 
 std::wstring LogDateTimeText() { return DateTimeText(); }
 
-void ResetLoggerForTests(const std::wstring& folder, const std::wstring& commandLine) {
+void KeepNoLogs() { State().eraseIntel.store(1); }
+
+void ResetLoggerForTests(const std::wstring& folder) {
   auto& state = State();
   std::unique_ptr<TLogThread> old;
   {
@@ -549,7 +528,7 @@ void ResetLoggerForTests(const std::wstring& folder, const std::wstring& command
   state.collapser.Reset();
   state.stopped = false;
   state.terminating = false;
-  state.eraseIntel = FirstArgumentIsEraseIntel(commandLine.c_str()) ? 1 : 0;
+  state.eraseIntel = 0;
   LogFolder = folder;
   InLogger = true;
   TraceSuppressed = false;

@@ -61,7 +61,10 @@ std::wstring LogDateTimeText();
 // The id of the thread that initialised the program (the main thread), taken at start.
 unsigned long LoggerMainThreadId();
 
-// Test only: ends the log thread, forgets every logged line and repeat count, clears the stopped
-// and terminating flags and points the logger at `folder`; `commandLine` stands in for the
-// process's command line when the logger looks for "/eraseintel".
-void ResetLoggerForTests(const std::wstring& folder, const std::wstring& commandLine);
+// Start-up found "/eraseintel": nothing is written, and nothing kept to write, for the life of the
+// process. Told before anything is logged.
+void KeepNoLogs();
+
+// Test only: ends the log thread, forgets every logged line and repeat count, clears the stopped,
+// terminating and keep-no-logs flags and points the logger at `folder`.
+void ResetLoggerForTests(const std::wstring& folder);

@@ -13,6 +13,7 @@
 #include "resource.h"
 #include "win/files.h"
 #include "win/text.h"
+#include "settings/command_line.h"
 
 namespace {
 
@@ -161,7 +162,7 @@ void TErrorMessageFormQSM3::Button1Click() {
   CommonLogRunEvent(kFormName, L"Click restart");
   SpeedButton2Click();
   // The new copy waits until this one has gone ("/restart").
-  std::wstring command = L"\"" + ProgramPath() + L"\" /restart";
+  std::wstring command = L"\"" + ProgramPath() + L"\" " + kSwitchRestart;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};

@@ -9,6 +9,7 @@
 #include "diagnostics/guarded.h"
 #include "diagnostics/logger.h"
 #include "menu/favourites_rules.h"
+#include "settings/command_line.h"
 #include "win/com.h"
 #include "win/files.h"
 #include "win/registry.h"
@@ -92,7 +93,7 @@ bool IsFavourite(const TFavouriteLists& lists, const std::wstring& path) {
 
 TAddResult AddFavourite(TFavouriteLists& lists, const std::wstring& text, bool alwaysAddDialog,
                         const std::function<bool(std::wstring& caption)>& askCaption) {
-  if (text == kUpdateCommand) return TAddResult::Reload;
+  if (text == kSwitchUpdate) return TAddResult::Reload;
   if (text.empty() || !IsUsableFolder(text)) return TAddResult::Ignored;
   if (IsFavourite(lists, text)) return TAddResult::Ignored;
   // A folder whose own name ends like a submenu marker ("D:\Old$2") would be stored as an entry

@@ -11,8 +11,6 @@
 
 inline constexpr wchar_t kFavouritesKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\Path";
 inline constexpr wchar_t kFiltersKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\Filter";
-// The command-line word that asks for a reload instead of naming a folder; compared exactly.
-inline constexpr wchar_t kUpdateCommand[] = L"/update";
 
 // The mirror of the two keys, in registry enumeration order: PathNames[i] is a value name of
 // the favourites key and PathValues[i] its data ("caption$image"); FilterMasks[i] a filter's mask

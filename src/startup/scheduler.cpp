@@ -13,6 +13,8 @@
 
 namespace {
 
+// Below normal, as the Task Scheduler's own default for a started task is.
+constexpr int kElevationTaskPriority = 5;
 constexpr unsigned long kAutoStart = SERVICE_AUTO_START, kDemandStart = SERVICE_DEMAND_START,
                         kDisabled = SERVICE_DISABLED;
 
@@ -78,16 +80,23 @@ void CheckSchedulerStartType() {
   CheckSchedulerStartType(service);
 }
 
-void UpdateScheduler() {
-  if (!(IsUAC() && IsElevated() && (IsRealUserAdmin() || IsPowerUser()))) return;
-  if (IsRealUserAdmin()) CheckSchedulerStartType();
+TSchedulerLaunch ElevationTask(bool runNow, const std::wstring& arguments) {
   TSchedulerLaunch launch;
   launch.executable = ProgramPath();
+  launch.arguments = arguments;
   launch.userId = SchedulerTaskUser();
   launch.highest = true;
   launch.taskName = SchedulerTaskName();
-  launch.runNow = false;
-  launch.priority = 5;
-  launch.runDespiteFailedUpdate = false;
-  LaunchThroughScheduler(launch);
+  launch.runNow = runNow;
+  launch.priority = kElevationTaskPriority;
+  launch.runDespiteFailedUpdate = runNow;
+  return launch;
+}
+
+bool MayOwnElevationTask() { return IsUAC() && IsElevated() && (IsRealUserAdmin() || IsPowerUser()); }
+
+void UpdateScheduler() {
+  if (!MayOwnElevationTask()) return;
+  if (IsRealUserAdmin()) CheckSchedulerStartType();
+  LaunchThroughScheduler(ElevationTask(false));
 }

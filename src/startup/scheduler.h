@@ -16,6 +16,13 @@ bool DeleteFromScheduler(const std::wstring& taskName);
 std::wstring SchedulerTaskName();
 // The task's user: computer\user.
 std::wstring SchedulerTaskUser();
+// The elevation task, stated once for the hand-over, the update at exit and the erase: this
+// program, for this user, with the highest rights, at priority 5. A task to run now (the
+// hand-over) also runs when correcting it failed; `arguments` are passed to the copy it starts.
+TSchedulerLaunch ElevationTask(bool runNow, const std::wstring& arguments = {});
+// Who may own the elevation task: an elevated administrator or power user under User Account
+// Control.
+bool MayOwnElevationTask();
 // Keeps the elevation task current when an elevated administrator's agent exits.
 void UpdateScheduler();
 

@@ -29,7 +29,7 @@ TEST(GlobalException, AnUnhandledExceptionOnAWorkerSavesTheStateAndShowsNoDialog
   ::GetTempPathW(MAX_PATH, temp);
   const std::wstring folder = std::wstring(temp) + L"qf-global-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
   std::filesystem::remove_all(std::filesystem::path(folder));
-  ResetLoggerForTests(folder, L"qrfolder.exe");
+  ResetLoggerForTests(folder);
   StartExceptionTrace();
   int dialogs = 0;
   static int* shown = &dialogs;
@@ -49,7 +49,7 @@ TEST(GlobalException, AnUnhandledExceptionOnAWorkerSavesTheStateAndShowsNoDialog
   SaveAllLogs(false);
   EXPECT_TRUE(Has(Lines(folder + L"folder.log"),
                   L"Function: GlobalException Message: thrown for the trace Parameters: non main thread"));
-  ResetLoggerForTests(L"", L"qrfolder.exe");
+  ResetLoggerForTests(L"");
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
   const std::wstring folder = std::wstring(temp) + L"qf_pump_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
   // A run log left by an earlier process with the same id would be counted too.
   ::DeleteFileW((folder + logformat::kRunLogName).c_str());
-  ResetLoggerForTests(folder, L"qrfolder.exe");
+  ResetLoggerForTests(folder);
   CommonInit();
 
   static hook::THookShare record{};
@@ -108,7 +108,7 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
   pump.Stop();
   EXPECT_EQ(removals, 5);
   CloseAllLogs();
-  ResetLoggerForTests(L"", L"qrfolder.exe");
+  ResetLoggerForTests(L"");
 }
 
 namespace {

@@ -26,11 +26,11 @@ class ExceptionTrace : public ::testing::Test {
     ::GetTempPathW(MAX_PATH, temp);
     folder_ = std::wstring(temp) + L"qf-trace-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
     std::filesystem::remove_all(std::filesystem::path(folder_));
-    ResetLoggerForTests(folder_, L"qrfolder.exe");
+    ResetLoggerForTests(folder_);
     for (const wchar_t* line : {L"Before the fault", L"Then", L"Just before"}) CommonLogRunEvent(line);
     StartExceptionTrace();
   }
-  void TearDown() override { ResetLoggerForTests(L"", L"qrfolder.exe"); }
+  void TearDown() override { ResetLoggerForTests(L""); }
   std::wstring folder_;
 };
 

@@ -95,11 +95,11 @@ class LoggerTest : public ::testing::Test {
     ASSERT_TRUE(::CreateDirectoryW(root_.c_str(), nullptr));
     // A folder that does not exist yet: the first write must create it.
     folder_ = root_ + L"Log\\";
-    ResetLoggerForTests(folder_, L"qrfolder.exe");
+    ResetLoggerForTests(folder_);
   }
   void TearDown() override {
     CloseAllLogs();
-    ResetLoggerForTests(L"", L"qrfolder.exe");
+    ResetLoggerForTests(L"");
     RemoveTree(root_);
   }
 
@@ -298,7 +298,7 @@ TEST_F(LoggerTest, EventsAfterCloseAllLogsAreDropped) {
 }
 
 TEST_F(LoggerTest, LinesLoggedBeforeTheFolderIsKnownAreWrittenLater) {
-  ResetLoggerForTests(L"", L"qrfolder.exe");
+  ResetLoggerForTests(L"");
   CommonLogRunEvent(L"early");
   SaveAllLogs(false);
   SetLogFolder(folder_);
@@ -326,8 +326,9 @@ TEST_F(LoggerTest, AFailedWriteKeepsTheLinesForTheNextOne) {
             (std::vector<std::wstring>{L"", RunText(L"kept"), RunText(L"SaveAllLogs begin")}));
 }
 
-TEST_F(LoggerTest, EraseIntelAsFirstArgumentWritesNothing) {
-  ResetLoggerForTests(folder_, L"\"C:\\Program Files\\qrfolder.exe\" /eraseintel");
+TEST_F(LoggerTest, KeepingNoLogsWritesNothing) {
+  ResetLoggerForTests(folder_);
+  KeepNoLogs();
   CommonLogRunEvent(L"hidden");
   CommonLogErrorEvent(L"Hidden", L"", L"", 2, false);
   // Lines that will never be written are not kept either.
@@ -336,17 +337,6 @@ TEST_F(LoggerTest, EraseIntelAsFirstArgumentWritesNothing) {
   EXPECT_TRUE(lines.empty());
   CloseAllLogs();
   EXPECT_FALSE(Exists(folder_));
-}
-
-TEST_F(LoggerTest, EraseIntelIsComparedExactlyAndOnlyAsFirstArgument) {
-  for (const wchar_t* commandLine :
-       {L"qrfolder.exe /EraseIntel", L"qrfolder.exe /restart /eraseintel"}) {
-    RemoveTree(folder_);
-    ResetLoggerForTests(folder_, commandLine);
-    CommonLogRunEvent(L"visible");
-    CloseAllLogs();
-    EXPECT_TRUE(Exists(RunLog())) << commandLine;
-  }
 }
 
 TEST_F(LoggerTest, EventsFromSeveralThreadsAllArriveExactlyOnce) {

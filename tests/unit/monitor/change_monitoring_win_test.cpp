@@ -44,13 +44,13 @@ class ChangeWatch : public ::testing::Test {
     root_ = std::wstring(temp) + L"qf_watch_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
     folder_ = root_ + L"Recent";
     ASSERT_TRUE(ForceDirectories(folder_));
-    ResetLoggerForTests(root_ + L"Log\\", L"qrfolder.exe");
+    ResetLoggerForTests(root_ + L"Log\\");
     watch_.SetCallback([this] { notified_.push_back(TClock::now()); });
   }
   void TearDown() override {
     watch_.StopChangeWatch();
     CloseAllLogs();
-    ResetLoggerForTests(L"", L"qrfolder.exe");
+    ResetLoggerForTests(L"");
     WIN32_FIND_DATAW found{};
     for (const std::wstring& folder : {folder_ + L"\\", root_ + L"Log\\"}) {
       win::TFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &found));

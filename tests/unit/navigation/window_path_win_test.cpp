@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../test_windows.h"
-#include "core/command_line.h"
+#include "settings/command_line.h"
 #include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
 #include "navigation/target_kind.h"
@@ -34,11 +34,11 @@ class GetPathTest : public ::testing::Test {
     ::CreateDirectoryW(root_.c_str(), nullptr);
     ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr) ||
                 ::GetLastError() == ERROR_ALREADY_EXISTS);
-    ResetLoggerForTests(root_ + L"\\Log\\", L"qrfolder.exe");
+    ResetLoggerForTests(root_ + L"\\Log\\");
   }
   void TearDown() override {
     CloseAllLogs();
-    ResetLoggerForTests(L"", L"qrfolder.exe");
+    ResetLoggerForTests(L"");
     ::DeleteFileW((root_ + L"\\Log\\folder.log").c_str());
     ::DeleteFileW((root_ + L"\\Log\\folder_error.log").c_str());
     ::RemoveDirectoryW((root_ + L"\\Log").c_str());

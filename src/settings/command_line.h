@@ -1,4 +1,5 @@
-// Command-line rules of the agent: the switches and the folder passed on. Portable; any thread.
+// Command-line rules of the agent: the switches and the folder passed on, stated once for every
+// part that starts the agent or reads how it was started. Portable; any thread.
 #pragma once
 
 #include <functional>
@@ -9,6 +10,10 @@ inline constexpr wchar_t kSwitchRestart[] = L"/restart";
 inline constexpr wchar_t kSwitchEraseFull[] = L"/erasefull";
 inline constexpr wchar_t kSwitchEraseIntel[] = L"/eraseintel";
 inline constexpr wchar_t kSwitchUpdate[] = L"/update";
+
+// "/eraseintel" as the first argument, compared exactly as every switch is: the logs are kept
+// from the first line on.
+bool KeepsNoLogs(const std::vector<std::wstring>& args);
 
 // The folder (or command) given on the command line: the first argument unchanged when it names
 // an existing folder, else every argument joined by single blanks (an unquoted path with blanks

@@ -1,4 +1,4 @@
-#include "core/command_line.h"
+#include "settings/command_line.h"
 #include "menu/favourites_rules.h"
 #include "win/text_rules.h"
 
@@ -62,3 +62,11 @@ TEST(Trim, RemovesBlanksAndControlCharactersAtBothEnds) {
 }
 
 }  // namespace
+
+TEST(CommandLine, EraseIntelKeepsNoLogsOnlyAsTheFirstArgumentAndSpelledExactly) {
+  EXPECT_TRUE(KeepsNoLogs({L"/eraseintel"}));
+  EXPECT_TRUE(KeepsNoLogs({L"/eraseintel", L"C:\\Docs"}));
+  EXPECT_FALSE(KeepsNoLogs({L"/EraseIntel"}));
+  EXPECT_FALSE(KeepsNoLogs({L"/restart", L"/eraseintel"}));
+  EXPECT_FALSE(KeepsNoLogs({}));
+}

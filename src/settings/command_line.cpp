@@ -1,4 +1,4 @@
-#include "core/command_line.h"
+#include "settings/command_line.h"
 #include "win/text_rules.h"
 
 std::wstring BuildCommandLineFolder(const std::vector<std::wstring>& args,
@@ -12,6 +12,8 @@ std::wstring BuildCommandLineFolder(const std::vector<std::wstring>& args,
   }
   return joined;
 }
+
+bool KeepsNoLogs(const std::vector<std::wstring>& args) { return !args.empty() && args.front() == kSwitchEraseIntel; }
 
 void CheckPath(std::wstring& path) { path = text::WithTrailingSeparator(path); }
 
