@@ -16,22 +16,6 @@ namespace {
 constexpr UINT kDrainIntervalMs = 50;
 constexpr wchar_t kHandler[] = L"QuillFolder.WMHandler";
 
-struct TKnownMessage {
-  hook::THookMessage message;
-  const wchar_t* text;
-};
-// The eight queued messages that open the folder menu; the other four are only taken away.
-constexpr TKnownMessage kMenuMessages[] = {
-    {hook::THookMessage::QfMBrowse, L"WM_QFMBROWSE recive: Hwnd="},
-    {hook::THookMessage::QfRExplorer, L"WM_QFREXPLORER recive: Hwnd="},
-    {hook::THookMessage::QfMDesktop, L"WM_QFMDESKTOP recive: Hwnd="},
-    {hook::THookMessage::QfMExplorer, L"WM_QFMEXPLORER recive: Hwnd="},
-    {hook::THookMessage::WheelMouse, L"WM_WHEELMOUSE recive: Hwnd="},
-    {hook::THookMessage::QfHelp, L"WM_QFHELP recive: Hwnd="},
-    {hook::THookMessage::QfMDialog, L"WM_QFMDIALOG recive: Hwnd="},
-    {hook::THookMessage::QfRButton, L"WM_QFRBUTTON recive: Hwnd="},
-};
-
 }  // namespace
 
 THookPump::THookPump(HWND timerWindow, UINT_PTR timerId, TInstall install, TRemove remove, TTrigger trigger)
@@ -56,9 +40,7 @@ bool THookPump::Start() {
 
 void THookPump::Adopt(hook::THookShare* share) {
   share_ = share;
-  // Window handles cross processes as their 32 significant bits.
-  const auto window = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(timerWindow_));
-  std::atomic_ref<std::uint32_t>(share_->wakeWindow).store(window, std::memory_order_release);
+  std::atomic_ref<std::uint32_t>(share_->wakeWindow).store(win::HandleToRecord(timerWindow_), std::memory_order_release);
 }
 
 void THookPump::StartTimer() { timer_ = ::SetTimer(timerWindow_, timerId_, kDrainIntervalMs, nullptr); }
@@ -115,12 +97,15 @@ void THookPump::Drain() {
 }
 
 void THookPump::Dispatch(const hook::TQueueSlot& slot) {
-  for (const TKnownMessage& known : kMenuMessages) {
-    if (slot.message != HookMessageId(known.message)) continue;
-    // Window handles cross processes as 32 bits and are sign-extended on 64-bit Windows.
-    const HWND target = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<std::int32_t>(slot.wParam)));
-    const std::wstring window = known.text + logformat::HexText(slot.wParam);
-    if (known.message == hook::THookMessage::QfMBrowse) {
+  for (int i = 0; i < static_cast<int>(hook::THookMessage::Count); ++i) {
+    const auto message = static_cast<hook::THookMessage>(i);
+    if (slot.message != HookMessageId(message)) continue;
+    const hook::TQueuedRequest request = hook::kQueuedRequests[static_cast<std::size_t>(i)];
+    if (request == hook::TQueuedRequest::None) return;
+    const HWND target = win::HandleFromRecord(slot.wParam);
+    const std::wstring window =
+        std::wstring(hook::kMessageNames[static_cast<std::size_t>(i)]) + L" recive: Hwnd=" + logformat::HexText(slot.wParam);
+    if (request == hook::TQueuedRequest::MenuForBrowseDialog) {
       CommonLogRunEvent(kHandler, window + L", Ctrl=" + logformat::HexText(slot.lParam));
       trigger_(target, tkBrowseDialog);
     } else {

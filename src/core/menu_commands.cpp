@@ -182,8 +182,9 @@ void TQuillFolder::Openconfiguration1Click() {
   MoveWindowToFront(window_);
   const std::wstring file = AskConfigurationFile(window_, false, folder);
   if (file.empty()) return;
-  // The lists kept before the import are the store as it is now, changes made elsewhere included.
-  LoadLists(lists_);
+  // The lists kept before the import are the store as it is now, changes made elsewhere included
+  // (and the menu follows them, so its items keep naming their entries).
+  UpdateListMenu();
   const std::wstring problem = ImportConfiguration(file, listEncodings_, lists_, folder);
   if (!problem.empty()) {
     ::MessageBoxW(window_, problem.c_str(), kApplicationTitle, MB_OK);
@@ -213,7 +214,8 @@ void TQuillFolder::FavouriteClick(int index) {
 }
 
 void TQuillFolder::OpenFoldersClick(const std::wstring& folder) {
-  CommonLogRunEvent(L"QuillFolder.OpenFoldersClick", L"Path=" + folder + L", W=" + logformat::HandleText(targetWindow_));
+  CommonLogRunEvent(L"QuillFolder.OpenFoldersClick",
+                    L"Path=" + folder + L", W=" + logformat::HandleText(targetWindow_));
   SetData({targetWindow_, targetKind_}, mainThreadId_, folder, false);
 }
 
@@ -236,7 +238,8 @@ void TQuillFolder::RecentFolderClick(UINT command) {
     ::EnableMenuItem(PopupMenu2.RecentFolders(), command, MF_BYCOMMAND | MF_GRAYED);
     return;
   }
-  CommonLogRunEvent(L"QuillFolder.RecentFolderClick", L"Path=" + folder + L", W=" + logformat::HandleText(targetWindow_));
+  CommonLogRunEvent(L"QuillFolder.RecentFolderClick",
+                    L"Path=" + folder + L", W=" + logformat::HandleText(targetWindow_));
   SetData({targetWindow_, targetKind_}, mainThreadId_, folder, false);
   recent_->TouchFolder(command);
   BuiltRecent(false, true);
@@ -273,7 +276,7 @@ void TQuillFolder::Settings1Click(int page) {
 void TQuillFolder::RegisterHotKey() {
   if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
   hotKeyRegistered_ = Settings.Alt != 0 && ::RegisterHotKey(window_, kHotKeyId, static_cast<UINT>(Settings.Alt),
-                                                           static_cast<UINT>(Settings.Keys)) != FALSE;
+                                                            static_cast<UINT>(Settings.Keys)) != FALSE;
 }
 
 const TFavouriteLists& TQuillFolder::ReloadStore() {
@@ -294,8 +297,9 @@ void TQuillFolder::SaveOptions(const TOptionsSave& save) {
   if (Settings.RecentFldr || Settings.RecentFls) {
     recent_->FindFirstRecent(Settings.FilesCount, Settings.ClearLink);
     if (recentWereOff)
-      Guarded(L"Sett.Button11Click", [this] { recent_->FindRecent(Settings.FoldersCount); }, L"FindRecent",
-              L"common error");
+      Guarded(
+          L"Sett.Button11Click", [this] { recent_->FindRecent(Settings.FoldersCount); }, L"FindRecent",
+          L"common error");
   }
   trayIcon_->Show(save.trayIconShown);
   SaveSettings(Settings);

@@ -217,9 +217,9 @@ std::wstring GetCurrentUserDocSettingsPath() {
 
 std::wstring AdvCheck(const std::wstring& valueName) {
   LSTATUS status = ERROR_SUCCESS;
-  std::wstring text = ReadStringValue(HKEY_CURRENT_USER,
-                                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                                      valueName.c_str(), &status);
+  std::wstring text =
+      ReadStringValue(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                      valueName.c_str(), &status);
   if (text.empty()) {
     CommonLogRegistryError(L"LoadCurrentStartupSettings:AdvCheck", L"Can't get value", L"Item=" + valueName, status);
     return {};
@@ -231,8 +231,8 @@ std::wstring AdvCheck(const std::wstring& valueName) {
   if (profile.empty()) return {};
   std::wstring result = profile + (text.size() > 14 ? text.substr(14) : std::wstring());
   if (!ForceDirectories(result)) {
-    CommonLogErrorEvent(L"LoadCurrentStartupSettings:AdvCheck", L"Incorrect path", L"Path=" + result,
-                        ::GetLastError(), false);
+    CommonLogErrorEvent(L"LoadCurrentStartupSettings:AdvCheck", L"Incorrect path", L"Path=" + result, ::GetLastError(),
+                        false);
     return {};
   }
   return result;

@@ -67,7 +67,8 @@ void AddToZip(TZip& zip, const std::wstring& folder, const std::wstring& mask) {
   do {
     const std::wstring name = found.cFileName;
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || name == L"." || name == L".." ||
-        text::LowerCase(name) == L"desktop.ini" || (name.size() >= 4 && text::LowerCase(name.substr(name.size() - 4)) == L".exe"))
+        text::LowerCase(name) == L"desktop.ini" ||
+        (name.size() >= 4 && text::LowerCase(name.substr(name.size() - 4)) == L".exe"))
       continue;
     const std::wstring path = folder + L"\\" + name;
     CommonLogRunEvent(kAddName, L"Adding: Path=" + path);

@@ -81,8 +81,8 @@ std::wstring ParentFolder(const std::wstring& file) { return text::ParentOf(file
 
 // The file is opened without sharing so no other writer interleaves with a block of lines.
 bool AppendLines(const std::wstring& file, const std::vector<std::wstring>& lines) {
-  win::TFileHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  win::TFileHandle handle(
+      ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle) return false;
   LARGE_INTEGER size{};
   // An empty file left by an interrupted creation still gets its byte-order mark.
@@ -94,15 +94,15 @@ bool AppendLines(const std::wstring& file, const std::vector<std::wstring>& line
 bool CreateWithLines(const std::wstring& file, const std::vector<std::wstring>& lines) {
   const std::wstring folder = ParentFolder(file);
   if (!folder.empty()) ForceDirectories(folder);
-  win::TFileHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  win::TFileHandle handle(
+      ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle) return false;
   return WriteAll(handle.get(), logformat::EncodeLogLines(lines, true));
 }
 
 std::vector<std::wstring> ReadLogLines(const std::wstring& file) {
-  win::TFileHandle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win::TFileHandle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size{};
   if (!handle || !::GetFileSizeEx(handle.get(), &size)) return {};
   LONGLONG start = 0;
@@ -129,8 +129,8 @@ std::vector<std::wstring> ReadLogLines(const std::wstring& file) {
 
 std::wstring TimeText(const SYSTEMTIME* time) {
   wchar_t buffer[128];
-  const int length = ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, time, nullptr, buffer,
-                                       static_cast<int>(std::size(buffer)));
+  const int length =
+      ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, time, nullptr, buffer, static_cast<int>(std::size(buffer)));
   return length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length - 1)) : std::wstring();
 }
 
@@ -138,10 +138,9 @@ std::wstring DateTimeText() {
   SYSTEMTIME now{};
   ::GetLocalTime(&now);
   wchar_t buffer[128];
-  const int length = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr,
-                                       buffer, static_cast<int>(std::size(buffer)), nullptr);
-  std::wstring text =
-      length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length - 1)) : std::wstring();
+  const int length = ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, buffer,
+                                       static_cast<int>(std::size(buffer)), nullptr);
+  std::wstring text = length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length - 1)) : std::wstring();
   text += L' ';
   text += TimeText(&now);
   return text;
@@ -149,9 +148,8 @@ std::wstring DateTimeText() {
 
 std::wstring SystemErrorText(DWORD code) {
   wchar_t buffer[2048];
-  const DWORD length =
-      ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                       0, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
+  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                        buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
   return logformat::SingleLine(std::wstring_view(buffer, length));
 }
 
@@ -186,8 +184,7 @@ class TLogThread {
     nextMove_ = now + kMoveIntervalMs;
     nextWrite_ = now + kWriteIntervalMs;
     DWORD id = 0;
-    win::TUniqueHandle thread(::CreateThread(nullptr, 0, &TLogThread::Main, this,
-                                             CREATE_SUSPENDED, &id));
+    win::TUniqueHandle thread(::CreateThread(nullptr, 0, &TLogThread::Main, this, CREATE_SUSPENDED, &id));
     if (!thread) return false;
     ::SetThreadPriority(thread.get(), THREAD_PRIORITY_BELOW_NORMAL);
     threadId_ = id;
@@ -231,8 +228,7 @@ class TLogThread {
   }
 
   void WaitEnded(DWORD timeoutMs) noexcept {
-    if (thread_ && ::GetCurrentThreadId() != threadId_)
-      ::WaitForSingleObject(thread_.get(), timeoutMs);
+    if (thread_ && ::GetCurrentThreadId() != threadId_) ::WaitForSingleObject(thread_.get(), timeoutMs);
   }
 
  private:
@@ -322,9 +318,7 @@ bool Refusing() {
 }
 
 // Run events the logger writes about itself leave InLogger as the outer call set it.
-void LogOwnRunEvent(const wchar_t* name) {
-  LogMsg(logformat::RunEventText(name, std::wstring_view()));
-}
+void LogOwnRunEvent(const wchar_t* name) { LogMsg(logformat::RunEventText(name, std::wstring_view())); }
 
 std::vector<std::wstring> ReadRunLogTail() {
   SaveAllLogs(false);
@@ -386,8 +380,8 @@ void CommonLogRunEvent(const std::wstring& name, const std::wstring& parameters)
   ::SetLastError(lastError);
 }
 
-void CommonLogRegistryError(const std::wstring& function, const std::wstring& message,
-                            const std::wstring& parameters, LSTATUS status, bool quiet) {
+void CommonLogRegistryError(const std::wstring& function, const std::wstring& message, const std::wstring& parameters,
+                            LSTATUS status, bool quiet) {
   CommonLogErrorEvent(function, message, parameters, static_cast<unsigned long>(status), quiet);
 }
 
@@ -395,13 +389,13 @@ void CommonLogCantOpenKey(const std::wstring& function, const std::wstring& key,
   CommonLogRegistryError(function, L"Can't open key", L"Key=" + key, status);
 }
 
-void CommonLogErrorEvent(const std::wstring& function, const std::wstring& message,
-                         const std::wstring& parameters, unsigned long code, bool quiet) {
+void CommonLogErrorEvent(const std::wstring& function, const std::wstring& message, const std::wstring& parameters,
+                         unsigned long code, bool quiet) {
   const DWORD lastError = ::GetLastError();
   InLogger = !quiet;
   try {
-    const std::wstring text = logformat::ErrorEventText(
-        function, message, parameters, code, code != 0 ? SystemErrorText(code) : std::wstring());
+    const std::wstring text = logformat::ErrorEventText(function, message, parameters, code,
+                                                        code != 0 ? SystemErrorText(code) : std::wstring());
     LogMsg(text);
     LogErrInside(text);
   } catch (...) {
@@ -489,8 +483,8 @@ void CheckLogSize(const std::wstring& file) {
 
 unsigned long GetLogFileSize(const std::wstring& file) {
   try {
-    win::TFileHandle handle(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win::TFileHandle handle(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!handle || !::GetFileSizeEx(handle.get(), &size)) return 0;
     // Sizes are reported in 32 bits; a larger file still reads as too large.

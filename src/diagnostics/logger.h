@@ -23,12 +23,12 @@ extern std::atomic<bool> TraceSuppressed;
 void CommonLogRunEvent(const std::wstring& name, const std::wstring& parameters = std::wstring());
 // An error event: into the run log, and a block with the run log's tail into the error log.
 // `code` is the caller's GetLastError value or 0; `quiet` marks an event raised inside the logger.
-void CommonLogErrorEvent(const std::wstring& function, const std::wstring& message,
-                         const std::wstring& parameters, unsigned long code, bool quiet);
+void CommonLogErrorEvent(const std::wstring& function, const std::wstring& message, const std::wstring& parameters,
+                         unsigned long code, bool quiet);
 // The same for a registry call that failed: a registry call reports its error as its result, not
 // through GetLastError, so its status is the code.
-void CommonLogRegistryError(const std::wstring& function, const std::wstring& message,
-                            const std::wstring& parameters, LSTATUS status, bool quiet = false);
+void CommonLogRegistryError(const std::wstring& function, const std::wstring& message, const std::wstring& parameters,
+                            LSTATUS status, bool quiet = false);
 // "Can't open key" with the key's path as the parameters.
 void CommonLogCantOpenKey(const std::wstring& function, const std::wstring& key, LSTATUS status);
 

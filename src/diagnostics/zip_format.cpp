@@ -51,17 +51,28 @@ bool WriteAll(IZipOutput& output, const std::string& bytes) { return output.Writ
 
 std::string ZipReasonText(int code) {
   switch (code & 0xFFF) {
-    case zrCreate: return "Create file error";
-    case zrOpen: return "Open file error";
-    case zrClose: return "Close file error";
-    case zrRead: return "Read file error";
-    case zrWrite: return "Write file error";
-    case zrAttributes: return "Set file attr. error";
-    case zrDiskSpace: return "Low disk space";
-    case zrHeader: return "Illegal GZip header";
-    case zrCorrupt: return "Corrupt file";
-    case zrTerminated: return "Terminated by user";
-    default: return "Unknown error";
+    case zrCreate:
+      return "Create file error";
+    case zrOpen:
+      return "Open file error";
+    case zrClose:
+      return "Close file error";
+    case zrRead:
+      return "Read file error";
+    case zrWrite:
+      return "Write file error";
+    case zrAttributes:
+      return "Set file attr. error";
+    case zrDiskSpace:
+      return "Low disk space";
+    case zrHeader:
+      return "Illegal GZip header";
+    case zrCorrupt:
+      return "Corrupt file";
+    case zrTerminated:
+      return "Terminated by user";
+    default:
+      return "Unknown error";
   }
 }
 
@@ -69,13 +80,20 @@ std::wstring GetCopyErrMsg(int code) {
   const std::string reason = ZipReasonText(code);
   std::wstring text(reason.begin(), reason.end());
   switch (code & ~0xFFF) {
-    case 0x1000: return text + L" (Copy)";
-    case 0x2000: return text + L" (GZip)";
-    case 0x3000: return text + L" (GUnzip)";
-    case 0x4000: return text + L" (Zip)";
-    case 0x5000: return text + L" (Encrypt)";
-    case 0x6000: return text + L" (Decrypt)";
-    default: return text;
+    case 0x1000:
+      return text + L" (Copy)";
+    case 0x2000:
+      return text + L" (GZip)";
+    case 0x3000:
+      return text + L" (GUnzip)";
+    case 0x4000:
+      return text + L" (Zip)";
+    case 0x5000:
+      return text + L" (Encrypt)";
+    case 0x6000:
+      return text + L" (Decrypt)";
+    default:
+      return text;
   }
 }
 

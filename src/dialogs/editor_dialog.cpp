@@ -20,8 +20,8 @@ constexpr wchar_t kInformation[] = L"Information";
 TEditorResult TEd::Show(HWND owner, const TEditorRequest& request, TApply apply) {
   request_ = request;
   apply_ = std::move(apply);
-  const INT_PTR result = ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_EDITOR), owner, DialogProc,
-                                           reinterpret_cast<LPARAM>(this));
+  const INT_PTR result =
+      ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_EDITOR), owner, DialogProc, reinterpret_cast<LPARAM>(this));
   if (result == IDOK) return TEditorResult::Ok;
   return result == IDC_ED_CANCEL ? TEditorResult::Cancel : TEditorResult::Closed;
 }
@@ -99,12 +99,14 @@ void TEd::OnInitDialog() {
   if (folders) {
     const HWND menu = ::GetDlgItem(dialog_, IDC_ED_MENU);
     ::SendMessageW(menu, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"None"));
-    for (const auto& title : request_.submenus) ::SendMessageW(menu, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(title.c_str()));
+    for (const auto& title : request_.submenus)
+      ::SendMessageW(menu, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(title.c_str()));
     ::SendMessageW(menu, CB_SETCURSEL, static_cast<WPARAM>(request_.parent), 0);
     ::EnableWindow(menu, request_.parentEnabled);
     const HWND icons = ::GetDlgItem(dialog_, IDC_ED_ICON);
     for (int i = 0; i < kEditorIcons; ++i) ::SendMessageW(icons, CB_ADDSTRING, 0, static_cast<LPARAM>(i));
-    ::SendMessageW(icons, CB_SETCURSEL, static_cast<WPARAM>(request_.image >= 0 && request_.image < kEditorIcons ? request_.image : 0), 0);
+    ::SendMessageW(icons, CB_SETCURSEL,
+                   static_cast<WPARAM>(request_.image >= 0 && request_.image < kEditorIcons ? request_.image : 0), 0);
     ::SetDlgItemTextW(dialog_, IDC_ED_UPPER, request_.path.c_str());
     ::SetDlgItemTextW(dialog_, IDC_ED_LOWER, request_.title.c_str());
     ::EnableWindow(::GetDlgItem(dialog_, IDC_ED_BROWSE), !text::Trim(request_.path).empty());
@@ -122,7 +124,8 @@ void TEd::OnInitDialog() {
 
 void TEd::PlaceForMode() {
   if (!request_.filterMode) return;
-  for (int id : {IDC_ED_MENULABEL, IDC_ED_MENU, IDC_ED_ICONLABEL, IDC_ED_ICON}) ::ShowWindow(::GetDlgItem(dialog_, id), SW_HIDE);
+  for (int id : {IDC_ED_MENULABEL, IDC_ED_MENU, IDC_ED_ICONLABEL, IDC_ED_ICON})
+    ::ShowWindow(::GetDlgItem(dialog_, id), SW_HIDE);
   // The buttons take the place of the hidden row, and the window is as much lower.
   RECT row{0, 57, 0, 90};
   ::MapDialogRect(dialog_, &row);

@@ -181,7 +181,9 @@ void TErrorMessageFormQSM3::Button22Click() {
   if (terminate_) terminate_();
 }
 
-void TErrorMessageFormQSM3::btn1Click() { ::ShellExecuteW(nullptr, L"open", kHomePage, nullptr, nullptr, SW_SHOWNORMAL); }
+void TErrorMessageFormQSM3::btn1Click() {
+  ::ShellExecuteW(nullptr, L"open", kHomePage, nullptr, nullptr, SW_SHOWNORMAL);
+}
 
 void TErrorMessageFormQSM3::Disconnect() {
   session_.reset();
@@ -196,7 +198,8 @@ bool TErrorMessageFormQSM3::TryToConnect() {
     connection_->Connect(kConnectTimeoutMs);
     session_ = std::make_unique<TSmtpSession>(*connection_);
     if (!session_->Open("quillrook-folder")) {
-      if (!connection_->Refusal().empty()) CommonLogRunEvent(L"SendBugReport", L"TLS refused: " + connection_->Refusal());
+      if (!connection_->Refusal().empty())
+        CommonLogRunEvent(L"SendBugReport", L"TLS refused: " + connection_->Refusal());
       Disconnect();
       return false;
     }
@@ -235,9 +238,9 @@ void TErrorMessageFormQSM3::SendBugReport() {
     std::wstring archive;
     if (BackupSystem(configurationFolder_, archive)) {
       const std::string from = Utf8(mail_.sender.empty() ? mail_.user : mail_.sender);
-      const std::string message = MimeMessage(from, Utf8(mail_.recipient), kSubject, MailDate(),
-                                              Utf8(FileName(archive)), ReadFileBytes(archive),
-                                              "=_quillrook_report_" + std::to_string(::GetTickCount64()));
+      const std::string message =
+          MimeMessage(from, Utf8(mail_.recipient), kSubject, MailDate(), Utf8(FileName(archive)),
+                      ReadFileBytes(archive), "=_quillrook_report_" + std::to_string(::GetTickCount64()));
       if (!session_->Send(from, Utf8(mail_.recipient), message)) {
         CommonLogErrorEvent(kSendName, L"Send fail", L"", ::GetLastError(), true);
         Disconnect();

@@ -4,6 +4,7 @@
 
 #include "diagnostics/logger.h"
 #include "win/files.h"
+#include "win/handles.h"
 
 namespace {
 
@@ -17,9 +18,7 @@ using THtmlHelp = HWND(WINAPI*)(HWND caller, LPCWSTR file, UINT command, DWORD_P
 THtmlHelp HtmlHelpEntry() {
   static const THtmlHelp entry = [] {
     const HMODULE library = ::LoadLibraryW(L"hhctrl.ocx");
-    return library != nullptr
-               ? reinterpret_cast<THtmlHelp>(reinterpret_cast<void*>(::GetProcAddress(library, "HtmlHelpW")))
-               : nullptr;
+    return library != nullptr ? win::ProcAddress<THtmlHelp>(library, "HtmlHelpW") : nullptr;
   }();
   return entry;
 }

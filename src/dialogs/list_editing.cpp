@@ -194,8 +194,8 @@ std::wstring TFavouriteRows::ApplyEdit(int row, int parent, int initialParent, c
   // Two rows of one path would be one registry value, and one of them lost at the save.
   if (const int other = PathElsewhere(row, path); other >= 0) {
     const int otherHeader = HeaderOf(other);
-    const bool sameLevel = parent == kNoSubmenu ? otherHeader < 0
-                                                : otherHeader == headers[static_cast<std::size_t>(parent - 1)];
+    const bool sameLevel =
+        parent == kNoSubmenu ? otherHeader < 0 : otherHeader == headers[static_cast<std::size_t>(parent - 1)];
     return sameLevel ? kSamePathInLevel : kPathExists;
   }
   if (parent == kNoSubmenu) {

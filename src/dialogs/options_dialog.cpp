@@ -75,8 +75,7 @@ LRESULT CALLBACK NaturalKeyProc(HWND box, UINT message, WPARAM wParam, LPARAM lP
 // The menus' images as an image list for the list views and the editor's icon list; they keep
 // their alpha (premultiplied, as AlphaBlend draws it).
 HIMAGELIST ListImages(HINSTANCE resources) {
-  const HIMAGELIST list =
-      ImageList_Create(TMenuImages::kSize, TMenuImages::kSize, ILC_COLOR32, TMenuImages::kCount, 0);
+  const HIMAGELIST list = ImageList_Create(TMenuImages::kSize, TMenuImages::kSize, ILC_COLOR32, TMenuImages::kCount, 0);
   TMenuImages menuImages;
   if (list != nullptr && menuImages.Load(resources))
     for (int i = 0; i < TMenuImages::kCount; ++i) ImageList_Add(list, menuImages.Bitmap(i), nullptr);
@@ -209,8 +208,8 @@ void TSett::OnInitDialog() {
   ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&area), 2);
   TabCtrl_AdjustRect(tabs, FALSE, &area);
   for (int page = 0; page < 4; ++page) {
-    pages_[static_cast<std::size_t>(page)] = ::CreateDialogParamW(
-        resources_, MAKEINTRESOURCEW(kPageTemplates[page]), dialog_, PageProc, reinterpret_cast<LPARAM>(this));
+    pages_[static_cast<std::size_t>(page)] = ::CreateDialogParamW(resources_, MAKEINTRESOURCEW(kPageTemplates[page]),
+                                                                  dialog_, PageProc, reinterpret_cast<LPARAM>(this));
     ::SetWindowPos(pages_[static_cast<std::size_t>(page)], HWND_TOP, area.left, area.top, area.right - area.left,
                    area.bottom - area.top, SWP_HIDEWINDOW);
   }
@@ -227,8 +226,7 @@ void TSett::OnInitDialog() {
   ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETHOTKEY, MAKEWORD('Q', HOTKEYF_CONTROL), 0);
   ::SetWindowSubclass(Item(IDC_PREF_NATURALKEY), NaturalKeyProc, kNaturalKeySubclass,
                       reinterpret_cast<DWORD_PTR>(&naturalKey_));
-  for (int spin : {IDC_PREF_FILESSPIN, IDC_PREF_FOLDERSSPIN})
-    ::SendMessageW(Item(spin), UDM_SETRANGE32, 0, 100);
+  for (int spin : {IDC_PREF_FILESSPIN, IDC_PREF_FOLDERSSPIN}) ::SendMessageW(Item(spin), UDM_SETRANGE32, 0, 100);
   ::SetWindowTextW(Item(IDC_ABOUT_NAME), (WindowText(Item(IDC_ABOUT_NAME)) + GetProgramVersion()).c_str());
 
   TabCtrl_SetCurSel(tabs, initialPage_);
@@ -330,8 +328,10 @@ std::optional<int> TSett::Selected(int list) const {
 void TSett::UpdateButtons() {
   const bool folders = Selected(IDC_FOLDERS_LIST).has_value();
   const bool filters = Selected(IDC_FILTERS_LIST).has_value();
-  for (int id : {IDC_FOLDERS_EDIT, IDC_FOLDERS_REMOVE, IDC_FOLDERS_UP, IDC_FOLDERS_DOWN}) ::EnableWindow(Item(id), folders);
-  for (int id : {IDC_FILTERS_EDIT, IDC_FILTERS_REMOVE, IDC_FILTERS_UP, IDC_FILTERS_DOWN}) ::EnableWindow(Item(id), filters);
+  for (int id : {IDC_FOLDERS_EDIT, IDC_FOLDERS_REMOVE, IDC_FOLDERS_UP, IDC_FOLDERS_DOWN})
+    ::EnableWindow(Item(id), folders);
+  for (int id : {IDC_FILTERS_EDIT, IDC_FILTERS_REMOVE, IDC_FILTERS_UP, IDC_FILTERS_DOWN})
+    ::EnableWindow(Item(id), filters);
 }
 
 bool TSett::OnCommand(int id, int code) {
@@ -413,8 +413,7 @@ bool TSett::OnNotify(const NMHDR& header) {
     if (header.code == LVN_ITEMCHANGED) UpdateButtons();
     if (header.code == NM_DBLCLK && Selected(id)) EditRow();
     // The Delete key removes only what "Remove" could.
-    if (header.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE &&
-        Selected(id))
+    if (header.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE && Selected(id))
       RemoveRow();
     return false;
   }
@@ -576,7 +575,8 @@ void TSett::Save(bool close) {
   s.RecentFls = Checked(IDC_PREF_FILES);
   s.ClearLink = Checked(IDC_PREF_CLEARLINK);
   s.Help = Checked(IDC_PREF_HELP);
-  s.MouseWheel = MouseWheelFrom(Checked(IDC_PREF_WHEEL), Checked(IDC_PREF_WHEELFORWARD), Checked(IDC_PREF_WHEELBACKWARD));
+  s.MouseWheel =
+      MouseWheelFrom(Checked(IDC_PREF_WHEEL), Checked(IDC_PREF_WHEELFORWARD), Checked(IDC_PREF_WHEELBACKWARD));
   s.MouseMButton = Checked(IDC_PREF_MBUTTON);
   save.trayIconShown = Checked(IDC_PREF_TRAY);
   s.ShowTray = ShowTrayStored(save.trayIconShown, s.MouseWheel, s.MouseMButton);

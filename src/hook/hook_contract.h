@@ -82,6 +82,16 @@ inline constexpr std::array<const wchar_t*, 12> kMessageNames = {
     L"WM_NEWFORM",    L"WM_QFREXPLORER", L"WM_WHEELMOUSE", L"WM_QFHELP",
     L"WM_QFRBUTTON",  L"WM_QFMBUTTON",   L"WM_QFKEYDOWN",  L"WM_QFMDESKTOP",
     L"WM_QFMEXPLORER", L"WM_QFMDIALOG",  L"WM_QFNEWM",     L"WM_QFMBROWSE"};
+// What each queued message asks of the agent, in the order of the names. wParam is the target
+// window; lParam its TargetKind, or for the browse message the dialog's tree control (the target
+// is then a browse dialog). The four others are only taken out of the queue.
+enum class TQueuedRequest { None, MenuForKind, MenuForBrowseDialog };
+inline constexpr std::array<TQueuedRequest, 12> kQueuedRequests = {
+    TQueuedRequest::None,        TQueuedRequest::MenuForKind, TQueuedRequest::MenuForKind,
+    TQueuedRequest::MenuForKind, TQueuedRequest::MenuForKind, TQueuedRequest::None,
+    TQueuedRequest::None,        TQueuedRequest::MenuForKind, TQueuedRequest::MenuForKind,
+    TQueuedRequest::MenuForKind, TQueuedRequest::None,        TQueuedRequest::MenuForBrowseDialog};
+static_assert(kQueuedRequests.size() == kMessageNames.size());
 inline constexpr wchar_t kMessageSuffix[] = L" by Quillrook Folder";
 // Posted (never sent) by the hook to wake the agent; it carries nothing, the queue does.
 inline constexpr wchar_t kWakeMessageName[] = L"WM_QFWAKE";

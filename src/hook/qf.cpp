@@ -170,10 +170,6 @@ UINT MessageNumber(hook::THookMessage which) noexcept {
                           hook::kMessageNames[static_cast<int>(which)]);
 }
 
-// 64-bit Windows keeps window handles to 32 significant bits, which is all a slot holds.
-std::uint32_t HandleValue(HWND window) noexcept {
-  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
-}
 
 // The first window accepted by `accepts`, looked for from the clicked window up to its
 // top-level window (a top-level window's parent is its owner, which is not part of it).
@@ -280,7 +276,7 @@ bool MiddleClickTrigger(hook::THookFlags& flags, HWND window, TTrigger& trigger)
   }
   HWND tree = nullptr;
   if (const HWND browse = BrowseDialogAround(window, tree)) {
-    trigger = {hook::THookMessage::QfMBrowse, browse, HandleValue(tree)};
+    trigger = {hook::THookMessage::QfMBrowse, browse, win::HandleToRecord(tree)};
     return On(flags.mouseMButton);
   }
   if (const HWND frame = IsExplorer(kind, 0, RootOf(window))) {
@@ -330,8 +326,7 @@ void WakeAgent(hook::THookShare& share) noexcept {
   const std::uint32_t window = Load(share.wakeWindow);
   const UINT wake = window != 0 ? RegisteredNumber(wakeNumber, hook::kWakeMessageName) : 0;
   if (wake == 0) return;
-  // Window handles are 32 significant bits, sign-extended on 64-bit Windows.
-  const HWND agent = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<std::int32_t>(window)));
+  const HWND agent = win::HandleFromRecord(window);
   ::PostMessageW(agent, wake, 0, 0);
 }
 
@@ -340,7 +335,7 @@ void WakeAgent(hook::THookShare& share) noexcept {
 bool Report(hook::THookShare& share, const TTrigger& trigger, POINT at) noexcept {
   const UINT message = MessageNumber(trigger.message);
   if (message == 0) return false;
-  if (hook::PushSlot(share, message, HandleValue(trigger.target), trigger.lParam, ::GetTickCount(),
+  if (hook::PushSlot(share, message, win::HandleToRecord(trigger.target), trigger.lParam, ::GetTickCount(),
                      at.x, at.y) < 0) {
     return false;
   }

@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <type_traits>
+
 #include "hook/hook_contract.h"
+#include "hook/qf_entry.h"
 
 extern "C" {
 // Installs the global hooks with the trigger flags (each 0 or 1, mouseWheel 0 to 3) and returns
@@ -17,8 +20,6 @@ hook::THookShare* WINAPI SetHook(DWORD agentThreadId, DWORD reserved, DWORD mous
 BOOL WINAPI RemoveHook() noexcept;
 }
 
-namespace hook {
-using TSetHook = decltype(&SetHook);
-using TRemoveHook = decltype(&RemoveHook);
-inline constexpr wchar_t kLibraryName[] = L"qf.dll";
-}  // namespace hook
+// The agent loads the exports by these types: a change of either side breaks the build.
+static_assert(std::is_same_v<decltype(&SetHook), hook::TSetHook>);
+static_assert(std::is_same_v<decltype(&RemoveHook), hook::TRemoveHook>);

@@ -78,10 +78,8 @@ BOOL RunFileDialog(bool save, OPENFILENAMEW& dialog, DWORD& error) {
   }
   using TFileDialog = BOOL(WINAPI*)(LPOPENFILENAMEW);
   using TExtendedError = DWORD(WINAPI*)();
-  const auto run = reinterpret_cast<TFileDialog>(
-      reinterpret_cast<void*>(::GetProcAddress(library.get(), save ? "GetSaveFileNameW" : "GetOpenFileNameW")));
-  const auto extendedError =
-      reinterpret_cast<TExtendedError>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "CommDlgExtendedError")));
+  const auto run = win::ProcAddress<TFileDialog>(library.get(), save ? "GetSaveFileNameW" : "GetOpenFileNameW");
+  const auto extendedError = win::ProcAddress<TExtendedError>(library.get(), "CommDlgExtendedError");
   if (run == nullptr || extendedError == nullptr) {
     error = ::GetLastError();
     return FALSE;
@@ -179,8 +177,8 @@ std::wstring ImportConfiguration(const std::wstring& file, TListEncodings& encod
   }
   TConfigurationLists lists{read[0].lines, read[1].lines, read[2].lines, read[3].lines};
   const std::wstring base = text::FileNameOf(file);
-  const std::wstring problem = CheckConfiguration(
-      lists, {ListFile(base, 1), ListFile(base, 2), ListFile(base, 3), ListFile(base, 4)});
+  const std::wstring problem =
+      CheckConfiguration(lists, {ListFile(base, 1), ListFile(base, 2), ListFile(base, 3), ListFile(base, 4)});
   if (!problem.empty()) {
     CommonLogRunEvent(L"QuillFolder.Openconfiguration1Click", problem);
     return problem;

@@ -57,13 +57,12 @@ void ReadStringValues(const wchar_t* path, std::vector<std::wstring>& names, std
   status = win::ReadValues(key.get(), values);
   if (status != ERROR_SUCCESS)
     CommonLogRegistryError(L"QuillFolder.UpdateListMenu", L"RegEnumValue fail",
-                        std::wstring(L"Key=") + path + L", Index=" + std::to_wstring(values.size()), status);
+                           std::wstring(L"Key=") + path + L", Index=" + std::to_wstring(values.size()), status);
   for (const auto& value : values) {
     if (!IsStringType(value.type)) {
-      CommonLogErrorEvent(L"QuillFolder.UpdateListMenu", L"Invalid data type, value skipped",
-                          std::wstring(L"Key=") + path + L", Name=" + value.name + L", Type=" +
-                              std::to_wstring(value.type),
-                          0, false);
+      CommonLogErrorEvent(
+          L"QuillFolder.UpdateListMenu", L"Invalid data type, value skipped",
+          std::wstring(L"Key=") + path + L", Name=" + value.name + L", Type=" + std::to_wstring(value.type), 0, false);
       continue;
     }
     names.push_back(value.name);
@@ -234,7 +233,7 @@ bool RestoreInterruptedReplace() {
     status = TakeSnapshot(CopyPath(kStoreKeys[i]), snapshots[i]);
     if (status != ERROR_SUCCESS) {
       CommonLogRegistryError(L"QuillFolder.ReplaceStore", L"Can't read the store's copy, kept for the next start",
-                          CopyPath(kStoreKeys[i]), status);
+                             CopyPath(kStoreKeys[i]), status);
       return false;
     }
   }
@@ -259,7 +258,8 @@ bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filter
   if (status == ERROR_SUCCESS) status = WriteReplaceCopy(snapshots);
   if (status != ERROR_SUCCESS) {
     DropReplaceCopy();
-    CommonLogRegistryError(L"QuillFolder.ReplaceStore", L"Can't keep a copy of the store, nothing replaced", L"", status);
+    CommonLogRegistryError(L"QuillFolder.ReplaceStore", L"Can't keep a copy of the store, nothing replaced", L"",
+                           status);
     return false;
   }
   const TStoreValues* wanted[] = {favourites, filters};
@@ -270,9 +270,9 @@ bool ReplaceStoreKeys(const TStoreValues* favourites, const TStoreValues* filter
     return true;
   }
   CommonLogRegistryError(L"QuillFolder.ReplaceStore",
-                      status == kValuesLost ? L"Two values of the store share one name, restoring it"
-                                            : L"Can't write the store, restoring it",
-                      L"", status);
+                         status == kValuesLost ? L"Two values of the store share one name, restoring it"
+                                               : L"Can't write the store, restoring it",
+                         L"", status);
   bool restored = true;
   for (std::size_t i = 0; i < std::size(kStoreKeys); ++i)
     if (wanted[i] != nullptr) restored = PutBack(kStoreKeys[i].path, snapshots[i]) == ERROR_SUCCESS && restored;
@@ -289,4 +289,3 @@ bool ReplaceStore(const TFavouriteLists& lists) {
     filters.emplace_back(lists.FilterMasks[i], lists.FilterCaptions[i]);
   return ReplaceStoreKeys(&favourites, &filters);
 }
-

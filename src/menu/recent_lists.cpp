@@ -9,7 +9,8 @@
 namespace {
 
 // Files of these types each show an icon of their own, keyed by the whole path.
-constexpr const wchar_t* kOwnIconExtensions[] = {L".bmp", L".cpt", L".cdr", L".gif", L".ico", L".cmx", L".clk", L".exe"};
+constexpr const wchar_t* kOwnIconExtensions[] = {L".bmp", L".cpt", L".cdr", L".gif",
+                                                 L".ico", L".cmx", L".clk", L".exe"};
 
 std::wstring Folded(const std::wstring& text) { return text::UpperCase(text); }
 
@@ -63,8 +64,9 @@ std::wstring RecentFolderOf(const std::wstring& path) {
 std::wstring IconKey(const std::wstring& path) {
   const auto slash = path.find_last_of(L"\\/");
   const auto dot = path.find_last_of(L'.');
-  const std::wstring extension =
-      dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash) ? std::wstring() : text::LowerCase(path.substr(dot));
+  const std::wstring extension = dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)
+                                     ? std::wstring()
+                                     : text::LowerCase(path.substr(dot));
   for (const wchar_t* own : kOwnIconExtensions)
     if (extension == own) return path;
   return extension;

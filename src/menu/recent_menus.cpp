@@ -22,8 +22,7 @@ bool UsableFile(const std::wstring& path) { return IsRemoteFile(path) || FileExi
 // The shell's small icon of a file, if the menus can use it: one at least 16 by 16 pixels.
 win::TIconHandle GetIcon(const std::wstring& path, DWORD attributes = 0, UINT flags = 0) {
   SHFILEINFOW info{};
-  if (!::SHGetFileInfoW(path.c_str(), attributes, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON | flags))
-    return {};
+  if (!::SHGetFileInfoW(path.c_str(), attributes, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON | flags)) return {};
   win::TIconHandle icon(info.hIcon);
   ICONINFO parts{};
   if (!icon || !::GetIconInfo(icon.get(), &parts)) return {};

@@ -12,8 +12,8 @@ constexpr UINT WM_QFSYNCHRONIZE = WM_APP + 3;
 constexpr UINT_PTR kMergeTimer = 3;
 constexpr UINT kMergeIntervalMs = 5000;
 // FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_CREATION.
-constexpr DWORD kChangeFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE |
-                                FILE_NOTIFY_CHANGE_CREATION;
+constexpr DWORD kChangeFilter =
+    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_CREATION;
 static_assert(kChangeFilter == 0x51);
 // After a change is reported, the shell's burst of writes settles before the next request.
 constexpr DWORD kAfterChangeMs = 100;
@@ -55,8 +55,7 @@ class TMonitoringThread {
   void LogRun(const std::wstring& name, const std::wstring& parameters) {
     watch_.Synchronize([&] { CommonLogRunEvent(name, parameters); });
   }
-  void LogError(const std::wstring& function, const std::wstring& message, const std::wstring& parameters,
-                DWORD code) {
+  void LogError(const std::wstring& function, const std::wstring& message, const std::wstring& parameters, DWORD code) {
     watch_.Synchronize([&] { CommonLogErrorEvent(function, message, parameters, code, true); });
   }
 
@@ -94,8 +93,8 @@ class TFolderMonitoringThread final : public TMonitoringThread {
 void TFolderMonitoringThread::Execute() {
   Log(L"Start change monitoring");
   if (folder_.empty() || !DirectoryExists(folder_)) {
-    CommonLogErrorEvent(L"TFolderMonitoringThread.Execute", L"Invalid folder path: " + folder_, L"",
-                        ::GetLastError(), true);
+    CommonLogErrorEvent(L"TFolderMonitoringThread.Execute", L"Invalid folder path: " + folder_, L"", ::GetLastError(),
+                        true);
     return;
   }
   while (!Terminated() && WatchOnce()) {
@@ -109,10 +108,9 @@ bool TFolderMonitoringThread::WatchOnce() {
     Fail(L"CreateEvent fail", ::GetLastError());
     return false;
   }
-  const win::TFileHandle folder(::CreateFileW(folder_.c_str(), GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
-                                              nullptr));
+  const win::TFileHandle folder(
+      ::CreateFileW(folder_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
   if (!folder) {
     Fail(L"CreateFileW=INVALID_HANDLE_VALUE", ::GetLastError(), L"Path=" + folder_);
     return false;
@@ -146,7 +144,8 @@ bool TFolderMonitoringThread::WatchOnce() {
   } else {
     Log(L"Find changes in folder");
     watch_.Synchronize([this] {
-      Guarded(L"MonitoringThread.ChangeNotify", [this] { watch_.InstallTimer(); }, L"Error on starting notify function");
+      Guarded(
+          L"MonitoringThread.ChangeNotify", [this] { watch_.InstallTimer(); }, L"Error on starting notify function");
     });
   }
   return !PauseOrTerminated(kAfterChangeMs);
@@ -178,7 +177,8 @@ LRESULT CALLBACK TChangeWatch::WindowProc(HWND window, UINT message, WPARAM wPar
   auto* self = reinterpret_cast<TChangeWatch*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_QFSYNCHRONIZE:
-      GuardedCallback(L"MonitoringThread.Synchronize", [lParam] { (*reinterpret_cast<const std::function<void()>*>(lParam))(); });
+      GuardedCallback(L"MonitoringThread.Synchronize",
+                      [lParam] { (*reinterpret_cast<const std::function<void()>*>(lParam))(); });
       return 0;
     case WM_TIMER:
       if (self != nullptr && wParam == kMergeTimer)

@@ -145,8 +145,7 @@ std::uint64_t ReadPointer(HANDLE process, std::uint64_t address, std::size_t siz
 // read (another user's process, a process of the other width that this build cannot read).
 std::wstring ProcessCurrentFolder(DWORD processId) {
   using TQuery = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-  const auto query = reinterpret_cast<TQuery>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  const auto query = win::ProcAddress<TQuery>(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
   const win::TUniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
   if (query == nullptr || !process) return {};
   // ProcessBasicInformation (0) names the process's own environment block, second in its
@@ -195,8 +194,8 @@ std::vector<INPUT_RECORD> Keystrokes(const std::wstring& text) {
 }
 
 bool TypeInto(const std::wstring& text) {
-  const win::TFileHandle input(::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                             nullptr, OPEN_EXISTING, 0, nullptr));
+  const win::TFileHandle input(::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!input) return false;
   const std::vector<INPUT_RECORD> records = Keystrokes(text);
   DWORD written = 0;
@@ -216,14 +215,16 @@ bool SetDataToConsole(HWND console, const std::wstring& path) {
     if (!typed) CommonLogErrorEvent(kFunction, L"WriteConsoleInput fail", L"Pid=" + pid, ::GetLastError(), false);
   });
   if (!joined)
-    CommonLogErrorEvent(kFunction, L"no shell of the console found", L"Wnd=" + logformat::HandleText(console), 0, false);
+    CommonLogErrorEvent(kFunction, L"no shell of the console found", L"Wnd=" + logformat::HandleText(console), 0,
+                        false);
   return typed;
 }
 
 std::wstring ConsoleCurrentFolder(HWND console) {
   std::wstring folder;
   WithConsole(console, [&](DWORD, const std::vector<TProcess>& processes) {
-    const auto shell = std::find_if(processes.rbegin(), processes.rend(), [](const TProcess& p) { return IsShell(p.image); });
+    const auto shell =
+        std::find_if(processes.rbegin(), processes.rend(), [](const TProcess& p) { return IsShell(p.image); });
     if (shell != processes.rend() && ConsoleShell({shell->image}) == TConsoleShell::Cmd)
       folder = ProcessCurrentFolder(shell->id);
   });

@@ -17,7 +17,6 @@ bool KeepsNoLogs(const std::vector<std::wstring>& args) { return !args.empty() &
 
 void CheckPath(std::wstring& path) { path = text::WithTrailingSeparator(path); }
 
-
 std::wstring QuotedArgument(const std::wstring& arg) {
   std::wstring quoted = L"\"";
   std::size_t backslashes = 0;

@@ -181,5 +181,5 @@ void SaveAlwaysAddDialog(TSettingsValues& values, bool always) {
   if (key) status = win::WriteDword(key.get(), kAlwaysAddDialogValue, always ? 1 : 0);
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
     CommonLogRegistryError(L"fmAddItem.SaveAlwaysAddDialog", L"Can't write value",
-                        std::wstring(L"Name=") + kAlwaysAddDialogValue, status);
+                           std::wstring(L"Name=") + kAlwaysAddDialogValue, status);
 }

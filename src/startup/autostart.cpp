@@ -38,10 +38,12 @@ bool SetAutostart(bool on) {
 }
 
 void RegisterShellExtension(bool on) {
-  const std::wstring parameters = std::wstring(on ? L"/s" : L"/s /u") + L" \"" + ProgramFolder() + kShellExtension + L"\"";
+  const std::wstring parameters =
+      std::wstring(on ? L"/s" : L"/s /u") + L" \"" + ProgramFolder() + kShellExtension + L"\"";
   const std::wstring system = SystemFolder();
   if (system.empty()) {
-    CommonLogErrorEvent(L"QuillFolder.RegisterShellExtension", L"No system folder", parameters, ::GetLastError(), false);
+    CommonLogErrorEvent(L"QuillFolder.RegisterShellExtension", L"No system folder", parameters, ::GetLastError(),
+                        false);
     return;
   }
   const std::wstring program = text::JoinPath(system, kRegsvr32);

@@ -22,7 +22,8 @@ class TSchedulerServiceConfiguration : public IServiceConfiguration {
  public:
   bool Open() override {
     manager_.reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (manager_) service_.reset(::OpenServiceW(manager_.get(), L"Schedule", SERVICE_QUERY_CONFIG | SERVICE_CHANGE_CONFIG));
+    if (manager_)
+      service_.reset(::OpenServiceW(manager_.get(), L"Schedule", SERVICE_QUERY_CONFIG | SERVICE_CHANGE_CONFIG));
     return static_cast<bool>(service_);
   }
   std::optional<unsigned long> StartType() override {

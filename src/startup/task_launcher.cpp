@@ -130,9 +130,9 @@ bool LaunchThroughScheduler(ITaskScheduler& scheduler, ILaunchEnvironment& envir
       const int state = scheduler.State().value_or(tsUnknown);
       return L"Last run=" + environment.DateTimeText(now.lastRun) + L", next run=" +
              environment.DateTimeText(now.nextRun) + L", LastTaskResult=" + std::to_wstring(now.lastResult) +
-             L", LastRun=" + environment.NumberText(before.lastRun) + L"(" +
-             environment.DateTimeText(before.lastRun) + L"), LastRunTime=" + environment.NumberText(now.lastRun) +
-             L" (" + environment.DateTimeText(now.lastRun) + L"), RegisteredTask.State=" + std::to_wstring(state);
+             L", LastRun=" + environment.NumberText(before.lastRun) + L"(" + environment.DateTimeText(before.lastRun) +
+             L"), LastRunTime=" + environment.NumberText(now.lastRun) + L" (" + environment.DateTimeText(now.lastRun) +
+             L"), RegisteredTask.State=" + std::to_wstring(state);
     };
     for (;;) {
       if (const std::optional<bool> verdict = StartVerdict(scheduler, log)) {

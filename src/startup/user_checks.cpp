@@ -105,15 +105,11 @@ bool IsWindowsAdmin() {
   return false;
 }
 
-bool IsAdminUser() {
-  return Cached(adminCache, IsWindowsAdmin);
-}
+bool IsAdminUser() { return Cached(adminCache, IsWindowsAdmin); }
 
 bool IsPowerUserLoggedOn() { return IsMemberOfGroup(DOMAIN_ALIAS_RID_POWER_USERS); }
 
-bool IsPowerUser() {
-  return Cached(powerUserCache, IsPowerUserLoggedOn);
-}
+bool IsPowerUser() { return Cached(powerUserCache, IsPowerUserLoggedOn); }
 
 bool IsRealUserAdmin() {
   return Cached(realAdminCache, [] {
@@ -174,8 +170,7 @@ std::wstring FileVersion(const std::wstring& program) {
   // The first language and code page the resource lists name its string table.
   void* translation = nullptr;
   UINT length = 0;
-  if (!::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &translation, &length) ||
-      length < 2 * sizeof(WORD))
+  if (!::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &translation, &length) || length < 2 * sizeof(WORD))
     return std::wstring();
   const auto* pair = static_cast<const WORD*>(translation);
   wchar_t block[64];

@@ -15,7 +15,8 @@ bool TViewRegistry::Open(const std::wstring& path, bool canCreate, REGSAM access
   const bool relative = IsRelative(path);
   const std::wstring tail = relative ? path : path.substr(1);
   const HKEY base = relative && key_ ? key_.get() : RootKey;
-  win::TRegKey opened = canCreate && !tail.empty() ? win::CreateKey(base, tail, access) : win::OpenKey(base, tail, access);
+  win::TRegKey opened =
+      canCreate && !tail.empty() ? win::CreateKey(base, tail, access) : win::OpenKey(base, tail, access);
   if (!opened) return false;
   path_ = relative && !path_.empty() ? path_ + L"\\" + tail : tail;
   key_ = std::move(opened);
@@ -27,9 +28,9 @@ bool TViewRegistry::OpenKey(const std::wstring& path, bool canCreate, bool view6
 }
 
 bool TViewRegistry::OpenKeyReadOnly(const std::wstring& path, bool view64) {
-  for (REGSAM access : {static_cast<REGSAM>(KEY_READ), static_cast<REGSAM>(READ_CONTROL | KEY_QUERY_VALUE |
-                                                                           KEY_ENUMERATE_SUB_KEYS),
-                        static_cast<REGSAM>(KEY_QUERY_VALUE)})
+  for (REGSAM access :
+       {static_cast<REGSAM>(KEY_READ), static_cast<REGSAM>(READ_CONTROL | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS),
+        static_cast<REGSAM>(KEY_QUERY_VALUE)})
     if (Open(path, false, access | View(view64))) return true;
   return false;
 }

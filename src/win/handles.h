@@ -5,9 +5,25 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <utility>
 
 namespace win {
+
+// Window handles are 32 bits wide in every process, 32-bit and 64-bit alike, so a record shared
+// between processes keeps one in 32 bits; 64-bit Windows sign-extends it back.
+inline std::uint32_t HandleToRecord(HWND window) noexcept {
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
+}
+inline HWND HandleFromRecord(std::uint32_t value) noexcept {
+  return reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<std::int32_t>(value)));
+}
+
+// A loaded library's entry point as the function type it has; null when it has none of that name.
+template <class T>
+T ProcAddress(HMODULE module, const char* name) noexcept {
+  return reinterpret_cast<T>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
 
 // One owner per resource kind; Traits gives the empty value and the release call.
 template <class Traits>

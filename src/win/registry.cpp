@@ -37,8 +37,9 @@ std::optional<DWORD> ReadDword(HKEY key, const wchar_t* name, LSTATUS* status, D
   DWORD found = REG_NONE;
   DWORD data = 0;
   DWORD size = sizeof data;
-  LSTATUS result = key == nullptr ? ERROR_INVALID_HANDLE
-                                  : ::RegQueryValueExW(key, name, nullptr, &found, reinterpret_cast<BYTE*>(&data), &size);
+  LSTATUS result = key == nullptr
+                       ? ERROR_INVALID_HANDLE
+                       : ::RegQueryValueExW(key, name, nullptr, &found, reinterpret_cast<BYTE*>(&data), &size);
   // ERROR_MORE_DATA still reports the type: a longer value is never a DWORD.
   if ((result == ERROR_SUCCESS || result == ERROR_MORE_DATA) && (found != REG_DWORD || size != sizeof data))
     result = ERROR_DATATYPE_MISMATCH;
@@ -76,8 +77,8 @@ std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name, DWORD* typ
 LSTATUS ReadValues(HKEY key, std::vector<TRegValue>& values) {
   DWORD longestName = 0;
   DWORD longestData = 0;
-  LSTATUS status = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                      &longestName, &longestData, nullptr, nullptr);
+  LSTATUS status = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
+                                      &longestData, nullptr, nullptr);
   if (status != ERROR_SUCCESS) return status;
   std::wstring name(longestName + 1, L'\0');
   std::vector<BYTE> buffer(longestData + sizeof(wchar_t));

@@ -32,8 +32,7 @@ std::optional<DWORD> ReadDword(HKEY key, const wchar_t* name, LSTATUS* status = 
 // A REG_SZ or REG_EXPAND_SZ value as stored (not expanded); none when the value is missing or
 // of another type. The text ends at the first terminator the data holds. `type` tells which of
 // the two it was; `status` why there is none, as ReadDword says it.
-std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name, DWORD* type = nullptr,
-                                       LSTATUS* status = nullptr);
+std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name, DWORD* type = nullptr, LSTATUS* status = nullptr);
 
 // One value whole: its name, its type and its bytes.
 struct TRegValue {

@@ -33,10 +33,6 @@ std::wstring ProgramFolder() {
   return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
-template <class T>
-T Entry(HMODULE module, const char* name) {
-  return reinterpret_cast<T>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
 
 const char* MessageName(std::uint32_t message) {
   for (int i = 0; i < static_cast<int>(hook::THookMessage::Count); ++i) {
@@ -52,8 +48,8 @@ const char* MessageName(std::uint32_t message) {
 
 int Watch(DWORD seconds) {
   win::TModuleHandle library(::LoadLibraryW((ProgramFolder() + hook::kLibraryName).c_str()));
-  const auto setHook = library ? Entry<hook::TSetHook>(library.get(), "SetHook") : nullptr;
-  const auto removeHook = library ? Entry<hook::TRemoveHook>(library.get(), "RemoveHook") : nullptr;
+  const auto setHook = library ? win::ProcAddress<hook::TSetHook>(library.get(), "SetHook") : nullptr;
+  const auto removeHook = library ? win::ProcAddress<hook::TRemoveHook>(library.get(), "RemoveHook") : nullptr;
   if (!setHook || !removeHook) {
     std::printf("qf.dll not loaded (error %lu)\n", ::GetLastError());
     return 1;

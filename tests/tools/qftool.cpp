@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "hook/hook_contract.h"
+#include "win/handles.h"
 
 namespace {
 
@@ -529,7 +530,7 @@ int wmain(int argc, wchar_t** argv) {
     const auto agents = TopWindows(kAgentClass, kAgentCaption, false);
     if (agents.empty() || !TopWindows(L"#32768", nullptr, true).empty()) return 1;
     const LARGE_INTEGER start = Now();
-    const auto handle = static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(agents.front()));
+    const auto handle = win::HandleToRecord(agents.front());
     if (hook::PushSlot(share, ::RegisterWindowMessageW(L"WM_QFMDESKTOP by Quillrook Folder"), handle, 1, 0, 0, 0) < 0)
       return 1;
     return PrintMsUntilMenuShows(start);

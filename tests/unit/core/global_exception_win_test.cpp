@@ -40,9 +40,9 @@ TEST(GlobalException, AnUnhandledExceptionOnAWorkerSavesTheStateAndShowsNoDialog
   ASSERT_GE(state.size(), 10u);
   EXPECT_TRUE(state[0].ends_with(L": thrown for the trace")) << state[0];
   EXPECT_TRUE(state[1].starts_with(L"Program version: ")) << state[1];
-  for (const wchar_t* item : {L"Last system error: ", L"Product: ", L"Service Pack: ", L"Build: ", L"Version: 64-bit",
-                              L"UAC: ", L"User: ", L"TotalPhysicalMemory: ", L"PhysicalMemoryLoad: ", L"SwapFileSize: ",
-                              L"SwapFileUsage: ", L"Screen: "})
+  for (const wchar_t* item :
+       {L"Last system error: ", L"Product: ", L"Service Pack: ", L"Build: ", L"Version: 64-bit", L"UAC: ", L"User: ",
+        L"TotalPhysicalMemory: ", L"PhysicalMemoryLoad: ", L"SwapFileSize: ", L"SwapFileUsage: ", L"Screen: "})
     EXPECT_TRUE(Has(state, item)) << item;
   // The stack, one procedure a line, without addresses.
   EXPECT_TRUE(std::find(state.begin(), state.end(), L"ThrowFromANamedProcedure") != state.end());

@@ -14,6 +14,7 @@
 #include "diagnostics/logger.h"
 #include "navigation/target_kind.h"
 #include "../test_windows.h"
+#include "win/handles.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
   hook::PushSlot(record, HookMessageId(hook::THookMessage::QfKeyDown), 0x444, 1, 0, 0, 0);
   pump.OnTimer();
   EXPECT_EQ(triggers, (std::vector<std::pair<HWND, int>>{{reinterpret_cast<HWND>(0x333), tkExplorer},
-                                                        {reinterpret_cast<HWND>(0x222), tkBrowseDialog}}));
+                                                         {reinterpret_cast<HWND>(0x222), tkBrowseDialog}}));
   for (const auto& slot : record.queue) EXPECT_EQ(slot.message, hook::kSlotFree);
   EXPECT_EQ(installs, 1);
 
@@ -146,7 +147,7 @@ TEST(HookPump, AWakeDrainsEverySlotOnceInOrderAndALostWakeIsLeftToTheTimer) {
       },
       [] {},
       [&](HWND target, int) {
-        handled.push_back(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(target)));
+        handled.push_back(win::HandleToRecord(target));
         // The first trigger's menu: a modal loop in which the hook wakes the agent again.
         if (handled.size() == 1) {
           ::PostMessageW(window, WakeMessage, 0, 0);
@@ -156,7 +157,7 @@ TEST(HookPump, AWakeDrainsEverySlotOnceInOrderAndALostWakeIsLeftToTheTimer) {
       });
   ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pump));
   ASSERT_TRUE(pump.Start());
-  EXPECT_EQ(record.wakeWindow, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
+  EXPECT_EQ(record.wakeWindow, win::HandleToRecord(window));
 
   // A slot and its wake, then two more slots before the agent gets to the wake: the one drain
   // the wake causes takes all three, in slot order, and the timer after it finds nothing more.

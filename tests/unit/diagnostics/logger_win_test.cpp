@@ -19,34 +19,28 @@ namespace {
 const std::wstring kSeparator(40, L'=');
 
 std::string ReadBytes(const std::wstring& path) {
-  win::TFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win::TFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return {};
   std::string bytes;
   char buffer[65536];
   DWORD got = 0;
-  while (::ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0)
-    bytes.append(buffer, got);
+  while (::ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
   return bytes;
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  win::TFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  win::TFileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file);
   DWORD written = 0;
-  ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                          nullptr));
+  ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
   ASSERT_EQ(written, bytes.size());
 }
 
-bool Exists(const std::wstring& path) {
-  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::vector<std::wstring> Lines(const std::wstring& path) {
-  return logformat::DecodeLogLines(ReadBytes(path));
-}
+std::vector<std::wstring> Lines(const std::wstring& path) { return logformat::DecodeLogLines(ReadBytes(path)); }
 
 // The event text of a timed line (its time cut off), or empty for any other line.
 std::wstring EventText(const std::wstring& line) {
@@ -150,16 +144,14 @@ TEST_F(LoggerTest, AppendingToAnExistingLogKeepsOneMark) {
   const auto lines = Lines(RunLog());
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0], L"older line");
-  EXPECT_EQ(EventTexts(lines),
-            (std::vector<std::wstring>{L"", RunText(L"first"), RunText(L"SaveAllLogs begin"),
-                                       RunText(L"second"), RunText(L"SaveAllLogs begin")}));
+  EXPECT_EQ(EventTexts(lines), (std::vector<std::wstring>{L"", RunText(L"first"), RunText(L"SaveAllLogs begin"),
+                                                          RunText(L"second"), RunText(L"SaveAllLogs begin")}));
 }
 
 TEST_F(LoggerTest, ErrorEventWritesBlockWithTheRunLogTail) {
   for (int i = 1; i <= 30; ++i) CommonLogRunEvent(L"step " + std::to_wstring(i));
   ::SetLastError(1234);
-  CommonLogErrorEvent(L"SetData\\SetPath", L"Timeout", L"Hwnd=00ABCDEF", ERROR_FILE_NOT_FOUND,
-                      false);
+  CommonLogErrorEvent(L"SetData\\SetPath", L"Timeout", L"Hwnd=00ABCDEF", ERROR_FILE_NOT_FOUND, false);
   EXPECT_EQ(::GetLastError(), 1234u) << "logging keeps the caller's last error";
 
   const auto run = Lines(RunLog());
@@ -244,8 +236,8 @@ TEST_F(LoggerTest, ALogWhosePreviousGenerationCannotBeReplacedKeepsEveryLine) {
   WriteBytes(folder_ + L"folder_prev.log", oldest);
   {
     // A viewer holding the older generation open keeps it from being deleted.
-    win::TFileHandle held(::CreateFileW((folder_ + L"folder_prev.log").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win::TFileHandle held(::CreateFileW((folder_ + L"folder_prev.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
     CommonLogRunEvent(L"while held");
     SaveAllLogs(false);
@@ -304,9 +296,8 @@ TEST_F(LoggerTest, LinesLoggedBeforeTheFolderIsKnownAreWrittenLater) {
   SetLogFolder(folder_);
   CommonLogRunEvent(L"later");
   SaveAllLogs(false);
-  EXPECT_EQ(EventTexts(Lines(RunLog())),
-            (std::vector<std::wstring>{RunText(L"early"), RunText(L"SaveAllLogs begin"), RunText(L"later"),
-                                       RunText(L"SaveAllLogs begin")}));
+  EXPECT_EQ(EventTexts(Lines(RunLog())), (std::vector<std::wstring>{RunText(L"early"), RunText(L"SaveAllLogs begin"),
+                                                                    RunText(L"later"), RunText(L"SaveAllLogs begin")}));
 }
 
 TEST_F(LoggerTest, AFailedWriteKeepsTheLinesForTheNextOne) {
@@ -314,8 +305,8 @@ TEST_F(LoggerTest, AFailedWriteKeepsTheLinesForTheNextOne) {
   WriteBytes(RunLog(), logformat::EncodeLogLines({L"older"}, true));
   {
     // Another program holding the file without sharing makes the append fail.
-    win::TFileHandle held(::CreateFileW(RunLog().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    win::TFileHandle held(
+        ::CreateFileW(RunLog().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
     CommonLogRunEvent(L"kept");
     SaveAllLogs(false);
@@ -354,8 +345,7 @@ TEST_F(LoggerTest, EventsFromSeveralThreadsAllArriveExactlyOnce) {
   threads.emplace_back([&] {
     start.arrive_and_wait();
     for (int j = 0; j < kErrors; ++j)
-      for (int r = 0; r < 2; ++r)
-        CommonLogErrorEvent(L"Worker", L"failure " + std::to_wstring(j), L"", 0, false);
+      for (int r = 0; r < 2; ++r) CommonLogErrorEvent(L"Worker", L"failure " + std::to_wstring(j), L"", 0, false);
   });
   for (auto& thread : threads) thread.join();
   // A distinct last line makes the logger write out the counts still pending.
@@ -380,18 +370,16 @@ TEST_F(LoggerTest, EventsFromSeveralThreadsAllArriveExactlyOnce) {
   }
   for (int t = 0; t < kWorkers; ++t)
     for (int i = 0; i < kItems; ++i) {
-      const auto text = logformat::RunEventText(L"worker " + std::to_wstring(t),
-                                                L"item " + std::to_wstring(i));
+      const auto text = logformat::RunEventText(L"worker " + std::to_wstring(t), L"item " + std::to_wstring(i));
       EXPECT_EQ(seen[text], kRepeats) << t << " " << i;
     }
   std::map<std::wstring, int> blocks;
   for (const auto& line : Lines(ErrorLog()))
-    if (const auto at = line.find(L" Err (common): "); at != std::wstring::npos && at >= 2 &&
-                                                        line.compare(at - 2, 2, L": ") == 0)
+    if (const auto at = line.find(L" Err (common): ");
+        at != std::wstring::npos && at >= 2 && line.compare(at - 2, 2, L": ") == 0)
       ++blocks[line.substr(at)];
   for (int j = 0; j < kErrors; ++j) {
-    const auto text =
-        logformat::ErrorEventText(L"Worker", L"failure " + std::to_wstring(j), L"", 0, L"");
+    const auto text = logformat::ErrorEventText(L"Worker", L"failure " + std::to_wstring(j), L"", 0, L"");
     EXPECT_EQ(seen[text], 2) << j;
     EXPECT_EQ(blocks[text], 2) << j;
   }

@@ -70,42 +70,44 @@ void CheckMoves(const std::vector<TMove>& moves, bool up) {
 
 TEST(FavouriteRows, UpMovesFoldersAndWholeSubmenus) {
   const TLines list{L"A", L"[S]", L"  s1", L"  s2", L"B", L"[T]", L"  t1", L"[U]", L"C"};
-  CheckMoves({
-                 // A header below a top-level folder goes above it, with its entries.
-                 {list, 1, {L"[S]", L"  s1", L"  s2", L"A", L"B", L"[T]", L"  t1", L"[U]", L"C"}, 0},
-                 // A header below submenus goes above all of them.
-                 {list, 7, {L"A", L"[S]", L"  s1", L"  s2", L"B", L"[U]", L"[T]", L"  t1", L"C"}, 5},
-                 {{L"[S]", L"  s1", L"[U]"}, 2, {L"[U]", L"[S]", L"  s1"}, 0},
-                 // A folder below a submenu goes above the whole submenu; otherwise one row up.
-                 {list, 4, {L"A", L"B", L"[S]", L"  s1", L"  s2", L"[T]", L"  t1", L"[U]", L"C"}, 1},
-                 {list, 8, {L"A", L"[S]", L"  s1", L"  s2", L"B", L"[T]", L"  t1", L"C", L"[U]"}, 7},
-                 // An entry swaps within its submenu, and never leaves it.
-                 {list, 3, {L"A", L"[S]", L"  s2", L"  s1", L"B", L"[T]", L"  t1", L"[U]", L"C"}, 2},
-                 {list, 2, {}, 0},
-                 {list, 0, {}, 0},
-             },
-             true);
+  CheckMoves(
+      {
+          // A header below a top-level folder goes above it, with its entries.
+          {list, 1, {L"[S]", L"  s1", L"  s2", L"A", L"B", L"[T]", L"  t1", L"[U]", L"C"}, 0},
+          // A header below submenus goes above all of them.
+          {list, 7, {L"A", L"[S]", L"  s1", L"  s2", L"B", L"[U]", L"[T]", L"  t1", L"C"}, 5},
+          {{L"[S]", L"  s1", L"[U]"}, 2, {L"[U]", L"[S]", L"  s1"}, 0},
+          // A folder below a submenu goes above the whole submenu; otherwise one row up.
+          {list, 4, {L"A", L"B", L"[S]", L"  s1", L"  s2", L"[T]", L"  t1", L"[U]", L"C"}, 1},
+          {list, 8, {L"A", L"[S]", L"  s1", L"  s2", L"B", L"[T]", L"  t1", L"C", L"[U]"}, 7},
+          // An entry swaps within its submenu, and never leaves it.
+          {list, 3, {L"A", L"[S]", L"  s2", L"  s1", L"B", L"[T]", L"  t1", L"[U]", L"C"}, 2},
+          {list, 2, {}, 0},
+          {list, 0, {}, 0},
+      },
+      true);
 }
 
 TEST(FavouriteRows, DownMovesFoldersAndWholeSubmenus) {
   const TLines list{L"A", L"[S]", L"  s1", L"  s2", L"B", L"[T]", L"  t1", L"[U]", L"C"};
-  CheckMoves({
-                 // A header goes below the folder that follows its block...
-                 {list, 1, {L"A", L"B", L"[S]", L"  s1", L"  s2", L"[T]", L"  t1", L"[U]", L"C"}, 2},
-                 // ...or below all the submenus that follow it.
-                 {list, 5, {L"A", L"[S]", L"  s1", L"  s2", L"B", L"[U]", L"[T]", L"  t1", L"C"}, 6},
-                 {{L"[S]", L"[T]", L"  t1", L"[U]"}, 0, {L"[T]", L"  t1", L"[U]", L"[S]"}, 3},
-                 // A block that ends the list stays.
-                 {{L"A", L"[S]", L"  s1"}, 1, {}, 0},
-                 // A folder above a submenu goes below its last entry; otherwise one row down.
-                 {list, 0, {L"[S]", L"  s1", L"  s2", L"A", L"B", L"[T]", L"  t1", L"[U]", L"C"}, 3},
-                 {{L"A", L"B"}, 0, {L"B", L"A"}, 1},
-                 // An entry swaps within its submenu and stops at its end.
-                 {list, 2, {L"A", L"[S]", L"  s2", L"  s1", L"B", L"[T]", L"  t1", L"[U]", L"C"}, 3},
-                 {list, 3, {}, 0},
-                 {list, 8, {}, 0},
-             },
-             false);
+  CheckMoves(
+      {
+          // A header goes below the folder that follows its block...
+          {list, 1, {L"A", L"B", L"[S]", L"  s1", L"  s2", L"[T]", L"  t1", L"[U]", L"C"}, 2},
+          // ...or below all the submenus that follow it.
+          {list, 5, {L"A", L"[S]", L"  s1", L"  s2", L"B", L"[U]", L"[T]", L"  t1", L"C"}, 6},
+          {{L"[S]", L"[T]", L"  t1", L"[U]"}, 0, {L"[T]", L"  t1", L"[U]", L"[S]"}, 3},
+          // A block that ends the list stays.
+          {{L"A", L"[S]", L"  s1"}, 1, {}, 0},
+          // A folder above a submenu goes below its last entry; otherwise one row down.
+          {list, 0, {L"[S]", L"  s1", L"  s2", L"A", L"B", L"[T]", L"  t1", L"[U]", L"C"}, 3},
+          {{L"A", L"B"}, 0, {L"B", L"A"}, 1},
+          // An entry swaps within its submenu and stops at its end.
+          {list, 2, {L"A", L"[S]", L"  s2", L"  s1", L"B", L"[T]", L"  t1", L"[U]", L"C"}, 3},
+          {list, 3, {}, 0},
+          {list, 8, {}, 0},
+      },
+      false);
 }
 
 TEST(FavouriteRows, AddingAndRemoving) {

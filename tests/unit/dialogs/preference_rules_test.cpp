@@ -60,7 +60,8 @@ TEST(PreferenceRules, HotKeyShownAndStored) {
   EXPECT_EQ(HotKeyFrom(THotKeyMode::Natural, L"", 0, 0, stored), stored);
   EXPECT_EQ(HotKeyFrom(THotKeyMode::Custom, L"", 0x74, kControlShift, stored), (THotKey{4, 116}));
   EXPECT_EQ(HotKeyFrom(THotKeyMode::Custom, L"", 0x51, kControlAlt | kControlShift, stored), (THotKey{1, 0x51}));
-  EXPECT_EQ(HotKeyFrom(THotKeyMode::Custom, L"", 0, 0, stored), (THotKey{kModCtrl, 0})) << "empty box: Keys 0, Alt kept";
+  EXPECT_EQ(HotKeyFrom(THotKeyMode::Custom, L"", 0, 0, stored), (THotKey{kModCtrl, 0}))
+      << "empty box: Keys 0, Alt kept";
   EXPECT_EQ(HotKeyFrom(THotKeyMode::None, L"Z", 0, 0, stored), (THotKey{0, 'Q'})) << "none keeps Keys";
   EXPECT_EQ(NaturalKeyText('a'), L"A");
 }

@@ -22,10 +22,6 @@ inline std::wstring TestFolder() {
   return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
-template <class T>
-T Entry(HMODULE module, const char* name) {
-  return reinterpret_cast<T>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
 
 // A window handle as the queue carries it.
 inline std::uint32_t HandleValue(HWND window) {
@@ -43,8 +39,8 @@ class THookLibraryTest : public ::testing::Test {
   void SetUp() override {
     library_.reset(::LoadLibraryW((TestFolder() + hook::kLibraryName).c_str()));
     ASSERT_TRUE(library_) << "qf.dll next to the tests, error " << ::GetLastError();
-    setHook_ = Entry<hook::TSetHook>(library_.get(), "SetHook");
-    removeHook_ = Entry<hook::TRemoveHook>(library_.get(), "RemoveHook");
+    setHook_ = win::ProcAddress<hook::TSetHook>(library_.get(), "SetHook");
+    removeHook_ = win::ProcAddress<hook::TRemoveHook>(library_.get(), "RemoveHook");
     ASSERT_NE(setHook_, nullptr);
     ASSERT_NE(removeHook_, nullptr);
   }

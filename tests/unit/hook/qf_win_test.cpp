@@ -21,7 +21,6 @@
 namespace {
 
 using hooktest::Drain;
-using hooktest::Entry;
 using hooktest::HandleValue;
 using hooktest::TestFolder;
 using testwin::TMouseLog;

@@ -35,8 +35,8 @@ constexpr wchar_t kProductKey[] = L"Software\\BrantwellTools\\Quillrook Folder";
 constexpr wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const std::wstring kShare = L"\\\\server\\c$\\data";
 
-using testtmp::TTempFolder;
 using testlnk::WriteShortcut;
+using testtmp::TTempFolder;
 
 TStrings Favourites() { return InRegistryOrder(testreg::Strings(HKEY_CURRENT_USER, kFavouritesKey)); }
 
@@ -183,8 +183,10 @@ TEST_F(FavouritesStore, RemovalDeletesThePlainValueFirstThenTheEntry) {
 TEST_F(FavouritesStore, ReplacingTheStoreRewritesBothKeysAndAFailedWriteRestoresThem) {
   WriteFavourites({{L"C:\\", L"C$4"}, {L"Z:\\Old", L"Old$0"}});
   testreg::SetString(testreg::Create(HKEY_CURRENT_USER, kFiltersKey).get(), L"*.old", L"Old");
-  const TFavouriteLists imported{
-      {L"Submenu Work", kShare + L"$2", L"A:\\"}, {L"Work$4", L"Share$0", L"A$9"}, {L"*.txt", L"*.*"}, {L"Text", L"All"}};
+  const TFavouriteLists imported{{L"Submenu Work", kShare + L"$2", L"A:\\"},
+                                 {L"Work$4", L"Share$0", L"A$9"},
+                                 {L"*.txt", L"*.*"},
+                                 {L"Text", L"All"}};
   {
     const testreg::TWriteRecorder writes;
     ASSERT_TRUE(ReplaceStore(imported));
@@ -192,8 +194,8 @@ TEST_F(FavouritesStore, ReplacingTheStoreRewritesBothKeysAndAFailedWriteRestores
     EXPECT_EQ(writes.Among({L"Submenu Work", kShare + L"$2", L"A:\\", L"*.txt", L"*.*"}),
               (TNames{L"Submenu Work", kShare + L"$2", L"A:\\", L"*.txt", L"*.*"}));
   }
-  EXPECT_EQ(Favourites(), InRegistryOrder(TStrings{
-                              {L"Submenu Work", L"Work$4"}, {kShare + L"$2", L"Share$0"}, {L"A:\\", L"A$9"}}));
+  EXPECT_EQ(Favourites(),
+            InRegistryOrder(TStrings{{L"Submenu Work", L"Work$4"}, {kShare + L"$2", L"Share$0"}, {L"A:\\", L"A$9"}}));
   EXPECT_EQ(InRegistryOrder(testreg::Strings(HKEY_CURRENT_USER, kFiltersKey)),
             InRegistryOrder(TStrings{{L"*.txt", L"Text"}, {L"*.*", L"All"}}));
 
@@ -205,7 +207,9 @@ TEST_F(FavouritesStore, ReplacingTheStoreRewritesBothKeysAndAFailedWriteRestores
     ::RegSetValueExW(favourites.get(), L"Blob", 0, REG_BINARY, bytes, sizeof bytes);
     testreg::SetString(testreg::Create(HKEY_CURRENT_USER, kFiltersKey).get(), L"*.log", L"%TEMP%", REG_EXPAND_SZ);
   }
-  const auto everything = [](const wchar_t* path) { return testreg::Values(testreg::Open(HKEY_CURRENT_USER, path).get()); };
+  const auto everything = [](const wchar_t* path) {
+    return testreg::Values(testreg::Open(HKEY_CURRENT_USER, path).get());
+  };
   const auto favouritesBefore = everything(kFavouritesKey);
   const auto filtersBefore = everything(kFiltersKey);
   ASSERT_EQ(favouritesBefore.size(), 5u);

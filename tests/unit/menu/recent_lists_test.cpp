@@ -78,7 +78,8 @@ TEST(FindFirstRecent, KeepsTheFortyNewestAndLeavesTheRestToDeleteOnlyWithClearLi
   TFakeSource source;
   std::vector<TShortcutFile> shortcuts;
   // Found in an order other than their times.
-  for (int i = 0; i < 50; ++i) shortcuts.push_back(source.File(L"C:\\Docs\\f" + std::to_wstring(i) + L".txt", 1000 + (i * 7) % 50));
+  for (int i = 0; i < 50; ++i)
+    shortcuts.push_back(source.File(L"C:\\Docs\\f" + std::to_wstring(i) + L".txt", 1000 + (i * 7) % 50));
   std::vector<std::wstring> excess;
   const TRecentLists cleared = Scanned(source, shortcuts, true, &excess);
   EXPECT_EQ(cleared.RecentFiles().size(), 40u);
@@ -110,8 +111,9 @@ TEST(FindFirstRecent, ListsOnlyExistingFilesOnFixedAndNetworkDrivesOnce) {
   source.files.insert(L"E:\\usb.txt");
   source.targets[L"share.txt.lnk"] = L"\\\\server\\share\\share.txt";
   source.targets[L"again.lnk"] = L"C:\\Work\\a.txt";  // a second shortcut to a.txt, newest of all
-  shortcuts.insert(shortcuts.end(), {{L"Folder.lnk", 40}, {L"usb.txt.lnk", 50}, {L"share.txt.lnk", 60},
-                                     {L"broken.lnk", 70}, {L"again.lnk", 80}});
+  shortcuts.insert(
+      shortcuts.end(),
+      {{L"Folder.lnk", 40}, {L"usb.txt.lnk", 50}, {L"share.txt.lnk", 60}, {L"broken.lnk", 70}, {L"again.lnk", 80}});
   const TRecentLists lists = Scanned(source, shortcuts, true);
   EXPECT_EQ(Paths(lists.FilesToShow(0, Anything)),
             (std::vector<std::wstring>{L"C:\\Work\\a.txt", L"Z:\\Other\\c.txt", L"C:\\Work\\b.txt"}));

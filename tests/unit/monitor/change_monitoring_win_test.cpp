@@ -54,8 +54,8 @@ class ChangeWatch : public ::testing::Test {
     WIN32_FIND_DATAW found{};
     for (const std::wstring& folder : {folder_ + L"\\", root_ + L"Log\\"}) {
       win::TFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &found));
-      if (find)
-        do ::DeleteFileW((folder + found.cFileName).c_str());
+      if (find) do
+          ::DeleteFileW((folder + found.cFileName).c_str());
         while (::FindNextFileW(find.get(), &found));
       ::RemoveDirectoryW(folder.c_str());
     }

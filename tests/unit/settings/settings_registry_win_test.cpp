@@ -140,10 +140,10 @@ TEST_F(SettingsRegistry, SavedValuesReadBackInTheDialogsOrder) {
     names.push_back(value.name);
     EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << value.name;
   }
-  const std::vector<std::wstring> order{
-      L"ClearLink",  L"RecentFldr", L"RecentFls", L"ShowTray", L"MouseWheel", L"MouseMButton", L"Help", L"MExplorer",
-      L"MIExplorer", L"RExplorer",  L"MDesktop",  L"ExpEnch",  L"FilesCount", L"FoldersCount", L"Alt",  L"Keys",
-      L"OpenFolders"};
+  const std::vector<std::wstring> order{L"ClearLink",    L"RecentFldr", L"RecentFls",  L"ShowTray",     L"MouseWheel",
+                                        L"MouseMButton", L"Help",       L"MExplorer",  L"MIExplorer",   L"RExplorer",
+                                        L"MDesktop",     L"ExpEnch",    L"FilesCount", L"FoldersCount", L"Alt",
+                                        L"Keys",         L"OpenFolders"};
   EXPECT_EQ(testreg::InRegistryOrder(names), testreg::InRegistryOrder(order));
 
   TSettingsValues loaded;

@@ -15,10 +15,6 @@ namespace {
 using TEntry = HRESULT(STDAPICALLTYPE*)();
 using TGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, LPVOID*);
 
-template <class T>
-T Export(HMODULE module, const char* name) {
-  return reinterpret_cast<T>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
 
 std::wstring DefaultValue(const std::wstring& path) {
   const auto pairs = testreg::Strings(HKEY_CURRENT_USER, path);
@@ -55,8 +51,8 @@ class ShellExtension : public ::testing::Test {
 };
 
 TEST_F(ShellExtension, RegistersTheHandlerPerUserAndUnregistersIt) {
-  const auto registerServer = Export<TEntry>(module_.get(), "DllRegisterServer");
-  const auto unregisterServer = Export<TEntry>(module_.get(), "DllUnregisterServer");
+  const auto registerServer = win::ProcAddress<TEntry>(module_.get(), "DllRegisterServer");
+  const auto unregisterServer = win::ProcAddress<TEntry>(module_.get(), "DllUnregisterServer");
   ASSERT_TRUE(registerServer && unregisterServer);
 
   ASSERT_EQ(registerServer(), S_OK);
@@ -80,8 +76,8 @@ TEST_F(ShellExtension, RegistersTheHandlerPerUserAndUnregistersIt) {
 }
 
 TEST_F(ShellExtension, ClassObjectMakesAContextMenuHandlerThatAddsNothingYet) {
-  const auto getClassObject = Export<TGetClassObject>(module_.get(), "DllGetClassObject");
-  const auto canUnloadNow = Export<TEntry>(module_.get(), "DllCanUnloadNow");
+  const auto getClassObject = win::ProcAddress<TGetClassObject>(module_.get(), "DllGetClassObject");
+  const auto canUnloadNow = win::ProcAddress<TEntry>(module_.get(), "DllCanUnloadNow");
   ASSERT_TRUE(getClassObject && canUnloadNow);
   EXPECT_EQ(canUnloadNow(), S_OK);
 

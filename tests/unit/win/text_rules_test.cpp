@@ -17,7 +17,12 @@ TEST(TextRules, CaseBlindComparisonTrimmingAndPaths) {
   struct {
     const wchar_t* text;
     const wchar_t* trimmed;
-  } trims[] = {{L"  C:\\My Folder \t\r\n", L"C:\\My Folder"}, {L"   ", L""}, {L"x", L"x"}, {L"\x01" L"a b\x1f", L"a b"}};
+  } trims[] = {{L"  C:\\My Folder \t\r\n", L"C:\\My Folder"},
+               {L"   ", L""},
+               {L"x", L"x"},
+               {L"\x01"
+                L"a b\x1f",
+                L"a b"}};
   for (const auto& t : trims) EXPECT_EQ(text::Trim(t.text), t.trimmed) << t.text;
 
   struct {
