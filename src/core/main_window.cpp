@@ -113,6 +113,10 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM:
       if (images_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
       break;
+    case WM_INITMENUPOPUP:
+      // TrackPopupMenu asks its owner window just before a submenu shows: "Open Folders" is read then.
+      if (openFolders_.Fill(reinterpret_cast<HMENU>(wParam), instance_, images_)) return 0;
+      break;
     case WM_SYSCOMMAND:
       // The window is never shown: minimising it must not bring it up on the taskbar.
       if ((wParam & 0xFFF0) == SC_MINIMIZE) return 0;
@@ -294,7 +298,8 @@ UINT TQuillFolder::ShowFolderMenu(HWND window, int kind) {
     input.folderIsFavourite = input.folderKnown && IsFavourite(lists_, folder);
   }
   input.openFoldersOn = Settings.OpenFolders;
-  input.hasOpenFolders = Settings.OpenFolders && openFolders_.Build(PopupMenu2.OpenFolders(), window, folder, images_);
+  // Only whether other frames exist is known here: they are read when the submenu opens.
+  input.hasOpenFolders = Settings.OpenFolders && openFolders_.Prepare(PopupMenu2.OpenFolders(), window, folder, instance_);
   PopupMenu2.Apply(TailVisibility(input), images_);
   // Reading the folder may have found the target hung since.
   if (attachment && !WindowAnswers(window)) {
