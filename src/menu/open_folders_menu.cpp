@@ -15,7 +15,7 @@ bool TOpenFoldersMenu::Prepare(HMENU menu, HWND target, const std::wstring& targ
   folders_.clear();
   // A submenu needs an item to open at all; this one is replaced before the user sees it.
   ShowNothingRead(instance);
-  return !ExplorerFrames(targetRoot_).empty();
+  return ExplorerFrameOpen(targetRoot_);
 }
 
 bool TOpenFoldersMenu::Fill(HMENU opened, HINSTANCE instance, TMenuImages& images) {

@@ -100,20 +100,27 @@ std::wstring BrowserPath(HWND window) {
   return IsExistingDirectory(address) ? address : std::wstring();
 }
 
-}  // namespace
-
-// The classes are matched by the system (one call per frame), not class by class over every
-// top-level window.
-std::vector<HWND> ExplorerFrames(HWND except) {
-  std::vector<HWND> candidates;
+// Calls `take` with each visible Explorer frame other than `except`, in no order, while it
+// answers true. The classes are matched by the system (one call per frame), not class by class
+// over every top-level window.
+template <class Take>
+void FindExplorerFrames(HWND except, Take take) {
   for (const wchar_t* className : {L"CabinetWClass", L"ExploreWClass"}) {
     for (HWND frame = ::FindWindowExW(nullptr, nullptr, className, nullptr); frame != nullptr;
          frame = ::FindWindowExW(nullptr, frame, className, nullptr)) {
       int kind = 0;
-      if (frame != except && ::IsWindowVisible(frame) && IsExplorer(kind, 1, frame) != nullptr)
-        candidates.push_back(frame);
+      if (frame != except && ::IsWindowVisible(frame) && IsExplorer(kind, 1, frame) != nullptr && !take(frame)) return;
     }
   }
+}
+
+// The visible Explorer frames other than `except`, nearest in Z-order first.
+std::vector<HWND> ExplorerFrames(HWND except) {
+  std::vector<HWND> candidates;
+  FindExplorerFrames(except, [&candidates](HWND frame) {
+    candidates.push_back(frame);
+    return true;
+  });
   if (candidates.size() < 2) return candidates;
   struct TOrder {
     const std::vector<HWND>& candidates;
@@ -128,6 +135,17 @@ std::vector<HWND> ExplorerFrames(HWND except) {
       },
       reinterpret_cast<LPARAM>(&order));
   return order.frames;
+}
+
+}  // namespace
+
+bool ExplorerFrameOpen(HWND except) {
+  bool found = false;
+  FindExplorerFrames(except, [&found](HWND) {
+    found = true;
+    return false;
+  });
+  return found;
 }
 
 std::vector<std::wstring> OpenExplorerFolders(HWND except) {

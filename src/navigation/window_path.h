@@ -16,10 +16,10 @@ std::wstring GetPath(HWND window, int kind, DWORD agentThreadId);
 // The reader for file dialogs: always empty, so a dialog's folder is never offered.
 void GetPathNT(std::wstring& path);
 
-// The visible Explorer frames other than the top-level window `except`, nearest in Z-order
-// first, found by class and style alone: no program is sent anything, so a hung one costs
-// nothing here.
-std::vector<HWND> ExplorerFrames(HWND except);
+// Whether a visible Explorer frame other than the top-level window `except` is open, found by
+// class and style alone: no program is sent anything, so a hung one costs nothing here, and the
+// search stops at the first, so it costs the same however many are open.
+bool ExplorerFrameOpen(HWND except);
 // The folders the open Explorer windows show, nearest in Z-order first, one entry per window
 // (empty where a window could not be read), leaving out the top-level window `except` and windows
 // that do not answer. Nothing is changed in the windows: a title that is a path, else one timed
