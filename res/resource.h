@@ -39,6 +39,7 @@
 #define IDS_RECENTFILES 2002
 #define IDS_FILTER 2003
 #define IDS_TRAYTIP 2004
+#define IDS_NOOPENFOLDER 2005
 
 // Add-item dialog TfmAddItem: 3000-3099.
 #define IDD_ADDITEM 3000

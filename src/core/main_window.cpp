@@ -114,6 +114,10 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM:
       if (images_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
       break;
+    case WM_INITMENUPOPUP:
+      // TrackPopupMenu asks its owner window just before a submenu shows: "Open Folders" is read then.
+      if (openFolders_.Fill(reinterpret_cast<HMENU>(wParam), instance_, images_)) return 0;
+      break;
     case WM_SYSCOMMAND:
       // The window is never shown: minimising it must not bring it up on the taskbar.
       if ((wParam & 0xFFF0) == SC_MINIMIZE) return 0;
@@ -170,14 +174,8 @@ bool TQuillFolder::FormCreate() {
   // Programs of any integrity may wake the agent: the wake only makes it look at the queue.
   ::ChangeWindowMessageFilterEx(window_, WakeMessage, MSGFLT_ALLOW, nullptr);
   requests_.Keep(WM_QFADDFOLDER);
-  // Another program asking for the options while a modal loop runs: the dialog, when it is up,
-  // turns to the page at once; any other time the request waits for the main loop.
   requests_.Keep(WM_QFOPTIONS);
-  requests_.ServeAtOnce([this](const MSG& msg) {
-    if (msg.message != WM_QFOPTIONS || !options_ || options_->Window() == nullptr) return false;
-    Settings1Click(TSett::kFoldersPage);
-    return true;
-  });
+  requests_.ServeAtOnce([this](const MSG& msg) { return ServeOptionsRequest(msg); });
   // Every list exists before anything can show a dialog or run a handler: the command line's
   // folder may ask in a dialog while the tray icon and the hook are live already.
   recent_ = std::make_unique<TRecentMenus>(RecentFolderPath());
@@ -271,7 +269,6 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
   if (TakeReloadRequest()) UpdateListMenu();
   targetWindow_ = window;
   targetKind_ = kind;
-  targetEdit_ = kind == tkFileDialog ? CheckVistaDialog(window) : nullptr;
   const UINT command = ShowFolderMenu(window, kind);
   // The pick runs with the target's input let go: the command attaches by itself where it
   // focuses or types, and a dialog it opens is the agent's own.
@@ -302,7 +299,9 @@ UINT TQuillFolder::ShowFolderMenu(HWND window, int kind) {
     input.folderIsFavourite = input.folderKnown && IsFavourite(lists_, folder);
   }
   input.openFoldersOn = Settings.OpenFolders;
-  input.hasOpenFolders = Settings.OpenFolders && openFolders_.Build(PopupMenu2.OpenFolders(), window, folder, images_);
+  // Only whether other frames exist is known here: they are read when the submenu opens.
+  input.hasOpenFolders =
+      Settings.OpenFolders && openFolders_.Prepare(PopupMenu2.OpenFolders(), window, folder, instance_);
   PopupMenu2.Apply(TailVisibility(input), images_);
   // Reading the folder may have found the target hung since.
   if (attachment && !WindowAnswers(window)) {

@@ -91,6 +91,9 @@ class TQuillFolder final : private TOptionsHost {
   bool AskCaption(std::wstring& caption);
   // "Options..." and "About...": the options dialog on its first or last page.
   void Settings1Click(int page);
+  // Another program asking for the options (1149) while a modal loop runs: the dialog, when it is
+  // up, turns to the page at once (true); any other time the request waits for the main loop.
+  bool ServeOptionsRequest(const MSG& msg);
   void RegisterHotKey();
 
   // TOptionsHost: the options dialog's "OK" and "Apply" store and apply here.
@@ -125,10 +128,9 @@ class TQuillFolder final : private TOptionsHost {
   // The encodings the lists were last imported in; exports write them back the same way.
   TListEncodings listEncodings_{};
 
-  // The window and kind the folder menu was last shown for, and a dialog's file-name box.
+  // The window and kind the folder menu was last shown for.
   HWND targetWindow_ = nullptr;
   int targetKind_ = 0;
-  HWND targetEdit_ = nullptr;
 };
 
 // Creates the main window and runs the message loop; the process exit code.

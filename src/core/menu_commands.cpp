@@ -273,6 +273,12 @@ void TQuillFolder::Settings1Click(int page) {
   options_->Show(page);
 }
 
+bool TQuillFolder::ServeOptionsRequest(const MSG& msg) {
+  if (msg.message != WM_QFOPTIONS || !options_ || options_->Window() == nullptr) return false;
+  Settings1Click(TSett::kFoldersPage);
+  return true;
+}
+
 void TQuillFolder::RegisterHotKey() {
   if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
   hotKeyRegistered_ = Settings.Alt != 0 && ::RegisterHotKey(window_, kHotKeyId, static_cast<UINT>(Settings.Alt),

@@ -15,7 +15,7 @@ struct TTailInput {
   bool recentFilesOn = false;      // the RecentFls setting
   bool hasRecentFiles = false;     // the recent-files list is not empty
   bool openFoldersOn = false;      // the OpenFolders setting
-  bool hasOpenFolders = false;     // another Explorer window shows a folder
+  bool hasOpenFolders = false;     // another Explorer window is open (its folder is read later)
 };
 
 struct TTailVisibility {

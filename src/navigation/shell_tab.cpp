@@ -11,3 +11,15 @@ std::vector<std::wstring> FramesWithTabs(const std::vector<std::uintptr_t>& fram
   }
   return folders;
 }
+
+std::wstring FrontTabFolder(std::uintptr_t frame, std::uintptr_t frontTab, const std::vector<TShellTab>& tabs) {
+  const TShellTab* only = nullptr;
+  int count = 0;
+  for (const TShellTab& tab : tabs) {
+    if (tab.frame != frame) continue;
+    if (frontTab != 0 && tab.tab == frontTab) return tab.folder;
+    only = &tab;
+    ++count;
+  }
+  return count == 1 ? only->folder : std::wstring();
+}

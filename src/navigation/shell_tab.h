@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
-// The frame the tab lives in (a window handle as a number) and its folder, empty where that is
-// no folder of the file system.
+// The frame the tab lives in (a window handle as a number), its folder, empty where that is
+// no folder of the file system, and the tab's own window inside the frame (0 where the shell
+// did not name it).
 struct TShellTab {
   std::uintptr_t frame = 0;
   std::wstring folder;
+  std::uintptr_t tab = 0;
 };
 
 // The folders frame by frame, nearest first: each frame's own read (its tab in front), then its
@@ -19,3 +21,8 @@ struct TShellTab {
 std::vector<std::wstring> FramesWithTabs(const std::vector<std::uintptr_t>& frames,
                                          const std::vector<std::wstring>& frameReads,
                                          const std::vector<TShellTab>& tabs);
+
+// The folder of the tab `frame` shows in front, by the shell's list alone: its one tab, or where
+// it has several, the one whose own window is `frontTab` (the frame's first tab window in
+// Z-order). Empty when the list does not tell.
+std::wstring FrontTabFolder(std::uintptr_t frame, std::uintptr_t frontTab, const std::vector<TShellTab>& tabs);

@@ -25,6 +25,19 @@ namespace {
 // Set once the system answered that it keeps no window list (Wine does): later menus do not ask.
 std::atomic<bool> listMissing{false};
 
+// SID_STopLevelBrowser, the service of a shell view's browser (the tab); MinGW's headers lack it.
+constexpr GUID kTopLevelBrowser = {0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00, 0xAA, 0x00, 0x4A, 0xE8, 0x37}};
+
+// The tab's own window inside its frame: the window of its shell browser.
+std::uintptr_t TabWindowOf(IDispatch* item) {
+  win::TComPtr<IShellBrowser> browser;
+  HWND tab = nullptr;
+  if (FAILED(::IUnknown_QueryService(item, kTopLevelBrowser, IID_IShellBrowser, browser.put_void())) || !browser ||
+      FAILED(browser->GetWindow(&tab)))
+    return 0;
+  return reinterpret_cast<std::uintptr_t>(tab);
+}
+
 std::wstring FolderOfUrl(BSTR url) {
   if (url == nullptr || url[0] == L'\0') return {};
   wchar_t path[MAX_PATH * 2] = {};
@@ -58,7 +71,7 @@ std::vector<TShellTab> ReadTabs() {
         FAILED(item->QueryInterface(IID_IWebBrowser2, browser.put_void())) || FAILED(browser->get_HWND(&frame)) ||
         FAILED(browser->get_LocationURL(url.put())))
       continue;
-    tabs.push_back({static_cast<std::uintptr_t>(frame), FolderOfUrl(url.get())});
+    tabs.push_back({static_cast<std::uintptr_t>(frame), FolderOfUrl(url.get()), TabWindowOf(item.get())});
   }
   return tabs;
 }

@@ -19,6 +19,8 @@ namespace {
 // Window titles are read through a buffer of this many characters, terminator included.
 constexpr int kTextBuffer = kForeignTextLimit + 1;
 constexpr wchar_t kFunction[] = L"GetPath";
+// The window of one tab inside an Explorer frame; the tab in front comes first among them.
+constexpr wchar_t kShellTabClass[] = L"ShellTabWindowClass";
 
 std::wstring Hex(HWND window) { return logformat::HandleText(window); }
 
@@ -53,12 +55,37 @@ bool IsExistingDirectory(const std::wstring& path) {
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::wstring FolderInAddress(const std::wstring& text) {
+  if (IsExistingDirectory(text)) return text;
+  const auto label = text.find(L": ");
+  return label != std::wstring::npos && IsExistingDirectory(text.substr(label + 2)) ? text.substr(label + 2)
+                                                                                       : std::wstring();
+}
+
+// The folder an Explorer frame's address bar names, read as the bar is (one timed read, no
+// click); empty for a frame known to be hung, which gets no message at all.
+std::wstring AddressFolder(HWND frame) {
+  const HWND bar = ::IsHungAppWindow(frame) ? nullptr : ExplorerAddressBar(frame);
+  return bar != nullptr ? FolderInAddress(EditTextOf(bar)) : std::wstring();
+}
+
 std::wstring ExplorerPath(HWND window, DWORD agentThreadId) {
   // Explorer shows the full path in its title when the user has asked for it.
   const std::wstring title = TitleOf(window);
   if (IsExistingDirectory(title)) return title;
-  const std::wstring address = EditTextOf(GetExplorerComponent(window, agentThreadId));
-  return IsExistingDirectory(address) ? address : std::wstring();
+  // Then what the frame tells untouched: the shell's list names the tab in front, and so does
+  // the address bar, read meanwhile. The bar is clicked into an edit box only when neither
+  // names a folder, since the user sees it flip to text.
+  TShellTabsRead tabsRead;
+  const std::wstring address = AddressFolder(window);
+  const HWND frontTab = ::FindWindowExW(window, nullptr, kShellTabClass, nullptr);
+  const std::wstring listed =
+      FrontTabFolder(reinterpret_cast<std::uintptr_t>(window), reinterpret_cast<std::uintptr_t>(frontTab),
+                     tabsRead.Wait(std::chrono::milliseconds(kForeignSendTimeoutMs)));
+  if (IsExistingDirectory(listed)) return listed;
+  if (!address.empty()) return address;
+  const std::wstring edited = EditTextOf(GetExplorerComponent(window, agentThreadId));
+  return IsExistingDirectory(edited) ? edited : std::wstring();
 }
 
 std::wstring BrowserPath(HWND window) {
@@ -73,25 +100,27 @@ std::wstring BrowserPath(HWND window) {
   return IsExistingDirectory(address) ? address : std::wstring();
 }
 
-std::wstring FolderInAddress(const std::wstring& text) {
-  if (IsExistingDirectory(text)) return text;
-  const auto label = text.find(L": ");
-  return label != std::wstring::npos && IsExistingDirectory(text.substr(label + 2)) ? text.substr(label + 2)
-                                                                                       : std::wstring();
-}
-
-// The visible Explorer frames other than `except`, nearest in Z-order first. The classes are
-// matched by the system (one call per frame), not class by class over every top-level window.
-std::vector<HWND> ExplorerFrames(HWND except) {
-  std::vector<HWND> candidates;
+// Calls `take` with each visible Explorer frame other than `except`, in no order, while it
+// answers true. The classes are matched by the system (one call per frame), not class by class
+// over every top-level window.
+template <class Take>
+void FindExplorerFrames(HWND except, Take take) {
   for (const wchar_t* className : {L"CabinetWClass", L"ExploreWClass"}) {
     for (HWND frame = ::FindWindowExW(nullptr, nullptr, className, nullptr); frame != nullptr;
          frame = ::FindWindowExW(nullptr, frame, className, nullptr)) {
       int kind = 0;
-      if (frame != except && ::IsWindowVisible(frame) && IsExplorer(kind, 1, frame) != nullptr)
-        candidates.push_back(frame);
+      if (frame != except && ::IsWindowVisible(frame) && IsExplorer(kind, 1, frame) != nullptr && !take(frame)) return;
     }
   }
+}
+
+// The visible Explorer frames other than `except`, nearest in Z-order first.
+std::vector<HWND> ExplorerFrames(HWND except) {
+  std::vector<HWND> candidates;
+  FindExplorerFrames(except, [&candidates](HWND frame) {
+    candidates.push_back(frame);
+    return true;
+  });
   if (candidates.size() < 2) return candidates;
   struct TOrder {
     const std::vector<HWND>& candidates;
@@ -109,6 +138,15 @@ std::vector<HWND> ExplorerFrames(HWND except) {
 }
 
 }  // namespace
+
+bool ExplorerFrameOpen(HWND except) {
+  bool found = false;
+  FindExplorerFrames(except, [&found](HWND) {
+    found = true;
+    return false;
+  });
+  return found;
+}
 
 std::vector<std::wstring> OpenExplorerFolders(HWND except) {
   const std::vector<HWND> frames = ExplorerFrames(except);
@@ -131,10 +169,9 @@ std::vector<std::wstring> OpenExplorerFolders(HWND except) {
       folders[i] = TitleOf(frame);
       if (IsExistingDirectory(folders[i])) continue;
       folders[i].clear();
-      const HWND bar = ::IsHungAppWindow(frame) ? nullptr : ExplorerAddressBar(frame);
-      if (bar == nullptr) continue;
-      reads.emplace_back([bar, &folder = folders[i]] {
-        Guarded(L"OpenExplorerFolders", [&] { folder = FolderInAddress(EditTextOf(bar)); });
+      if (::IsHungAppWindow(frame) || ExplorerAddressBar(frame) == nullptr) continue;
+      reads.emplace_back([frame, &folder = folders[i]] {
+        Guarded(L"OpenExplorerFolders", [&] { folder = AddressFolder(frame); });
       });
     }
   }

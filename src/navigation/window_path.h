@@ -8,12 +8,18 @@
 #include <vector>
 
 // The folder the window of this kind (TargetKind) shows, or empty when it names no existing
-// folder with a backslash in it. `agentThreadId` is the agent's main thread, which attaches to
-// the target's input when an Explorer address bar has to be switched into edit mode.
+// folder with a backslash in it. An Explorer frame is read untouched first (its title, the
+// shell's list, its address bar as it is); only when none names a folder is its breadcrumb bar
+// switched into edit mode, for which `agentThreadId`, the agent's main thread, attaches to the
+// target's input.
 std::wstring GetPath(HWND window, int kind, DWORD agentThreadId);
 // The reader for file dialogs: always empty, so a dialog's folder is never offered.
 void GetPathNT(std::wstring& path);
 
+// Whether a visible Explorer frame other than the top-level window `except` is open, found by
+// class and style alone: no program is sent anything, so a hung one costs nothing here, and the
+// search stops at the first, so it costs the same however many are open.
+bool ExplorerFrameOpen(HWND except);
 // The folders the open Explorer windows show, nearest in Z-order first, one entry per window
 // (empty where a window could not be read), leaving out the top-level window `except` and windows
 // that do not answer. Nothing is changed in the windows: a title that is a path, else one timed

@@ -7,6 +7,7 @@ import time
 
 from conftest import BIN, PATH_KEY, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path, xdotool
 from test_favourites import VK_DOWN, VK_RETURN, pick
+from test_instance import VK_ESCAPE
 
 NAME_BOX = 1001
 FIRST, SECOND = (VK_DOWN,), (VK_DOWN, VK_DOWN)
@@ -88,8 +89,15 @@ def test_explorer_and_browser_frames_take_the_folder_in_their_address_box(agent,
     wait_for(visible_menus, 10, what="the folder menu")
     pick(*FIRST, VK_RETURN)
     classic.shows(a)
+    # The menu reads the folder of a frame whose title names none from its breadcrumb bar as the
+    # bar is: showing the menu does not click it into an address box, driving the frame does.
+    open_menu(crumbs.point)
+    pick(VK_ESCAPE)
+    agent.wait_log(f"GetPath Parameters: Wnd={crumbs.handle:06X}, Path={windows_path(agent.data_dir)}")
+    assert crumbs.lines("address-edit") == [], "showing the menu clicked the breadcrumb bar"
     for target in (crumbs, browser):
         navigate(target, a, FIRST)
+    assert crumbs.lines("address-edit") == [""]
     # Having navigated, the breadcrumb bar shows crumbs again: the next folder needs another
     # click on its empty end before there is a box to type in. This time the menu comes from a
     # right click on the address bar.

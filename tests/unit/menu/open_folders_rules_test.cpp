@@ -62,4 +62,21 @@ TEST(FramesWithTabs, EachFrameItsFrontFolderThenItsTabsNearestFrameFirst) {
             (std::vector<std::wstring>{L"C:\\B", L"C:\\B2", L"C:\\A"}));
 }
 
+TEST(FrontTabFolder, TheFramesOneTabOrTheOneWhoseWindowIsInFront) {
+  const std::vector<TShellTab> tabs = {{7, L"C:\\B", 70}, {3, L"C:\\A", 30}, {3, L"C:\\A2", 31}, {5, L"", 50}};
+  struct TRow {
+    const char* what;
+    std::uintptr_t frame, frontTab;
+    std::wstring folder;
+  } rows[] = {
+      {"one tab: it is in front", 7, 0, L"C:\\B"},
+      {"several tabs: the one whose window is in front", 3, 31, L"C:\\A2"},
+      {"several tabs and no tab window found: the list does not tell", 3, 0, L""},
+      {"several tabs, none of them the window in front", 3, 99, L""},
+      {"a tab that is no file-system folder", 5, 50, L""},
+      {"a frame the list does not name", 9, 0, L""},
+  };
+  for (const TRow& row : rows) EXPECT_EQ(FrontTabFolder(row.frame, row.frontTab, tabs), row.folder) << row.what;
+}
+
 }  // namespace

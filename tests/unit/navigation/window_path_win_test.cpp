@@ -105,6 +105,40 @@ TEST_F(GetPathTest, ExplorerWithoutAFolderTitleReadsTheAddressBox) {
   EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), folder_);
 }
 
+// Counts the clicks a breadcrumb bar gets; a click would switch Explorer's into edit mode.
+LRESULT CALLBACK CountingClicksProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_LBUTTONDOWN) {
+    auto* clicks = reinterpret_cast<int*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (clicks != nullptr) ++*clicks;
+  }
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(GetPathTest, ExplorerBreadcrumbIsReadAsItIsAndClickedOnlyWhenItNamesNoFolder) {
+  TWindow explorer = TitledFrame(L"CabinetWClass", L"some folder");
+  ASSERT_TRUE(explorer);
+  const HWND rebar = Child(Child(explorer.get(), L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32",
+                           {0, 0, 400, 40});
+  const HWND progress =
+      Child(Child(rebar, L"Address Band Root", {0, 0, 400, 30}), L"msctls_progress32", {0, 0, 400, 30});
+  const HWND crumbs =
+      Child(Child(progress, L"Breadcrumb Parent", {0, 0, 400, 30}), L"ToolbarWindow32", {0, 0, 400, 30});
+  ASSERT_NE(crumbs, nullptr);
+  int clicks = 0;
+  ::SetWindowLongPtrW(crumbs, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&clicks));
+  ::SetWindowLongPtrW(crumbs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingClicksProc));
+
+  // Explorer's breadcrumb bar names the folder after a label.
+  ASSERT_TRUE(::SetWindowTextW(crumbs, (L"Address: " + folder_).c_str()));
+  EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), folder_);
+  EXPECT_EQ(clicks, 0);
+
+  // A virtual folder names no path: only then is the bar clicked for an edit box.
+  ASSERT_TRUE(::SetWindowTextW(crumbs, L"Address: Libraries"));
+  EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), L"");
+  EXPECT_EQ(clicks, 1);
+}
+
 TEST_F(GetPathTest, VirtualFolderWithoutBackslashYieldsNothing) {
   TWindow explorer = TitledFrame(L"CabinetWClass", L"Control Panel");
   // Relative to the current folder this title names an existing folder, but it has no backslash.
