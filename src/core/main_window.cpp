@@ -1,5 +1,6 @@
 #include "core/main_window.h"
 
+#include <cassert>
 #include <optional>
 
 #include "settings/command_line.h"
@@ -99,6 +100,7 @@ LRESULT CALLBACK TQuillFolder::WindowProc(HWND window, UINT message, WPARAM wPar
 }
 
 LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  assert(::GetCurrentThreadId() == mainThreadId_ || mainThreadId_ == 0);  // one UI thread owns the window
   switch (message) {
     case WM_TIMER:
       if (wParam == kTimer4 && hookPump_) hookPump_->OnTimer();
@@ -176,8 +178,7 @@ bool TQuillFolder::FormCreate() {
   requests_.Keep(WM_QFADDFOLDER);
   requests_.Keep(WM_QFOPTIONS);
   requests_.ServeAtOnce([this](const MSG& msg) { return ServeOptionsRequest(msg); });
-  // Every list exists before anything can show a dialog or run a handler: the command line's
-  // folder may ask in a dialog while the tray icon and the hook are live already.
+  // Every list exists before a dialog or a handler can run: the command line's folder may ask.
   recent_ = std::make_unique<TRecentMenus>(RecentFolderPath());
 
   // A replace of the store that a kill or a power cut ended gets its lists back before anything

@@ -2,44 +2,26 @@
 
 #include <exception>
 
+#include "dialogs/dialog_base.h"
 #include "resource.h"
 #include "diagnostics/guarded.h"
 
 namespace {
 
-std::wstring ControlText(HWND control) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-  const int copied = ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
-  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return text;
-}
+constexpr wchar_t kDialogProc[] = L"TfmAddItem.DialogProc";
 
 }  // namespace
 
 bool TfmAddItem::Show(HWND owner, const std::wstring& suggested) {
   name_.clear();
   suggested_ = suggested;
-  const INT_PTR result = ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_ADDITEM), owner, DialogProc,
-                                           reinterpret_cast<LPARAM>(this));
+  const INT_PTR result = ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_ADDITEM), owner,
+                                           DialogThunk<TfmAddItem, kDialogProc>, reinterpret_cast<LPARAM>(this));
   if (result == -1) {
     CommonLogErrorEvent(L"TfmAddItem.Show", L"DialogBoxParam fail", L"", ::GetLastError(), false);
     return false;
   }
   return result == IDOK;
-}
-
-// A C callback and so an exception boundary: what escapes is logged and the dialog goes on.
-INT_PTR CALLBACK TfmAddItem::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    auto* self = reinterpret_cast<TfmAddItem*>(lParam);
-    self->dialog_ = dialog;
-    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-  }
-  auto* self = reinterpret_cast<TfmAddItem*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-  if (self == nullptr) return FALSE;
-  INT_PTR result = FALSE;
-  GuardedCallback(L"TfmAddItem.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
-  return result;
 }
 
 INT_PTR TfmAddItem::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
@@ -90,7 +72,7 @@ void TfmAddItem::OnOk() {
   // Enter in the name box presses OK even while it is disabled: an empty name is no answer.
   if (::GetWindowTextLengthW(::GetDlgItem(dialog_, IDC_ADDITEM_NAME)) == 0) return;
   KeepCheckBox();
-  name_ = ControlText(::GetDlgItem(dialog_, IDC_ADDITEM_NAME));
+  name_ = ItemText(dialog_, IDC_ADDITEM_NAME);
   alwaysAddDialog_ = alwaysShowChecked_;
   ::EndDialog(dialog_, IDOK);
 }

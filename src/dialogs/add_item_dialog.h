@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "dialogs/dialog_base.h"
+
 class TfmAddItem {
  public:
   // `resources`: the module holding the IDD_ADDITEM template (the program itself by default).
@@ -24,7 +26,8 @@ class TfmAddItem {
   bool AlwaysAddDialog() const { return alwaysAddDialog_; }
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class T, const wchar_t* Where, TDialogFailures Failures>
+  friend INT_PTR CALLBACK DialogThunk(HWND, UINT, WPARAM, LPARAM);
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnInitDialog();
   void OnNameChange();

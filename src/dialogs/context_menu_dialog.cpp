@@ -6,28 +6,17 @@
 namespace {
 
 constexpr int kBoxes[] = {IDC_CM_MAIN, IDC_CM_ADDDEL, IDC_CM_NEW};
+constexpr wchar_t kDialogProc[] = L"SettContextMenu.DialogProc";
 
 }  // namespace
 
 bool TSettContextMenu::Show(HWND owner, TContextMenuItems& items) {
   items_ = &items;
-  return ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_CONTEXTMENU), owner, DialogProc,
-                           reinterpret_cast<LPARAM>(this)) == IDOK;
+  return ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_CONTEXTMENU), owner,
+                           DialogThunk<TSettContextMenu, kDialogProc>, reinterpret_cast<LPARAM>(this)) == IDOK;
 }
 
-INT_PTR CALLBACK TSettContextMenu::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    reinterpret_cast<TSettContextMenu*>(lParam)->dialog_ = dialog;
-    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-  }
-  auto* self = reinterpret_cast<TSettContextMenu*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-  if (self == nullptr) return FALSE;
-  INT_PTR result = FALSE;
-  GuardedCallback(L"SettContextMenu.DialogProc", [&] { result = self->OnMessage(message, wParam); });
-  return result;
-}
-
-INT_PTR TSettContextMenu::OnMessage(UINT message, WPARAM wParam) {
+INT_PTR TSettContextMenu::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
   std::optional<bool>* stored[] = {&items_->mainMenu, &items_->addRemove, &items_->newWindow};
   switch (message) {
     case WM_INITDIALOG: {

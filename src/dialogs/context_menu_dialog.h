@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "dialogs/dialog_base.h"
 #include "settings/settings_registry.h"
 
 class TSettContextMenu {
@@ -18,8 +19,9 @@ class TSettContextMenu {
   bool Show(HWND owner, TContextMenuItems& items);
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR OnMessage(UINT message, WPARAM wParam);
+  template <class T, const wchar_t* Where, TDialogFailures Failures>
+  friend INT_PTR CALLBACK DialogThunk(HWND, UINT, WPARAM, LPARAM);
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   HINSTANCE resources_;
   HWND dialog_ = nullptr;

@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr wchar_t kDialogProc[] = L"Ed.DialogProc";
+
 // The icon list offers image indices 0 to 12.
 constexpr int kEditorIcons = 13;
 constexpr int kIconItemHeight = 18;
@@ -20,22 +22,10 @@ constexpr wchar_t kInformation[] = L"Information";
 TEditorResult TEd::Show(HWND owner, const TEditorRequest& request, TApply apply) {
   request_ = request;
   apply_ = std::move(apply);
-  const INT_PTR result =
-      ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_EDITOR), owner, DialogProc, reinterpret_cast<LPARAM>(this));
+  const INT_PTR result = ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_EDITOR), owner,
+                                           DialogThunk<TEd, kDialogProc>, reinterpret_cast<LPARAM>(this));
   if (result == IDOK) return TEditorResult::Ok;
   return result == IDC_ED_CANCEL ? TEditorResult::Cancel : TEditorResult::Closed;
-}
-
-INT_PTR CALLBACK TEd::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    reinterpret_cast<TEd*>(lParam)->dialog_ = dialog;
-    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-  }
-  auto* self = reinterpret_cast<TEd*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-  if (self == nullptr) return FALSE;
-  INT_PTR result = FALSE;
-  GuardedCallback(L"Ed.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
-  return result;
 }
 
 INT_PTR TEd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

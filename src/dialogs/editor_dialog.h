@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/dialog_base.h"
+
 struct TEditorRequest {
   bool filterMode = false;
   // Folder mode: 1 edit the selected row, 2 new folder, 3 new submenu (EditorMode).
@@ -54,7 +56,8 @@ class TEd {
   TEditorResult Show(HWND owner, const TEditorRequest& request, TApply apply);
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class T, const wchar_t* Where, TDialogFailures Failures>
+  friend INT_PTR CALLBACK DialogThunk(HWND, UINT, WPARAM, LPARAM);
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnInitDialog();
   void PlaceForMode();

@@ -17,6 +17,9 @@
 
 namespace {
 
+// A failure in the error dialog must not come back to it: it is logged and nothing more.
+constexpr wchar_t kDialogProc[] = L"ErrorMessageForm.DialogProc";
+
 constexpr wchar_t kFormName[] = L"Error Message form";
 constexpr wchar_t kSendName[] = L"bugform_send.SpTBXButton1Click";
 constexpr char kSubject[] = "Quillrook Folder bug report";
@@ -74,27 +77,15 @@ TErrorMessageFormQSM3::~TErrorMessageFormQSM3() = default;
 bool TErrorMessageFormQSM3::Show(const std::wstring& message) {
   if (dialog_ != nullptr) return false;
   message_ = message;
-  ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_ERRORMESSAGE), nullptr, DialogProc,
+  ::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_ERRORMESSAGE), nullptr,
+                    DialogThunk<TErrorMessageFormQSM3, kDialogProc, TDialogFailures::LoggedOnly>,
                     reinterpret_cast<LPARAM>(this));
   dialog_ = nullptr;
   Disconnect();
   return true;
 }
 
-INT_PTR CALLBACK TErrorMessageFormQSM3::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    reinterpret_cast<TErrorMessageFormQSM3*>(lParam)->dialog_ = dialog;
-    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-  }
-  auto* self = reinterpret_cast<TErrorMessageFormQSM3*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-  if (self == nullptr) return FALSE;
-  INT_PTR result = FALSE;
-  // A failure in the error dialog must not come back to it: it is logged and nothing more.
-  Guarded(L"ErrorMessageForm.DialogProc", [&] { result = self->OnMessage(message, wParam); });
-  return result;
-}
-
-INT_PTR TErrorMessageFormQSM3::OnMessage(UINT message, WPARAM wParam) {
+INT_PTR TErrorMessageFormQSM3::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
   switch (message) {
     case WM_INITDIALOG:
       FormShow();

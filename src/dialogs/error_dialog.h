@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "dialogs/dialog_base.h"
 #include "settings/settings_registry.h"
 #include "win/handles.h"
 
@@ -28,8 +29,9 @@ class TErrorMessageFormQSM3 {
   bool Show(const std::wstring& message);
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR OnMessage(UINT message, WPARAM wParam);
+  template <class T, const wchar_t* Where, TDialogFailures Failures>
+  friend INT_PTR CALLBACK DialogThunk(HWND, UINT, WPARAM, LPARAM);
+  INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void FormShow();
   void SpeedButton2Click();  // "Ignore"
   void Button1Click();       // "Restart"

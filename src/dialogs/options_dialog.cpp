@@ -18,6 +18,9 @@
 
 namespace {
 
+constexpr wchar_t kDialogProc[] = L"Sett.DialogProc";
+constexpr wchar_t kPageProc[] = L"Sett.PageProc";
+
 constexpr wchar_t kInformation[] = L"Information";
 constexpr wchar_t kConfirm[] = L"Confirm";
 constexpr wchar_t kConfirmRemove[] = L"Do you really want to delete this item?";
@@ -105,40 +108,22 @@ void TSett::Show(int page) {
     return;
   }
   initialPage_ = page;
-  if (::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_OPTIONS), nullptr, DialogProc,
+  if (::DialogBoxParamW(resources_, MAKEINTRESOURCEW(IDD_OPTIONS), nullptr, DialogThunk<TSett, kDialogProc>,
                         reinterpret_cast<LPARAM>(this)) == -1)
     CommonLogErrorEvent(L"Sett.Show", L"DialogBoxParam fail", L"", ::GetLastError(), false);
   dialog_ = nullptr;
   pages_.fill(nullptr);
 }
 
-INT_PTR CALLBACK TSett::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    reinterpret_cast<TSett*>(lParam)->dialog_ = dialog;
-    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-  }
-  auto* self = reinterpret_cast<TSett*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-  if (self == nullptr) return FALSE;
-  INT_PTR result = FALSE;
-  GuardedCallback(L"Sett.DialogProc", [&] { result = self->OnMessage(message, wParam, lParam); });
-  return result;
-}
-
-// The pages hand their controls' messages to the dialog that owns them.
-INT_PTR CALLBACK TSett::PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    ::SetWindowLongPtrW(page, DWLP_USER, lParam);
-    return TRUE;
-  }
-  auto* self = reinterpret_cast<TSett*>(::GetWindowLongPtrW(page, DWLP_USER));
-  if (self == nullptr) return FALSE;
+INT_PTR TSett::OnPageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_INITDIALOG:
+      return TRUE;
     case WM_COMMAND:
     case WM_NOTIFY:
     case WM_CTLCOLORSTATIC:
     case WM_SETCURSOR: {
-      INT_PTR result = FALSE;
-      GuardedCallback(L"Sett.PageProc", [&] { result = self->OnMessage(message, wParam, lParam); });
+      const INT_PTR result = OnMessage(message, wParam, lParam);
       // A notification's answer is the dialog's message result.
       if (message == WM_NOTIFY) ::SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
       return result;
@@ -208,8 +193,9 @@ void TSett::OnInitDialog() {
   ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&area), 2);
   TabCtrl_AdjustRect(tabs, FALSE, &area);
   for (int page = 0; page < 4; ++page) {
-    pages_[static_cast<std::size_t>(page)] = ::CreateDialogParamW(resources_, MAKEINTRESOURCEW(kPageTemplates[page]),
-                                                                  dialog_, PageProc, reinterpret_cast<LPARAM>(this));
+    pages_[static_cast<std::size_t>(page)] =
+        ::CreateDialogParamW(resources_, MAKEINTRESOURCEW(kPageTemplates[page]), dialog_, PageThunk<TSett, kPageProc>,
+                             reinterpret_cast<LPARAM>(this));
     ::SetWindowPos(pages_[static_cast<std::size_t>(page)], HWND_TOP, area.left, area.top, area.right - area.left,
                    area.bottom - area.top, SWP_HIDEWINDOW);
   }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dialogs/context_menu_dialog.h"
+#include "dialogs/dialog_base.h"
 #include "dialogs/editor_dialog.h"
 #include "dialogs/list_editing.h"
 #include "dialogs/preference_rules.h"
@@ -56,8 +57,12 @@ class TSett {
   HWND Window() const { return dialog_; }
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-  static INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class T, const wchar_t* Where, TDialogFailures Failures>
+  friend INT_PTR CALLBACK DialogThunk(HWND, UINT, WPARAM, LPARAM);
+  template <class T, const wchar_t* Where>
+  friend INT_PTR CALLBACK PageThunk(HWND, UINT, WPARAM, LPARAM);
+  // The pages hand their controls' messages to the dialog that owns them.
+  INT_PTR OnPageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool OnCommand(int id, int code);
   bool OnNotify(const NMHDR& header);

@@ -184,8 +184,6 @@ std::vector<std::wstring> OpenExplorerFolders(HWND except) {
   return folders;
 }
 
-void GetPathNT(std::wstring& path) { path.clear(); }
-
 std::wstring GetPath(HWND window, int kind, DWORD agentThreadId) {
   std::wstring path;
   if (window == nullptr) {
@@ -201,7 +199,7 @@ std::wstring GetPath(HWND window, int kind, DWORD agentThreadId) {
         path = BrowserPath(window);
         break;
       case tkFileDialog:
-        GetPathNT(path);
+        // A dialog's folder is never offered: it shows the folder the user is already in.
         break;
       case tkConsole:
       case tkTerminal:

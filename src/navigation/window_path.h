@@ -13,8 +13,6 @@
 // switched into edit mode, for which `agentThreadId`, the agent's main thread, attaches to the
 // target's input.
 std::wstring GetPath(HWND window, int kind, DWORD agentThreadId);
-// The reader for file dialogs: always empty, so a dialog's folder is never offered.
-void GetPathNT(std::wstring& path);
 
 // Whether a visible Explorer frame other than the top-level window `except` is open, found by
 // class and style alone: no program is sent anything, so a hung one costs nothing here, and the

@@ -1,7 +1,7 @@
 // The layout of src/ as a test: includes run downward only (win at the bottom, core at the top;
 // the two libraries take only from win and their own folder, the hook also the window
 // recognition it shares), no include climbs with "../", the main window stays one concern, and
-// registry values are read only through the registry unit.
+// registry values are read only through the registry unit and dialogs only through the dialog base.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -91,17 +91,29 @@ TEST(Layout, TheMainWindowStaysOneConcern) {
   EXPECT_LT(lines, 350);
 }
 
-TEST(Layout, RegistryValuesAreReadOnlyThroughTheRegistryUnit) {
-  // One way to read a value, with its checks of type and size, in src/win/registry.cpp.
-  static const std::regex read(R"(\b(RegQueryValueExW|RegGetValueW)\b)");
+// Each line of src/ that matches `pattern` outside the files `allowed` accepts.
+template <class Allowed>
+void ExpectOnlyIn(const std::regex& pattern, Allowed allowed, const char* what) {
   for (const auto& entry : fs::recursive_directory_iterator(kSource / "src")) {
     const auto extension = entry.path().extension();
     if (extension != ".h" && extension != ".cpp") continue;
     const std::string file = fs::relative(entry.path(), kSource / "src").generic_string();
-    if (FolderOf(file) == "win") continue;
+    if (allowed(file)) continue;
     std::ifstream in(entry.path());
     std::string text;
     for (int line = 1; std::getline(in, text); ++line)
-      EXPECT_FALSE(std::regex_search(text, read)) << file << ":" << line << " reads the registry by hand";
+      EXPECT_FALSE(std::regex_search(text, pattern)) << file << ":" << line << " " << what;
   }
+}
+
+TEST(Layout, RegistryValuesAreReadOnlyThroughTheRegistryUnit) {
+  // One way to read a value, with its checks of type and size, in src/win/registry.cpp.
+  ExpectOnlyIn(std::regex(R"(\b(RegQueryValueExW|RegGetValueW)\b)"),
+               [](const std::string& file) { return FolderOf(file) == "win"; }, "reads the registry by hand");
+}
+
+TEST(Layout, DialogsMeetWindowsThroughTheDialogBase) {
+  // One thunk for every dialog, with its exception boundary.
+  ExpectOnlyIn(std::regex(R"(\bDWLP_USER\b)"), [](const std::string& file) { return file == "dialogs/dialog_base.h"; },
+               "stores a dialog's object by hand");
 }

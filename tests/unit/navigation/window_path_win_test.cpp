@@ -188,9 +188,6 @@ TEST_F(GetPathTest, FileDialogAndOtherKindsYieldNothing) {
   EXPECT_EQ(GetPath(window.get(), tkFileDialog, ::GetCurrentThreadId()), L"");
   EXPECT_EQ(GetPath(window.get(), tkDesktop, ::GetCurrentThreadId()), L"");
   EXPECT_EQ(GetPath(window.get(), tkRarWindow, ::GetCurrentThreadId()), L"");
-  std::wstring path = L"C:\\";
-  GetPathNT(path);
-  EXPECT_EQ(path, L"");
 }
 
 TEST_F(GetPathTest, NoWindowYieldsNothingAndLogsTheError) {

@@ -1,0 +1,58 @@
+// The one way a dialog of the agent meets Windows: the thunk that stores the dialog object at
+// WM_INITDIALOG in DWLP_USER and hands every message to its OnMessage through the exception
+// boundary, the same for a dialog's pages, and the control helpers every dialog uses. A dialog
+// class declares `HWND dialog_` and `INT_PTR OnMessage(UINT, WPARAM, LPARAM)`, and passes
+// DialogThunk<TClass, kName> to DialogBoxParam with `this`. Main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "diagnostics/guarded.h"
+
+// How a dialog's failures leave its procedure: to the global handler like every callback's, or,
+// for the error dialog (which that handler shows), only into the log.
+enum class TDialogFailures { ToGlobalHandler, LoggedOnly };
+
+template <class T, const wchar_t* Where, TDialogFailures Failures = TDialogFailures::ToGlobalHandler>
+INT_PTR CALLBACK DialogThunk(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    reinterpret_cast<T*>(lParam)->dialog_ = dialog;
+    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+  }
+  auto* self = reinterpret_cast<T*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+  if (self == nullptr) return FALSE;
+  INT_PTR result = FALSE;
+  const auto work = [&] { result = self->OnMessage(message, wParam, lParam); };
+  if constexpr (Failures == TDialogFailures::LoggedOnly)
+    Guarded(Where, work);
+  else
+    GuardedCallback(Where, work);
+  return result;
+}
+
+// A page: a child dialog made with CreateDialogParam and its owner object; each message goes
+// to the owner's OnPageMessage with the page's window.
+template <class T, const wchar_t* Where>
+INT_PTR CALLBACK PageThunk(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) ::SetWindowLongPtrW(page, DWLP_USER, lParam);
+  auto* self = reinterpret_cast<T*>(::GetWindowLongPtrW(page, DWLP_USER));
+  if (self == nullptr) return message == WM_INITDIALOG ? TRUE : FALSE;
+  INT_PTR result = FALSE;
+  GuardedCallback(Where, [&] { result = self->OnPageMessage(page, message, wParam, lParam); });
+  return result;
+}
+
+// The control helpers.
+inline std::wstring ItemText(HWND control) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
+  const int copied = ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+inline std::wstring ItemText(HWND dialog, int id) { return ItemText(::GetDlgItem(dialog, id)); }
+inline bool IsChecked(HWND control) { return ::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+inline void SetChecked(HWND control, bool on) {
+  ::SendMessageW(control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
