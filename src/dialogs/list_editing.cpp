@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr wchar_t kEntryMarker[] = L"$2";
-
 std::wstring CaptionData(const std::wstring& caption, int image) { return caption + L"$" + std::to_wstring(image); }
 
 }  // namespace

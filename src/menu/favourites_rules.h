@@ -15,6 +15,9 @@ struct TCaptionNumber {
 // The marker number of a submenu entry's value name ("C:\Bin$2") and the prefix of a header's.
 inline constexpr int kSubmenuEntryNumber = 2;
 inline constexpr wchar_t kSubmenuHeaderPrefix[] = L"Submenu";
+// What an entry's value name ends in, and the data's ending for a folder without an image.
+inline constexpr wchar_t kEntryMarker[] = L"$2";
+inline constexpr wchar_t kPlainImage[] = L"$0";
 
 // Splits at the last "$": "A$B$3" gives ("A$B", 3), "Docs$" gives ("Docs$", 0), "X$7z" gives
 // ("X", 7), and text without "$" is its own caption with 0.

@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr wchar_t kEntryMarker[] = L"$2";
-constexpr wchar_t kPlainImage[] = L"$0";
 
 constexpr REGSAM kReadWrite = KEY_QUERY_VALUE | KEY_SET_VALUE;
 

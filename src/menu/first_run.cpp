@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr wchar_t kEntryMarker[] = L"$2";
-constexpr wchar_t kPlainImage[] = L"$0";
 constexpr wchar_t kHeaderImage[] = L"$5";
 constexpr wchar_t kDriveImage[] = L"$9";
 constexpr wchar_t kDocumentsImage[] = L"$12";
