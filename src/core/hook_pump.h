@@ -1,7 +1,7 @@
 // The agent's side of the hook queue: installs the hooks of qf.dll, drains the shared record's
-// queue when the hook wakes it and on the drain timer (for every wake that cannot arrive), installs the hooks again while their heartbeat is stale, and hands
-// on every trigger it decodes, after its log line. Owns the record pointer and the drain timer.
-// Main thread.
+// queue when the hook wakes it and on the drain timer (for every wake that cannot arrive), installs
+// the hooks again while their heartbeat is stale, and hands on every trigger it decodes, after its
+// log line. Owns the record pointer and the drain timer. Main thread.
 #pragma once
 
 #include <windows.h>

@@ -1,27 +1,15 @@
 #include "core/main_window.h"
 
 #include <cassert>
-#include <optional>
 
-#include "settings/command_line.h"
 #include "core/global_exception.h"
 #include "core/hook_client.h"
 #include "core/startup.h"
 #include "diagnostics/guarded.h"
-#include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
-#include "menu/first_run.h"
-#include "menu/folder_menu.h"
-#include "menu/menu_tail_rules.h"
-#include "navigation/foreign_window.h"
-#include "navigation/target_kind.h"
 #include "navigation/window_front.h"
 #include "navigation/window_kinds.h"
-#include "navigation/window_path.h"
 #include "resource.h"
-#include "settings/settings_registry.h"
-#include "settings/settings_values.h"
-#include "startup/scheduler.h"
 
 bool TQuillFolder::Create(HINSTANCE instance) {
   instance_ = instance;
@@ -44,7 +32,7 @@ bool TQuillFolder::Create(HINSTANCE instance) {
   trayMenuBar_.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_TRAYMENU)));
   PopupMenu1 = ::GetSubMenu(trayMenuBar_.get(), 0);
   ApplyCommandImages(PopupMenu1, images_);
-  if (!PopupMenu2.Load(instance, images_))
+  if (!PopupMenu2.Load(instance))
     CommonLogErrorEvent(L"QuillFolder.LoadMenus", L"folder menu missing", L"", ::GetLastError(), false);
   // A hidden top-level window rather than a message-only one: other processes find the agent by
   // class and caption, and the shell's "TaskbarCreated" broadcast reaches only top-level windows.
@@ -95,7 +83,8 @@ LRESULT CALLBACK TQuillFolder::WindowProc(HWND window, UINT message, WPARAM wPar
   auto* self = reinterpret_cast<TQuillFolder*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
   LRESULT result = 0;
-  if (GuardedCallback(L"QuillFolder.WndProc", [&] { result = self->OnMessage(message, wParam, lParam); })) return result;
+  if (GuardedCallback(L"QuillFolder.WndProc", [&] { result = self->OnMessage(message, wParam, lParam); }))
+    return result;
   return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -104,7 +93,7 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
       if (wParam == kTimer4 && hookPump_) hookPump_->OnTimer();
-      if (wParam == kTimer1) Timer1Timer();
+      if (wParam == kTimer1) PopupMenu2.OnTimer(kTimer1);
       return 0;
     case WM_QFTRAYICON:
       OnTrayIcon(lParam);
@@ -118,7 +107,7 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_INITMENUPOPUP:
       // TrackPopupMenu asks its owner window just before a submenu shows: "Open Folders" is read then.
-      if (openFolders_.Fill(reinterpret_cast<HMENU>(wParam), instance_, images_)) return 0;
+      if (PopupMenu2.OnInitMenuPopup(reinterpret_cast<HMENU>(wParam))) return 0;
       break;
     case WM_SYSCOMMAND:
       // The window is never shown: minimising it must not bring it up on the taskbar.
@@ -178,13 +167,7 @@ bool TQuillFolder::FormCreate() {
   requests_.Keep(WM_QFADDFOLDER);
   requests_.Keep(WM_QFOPTIONS);
   requests_.ServeAtOnce([this](const MSG& msg) { return ServeOptionsRequest(msg); });
-  // Every list exists before a dialog or a handler can run: the command line's folder may ask.
-  recent_ = std::make_unique<TRecentMenus>(RecentFolderPath());
-
-  // A replace of the store that a kill or a power cut ended gets its lists back before anything
-  // reads them.
-  RestoreInterruptedReplace();
-  if (!LoadSettings(Settings)) FirstTime();
+  LoadStoreAndSettings();
 
   wchar_t tip[128] = {};
   ::LoadStringW(instance_, IDS_TRAYTIP, tip, static_cast<int>(std::size(tip)));
@@ -200,15 +183,9 @@ bool TQuillFolder::FormCreate() {
   }
   // The store is loaded before the command line's folder is added: against empty lists a folder
   // that is a favourite already would be asked about and added once more.
-  UpdateListMenu();
+  PopupMenu2.UpdateListMenu();
   AddListMenu(CommandLineFolder);
-  if (Settings.RecentFldr || Settings.RecentFls)
-    Guarded(L"QuillFolder.FormCreate", [this] {
-      recent_->FindFirstRecent(Settings.FilesCount, Settings.ClearLink);
-      BuiltRecent(Settings.RecentFls, Settings.RecentFldr);
-    }, L"FindFirstRecent + BuiltRecent", L"common error");
-  changeWatch_.SetCallback([this] { ShellChangeNotifier1Change(); });
-  if (!recent_->Folder().empty()) changeWatch_.StartChangeWatch(recent_->Folder());
+  PopupMenu2.StartRecent(window_, kTimer1);
   ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
   return true;
 }
@@ -218,9 +195,8 @@ void TQuillFolder::FormShow() { trayIcon_->Show(Settings.ShowTray); }
 void TQuillFolder::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  UpdateScheduler();
-  CloseAllLogs();
-  changeWatch_.StopChangeWatch();
+  FinishAgent();
+  PopupMenu2.StopRecent();
   if (hookPump_) hookPump_->Stop();
   if (trayIcon_) trayIcon_->Show(false);
   if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
@@ -245,8 +221,8 @@ void TQuillFolder::ShowMenu() {
   POINT cursor{};
   ::GetCursorPos(&cursor);
   MoveWindowToFront(window_);
-  const UINT command = static_cast<UINT>(::TrackPopupMenu(PopupMenu1, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x,
-                                                          cursor.y, 0, window_, nullptr));
+  const UINT command = static_cast<UINT>(
+      ::TrackPopupMenu(PopupMenu1, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window_, nullptr));
   ::PostMessageW(window_, WM_NULL, 0, 0);
   if (command != 0) RunCommand(command);
 }
@@ -265,50 +241,17 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
     CommonLogErrorEvent(L"ShowPath", L"W = 0", L"", ::GetLastError(), true);
     return;
   }
-  CommonLogRunEvent(L"ShowPath",
-                    L"begin, type=" + std::to_wstring(kind) + L", W=" + logformat::HandleText(window));
-  if (TakeReloadRequest()) UpdateListMenu();
-  targetWindow_ = window;
-  targetKind_ = kind;
-  const UINT command = ShowFolderMenu(window, kind);
+  PopupMenu2.Begin(window, kind);
+  const UINT command = ShowFolderMenu();
   // The pick runs with the target's input let go: the command attaches by itself where it
   // focuses or types, and a dialog it opens is the agent's own.
   if (command != 0) RunCommand(command);
 }
 
-UINT TQuillFolder::ShowFolderMenu(HWND window, int kind) {
-  // With the target's input attached, keys and Escape reach the menu under Wine; but a target
-  // that does not answer would hold the agent's own foreground change and menu for ever.
-  std::optional<win::TThreadInputAttachment> attachment;
-  if (WindowAnswers(window))
-    attachment.emplace(ThreadOf(window), mainThreadId_);
-  else
-    CommonLogRunEvent(L"ShowPath", L"window does not answer, input not attached");
-
-  TTailInput input;
-  input.kind = kind;
-  input.officeDialog = kind == tkFileDialog && ClassIs(window, kDialogClassBuffer, L"bosa_sdm_");
-  input.hasFilters = !lists_.FilterMasks.empty();
-  input.recentFoldersOn = Settings.RecentFldr;
-  input.hasRecentFolders = !recent_->Lists().RecentFolders().empty();
-  input.recentFilesOn = Settings.RecentFls;
-  input.hasRecentFiles = !recent_->Lists().RecentFiles().empty();
-  std::wstring folder;
-  if (AsksCurrentFolder(kind, input.officeDialog)) {
-    folder = GetPath(window, kind, mainThreadId_);
-    input.folderKnown = !folder.empty();
-    input.folderIsFavourite = input.folderKnown && IsFavourite(lists_, folder);
-  }
-  input.openFoldersOn = Settings.OpenFolders;
-  // Only whether other frames exist is known here: they are read when the submenu opens.
-  input.hasOpenFolders =
-      Settings.OpenFolders && openFolders_.Prepare(PopupMenu2.OpenFolders(), window, folder, instance_);
-  PopupMenu2.Apply(TailVisibility(input), images_);
-  // Reading the folder may have found the target hung since.
-  if (attachment && !WindowAnswers(window)) {
-    CommonLogRunEvent(L"ShowPath", L"window stopped answering, input detached");
-    attachment.reset();
-  }
+UINT TQuillFolder::ShowFolderMenu() {
+  TTargetInputAttachment attachment(PopupMenu2.Target().window, mainThreadId_);
+  PopupMenu2.Prepare();
+  attachment.LetGoIfHung();
 
   POINT cursor{};
   ::GetCursorPos(&cursor);
@@ -323,20 +266,6 @@ UINT TQuillFolder::ShowFolderMenu(HWND window, int kind) {
   }
   ::PostMessageW(window_, WM_NULL, 0, 0);
   return command;
-}
-
-void TQuillFolder::ShellChangeNotifier1Change() {
-  if ((Settings.RecentFldr || Settings.RecentFls) && !timer1Running_)
-    timer1Running_ = ::SetTimer(window_, kTimer1, kTimer1IntervalMs, nullptr) != 0;
-}
-
-void TQuillFolder::Timer1Timer() {
-  ::KillTimer(window_, kTimer1);
-  timer1Running_ = false;
-  CommonLogRunEvent(L"Timer1Timer", L"FindRecent");
-  Guarded(L"Timer1Timer", [this] {
-    if (recent_->FindRecent(Settings.FoldersCount)) BuiltRecent(true, true);
-  }, L"FindRecent", L"common error");
 }
 
 int RunMainWindow(HINSTANCE instance) {

@@ -1,7 +1,7 @@
-// TQuillFolder: the agent's hidden main window. Owns the tray menu PopupMenu1, the folder menu
-// PopupMenu2 with its tail, the tray icon, the hook pump, the hot key, the in-memory lists and
-// the current menu target; dispatches every request and runs the menu commands. Everything here
-// runs on the main thread.
+// TQuillFolder: the agent's hidden main window. Owns the tray menu PopupMenu1 and its commands,
+// the folder menu PopupMenu2 (the session that prepares each display and carries out a pick),
+// the images both menus draw with, the tray icon, the hook pump and the hot key; shows the menus
+// and dispatches every request. Everything here runs on the main thread.
 #pragma once
 
 #include <windows.h>
@@ -14,13 +14,9 @@
 #include "core/tray_icon.h"
 #include "dialogs/add_item_dialog.h"
 #include "dialogs/options_dialog.h"
-#include "menu/configuration_files.h"
-#include "menu/favourites_store.h"
-#include "menu/folder_menu_tail.h"
+#include "menu/folder_menu_session.h"
 #include "menu/menu_images.h"
-#include "menu/open_folders_menu.h"
-#include "menu/recent_menus.h"
-#include "monitor/change_monitoring.h"
+#include "settings/settings_values.h"
 #include "win/handles.h"
 
 inline constexpr UINT WM_QFTRAYMENU = WM_USER + 123;    // 1147: the tray menu
@@ -42,19 +38,9 @@ class TQuillFolder final : private TOptionsHost {
   void ShowHot(HWND window);
   void ShowMenu();
 
-  // Reloads the favourites and filters from the registry and rebuilds the menu.
-  void UpdateListMenu();
-  // Adds a folder as a favourite (or reloads for "/update") and rebuilds the menu.
-  TAddResult AddListMenu(const std::wstring& text);
-  // Rebuilds the favourites section and the Filter submenu from the lists.
-  void BuiltPath();
-  // Rebuilds the recent files' and the recent folders' submenus.
-  void BuiltRecent(bool files, bool folders);
-
  private:
+  // Timer1: the recent lists' scan after a burst of changes; Timer4: the hook queue's drain.
   enum : UINT_PTR { kTimer1 = 1, kTimer4 = 4 };
-  // Timer1 waits this long after the Recent folder changed, so a burst gives one scan.
-  enum : UINT { kTimer1IntervalMs = 300 };
   enum : int { kHotKeyId = 0x5146 };
   enum : UINT { WM_QFTRAYICON = WM_APP + 1 };
 
@@ -68,10 +54,7 @@ class TQuillFolder final : private TOptionsHost {
   void FormDestroy();
   void OnTrayIcon(LPARAM lParam);
   // The steps of ShowPath that run with the target's input attached; the picked command or 0.
-  UINT ShowFolderMenu(HWND window, int kind);
-  // The Recent folder changed: the recent lists are scanned 300 ms later, once per burst.
-  void ShellChangeNotifier1Change();
-  void Timer1Timer();
+  UINT ShowFolderMenu();
 
   // The menu commands (menu_commands.cpp).
   void RunCommand(UINT id);
@@ -79,15 +62,9 @@ class TQuillFolder final : private TOptionsHost {
   void Addfolder1Click();
   void Saveconfiguration1Click();
   void Openconfiguration1Click();
-  void AddClick();
-  void RemoveClick();
-  void OpenFolderClick();
-  void FavouriteClick(int index);
-  void FilterClick(int index);
-  void RecentFolderClick(UINT command);
-  void OpenFoldersClick(const std::wstring& folder);
-  void RecentFileClick(UINT command);
-  void Clear1Click();
+  // Adds a folder as a favourite (or reloads for "/update"), the caption asked where the
+  // settings say so.
+  TAddResult AddListMenu(const std::wstring& text);
   bool AskCaption(std::wstring& caption);
   // "Options..." and "About...": the options dialog on its first or last page.
   void Settings1Click(int page);
@@ -105,32 +82,18 @@ class TQuillFolder final : private TOptionsHost {
   // The main thread: the second party of every input attachment.
   DWORD mainThreadId_ = 0;
   bool hotKeyRegistered_ = false;
-  bool timer1Running_ = false;
   bool destroyed_ = false;
   win::TIconHandle icon_;
   // Draws the images of both menus, so it outlives them.
   TMenuImages images_;
   win::TMenuHandle trayMenuBar_;
   HMENU PopupMenu1 = nullptr;
-  TFolderMenuTail PopupMenu2;
+  TFolderMenuSession PopupMenu2{images_, Settings};
   std::unique_ptr<TTrayIcon> trayIcon_;
   std::unique_ptr<THookPump> hookPump_;
   TThreadRequests requests_;
-  // RecentFolders, RecentFiles and RecentShortcuts with their submenus, and the watch that keeps
-  // them current.
-  std::unique_ptr<TRecentMenus> recent_;
-  TOpenFoldersMenu openFolders_;
-  TChangeWatch changeWatch_;
-  // PathNames, PathValues, FilterMasks and FilterCaptions, mirrored from the registry.
-  TFavouriteLists lists_;
   std::unique_ptr<TfmAddItem> addItemDialog_;
   std::unique_ptr<TSett> options_;
-  // The encodings the lists were last imported in; exports write them back the same way.
-  TListEncodings listEncodings_{};
-
-  // The window and kind the folder menu was last shown for.
-  HWND targetWindow_ = nullptr;
-  int targetKind_ = 0;
 };
 
 // Creates the main window and runs the message loop; the process exit code.

@@ -14,7 +14,11 @@
 #include "diagnostics/logger.h"
 #include "dialogs/error_dialog.h"
 #include "menu/favourites_rules.h"
+#include "menu/favourites_store.h"
+#include "menu/first_run.h"
 #include "navigation/window_front.h"
+#include "settings/settings_registry.h"
+#include "settings/settings_values.h"
 #include "startup/scheduler.h"
 #include "startup/user_checks.h"
 #include "win/files.h"
@@ -276,6 +280,18 @@ void GetConfigurationFolder() {
   }
   SetLogFolder(ConfigurationFolder + L"Log\\");
   ForceDirectories(LogFolder);
+}
+
+void LoadStoreAndSettings() {
+  // A replace of the store that a kill or a power cut ended gets its lists back before anything
+  // reads them.
+  RestoreInterruptedReplace();
+  if (!LoadSettings(Settings)) FirstTime();
+}
+
+void FinishAgent() {
+  UpdateScheduler();
+  CloseAllLogs();
 }
 
 void EraseSettings() {

@@ -27,6 +27,11 @@ void GetConfigurationFolder();
 std::wstring GetCurrentUserDocSettingsPath();
 std::wstring AdvCheck(const std::wstring& valueName);
 void EraseSettings();
+// The main window's first step: a replace of the favourites store that was cut short undone, and
+// the settings loaded, or set up as on the first run when the settings key is missing.
+void LoadStoreAndSettings();
+// The main window's last step: the elevation task kept current and the logs closed.
+void FinishAgent();
 
 // Runs the whole main routine; returns the process exit code.
 int AgentMain(HINSTANCE instance);

@@ -33,12 +33,6 @@ constexpr int kTitleWidth = 152, kPathWidth = 215;
 constexpr WPARAM kRefusedCombinations = HKCOMB_NONE | HKCOMB_SC | HKCOMB_SA | HKCOMB_CA | HKCOMB_SCA;
 constexpr UINT_PTR kNaturalKeySubclass = 1;
 
-std::wstring WindowText(HWND window) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
 void AddColumn(HWND list, int index, const wchar_t* caption, int width) {
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -87,7 +81,8 @@ HIMAGELIST ListImages(HINSTANCE resources) {
 
 }  // namespace
 
-TSett::TSett(HINSTANCE resources, TOptionsHost& host) : resources_(resources), host_(host) {
+TSett::TSett(HINSTANCE resources, TOptionsHost& host, const TSettingsValues& settings)
+    : resources_(resources), host_(host), settings_(settings) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
                                                      ICC_HOTKEY_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
@@ -175,9 +170,9 @@ HWND TSett::Item(int id) const {
   return nullptr;
 }
 
-bool TSett::Checked(int id) const { return ::SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool TSett::Checked(int id) const { return IsChecked(Item(id)); }
 
-void TSett::Check(int id, bool on) { ::SendMessageW(Item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
+void TSett::Check(int id, bool on) { SetChecked(Item(id), on); }
 
 void TSett::OnInitDialog() {
   const HWND tabs = ::GetDlgItem(dialog_, IDC_OPTIONS_TABS);
@@ -213,7 +208,7 @@ void TSett::OnInitDialog() {
   ::SetWindowSubclass(Item(IDC_PREF_NATURALKEY), NaturalKeyProc, kNaturalKeySubclass,
                       reinterpret_cast<DWORD_PTR>(&naturalKey_));
   for (int spin : {IDC_PREF_FILESSPIN, IDC_PREF_FOLDERSSPIN}) ::SendMessageW(Item(spin), UDM_SETRANGE32, 0, 100);
-  ::SetWindowTextW(Item(IDC_ABOUT_NAME), (WindowText(Item(IDC_ABOUT_NAME)) + GetProgramVersion()).c_str());
+  ::SetWindowTextW(Item(IDC_ABOUT_NAME), (ItemText(Item(IDC_ABOUT_NAME)) + GetProgramVersion()).c_str());
 
   TabCtrl_SetCurSel(tabs, initialPage_);
   ShowPage(initialPage_);
@@ -240,30 +235,30 @@ void TSett::ShowPage(int page) {
 
 void TSett::OptionShow() {
   favouritesChanged_ = filtersChanged_ = false;
-  Check(IDC_PREF_TRAY, Settings.ShowTray);
-  Check(IDC_PREF_FOLDERS, Settings.RecentFldr);
-  Check(IDC_PREF_FILES, Settings.RecentFls);
-  Check(IDC_PREF_CLEARLINK, Settings.ClearLink);
-  for (const auto& [box, spin, on] : {std::tuple{IDC_PREF_FILESCOUNT, IDC_PREF_FILESSPIN, Settings.RecentFls},
-                                      std::tuple{IDC_PREF_FOLDERSCOUNT, IDC_PREF_FOLDERSSPIN, Settings.RecentFldr}}) {
+  Check(IDC_PREF_TRAY, settings_.ShowTray);
+  Check(IDC_PREF_FOLDERS, settings_.RecentFldr);
+  Check(IDC_PREF_FILES, settings_.RecentFls);
+  Check(IDC_PREF_CLEARLINK, settings_.ClearLink);
+  for (const auto& [box, spin, on] : {std::tuple{IDC_PREF_FILESCOUNT, IDC_PREF_FILESSPIN, settings_.RecentFls},
+                                      std::tuple{IDC_PREF_FOLDERSCOUNT, IDC_PREF_FOLDERSSPIN, settings_.RecentFldr}}) {
     ::EnableWindow(Item(box), on);
     ::EnableWindow(Item(spin), on);
   }
-  ::SetWindowTextW(Item(IDC_PREF_FILESCOUNT), std::to_wstring(Settings.FilesCount).c_str());
-  ::SetWindowTextW(Item(IDC_PREF_FOLDERSCOUNT), std::to_wstring(Settings.FoldersCount).c_str());
-  Check(IDC_PREF_WHEEL, Settings.MouseWheel > 0);
-  Check(IDC_PREF_WHEELFORWARD, Settings.MouseWheel == 2);
-  Check(IDC_PREF_WHEELBACKWARD, Settings.MouseWheel == 3);
-  ::EnableWindow(Item(IDC_PREF_WHEELFORWARD), Settings.MouseWheel > 0);
-  ::EnableWindow(Item(IDC_PREF_WHEELBACKWARD), Settings.MouseWheel > 0);
-  Check(IDC_PREF_MBUTTON, Settings.MouseMButton);
-  Check(IDC_PREF_HELP, Settings.Help);
-  Check(IDC_PREF_MEXPLORER, Settings.MExplorer);
-  Check(IDC_PREF_MIEXPLORER, Settings.MIExplorer);
-  Check(IDC_PREF_REXPLORER, Settings.RExplorer);
-  Check(IDC_PREF_MDESKTOP, Settings.MDesktop);
-  Check(IDC_PREF_EXPENCH, Settings.ExpEnch);
-  Check(IDC_PREF_OPENFOLDERS, Settings.OpenFolders);
+  ::SetWindowTextW(Item(IDC_PREF_FILESCOUNT), std::to_wstring(settings_.FilesCount).c_str());
+  ::SetWindowTextW(Item(IDC_PREF_FOLDERSCOUNT), std::to_wstring(settings_.FoldersCount).c_str());
+  Check(IDC_PREF_WHEEL, settings_.MouseWheel > 0);
+  Check(IDC_PREF_WHEELFORWARD, settings_.MouseWheel == 2);
+  Check(IDC_PREF_WHEELBACKWARD, settings_.MouseWheel == 3);
+  ::EnableWindow(Item(IDC_PREF_WHEELFORWARD), settings_.MouseWheel > 0);
+  ::EnableWindow(Item(IDC_PREF_WHEELBACKWARD), settings_.MouseWheel > 0);
+  Check(IDC_PREF_MBUTTON, settings_.MouseMButton);
+  Check(IDC_PREF_HELP, settings_.Help);
+  Check(IDC_PREF_MEXPLORER, settings_.MExplorer);
+  Check(IDC_PREF_MIEXPLORER, settings_.MIExplorer);
+  Check(IDC_PREF_REXPLORER, settings_.RExplorer);
+  Check(IDC_PREF_MDESKTOP, settings_.MDesktop);
+  Check(IDC_PREF_EXPENCH, settings_.ExpEnch);
+  Check(IDC_PREF_OPENFOLDERS, settings_.OpenFolders);
 
   const TFavouriteLists& store = host_.ReloadStore();
   rows_ = TFavouriteRows::FromStore(store.PathNames, store.PathValues);
@@ -272,8 +267,8 @@ void TSett::OptionShow() {
   FillFilters(std::nullopt);
   Check(IDC_PREF_AUTOSTART, AutostartRegistered());
 
-  if (IsCustomHotKey(Settings.Alt)) lastCustom_ = THotKey{Settings.Alt, Settings.Keys};
-  const THotKeyView view = HotKeyView(Settings.Alt, Settings.Keys, lastCustom_);
+  if (IsCustomHotKey(settings_.Alt)) lastCustom_ = THotKey{settings_.Alt, settings_.Keys};
+  const THotKeyView view = HotKeyView(settings_.Alt, settings_.Keys, lastCustom_);
   if (view.controlKey != 0)
     ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETHOTKEY, MAKEWORD(view.controlKey, view.controlModifiers), 0);
   ::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_SETCURSEL, static_cast<WPARAM>(view.mode), 0);
@@ -285,7 +280,7 @@ void TSett::ShowHotKeyMode() {
   const auto mode = static_cast<THotKeyMode>(::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_GETCURSEL, 0, 0));
   ::ShowWindow(Item(IDC_PREF_NATURALKEY), mode == THotKeyMode::Natural ? SW_SHOW : SW_HIDE);
   ::ShowWindow(Item(IDC_PREF_HOTKEY), mode == THotKeyMode::Custom ? SW_SHOW : SW_HIDE);
-  if (mode == THotKeyMode::Natural) ::SetWindowTextW(Item(IDC_PREF_NATURALKEY), NaturalKeyText(Settings.Keys).c_str());
+  if (mode == THotKeyMode::Natural) ::SetWindowTextW(Item(IDC_PREF_NATURALKEY), NaturalKeyText(settings_.Keys).c_str());
 }
 
 void TSett::FillFolders(std::optional<int> selected) {
@@ -524,13 +519,13 @@ void TSett::MoveRow(bool up) {
 
 void TSett::OnCountSpin(int box, int delta) {
   if (!::IsWindowEnabled(Item(box))) return;
-  const int count = CountFromText(WindowText(Item(box)));
+  const int count = CountFromText(ItemText(Item(box)));
   const int changed = delta > 0 ? count + 1 : CountShown(count - 1);
   ::SetWindowTextW(Item(box), std::to_wstring(changed).c_str());
 }
 
 void TSett::OnCountLeft(int box) {
-  if (CountFromText(WindowText(Item(box))) < 1) ::SetWindowTextW(Item(box), L"1");
+  if (CountFromText(ItemText(Item(box))) < 1) ::SetWindowTextW(Item(box), L"1");
 }
 
 void TSett::OnWheelBox(int id) {
@@ -548,13 +543,13 @@ void TSett::Save(bool close) {
   if (favouritesChanged_) save.favourites = rows_.ToStore();
   if (filtersChanged_) save.filters = filters_.ToStore();
   TSettingsValues& s = save.settings;
-  s = Settings;
+  s = settings_;
   s.MExplorer = Checked(IDC_PREF_MEXPLORER);
   s.MIExplorer = Checked(IDC_PREF_MIEXPLORER);
   s.RExplorer = Checked(IDC_PREF_REXPLORER);
   s.MDesktop = Checked(IDC_PREF_MDESKTOP);
-  s.FoldersCount = CountFromText(WindowText(Item(IDC_PREF_FOLDERSCOUNT)));
-  s.FilesCount = CountFromText(WindowText(Item(IDC_PREF_FILESCOUNT)));
+  s.FoldersCount = CountFromText(ItemText(Item(IDC_PREF_FOLDERSCOUNT)));
+  s.FilesCount = CountFromText(ItemText(Item(IDC_PREF_FILESCOUNT)));
   s.ExpEnch = Checked(IDC_PREF_EXPENCH);
   s.OpenFolders = Checked(IDC_PREF_OPENFOLDERS);
   s.RecentFldr = Checked(IDC_PREF_FOLDERS);
@@ -569,7 +564,7 @@ void TSett::Save(bool close) {
   const auto mode = static_cast<THotKeyMode>(::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_GETCURSEL, 0, 0));
   const auto hotKey = static_cast<WORD>(::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_GETHOTKEY, 0, 0));
   const THotKey chosen =
-      HotKeyFrom(mode, WindowText(Item(IDC_PREF_NATURALKEY)), LOBYTE(hotKey), HIBYTE(hotKey), {s.Alt, s.Keys});
+      HotKeyFrom(mode, ItemText(Item(IDC_PREF_NATURALKEY)), LOBYTE(hotKey), HIBYTE(hotKey), {s.Alt, s.Keys});
   s.Alt = chosen.alt;
   s.Keys = chosen.keys;
   if (IsCustomHotKey(chosen.alt)) lastCustom_ = chosen;

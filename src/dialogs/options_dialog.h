@@ -47,7 +47,9 @@ class TSett {
  public:
   enum TPage : int { kFoldersPage = 0, kFiltersPage = 1, kPreferencesPage = 2, kAboutPage = 3 };
 
-  TSett(HINSTANCE resources, TOptionsHost& host);
+  // `settings` are the agent's as they stand (they change in place when the host stores them):
+  // the preferences show them, and what the controls do not set is handed back as it is.
+  TSett(HINSTANCE resources, TOptionsHost& host, const TSettingsValues& settings);
   TSett(const TSett&) = delete;
   TSett& operator=(const TSett&) = delete;
   ~TSett();
@@ -99,6 +101,7 @@ class TSett {
 
   HINSTANCE resources_;
   TOptionsHost& host_;
+  const TSettingsValues& settings_;
   HWND dialog_ = nullptr;
   std::array<HWND, 4> pages_{};
   int initialPage_ = kFoldersPage;

@@ -1,7 +1,6 @@
-// Puts the favourites model and the filter model onto the real folder menu, and the command
-// images onto the fixed items of the tray menu and the folder menu's tail. Owns nothing: the
-// menus belong to the main window, the images to a TMenuImages that outlives them and draws them
-// for the menus' owner window (see menu_images.h). Main thread.
+// Puts the favourites model and the filter model onto the real folder menu. Owns nothing: the
+// menus belong to their owners, the images to a TMenuImages that outlives them and draws them for
+// the menus' owner window (see menu_images.h). Main thread.
 #pragma once
 
 #include <windows.h>
@@ -54,11 +53,3 @@ std::optional<int> FilterIndexFromCommand(UINT command);
 void ApplyFavourites(HMENU menu, const std::vector<TMenuModelItem>& model, TMenuImages& images);
 // Empties the Filter submenu and fills it from the model, without images.
 void ApplyFilters(HMENU filterMenu, const std::vector<TMenuModelItem>& model);
-
-// The image index of a fixed command (Help..., Options..., Add Current Folder, ...), or -1.
-int CommandImage(UINT command);
-// Gives every command item of `menu` (not of its submenus) its command's image, or an empty
-// place where it has none; items that show an image already are left alone. Call it on the tray
-// menu once it is loaded, and on the folder menu after its tail has been (re)inserted: an item
-// inserted anew has no image.
-void ApplyCommandImages(HMENU menu, TMenuImages& images);

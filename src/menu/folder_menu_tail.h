@@ -1,10 +1,8 @@
-// The folder menu PopupMenu2 and its fixed tail: the items from the resource below the
-// favourites (separators, "Recently Opened Folders", "Recently Opened Files", "Open Folders",
-// "Filter", the
-// current-folder commands, "Options..." and "Check for Updates..."), kept apart so that each
-// can be hidden (taken out) and shown (put back) before every display. Owns the menu and the
-// four submenus; the favourites above the first separator belong to ApplyFavourites. Main
-// thread.
+// The folder menu and its fixed tail: the items from the resource below the favourites
+// (separators, "Recently Opened Folders", "Recently Opened Files", "Open Folders", "Filter", the
+// current-folder commands, "Options..." and "Check for Updates..."), kept apart so that each can be
+// hidden (taken out) and shown (put back) before every display. Owns the menu and the four
+// submenus; the favourites above the first separator belong to ApplyFavourites. Main thread.
 #pragma once
 
 #include <windows.h>

@@ -77,8 +77,7 @@ bool TMenuImages::Load(HINSTANCE resources) {
   } else if (header.biCompression != BI_RGB) {
     return false;
   }
-  if (!ByteMask(masks.red) || !ByteMask(masks.green) || !ByteMask(masks.blue) || !ByteMask(masks.alpha))
-    return false;
+  if (!ByteMask(masks.red) || !ByteMask(masks.green) || !ByteMask(masks.blue) || !ByteMask(masks.alpha)) return false;
   offset += static_cast<std::size_t>(header.biClrUsed) * sizeof(RGBQUAD);
   const std::size_t stride = static_cast<std::size_t>(width) * 4;
   if (size < offset + stride * static_cast<std::size_t>(height)) return false;
@@ -173,4 +172,48 @@ bool TMenuImages::DrawItem(const DRAWITEMSTRUCT& item) const {
   blend.AlphaFormat = AC_SRC_ALPHA;
   ::GdiAlphaBlend(item.hDC, x, y, kSize, kSize, memory.get(), 0, 0, kSize, kSize, blend);
   return true;
+}
+
+int CommandImage(UINT command) {
+  switch (command) {
+    case IDM_HELP:
+      return miHelp;
+    case IDM_VISITHOMEPAGE:
+      return miHomepage;
+    case IDM_OPENCONFIG:
+      return miOpenConfiguration;
+    case IDM_SAVECONFIG:
+      return miSaveConfiguration;
+    case IDM_ADDFOLDER:
+    case IDM_ADDCURRENT:
+      return miAddFolder;
+    case IDM_REMOVECURRENT:
+      return miRemoveFolder;
+    case IDM_OPTIONS:
+    case IDM_SETTING:
+      return miOptions;
+    default:
+      return -1;
+  }
+}
+
+void ApplyCommandImages(HMENU menu, TMenuImages& images) {
+  if (menu == nullptr) return;
+  const int count = ::GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE | MIIM_BITMAP;
+    if (!::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
+    // Submenu items carry no command to name an image by, separators show none, and an item
+    // that has its image already (a favourite) keeps it. Submenus are left to their builders:
+    // the recent lists draw their own images.
+    if (info.hSubMenu != nullptr || (info.fType & MFT_SEPARATOR) != 0 || info.hbmpItem != nullptr) continue;
+    images.Assign(info.wID, CommandImage(info.wID));
+    MENUITEMINFOW set{};
+    set.cbSize = sizeof set;
+    set.fMask = MIIM_BITMAP;
+    set.hbmpItem = HBMMENU_CALLBACK;
+    ::SetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &set);
+  }
 }

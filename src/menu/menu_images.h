@@ -73,3 +73,11 @@ class TMenuImages {
   std::map<UINT, int> assigned_;
   std::map<UINT, HICON> icons_;
 };
+
+// The image index of a fixed command (Help..., Options..., Add Current Folder, ...), or -1.
+int CommandImage(UINT command);
+// Gives every command item of `menu` (not of its submenus) its command's image, or an empty
+// place where it has none; items that show an image already are left alone. Call it on the tray
+// menu once it is loaded, and on the folder menu after its tail has been (re)inserted: an item
+// inserted anew has no image.
+void ApplyCommandImages(HMENU menu, TMenuImages& images);

@@ -1,5 +1,5 @@
-// Which entries of the folder menu's fixed tail show for the window the menu is for: the two
-// recent submenus, "Open Folders", "Filter" and the three current-folder commands. Portable, no state; any
+// Which entries of the folder menu's fixed tail show for the window the menu is for: the two recent
+// submenus, "Open Folders", "Filter" and the three current-folder commands. Portable, no state; any
 // thread.
 #pragma once
 

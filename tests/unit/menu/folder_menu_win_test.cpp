@@ -215,46 +215,6 @@ TEST(FolderMenuCommands, FixedCommandsAreNeitherFavouritesNorFilters) {
   EXPECT_LE(FilterCommand(kFilterTagBase + 19999), 0xFFFFu);
 }
 
-TEST(CommandImages, TrayMenuAndTailGetTheirImages) {
-  TMenuImages images;
-  ASSERT_TRUE(images.Load(testres::Program()));
-  win::TMenuHandle tray(::LoadMenuW(testres::Program(), MAKEINTRESOURCEW(IDR_TRAYMENU)));
-  win::TMenuHandle folder(::LoadMenuW(testres::Program(), MAKEINTRESOURCEW(IDR_FOLDERMENU)));
-  ASSERT_TRUE(tray && folder);
-  ApplyCommandImages(::GetSubMenu(tray.get(), 0), images);
-  ApplyCommandImages(::GetSubMenu(folder.get(), 0), images);
-
-  const auto bitmapOf = [](HMENU menu, UINT id) {
-    MENUITEMINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_BITMAP;
-    return ::GetMenuItemInfoW(menu, id, FALSE, &info) ? info.hbmpItem : HBITMAP{};
-  };
-  const struct {
-    HMENU menu;
-    UINT id;
-    int image;
-  } expected[] = {
-      {tray.get(), IDM_ABOUT, -1},          {tray.get(), IDM_HELP, 18},         {tray.get(), IDM_VISITHOMEPAGE, 19},
-      {tray.get(), IDM_REPORTBUG, -1},      {tray.get(), IDM_CHECKUPDATES, -1}, {tray.get(), IDM_OPENCONFIG, 17},
-      {tray.get(), IDM_SAVECONFIG, 16},     {tray.get(), IDM_ADDFOLDER, 14},    {tray.get(), IDM_OPTIONS, 15},
-      {tray.get(), IDM_EXIT, -1},           {folder.get(), IDM_ADDCURRENT, 14},
-      {folder.get(), IDM_REMOVECURRENT, 13}, {folder.get(), IDM_OPENFOLDER, -1}, {folder.get(), IDM_SETTING, 15},
-      {folder.get(), IDM_CHECKFORUPDATES, -1},
-  };
-  for (const auto& e : expected) {
-    SCOPED_TRACE(e.id);
-    // Commands without an image keep an empty place, so that every caption lines up.
-    EXPECT_EQ(bitmapOf(e.menu, e.id), HBMMENU_CALLBACK);
-    EXPECT_EQ(images.ImageOf(e.id), e.image);
-  }
-  // Submenus belong to their own builders: the Clear item of the recent folders stays as it is.
-  const HMENU recent = ::GetSubMenu(::GetSubMenu(folder.get(), 0), 1);
-  ASSERT_NE(recent, nullptr);
-  EXPECT_EQ(bitmapOf(recent, IDM_CLEARFOLDERS), nullptr);
-  EXPECT_FALSE(images.Assigned(IDM_CLEARFOLDERS));
-}
-
 // The owner of a shown menu: draws the items' images as the main window will, and notes which
 // commands the menu asked it to draw.
 struct TOwnerLog {
@@ -304,10 +264,9 @@ TEST_F(FolderMenu, ShownMenuHasItsOwnerDrawEveryImage) {
 
   // Every favourite (the header among them, the one without an image for its empty place) and
   // every command of the tail.
-  const UINT wanted[] = {FavouriteCommand(20), FavouriteCommand(21), FavouriteCommand(25),
-                         FavouriteCommand(26), FavouriteCommand(30), IDM_ADDCURRENT,
-                         IDM_REMOVECURRENT,    IDM_OPENFOLDER,       IDM_SETTING,
-                         IDM_CHECKFORUPDATES};
+  const UINT wanted[] = {FavouriteCommand(20), FavouriteCommand(21), FavouriteCommand(25), FavouriteCommand(26),
+                         FavouriteCommand(30), IDM_ADDCURRENT,       IDM_REMOVECURRENT,    IDM_OPENFOLDER,
+                         IDM_SETTING,          IDM_CHECKFORUPDATES};
   for (UINT id : wanted)
     EXPECT_NE(std::find(log.drawn.begin(), log.drawn.end(), id), log.drawn.end()) << "not drawn: " << id;
 }
