@@ -52,7 +52,7 @@ INT_PTR TfmAddItem::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) {
 }
 
 void TfmAddItem::OnInitDialog() {
-  ::CheckDlgButton(dialog_, IDC_ADDITEM_ALWAYS, alwaysShowChecked_ ? BST_CHECKED : BST_UNCHECKED);
+  SetChecked(dialog_, IDC_ADDITEM_ALWAYS, alwaysShowChecked_);
   // Setting the text sends EN_CHANGE, which sets the OK button for the suggested name.
   ::SetDlgItemTextW(dialog_, IDC_ADDITEM_NAME, suggested_.c_str());
   OnNameChange();
@@ -64,9 +64,7 @@ void TfmAddItem::OnNameChange() {
   ::EnableWindow(::GetDlgItem(dialog_, IDOK), named ? TRUE : FALSE);
 }
 
-void TfmAddItem::KeepCheckBox() {
-  alwaysShowChecked_ = ::IsDlgButtonChecked(dialog_, IDC_ADDITEM_ALWAYS) == BST_CHECKED;
-}
+void TfmAddItem::KeepCheckBox() { alwaysShowChecked_ = IsChecked(dialog_, IDC_ADDITEM_ALWAYS); }
 
 void TfmAddItem::OnOk() {
   // Enter in the name box presses OK even while it is disabled: an empty name is no answer.

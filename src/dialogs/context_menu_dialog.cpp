@@ -22,7 +22,7 @@ INT_PTR TSettContextMenu::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam
     case WM_INITDIALOG: {
       for (int i = 0; i < 3; ++i) {
         if (stored[i]->has_value()) checked_[i] = **stored[i];
-        ::CheckDlgButton(dialog_, kBoxes[i], checked_[i] ? BST_CHECKED : BST_UNCHECKED);
+        SetChecked(dialog_, kBoxes[i], checked_[i]);
       }
       // Centred on the owner.
       RECT owner{}, own{};
@@ -36,7 +36,7 @@ INT_PTR TSettContextMenu::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
         for (int i = 0; i < 3; ++i) {
-          checked_[i] = ::IsDlgButtonChecked(dialog_, kBoxes[i]) == BST_CHECKED;
+          checked_[i] = IsChecked(dialog_, kBoxes[i]);
           *stored[i] = checked_[i];
         }
         ::EndDialog(dialog_, IDOK);

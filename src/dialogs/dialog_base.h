@@ -56,3 +56,5 @@ inline bool IsChecked(HWND control) { return ::SendMessageW(control, BM_GETCHECK
 inline void SetChecked(HWND control, bool on) {
   ::SendMessageW(control, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
+inline bool IsChecked(HWND dialog, int id) { return IsChecked(::GetDlgItem(dialog, id)); }
+inline void SetChecked(HWND dialog, int id, bool on) { SetChecked(::GetDlgItem(dialog, id), on); }

@@ -133,12 +133,7 @@ void TEd::PlaceForMode() {
                  SWP_NOMOVE | SWP_NOZORDER);
 }
 
-std::wstring TEd::Text(int id) const {
-  const HWND box = ::GetDlgItem(dialog_, id);
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
+std::wstring TEd::Text(int id) const { return ItemText(dialog_, id); }
 
 void TEd::OnOk() {
   TEditorAnswer answer{Text(IDC_ED_UPPER), Text(IDC_ED_LOWER), 0, 0};

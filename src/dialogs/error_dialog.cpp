@@ -4,16 +4,12 @@
 
 #include <cwchar>
 
-#include "diagnostics/bug_report.h"
-#include "diagnostics/guarded.h"
 #include "diagnostics/logger.h"
-#include "diagnostics/smtp_dialogue.h"
-#include "diagnostics/tls_connection.h"
+#include "diagnostics/report_mail.h"
 #include "dialogs/help.h"
 #include "resource.h"
-#include "win/files.h"
-#include "win/text.h"
 #include "settings/command_line.h"
+#include "win/files.h"
 
 namespace {
 
@@ -21,40 +17,7 @@ namespace {
 constexpr wchar_t kDialogProc[] = L"ErrorMessageForm.DialogProc";
 
 constexpr wchar_t kFormName[] = L"Error Message form";
-constexpr wchar_t kSendName[] = L"bugform_send.SpTBXButton1Click";
-constexpr char kSubject[] = "Quillrook Folder bug report";
-constexpr int kConnectAttempts = 3;
-constexpr DWORD kConnectTimeoutMs = 5000;
-constexpr DWORD kBetweenAttemptsMs = 1000;  // after a failed attempt, before the next
 constexpr int kButtons[] = {IDC_ERR_UPDATES, IDC_ERR_IGNORE, IDC_ERR_RESTART, IDC_ERR_TERMINATE, IDC_ERR_SEND};
-
-std::string Utf8(const std::wstring& text) { return win::FromWide(text, CP_UTF8); }
-
-// "Wed, 09 Dec 2026 10:00:00 +0000"
-std::string MailDate() {
-  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  SYSTEMTIME now{};
-  ::GetSystemTime(&now);
-  char text[64];
-  std::snprintf(text, sizeof text, "%s, %02u %s %04u %02u:%02u:%02u +0000", kDays[now.wDayOfWeek % 7], now.wDay,
-                kMonths[(now.wMonth + 11) % 12], now.wYear, now.wHour, now.wMinute, now.wSecond);
-  return text;
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-  const win::TFileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  std::string bytes;
-  if (!file) return bytes;
-  char chunk[65536];
-  DWORD got = 0;
-  while (::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
-  return bytes;
-}
-
-std::wstring FileName(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
 
 }  // namespace
 
@@ -72,8 +35,6 @@ TErrorMessageFormQSM3::TErrorMessageFormQSM3(HINSTANCE resources, std::wstring c
   large_.reset(::CreateFontIndirectW(&font));
 }
 
-TErrorMessageFormQSM3::~TErrorMessageFormQSM3() = default;
-
 bool TErrorMessageFormQSM3::Show(const std::wstring& message) {
   if (dialog_ != nullptr) return false;
   message_ = message;
@@ -81,7 +42,6 @@ bool TErrorMessageFormQSM3::Show(const std::wstring& message) {
                     DialogThunk<TErrorMessageFormQSM3, kDialogProc, TDialogFailures::LoggedOnly>,
                     reinterpret_cast<LPARAM>(this));
   dialog_ = nullptr;
-  Disconnect();
   return true;
 }
 
@@ -129,7 +89,7 @@ void TErrorMessageFormQSM3::FormShow() {
   ::ShowWindow(::GetDlgItem(dialog_, IDC_ERR_WAIT), SW_HIDE);
   // Without a mail server to send to, the report stays here, and the dialog says so.
   mail_ = LoadMailSettings();
-  ::CheckDlgButton(dialog_, IDC_ERR_SEND, mail_.Configured() ? BST_CHECKED : BST_UNCHECKED);
+  SetChecked(dialog_, IDC_ERR_SEND, mail_.Configured());
   ::EnableWindow(::GetDlgItem(dialog_, IDC_ERR_SEND), mail_.Configured());
   ::SetDlgItemTextW(dialog_, IDC_ERR_NOMAIL,
                     mail_.Configured() ? L"" : L"Sending is off: no mail server is set up for error reports.");
@@ -143,7 +103,7 @@ void TErrorMessageFormQSM3::Close() {
 
 void TErrorMessageFormQSM3::SpeedButton2Click() {
   CommonLogRunEvent(kFormName, L"Click Ignore");
-  if (::IsDlgButtonChecked(dialog_, IDC_ERR_SEND) == BST_CHECKED)
+  if (IsChecked(dialog_, IDC_ERR_SEND))
     SendBugReport();
   else
     Close();
@@ -176,70 +136,16 @@ void TErrorMessageFormQSM3::btn1Click() {
   ::ShellExecuteW(nullptr, L"open", kHomePage, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void TErrorMessageFormQSM3::Disconnect() {
-  session_.reset();
-  connection_.reset();
-  authenticated_ = false;
-}
-
-bool TErrorMessageFormQSM3::TryToConnect() {
-  Disconnect();
-  try {
-    connection_ = std::make_unique<TTlsConnection>(mail_.host, mail_.port);
-    connection_->Connect(kConnectTimeoutMs);
-    session_ = std::make_unique<TSmtpSession>(*connection_);
-    if (!session_->Open("quillrook-folder")) {
-      if (!connection_->Refusal().empty())
-        CommonLogRunEvent(L"SendBugReport", L"TLS refused: " + connection_->Refusal());
-      Disconnect();
-      return false;
-    }
-    authenticated_ = session_->Login(Utf8(mail_.user), Utf8(mail_.password));
-    return authenticated_;
-  } catch (const std::exception&) {
-    Disconnect();
-    return false;
-  }
-}
-
 void TErrorMessageFormQSM3::SendBugReport() {
   sending_ = true;
-  struct TDone {
-    bool& sending;
-    ~TDone() { sending = false; }
-  } done{sending_};
+  win::TScopeGuard done([this] { sending_ = false; });
   try {
     ::ShowWindow(::GetDlgItem(dialog_, IDC_ERR_WAIT), SW_SHOW);
     ::UpdateWindow(dialog_);
-    Disconnect();
-    bool connected = false;
-    for (int attempt = 0; attempt < kConnectAttempts && !connected; ++attempt) {
-      connected = TryToConnect();
-      if (!connected) ::Sleep(kBetweenAttemptsMs);
-    }
-    if (!connected && !session_) {
-      CommonLogErrorEvent(kSendName, L"Connected fail", L"", ::GetLastError(), true);
-      return;
-    }
-    if (!authenticated_) {
-      CommonLogErrorEvent(kSendName, L"Authenticate fail", L"", ::GetLastError(), true);
-      Disconnect();
-      return;
-    }
-    std::wstring archive;
-    if (BackupSystem(configurationFolder_, archive)) {
-      const std::string from = Utf8(mail_.sender.empty() ? mail_.user : mail_.sender);
-      const std::string message =
-          MimeMessage(from, Utf8(mail_.recipient), kSubject, MailDate(), Utf8(FileName(archive)),
-                      ReadFileBytes(archive), "=_quillrook_report_" + std::to_string(::GetTickCount64()));
-      if (!session_->Send(from, Utf8(mail_.recipient), message)) {
-        CommonLogErrorEvent(kSendName, L"Send fail", L"", ::GetLastError(), true);
-        Disconnect();
-      }
-    }
-    Close();
+    // A server that cannot be reached leaves the dialog up: the user may clear the box and go on.
+    if (MailBugReport(mail_, configurationFolder_) == TMailOutcome::Unreached) return;
   } catch (const std::exception&) {
     CommonLogErrorEvent(L"SendBugReport", L"ShowModal fail", L"", ::GetLastError(), true);
-    Close();
   }
+  Close();
 }

@@ -1,21 +1,17 @@
 // TErrorMessageFormQSM3, the error dialog: the message of an exception nobody handled, and the
-// choice to ignore it, restart or end the agent, each of which first mails the bug report while
-// "Send this error via Internet" is checked. The report goes over SMTP with STARTTLS to the mail
-// server of the settings; without one the box is off. Created once and kept; main thread.
+// choice to ignore it, restart or end the agent, each of which first has the bug report mailed
+// (diagnostics/report_mail.h) while "Send this error via Internet" is checked; without a mail
+// server in the settings the box is off. Created once and kept; main thread.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "dialogs/dialog_base.h"
 #include "settings/settings_registry.h"
 #include "win/handles.h"
-
-class TTlsConnection;
-class TSmtpSession;
 
 class TErrorMessageFormQSM3 {
  public:
@@ -23,7 +19,6 @@ class TErrorMessageFormQSM3 {
   TErrorMessageFormQSM3(HINSTANCE resources, std::wstring configurationFolder, std::function<void()> terminate);
   TErrorMessageFormQSM3(const TErrorMessageFormQSM3&) = delete;
   TErrorMessageFormQSM3& operator=(const TErrorMessageFormQSM3&) = delete;
-  ~TErrorMessageFormQSM3();
 
   // Shows the dialog modally with `message`; false at once when it is already up.
   bool Show(const std::wstring& message);
@@ -38,8 +33,6 @@ class TErrorMessageFormQSM3 {
   void Button22Click();      // "Terminate"
   void btn1Click();          // "Check for Updates"
   void SendBugReport();
-  bool TryToConnect();
-  void Disconnect();
   void Close();
 
   HINSTANCE resources_;
@@ -50,7 +43,4 @@ class TErrorMessageFormQSM3 {
   std::wstring message_;
   win::TFontHandle bold_, large_;
   bool sending_ = false;
-  std::unique_ptr<TTlsConnection> connection_;
-  std::unique_ptr<TSmtpSession> session_;
-  bool authenticated_ = false;
 };

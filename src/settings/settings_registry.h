@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "diagnostics/report_mail.h"
 #include "settings/settings_values.h"
 
 // The shell extension's context-menu items: "ShowMainMenu", "ShowAddDelMenu", "ShowNewMenu";
@@ -23,15 +24,6 @@ void SaveContextMenuItems(const TContextMenuItems& items);
 // Where the error dialog mails its reports: string values "MailHost", "MailSender", "MailUser",
 // "MailPassword" and "MailRecipient" and the DWORD "MailPort" (587 when absent) in the settings
 // key. Without a host or a recipient no report is sent.
-struct TMailSettings {
-  std::wstring host;
-  unsigned port = 587;
-  std::wstring sender;
-  std::wstring user;
-  std::wstring password;
-  std::wstring recipient;
-  bool Configured() const { return !host.empty() && !recipient.empty(); }
-};
 TMailSettings LoadMailSettings();
 
 // A settings value stored with another registry type than REG_DWORD; its text names the value
