@@ -6,6 +6,10 @@ namespace {
 
 constexpr UINT kIconId = 1;
 
+static_assert(trayevents::kLeftButtonUp == WM_LBUTTONUP && trayevents::kRightButtonUp == WM_RBUTTONUP &&
+              trayevents::kContextMenu == WM_CONTEXTMENU && trayevents::kSelect == NIN_SELECT &&
+              trayevents::kKeySelect == NIN_KEYSELECT);
+
 }  // namespace
 
 TTrayIcon::TTrayIcon(HWND window, UINT callbackMessage, HICON icon, std::wstring tip)
@@ -45,15 +49,4 @@ bool TTrayIcon::OnBroadcast(UINT message) {
   return true;
 }
 
-TTrayIcon::TEvent TTrayIcon::Decode(LPARAM lParam) const {
-  // Version 4 carries the event in the low word; older shells send it whole.
-  const UINT event = version4_ ? LOWORD(lParam) : static_cast<UINT>(lParam);
-  if (version4_) {
-    if (event == WM_CONTEXTMENU) return TEvent::Menu;
-    if (event == NIN_SELECT || event == NIN_KEYSELECT) return TEvent::Select;
-  } else {
-    if (event == WM_RBUTTONUP) return TEvent::Menu;
-    if (event == WM_LBUTTONUP) return TEvent::Select;
-  }
-  return TEvent::None;
-}
+TTrayIcon::TEvent TTrayIcon::Decode(LPARAM lParam) const { return DecodeTrayEvent(lParam, version4_); }

@@ -7,9 +7,11 @@
 
 #include <string>
 
+#include "core/tray_events.h"
+
 class TTrayIcon {
  public:
-  enum class TEvent { None, Menu, Select };
+  using TEvent = TTrayEvent;
 
   // `callbackMessage` is the window message the shell sends the icon's events with.
   TTrayIcon(HWND window, UINT callbackMessage, HICON icon, std::wstring tip);

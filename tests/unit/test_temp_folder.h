@@ -1,7 +1,8 @@
 // A folder of one test's own under the temporary folder, made empty at the start and removed with
-// all it holds at the end. Windows tests; the thread that made it.
+// all it holds at the end; and files written whole into it. Windows tests; the thread that made it.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <shellapi.h>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "win/files.h"
+#include "win/handles.h"
 
 namespace testtmp {
 
@@ -22,21 +24,46 @@ inline void RemoveTree(const std::wstring& path) {
   ::SHFileOperationW(&operation);
 }
 
+// Makes or replaces a file holding just `bytes` (none: an empty file); true when all were written.
+inline bool WriteBytes(const std::wstring& path, const std::string& bytes = {}) {
+  const win::TFileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
 class TTempFolder {
  public:
   // `name` and the process id name the folder, so tests running side by side never share one.
+  // A folder that cannot be had fails the test that wanted it.
   explicit TTempFolder(const std::wstring& name) {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
+    wchar_t temp[MAX_PATH + 1] = {};
+    EXPECT_NE(::GetTempPathW(MAX_PATH + 1, temp), 0u);
     path_ = std::wstring(temp) + name + L"-" + std::to_wstring(::GetCurrentProcessId());
     RemoveTree(path_);
-    ForceDirectories(path_);
+    EXPECT_TRUE(ForceDirectories(path_)) << "cannot make the temporary folder";
+    // The system answers paths in their long form, and the temporary folder's own path may be
+    // a short one (a user name of more than eight letters): tests compare with the long form.
+    std::wstring full(::GetLongPathNameW(path_.c_str(), nullptr, 0), L'\0');
+    const DWORD length = ::GetLongPathNameW(path_.c_str(), full.data(), static_cast<DWORD>(full.size()));
+    EXPECT_NE(length, 0u);
+    if (length != 0 && length < full.size()) path_ = full.substr(0, length);
   }
   TTempFolder(const TTempFolder&) = delete;
   TTempFolder& operator=(const TTempFolder&) = delete;
-  ~TTempFolder() { RemoveTree(path_); }
+  ~TTempFolder() {
+    // A file dialog that was shown a folder of it makes that folder the process's current one,
+    // which cannot be removed: step out first.
+    wchar_t current[MAX_PATH + 1] = {};
+    const DWORD length = ::GetCurrentDirectoryW(MAX_PATH + 1, current);
+    if (length >= path_.size() && ::CompareStringOrdinal(current, static_cast<int>(path_.size()), path_.c_str(),
+                                                         static_cast<int>(path_.size()), TRUE) == CSTR_EQUAL)
+      ::SetCurrentDirectoryW((path_ + L"\\..").c_str());
+    RemoveTree(path_);
+  }
 
-  // The folder itself, without a trailing "\".
+  // The folder itself in its long form, without a trailing "\".
   const std::wstring& Root() const { return path_; }
   std::wstring Path(const std::wstring& relative) const { return path_ + L"\\" + relative; }
   // Makes a folder below it (and its parents) and answers its path.

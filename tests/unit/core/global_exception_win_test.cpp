@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -15,6 +14,7 @@
 #include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
 #include "../test_log_files.h"
+#include "../test_temp_folder.h"
 #include "diagnostics/logger.h"
 
 namespace {
@@ -25,10 +25,8 @@ using testlog::Lines;
 [[gnu::noinline]] void ThrowFromANamedProcedure() { throw std::runtime_error("thrown for the trace"); }
 
 TEST(GlobalException, AnUnhandledExceptionOnAWorkerSavesTheStateAndShowsNoDialog) {
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder = std::wstring(temp) + L"qf-global-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-  std::filesystem::remove_all(std::filesystem::path(folder));
+  const testtmp::TTempFolder temp(L"qf-global");
+  const std::wstring folder = temp.Root() + L"\\";
   ResetLoggerForTests(folder);
   StartExceptionTrace();
   int dialogs = 0;

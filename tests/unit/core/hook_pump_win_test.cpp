@@ -13,6 +13,7 @@
 #include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
 #include "navigation/target_kind.h"
+#include "../test_temp_folder.h"
 #include "../test_windows.h"
 #include "win/handles.h"
 
@@ -36,11 +37,9 @@ std::size_t LinesWith(const std::wstring& folder, const std::wstring& text) {
 }  // namespace
 
 TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder = std::wstring(temp) + L"qf_pump_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-  // A run log left by an earlier process with the same id would be counted too.
-  ::DeleteFileW((folder + logformat::kRunLogName).c_str());
+  // Empty at the start: a run log left by an earlier process with the same id would be counted too.
+  const testtmp::TTempFolder temp(L"qf_pump");
+  const std::wstring folder = temp.Root() + L"\\";
   ResetLoggerForTests(folder);
   CommonInit();
 

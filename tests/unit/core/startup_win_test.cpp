@@ -8,6 +8,7 @@
 
 #include "../test_log_files.h"
 #include "../test_registry.h"
+#include "../test_temp_folder.h"
 #include "diagnostics/logger.h"
 #include "startup/user_checks.h"
 #include "win/files.h"
@@ -56,18 +57,14 @@ class TRegistryValue {
   std::basic_string<BYTE> old_;
 };
 
-std::wstring TempFolder(const wchar_t* name) {
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  return std::wstring(temp) + name + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-}
-
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 TEST(GetConfigurationFolder, StoredDataFolderIsCreatedAndGetsItsBackslash) {
-  const std::wstring folder = TempFolder(L"qf-data-") + L"nested";
+  const testtmp::TTempFolder temp(L"qf-data");
+  // Two levels that do not exist yet.
+  const std::wstring folder = temp.Path(L"data\\nested");
   TRegistryValue saveDir(kDataKey, L"SaveDir", REG_SZ, folder);
   GetConfigurationFolder();
   EXPECT_EQ(ConfigurationFolder, folder + L"\\");

@@ -5,13 +5,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "diagnostics/log_format.h"
 #include "../test_log_files.h"
+#include "../test_temp_folder.h"
 #include "diagnostics/logger.h"
 
 namespace {
@@ -22,16 +22,13 @@ using testlog::Lines;
 class ExceptionTrace : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"qf-trace-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-    std::filesystem::remove_all(std::filesystem::path(folder_));
     ResetLoggerForTests(folder_);
     for (const wchar_t* line : {L"Before the fault", L"Then", L"Just before"}) CommonLogRunEvent(line);
     StartExceptionTrace();
   }
   void TearDown() override { ResetLoggerForTests(L""); }
-  std::wstring folder_;
+  const testtmp::TTempFolder temp_{L"qf-trace"};
+  const std::wstring folder_ = temp_.Root() + L"\\";
 };
 
 [[gnu::noinline]] void ThrowFromANamedProcedure() { throw std::runtime_error("thrown for the trace"); }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "../test_temp_folder.h"
 #include "diagnostics/log_format.h"
 #include "win/handles.h"
 
@@ -27,15 +28,6 @@ std::string ReadBytes(const std::wstring& path) {
   DWORD got = 0;
   while (::ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
   return bytes;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  win::TFileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(file);
-  DWORD written = 0;
-  ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-  ASSERT_EQ(written, bytes.size());
 }
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -59,49 +51,29 @@ std::vector<std::wstring> EventTexts(const std::vector<std::wstring>& lines) {
 
 std::wstring RunText(const std::wstring& name) { return logformat::RunEventText(name, L""); }
 
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW found{};
-  const std::wstring pattern = folder + L"*";
-  HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    win::TScopeGuard close([search] { ::FindClose(search); });
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(folder + name + L"\\");
-      else
-        ::DeleteFileW((folder + name).c_str());
-    } while (::FindNextFileW(search, &found));
-  }
-  ::RemoveDirectoryW(folder.c_str());
+// The name of the test that runs, for a folder of its own.
+std::wstring TestName() {
+  const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  return std::wstring(name, name + std::strlen(name));
 }
 
 class LoggerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH + 1];
-    ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = std::wstring(temp) + L"qf_logger_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-            std::wstring(info->name(), info->name() + std::strlen(info->name())) + L"\\";
-    RemoveTree(root_);
-    ASSERT_TRUE(::CreateDirectoryW(root_.c_str(), nullptr));
-    // A folder that does not exist yet: the first write must create it.
-    folder_ = root_ + L"Log\\";
+    ASSERT_TRUE(DirectoryExists(temp_.Root()));
     ResetLoggerForTests(folder_);
   }
   void TearDown() override {
     CloseAllLogs();
     ResetLoggerForTests(L"");
-    RemoveTree(root_);
   }
 
   std::wstring RunLog() const { return folder_ + L"folder.log"; }
   std::wstring ErrorLog() const { return folder_ + L"folder_error.log"; }
 
-  std::wstring root_;
-  std::wstring folder_;
+  const testtmp::TTempFolder temp_{L"qf_logger_" + TestName()};
+  // A folder that does not exist yet: the first write must create it.
+  const std::wstring folder_ = temp_.Path(L"Log\\");
 };
 
 TEST_F(LoggerTest, RunEventReachesRunLogAsUtf16WithMarkAndCrLf) {
@@ -130,7 +102,7 @@ TEST_F(LoggerTest, RunEventReachesRunLogAsUtf16WithMarkAndCrLf) {
 
 TEST_F(LoggerTest, AppendingToAnExistingLogKeepsOneMark) {
   ::CreateDirectoryW(folder_.c_str(), nullptr);
-  WriteBytes(RunLog(), logformat::EncodeLogLines({L"older line"}, true));
+  ASSERT_TRUE(testtmp::WriteBytes(RunLog(), logformat::EncodeLogLines({L"older line"}, true)));
   CommonLogRunEvent(L"first");
   SaveAllLogs(false);
   CommonLogRunEvent(L"second");
@@ -208,8 +180,8 @@ TEST_F(LoggerTest, LogsOverTheLimitMoveToThePreviousGeneration) {
   ::CreateDirectoryW(folder_.c_str(), nullptr);
   const std::string big = logformat::EncodeLogLines({std::wstring(149999, L'x')}, true);
   ASSERT_GT(big.size(), 300000u);
-  WriteBytes(RunLog(), big);
-  WriteBytes(folder_ + L"folder_prev.log", logformat::EncodeLogLines({L"oldest"}, true));
+  ASSERT_TRUE(testtmp::WriteBytes(RunLog(), big));
+  ASSERT_TRUE(testtmp::WriteBytes(folder_ + L"folder_prev.log", logformat::EncodeLogLines({L"oldest"}, true)));
 
   CommonLogRunEvent(L"after rotation");
   SaveAllLogs(false);
@@ -220,7 +192,7 @@ TEST_F(LoggerTest, LogsOverTheLimitMoveToThePreviousGeneration) {
   EXPECT_EQ(EventTexts(Lines(RunLog())),
             (std::vector<std::wstring>{RunText(L"after rotation"), RunText(L"SaveAllLogs begin")}));
 
-  WriteBytes(ErrorLog(), big);
+  ASSERT_TRUE(testtmp::WriteBytes(ErrorLog(), big));
   CommonLogErrorEvent(L"Area\\Step", L"", L"", 0, true);
   EXPECT_EQ(ReadBytes(folder_ + L"folder_error_prev.log"), big);
   const auto block = Lines(ErrorLog());
@@ -231,9 +203,9 @@ TEST_F(LoggerTest, LogsOverTheLimitMoveToThePreviousGeneration) {
 TEST_F(LoggerTest, ALogWhosePreviousGenerationCannotBeReplacedKeepsEveryLine) {
   ::CreateDirectoryW(folder_.c_str(), nullptr);
   const std::string big = logformat::EncodeLogLines({std::wstring(149999, L'x')}, true);
-  WriteBytes(RunLog(), big);
+  ASSERT_TRUE(testtmp::WriteBytes(RunLog(), big));
   const std::string oldest = logformat::EncodeLogLines({L"oldest"}, true);
-  WriteBytes(folder_ + L"folder_prev.log", oldest);
+  ASSERT_TRUE(testtmp::WriteBytes(folder_ + L"folder_prev.log", oldest));
   {
     // A viewer holding the older generation open keeps it from being deleted.
     win::TFileHandle held(::CreateFileW((folder_ + L"folder_prev.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -257,7 +229,7 @@ TEST_F(LoggerTest, RunLogOfExactlyTheLimitIsAppendedToAndRotatesOnTheWriteAfter)
   ::CreateDirectoryW(folder_.c_str(), nullptr);
   const std::string full = logformat::EncodeLogLines({std::wstring(149997, L'x')}, true);
   ASSERT_EQ(full.size(), 300000u);
-  WriteBytes(RunLog(), full);
+  ASSERT_TRUE(testtmp::WriteBytes(RunLog(), full));
 
   CommonLogRunEvent(L"appended");
   SaveAllLogs(false);
@@ -302,7 +274,7 @@ TEST_F(LoggerTest, LinesLoggedBeforeTheFolderIsKnownAreWrittenLater) {
 
 TEST_F(LoggerTest, AFailedWriteKeepsTheLinesForTheNextOne) {
   ::CreateDirectoryW(folder_.c_str(), nullptr);
-  WriteBytes(RunLog(), logformat::EncodeLogLines({L"older"}, true));
+  ASSERT_TRUE(testtmp::WriteBytes(RunLog(), logformat::EncodeLogLines({L"older"}, true)));
   {
     // Another program holding the file without sharing makes the append fail.
     win::TFileHandle held(

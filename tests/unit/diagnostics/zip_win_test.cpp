@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_temp_folder.h"
 #include "win/files.h"
 #include "win/handles.h"
 
@@ -48,20 +49,15 @@ std::vector<TListed> CentralDirectory(const std::string& zip) {
   return listed;
 }
 
-void WriteFile(const std::wstring& path, const std::string& bytes) {
-  std::ofstream(std::filesystem::path(path), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 TEST(Zip, PacksRealFilesLeavesOutLargeOnesAndReportsFailuresByCode) {
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  const std::wstring base = std::wstring(temp) + L"qf-zip-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+  const testtmp::TTempFolder temp(L"qf-zip");
+  const std::wstring base = temp.Root() + L"\\";
   ASSERT_TRUE(ForceDirectories(base + L"Log"));
   const std::string log = "7:00:00 Log (common): start\r\n";
-  WriteFile(base + L"Log\\folder.log", log);
-  WriteFile(base + L"Log\\limit.jpg", std::string(500000, 'j'));
-  WriteFile(base + L"Log\\over.jpg", std::string(500001, 'o'));
-  WriteFile(base + L"Log\\caf\u00e9 \u0416.log", "x");
+  ASSERT_TRUE(testtmp::WriteBytes(base + L"Log\\folder.log", log));
+  ASSERT_TRUE(testtmp::WriteBytes(base + L"Log\\limit.jpg", std::string(500000, 'j')));
+  ASSERT_TRUE(testtmp::WriteBytes(base + L"Log\\over.jpg", std::string(500001, 'o')));
+  ASSERT_TRUE(testtmp::WriteBytes(base + L"Log\\caf\u00e9 \u0416.log", "x"));
   const std::wstring archive = base + L"bug-report.zip";
 
   // A window of this thread that counts what reaches it while the files are packed.

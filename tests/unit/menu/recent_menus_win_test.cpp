@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
 
 #include "../test_shortcuts.h"
+#include "../test_temp_folder.h"
 #include "menu/favourites_rules.h"
 #include "menu/folder_menu.h"
 #include "menu/menu_images.h"
@@ -35,31 +35,17 @@ std::size_t ShortcutsLeft(const std::wstring& folder) { return RecentShortcutFil
 class RecentMenus : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    wchar_t longTemp[MAX_PATH] = {};
-    ::GetLongPathNameW(temp, longTemp, MAX_PATH);
-    root_ = std::wstring(longTemp) + L"qf_recent_" + std::to_wstring(::GetCurrentProcessId());
-    Remove();
+    root_ = temp_.Root();
     recent_ = root_ + L"\\Recent";
     ASSERT_TRUE(ForceDirectories(recent_));
     ASSERT_TRUE(ForceDirectories(root_ + L"\\Docs"));
     ASSERT_TRUE(ForceDirectories(root_ + L"\\Notes"));
   }
-  void TearDown() override { Remove(); }
-  void Remove() {
-    std::wstring from = root_ + L'\0';
-    SHFILEOPSTRUCTW operation{};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.c_str();
-    operation.fFlags = FOF_NO_UI;
-    ::SHFileOperationW(&operation);
-  }
 
   // A file of the test and a shortcut to it in the Recent folder, written `minutes` into the day.
   std::wstring Opened(const std::wstring& relative, int minutes, const std::wstring& shortcut = {}) {
     const std::wstring file = root_ + L"\\" + relative;
-    win::TFileHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+    EXPECT_TRUE(testtmp::WriteBytes(file));
     Link(file, minutes, shortcut);
     return file;
   }
@@ -69,6 +55,8 @@ class RecentMenus : public ::testing::Test {
     testlnk::SetWriteTime(recent_ + L"\\" + shortcut, minutes);
   }
 
+  // In its long form: the shortcuts' targets come back as the system answers them.
+  const testtmp::TTempFolder temp_{L"qf_recent"};
   std::wstring root_;
   std::wstring recent_;
   TMenuImages images_;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "../test_dialog_driver.h"
+#include "../test_temp_folder.h"
 #include "win/files.h"
 
 namespace {
@@ -20,17 +21,9 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 class SelectFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
-    wchar_t longTemp[MAX_PATH] = {};
-    ASSERT_NE(::GetLongPathNameW(temp, longTemp, MAX_PATH), 0u);
-    outer_ = std::wstring(longTemp) + L"qf select " + std::to_wstring(::GetCurrentProcessId());
+    outer_ = temp_.Root();
     inner_ = outer_ + L"\\Inner";
     ASSERT_TRUE(ForceDirectories(inner_));
-  }
-  void TearDown() override {
-    ::RemoveDirectoryW(inner_.c_str());
-    ::RemoveDirectoryW(outer_.c_str());
   }
 
   // Shows the picker on this thread while `drive` works it from a helper thread.
@@ -103,6 +96,8 @@ class SelectFolderTest : public ::testing::Test {
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
   }
 
+  // In its long form, as the dialog answers it; with a space in its name.
+  const testtmp::TTempFolder temp_{L"qf select"};
   std::wstring outer_;
   std::wstring inner_;
 };

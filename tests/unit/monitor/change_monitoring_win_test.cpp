@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_temp_folder.h"
 #include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
 #include "win/files.h"
@@ -31,17 +32,12 @@ bool PumpUntil(F done, std::chrono::milliseconds bound) {
   return true;
 }
 
-void Touch(const std::wstring& file) {
-  win::TFileHandle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  ASSERT_TRUE(handle);
-}
+void Touch(const std::wstring& file) { ASSERT_TRUE(testtmp::WriteBytes(file)); }
 
 class ChangeWatch : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    root_ = std::wstring(temp) + L"qf_watch_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    root_ = temp_.Root() + L"\\";
     folder_ = root_ + L"Recent";
     ASSERT_TRUE(ForceDirectories(folder_));
     ResetLoggerForTests(root_ + L"Log\\");
@@ -51,15 +47,6 @@ class ChangeWatch : public ::testing::Test {
     watch_.StopChangeWatch();
     CloseAllLogs();
     ResetLoggerForTests(L"");
-    WIN32_FIND_DATAW found{};
-    for (const std::wstring& folder : {folder_ + L"\\", root_ + L"Log\\"}) {
-      win::TFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &found));
-      if (find) do
-          ::DeleteFileW((folder + found.cFileName).c_str());
-        while (::FindNextFileW(find.get(), &found));
-      ::RemoveDirectoryW(folder.c_str());
-    }
-    ::RemoveDirectoryW(root_.c_str());
   }
 
   std::vector<std::wstring> LogTexts() {
@@ -85,6 +72,8 @@ class ChangeWatch : public ::testing::Test {
     return false;
   }
 
+  // Before the watch, so that it goes last.
+  const testtmp::TTempFolder temp_{L"qf_watch"};
   std::wstring root_;
   std::wstring folder_;
   std::vector<TClock::time_point> notified_;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "../test_temp_folder.h"
 #include "../test_windows.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_kinds.h"
@@ -64,24 +65,12 @@ DWORD Self() { return ::GetCurrentThreadId(); }
 class TFolder {
  public:
   TFolder() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH + 1, temp);
-    path_ = std::wstring(temp) + L"qf_nav_" + std::to_wstring(::GetCurrentProcessId());
-    ::CreateDirectoryW(path_.c_str(), nullptr);
-    for (const wchar_t* name : {L"\\alpha.txt", L"\\beta.log"}) {
-      win::TFileHandle file(::CreateFileW((path_ + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    }
+    for (const wchar_t* name : {L"alpha.txt", L"beta.log"}) testtmp::WriteBytes(temp_.Path(name));
   }
-  ~TFolder() {
-    ::DeleteFileW((path_ + L"\\alpha.txt").c_str());
-    ::DeleteFileW((path_ + L"\\beta.log").c_str());
-    ::RemoveDirectoryW(path_.c_str());
-  }
-  const std::wstring& Path() const { return path_; }
+  const std::wstring& Path() const { return temp_.Root(); }
 
  private:
-  std::wstring path_;
+  const testtmp::TTempFolder temp_{L"qf_nav"};
 };
 
 // Waits without pumping (the window belongs to another thread, which pumps itself).

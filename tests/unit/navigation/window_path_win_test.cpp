@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../test_temp_folder.h"
 #include "../test_windows.h"
 #include "settings/command_line.h"
 #include "diagnostics/log_format.h"
@@ -27,11 +28,8 @@ std::wstring Hex(HWND window) { return logformat::HandleText(window); }
 class GetPathTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH + 1];
-    ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
-    root_ = std::wstring(temp) + L"qf_path_" + std::to_wstring(::GetCurrentProcessId());
+    root_ = temp_.Root();
     folder_ = root_ + L"\\some folder";
-    ::CreateDirectoryW(root_.c_str(), nullptr);
     ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr) ||
                 ::GetLastError() == ERROR_ALREADY_EXISTS);
     ResetLoggerForTests(root_ + L"\\Log\\");
@@ -39,11 +37,6 @@ class GetPathTest : public ::testing::Test {
   void TearDown() override {
     CloseAllLogs();
     ResetLoggerForTests(L"");
-    ::DeleteFileW((root_ + L"\\Log\\folder.log").c_str());
-    ::DeleteFileW((root_ + L"\\Log\\folder_error.log").c_str());
-    ::RemoveDirectoryW((root_ + L"\\Log").c_str());
-    ::RemoveDirectoryW(folder_.c_str());
-    ::RemoveDirectoryW(root_.c_str());
   }
 
   // The event texts of the run log so far, each without its time.
@@ -73,6 +66,7 @@ class GetPathTest : public ::testing::Test {
     return std::find(events.begin(), events.end(), text) != events.end();
   }
 
+  const testtmp::TTempFolder temp_{L"qf_path"};
   std::wstring root_;
   std::wstring folder_;
 };

@@ -4,25 +4,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "../test_temp_folder.h"
+
 namespace {
 
-std::wstring Temp() {
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  return temp;
-}
-
 TEST(ForceDirectories, CreatesEveryMissingLevelAndAcceptsExistingOnes) {
-  const std::wstring root = Temp() + L"qf-force-" + std::to_wstring(::GetCurrentProcessId());
-  const std::wstring deep = root + L"\\a b\\c\\d\\";
+  const testtmp::TTempFolder temp(L"qf-force");
+  const std::wstring deep = temp.Path(L"a b\\c\\d\\");
   EXPECT_TRUE(ForceDirectories(deep));
   EXPECT_TRUE(DirectoryExists(deep));
   EXPECT_TRUE(ForceDirectories(deep));
   EXPECT_FALSE(FileExists(deep));
-  ::RemoveDirectoryW((root + L"\\a b\\c\\d").c_str());
-  ::RemoveDirectoryW((root + L"\\a b\\c").c_str());
-  ::RemoveDirectoryW((root + L"\\a b").c_str());
-  ::RemoveDirectoryW(root.c_str());
 }
 
 TEST(ForceDirectories, RefusesWhatCannotBeCreated) {
