@@ -12,14 +12,20 @@ std::vector<std::wstring> FramesWithTabs(const std::vector<std::uintptr_t>& fram
   return folders;
 }
 
-std::wstring FrontTabFolder(std::uintptr_t frame, std::uintptr_t frontTab, const std::vector<TShellTab>& tabs) {
-  const TShellTab* only = nullptr;
+std::optional<std::size_t> FrontTabIndex(std::uintptr_t frame, std::uintptr_t frontTab,
+                                         const std::vector<TShellTab>& tabs) {
+  std::optional<std::size_t> only;
   int count = 0;
-  for (const TShellTab& tab : tabs) {
-    if (tab.frame != frame) continue;
-    if (frontTab != 0 && tab.tab == frontTab) return tab.folder;
-    only = &tab;
+  for (std::size_t i = 0; i < tabs.size(); ++i) {
+    if (tabs[i].frame != frame) continue;
+    if (frontTab != 0 && tabs[i].tab == frontTab) return i;
+    only = i;
     ++count;
   }
-  return count == 1 ? only->folder : std::wstring();
+  return count == 1 ? only : std::nullopt;
+}
+
+std::wstring FrontTabFolder(std::uintptr_t frame, std::uintptr_t frontTab, const std::vector<TShellTab>& tabs) {
+  const auto front = FrontTabIndex(frame, frontTab, tabs);
+  return front ? tabs[*front].folder : std::wstring();
 }

@@ -2,7 +2,9 @@
 // folders read from the frames themselves. Portable, no state; any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,10 @@ std::vector<std::wstring> FramesWithTabs(const std::vector<std::uintptr_t>& fram
                                          const std::vector<std::wstring>& frameReads,
                                          const std::vector<TShellTab>& tabs);
 
-// The folder of the tab `frame` shows in front, by the shell's list alone: its one tab, or where
-// it has several, the one whose own window is `frontTab` (the frame's first tab window in
-// Z-order). Empty when the list does not tell.
+// The position in `tabs` of the tab `frame` shows in front, by the shell's list alone: its one
+// tab, or where it has several, the one whose own window is `frontTab` (the frame's visible tab
+// window). None when the list does not tell.
+std::optional<std::size_t> FrontTabIndex(std::uintptr_t frame, std::uintptr_t frontTab,
+                                         const std::vector<TShellTab>& tabs);
+// That tab's folder; empty when the list does not tell.
 std::wstring FrontTabFolder(std::uintptr_t frame, std::uintptr_t frontTab, const std::vector<TShellTab>& tabs);

@@ -1,16 +1,33 @@
 // The shell's own list of its windows (IShellWindows): one entry per Explorer tab, with the frame
-// it lives in and the folder it shows. The list is asked on a worker thread of its own, since a
-// hung Explorer would hold a call into it without a bound; the caller waits no longer than it
-// gives. Main thread (the agent's) starts and waits; the worker owns its COM objects.
+// it lives in and the folder it shows, and the way to take a tab to another folder. The list is
+// asked on a worker thread of its own, since a hung Explorer would hold a call into it without a
+// bound; the caller waits no longer than it gives, and a late answer is dropped. Main thread (the
+// agent's) starts and waits; the worker owns its COM objects.
 #pragma once
 
 #include <windows.h>
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "navigation/shell_tab.h"
+
+// The tab window an Explorer frame shows in front: its visible "ShellTabWindowClass" child (the
+// others are tabs behind it); null for a frame without tab windows.
+HWND FrontShellTab(HWND frame);
+
+enum class TShellNavigation {
+  Navigated,  // the shell took the tab in front to the folder
+  NotListed,  // the system keeps no list, or the list does not tell which tab of the frame is in front
+  Refused,    // the tab was found, and neither way to navigate it worked
+  Late,       // the list did not answer within the limit
+};
+// Takes the tab `frame` shows in front to `folder` as the shell's own browser does
+// (IShellBrowser::BrowseObject in the same browser, else IWebBrowser2::Navigate2), waiting no
+// longer than `limit`.
+TShellNavigation NavigateShellTab(HWND frame, const std::wstring& folder, std::chrono::milliseconds limit);
 
 class TShellTabsRead {
  public:

@@ -7,6 +7,7 @@
 #include "diagnostics/logger.h"
 #include "navigation/console_target.h"
 #include "navigation/foreign_window.h"
+#include "navigation/shell_windows.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_front.h"
 #include "navigation/window_kinds.h"
@@ -366,6 +367,14 @@ void SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::ws
         break;
       case tkExplorer:
       case tkInternetExplorer: {
+        // Explorer's own browser takes the tab in front there; where the shell's list does not
+        // know the frame (or keeps no list), the address bar, and last a new window.
+        if (target.kind == tkExplorer && !filter &&
+            NavigateShellTab(window, path, std::chrono::milliseconds(kForeignSendTimeoutMs)) ==
+                TShellNavigation::Navigated) {
+          CommonLogRunEvent(L"SetData", L"Explorer taken there by the shell's window list, Path=" + path);
+          break;
+        }
         const HWND edit =
             target.kind == tkExplorer ? GetExplorerComponent(window, agentThreadId) : GetIEcomponent(window);
         if (edit) {

@@ -19,8 +19,6 @@ namespace {
 // Window titles are read through a buffer of this many characters, terminator included.
 constexpr int kTextBuffer = kForeignTextLimit + 1;
 constexpr wchar_t kFunction[] = L"GetPath";
-// The window of one tab inside an Explorer frame; the tab in front comes first among them.
-constexpr wchar_t kShellTabClass[] = L"ShellTabWindowClass";
 
 std::wstring Hex(HWND window) { return logformat::HandleText(window); }
 
@@ -46,10 +44,8 @@ bool IsExistingDirectory(const std::wstring& path) {
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
   // Opening without FILE_FLAG_OPEN_REPARSE_POINT resolves the link; backup semantics lets a
   // directory be opened at all.
-  win::TFileHandle target(::CreateFileW(path.c_str(), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                        nullptr));
+  win::TFileHandle target(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   return target && ::GetFileInformationByHandle(target.get(), &info) &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -59,7 +55,7 @@ std::wstring FolderInAddress(const std::wstring& text) {
   if (IsExistingDirectory(text)) return text;
   const auto label = text.find(L": ");
   return label != std::wstring::npos && IsExistingDirectory(text.substr(label + 2)) ? text.substr(label + 2)
-                                                                                       : std::wstring();
+                                                                                    : std::wstring();
 }
 
 // The folder an Explorer frame's address bar names, read as the bar is (one timed read, no
@@ -69,23 +65,29 @@ std::wstring AddressFolder(HWND frame) {
   return bar != nullptr ? FolderInAddress(EditTextOf(bar)) : std::wstring();
 }
 
+// An Explorer frame's folder with the way it was read, in the log.
+std::wstring ReadBy(const wchar_t* route, const std::wstring& folder) {
+  CommonLogRunEvent(kFunction, std::wstring(L"Explorer's folder from ") + route + L": " + folder);
+  return folder;
+}
+
 std::wstring ExplorerPath(HWND window, DWORD agentThreadId) {
   // Explorer shows the full path in its title when the user has asked for it.
   const std::wstring title = TitleOf(window);
-  if (IsExistingDirectory(title)) return title;
-  // Then what the frame tells untouched: the shell's list names the tab in front, and so does
-  // the address bar, read meanwhile. The bar is clicked into an edit box only when neither
-  // names a folder, since the user sees it flip to text.
+  if (IsExistingDirectory(title)) return ReadBy(L"the title", title);
+  // Then what the frame tells untouched: the shell's list names the tab in front (the only way
+  // on a Windows 11 frame, which has no classic address bar), and so does the address bar, read
+  // meanwhile. The bar is clicked into an edit box only when neither names a folder, since the
+  // user sees it flip to text.
   TShellTabsRead tabsRead;
   const std::wstring address = AddressFolder(window);
-  const HWND frontTab = ::FindWindowExW(window, nullptr, kShellTabClass, nullptr);
   const std::wstring listed =
-      FrontTabFolder(reinterpret_cast<std::uintptr_t>(window), reinterpret_cast<std::uintptr_t>(frontTab),
+      FrontTabFolder(reinterpret_cast<std::uintptr_t>(window), reinterpret_cast<std::uintptr_t>(FrontShellTab(window)),
                      tabsRead.Wait(std::chrono::milliseconds(kForeignSendTimeoutMs)));
-  if (IsExistingDirectory(listed)) return listed;
-  if (!address.empty()) return address;
+  if (IsExistingDirectory(listed)) return ReadBy(L"the shell's window list", listed);
+  if (!address.empty()) return ReadBy(L"the address bar", address);
   const std::wstring edited = EditTextOf(GetExplorerComponent(window, agentThreadId));
-  return IsExistingDirectory(edited) ? edited : std::wstring();
+  return IsExistingDirectory(edited) ? ReadBy(L"the address box", edited) : std::wstring();
 }
 
 std::wstring BrowserPath(HWND window) {
@@ -170,9 +172,8 @@ std::vector<std::wstring> OpenExplorerFolders(HWND except) {
       if (IsExistingDirectory(folders[i])) continue;
       folders[i].clear();
       if (::IsHungAppWindow(frame) || ExplorerAddressBar(frame) == nullptr) continue;
-      reads.emplace_back([frame, &folder = folders[i]] {
-        Guarded(L"OpenExplorerFolders", [&] { folder = AddressFolder(frame); });
-      });
+      reads.emplace_back(
+          [frame, &folder = folders[i]] { Guarded(L"OpenExplorerFolders", [&] { folder = AddressFolder(frame); }); });
     }
   }
   std::vector<std::uintptr_t> frameIds;

@@ -14,10 +14,12 @@
 //   shell PID           (terminal) the command processor of its one tab
 //   input shared|own    (--watch-input) whether this program's input was still joined to the
 //                       agent's when the first message after the mark reached a box
-// usage: target_windows MODE [--folder PATH] [--name NAME] [--at X Y] [--hang] [--watch-input MARK]
-//   MODE: explorer | breadcrumb | ie | vista | office | rar | rar-extract | zip-extract | ace
+// usage: target_windows MODE [--folder PATH] [--back-tab PATH] [--name NAME] [--at X Y] [--hang]
+//                       [--watch-input MARK]
+//   MODE: explorer | breadcrumb | explorer11 | ie | vista | office | rar | rar-extract | zip-extract | ace
 //         | desktop | terminal | browse
 //   --folder  the folder the window starts in (default: the current one)
+//   --back-tab  (explorer11) a second tab, behind the first, showing this folder
 //   --name    the file name already typed into a file dialog
 //   --at      the screen position of the window (default 40 40)
 //   --hang    the first message another program sends to the name or address box puts this
@@ -41,6 +43,8 @@ constexpr wchar_t kOldProcProp[] = L"qf.oldproc";
 // The id a combo box gives its edit field; the Office box uses it too, so tests find either.
 constexpr int kNameBoxId = 1001;
 constexpr DWORD kHangMs = 120000;
+// What the shell's window list stand-in sends a tab window in a WM_COPYDATA: the folder to show.
+constexpr ULONG_PTR kShellNavigateData = 0x51464E56;  // "QFNV"
 // Posted to a frame to leave address-edit mode once the Enter that caused it has been handled.
 constexpr UINT kDropAddressEdit = WM_APP + 1;
 
@@ -97,6 +101,7 @@ std::wstring Leaf(const std::wstring& path) {
 
 struct TOptions {
   std::wstring folder;
+  std::wstring backTab;  // explorer11: the folder of a second tab, behind the one in front
   std::wstring name;
   POINT at{40, 40};
 };
@@ -119,11 +124,16 @@ class TTarget {
   virtual void OnClick(HWND, int) {}
   virtual void OnKey(HWND, WPARAM) {}
   virtual void OnDropAddressEdit() {}
+  // The shell's window list (the stand-in of shell_windows_stand_in.dll) takes a tab window to a
+  // folder; true when it went there.
+  virtual bool OnShellNavigate(HWND, const std::wstring&) { return false; }
 
  protected:
   // A window of a class registered here under the foreign program's name.
   HWND Part(HWND parent, const wchar_t* className, RECT r, DWORD style = 0, const wchar_t* text = L"",
             DWORD exStyle = 0);
+  // A top-level frame of the shell's browsers at `at`, with exactly their styles.
+  HWND ShellFrame(const wchar_t* className, POINT at, const std::wstring& title);
   // A control of the system's own class.
   static HWND Control(HWND parent, const wchar_t* className, RECT r, DWORD style, const wchar_t* text = L"",
                       int id = 0);
@@ -158,6 +168,14 @@ LRESULT CALLBACK PartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case kDropAddressEdit:
       target->OnDropAddressEdit();
       return 0;
+    case WM_COPYDATA: {
+      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (data == nullptr || data->dwData != kShellNavigateData || data->lpData == nullptr ||
+          data->cbData < sizeof(wchar_t) || data->cbData % sizeof(wchar_t) != 0)
+        return FALSE;
+      const auto* text = static_cast<const wchar_t*>(data->lpData);
+      return target->OnShellNavigate(window, std::wstring(text, data->cbData / sizeof(wchar_t) - 1)) ? TRUE : FALSE;
+    }
     case WM_DESTROY:
       if ((::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0) ::PostQuitMessage(0);
       return 0;
@@ -213,8 +231,7 @@ LRESULT CALLBACK BoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
-HWND TTarget::Part(HWND parent, const wchar_t* className, RECT r, DWORD style, const wchar_t* text,
-                   DWORD exStyle) {
+HWND TTarget::Part(HWND parent, const wchar_t* className, RECT r, DWORD style, const wchar_t* text, DWORD exStyle) {
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   // Registered for this program even where the system has a class of that name (the shell
   // brings the common controls in): a local class wins over a global one. A second
@@ -228,8 +245,18 @@ HWND TTarget::Part(HWND parent, const wchar_t* className, RECT r, DWORD style, c
   wc.lpszClassName = className;
   ::RegisterClassExW(&wc);
   if (parent != nullptr) style |= WS_CHILD | WS_VISIBLE;
-  return ::CreateWindowExW(exStyle, className, text, style, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                           parent, nullptr, instance, this);
+  return ::CreateWindowExW(exStyle, className, text, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
+                           nullptr, instance, this);
+}
+
+HWND TTarget::ShellFrame(const wchar_t* className, POINT at, const std::wstring& title) {
+  const HWND frame =
+      Part(nullptr, className, {at.x, at.y, at.x + 560, at.y + 380}, kFrameStyle, title.c_str(), WS_EX_WINDOWEDGE);
+  if (frame == nullptr) return nullptr;
+  // The system adds bits of its own to a new frame; the shell's have exactly these.
+  ::SetWindowLongW(frame, GWL_STYLE, static_cast<LONG>(kFrameStyle));
+  ::SetWindowLongW(frame, GWL_EXSTYLE, WS_EX_WINDOWEDGE);
+  return frame;
 }
 
 HWND TTarget::Control(HWND parent, const wchar_t* className, RECT r, DWORD style, const wchar_t* text, int id) {
@@ -274,19 +301,15 @@ class TExplorerFrame : public TTarget {
   TExplorerFrame(const TOptions& options, bool breadcrumb) : TTarget(options), breadcrumb_(breadcrumb) {}
 
   HWND Create(POINT at) override {
-    frame_ = Part(nullptr, L"CabinetWClass", {at.x, at.y, at.x + 560, at.y + 380}, kFrameStyle,
-                  Leaf(folder_).c_str(), WS_EX_WINDOWEDGE);
+    frame_ = ShellFrame(L"CabinetWClass", at, Leaf(folder_));
     if (frame_ == nullptr) return nullptr;
-    // The system adds bits of its own to a new frame; Explorer's have exactly these.
-    ::SetWindowLongW(frame_, GWL_STYLE, static_cast<LONG>(kFrameStyle));
-    ::SetWindowLongW(frame_, GWL_EXSTYLE, WS_EX_WINDOWEDGE);
     const HWND rebar = Part(Part(frame_, L"WorkerW", {0, 0, 540, 34}), L"ReBarWindow32", {0, 0, 540, 34});
     if (!breadcrumb_) {
       ComboBoxEdit(Part(rebar, L"ComboBoxEx32", {4, 4, 530, 30}), {0, 0, 526, 200}, folder_);
     } else {
       progress_ = Part(Part(rebar, L"Address Band Root", {4, 4, 530, 30}), L"msctls_progress32", {0, 0, 526, 26});
-      crumbs_ = Part(Part(progress_, L"Breadcrumb Parent", {0, 0, 526, 26}), L"ToolbarWindow32", {0, 0, 526, 26},
-                     0, folder_.c_str());
+      crumbs_ = Part(Part(progress_, L"Breadcrumb Parent", {0, 0, 526, 26}), L"ToolbarWindow32", {0, 0, 526, 26}, 0,
+                     folder_.c_str());
     }
     Report("address", Where(rebar));
     return frame_;
@@ -323,6 +346,44 @@ class TExplorerFrame : public TTarget {
   HWND crumbs_ = nullptr;
 };
 
+// Explorer's frame of Windows 11 (build 22631.3007 and later): no classic address bar at all,
+// only its tabs, each a "ShellTabWindowClass" window whose text here is the folder it shows (the
+// shell's window list stand-in reads it); the tab behind is hidden. The title names the folder of
+// the tab in front by its last part. Only the shell's list can read or drive it.
+class TExplorer11Frame : public TTarget {
+ public:
+  TExplorer11Frame(const TOptions& options) : TTarget(options), backTab_(options.backTab) {}
+
+  HWND Create(POINT at) override {
+    frame_ = ShellFrame(L"CabinetWClass", at, Leaf(folder_));
+    if (frame_ == nullptr) return nullptr;
+    const HWND front = Part(frame_, L"ShellTabWindowClass", {0, 40, 540, 340}, 0, folder_.c_str());
+    if (!backTab_.empty()) {
+      const HWND back = Part(frame_, L"ShellTabWindowClass", {0, 40, 540, 340}, 0, backTab_.c_str());
+      // Behind in sight, but first among the frame's children: the tab in front is the visible one.
+      ::ShowWindow(back, SW_HIDE);
+      ::SetWindowPos(back, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    ::SetWindowPos(front, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return frame_;
+  }
+
+  bool OnShellNavigate(HWND tab, const std::wstring& folder) override {
+    if (!IsFolder(folder)) {
+      Report("refused", folder);
+      return false;
+    }
+    ::SetWindowTextW(tab, folder.c_str());
+    if (::IsWindowVisible(tab)) ::SetWindowTextW(frame_, Leaf(folder).c_str());
+    Report("navigated", folder);
+    return true;
+  }
+
+ private:
+  std::wstring backTab_;
+  HWND frame_ = nullptr;
+};
+
 // Internet Explorer's frame: WorkerW → ReBarWindow32 → "Address Band Root" → Edit; the title
 // is the address followed by " - " and the browser's name.
 class TBrowserFrame : public TTarget {
@@ -330,10 +391,8 @@ class TBrowserFrame : public TTarget {
   using TTarget::TTarget;
 
   HWND Create(POINT at) override {
-    frame_ = Part(nullptr, L"IEFrame", {at.x, at.y, at.x + 560, at.y + 380}, kFrameStyle, L"", WS_EX_WINDOWEDGE);
+    frame_ = ShellFrame(L"IEFrame", at, L"");
     if (frame_ == nullptr) return nullptr;
-    ::SetWindowLongW(frame_, GWL_STYLE, static_cast<LONG>(kFrameStyle));
-    ::SetWindowLongW(frame_, GWL_EXSTYLE, WS_EX_WINDOWEDGE);
     const HWND rebar = Part(Part(frame_, L"WorkerW", {0, 0, 540, 34}), L"ReBarWindow32", {0, 0, 540, 34});
     const HWND band = Part(rebar, L"Address Band Root", {4, 4, 530, 30});
     ::SetWindowTextW(Box(Control(band, L"Edit", {0, 0, 526, 26}, ES_AUTOHSCROLL)), folder_.c_str());
@@ -365,12 +424,11 @@ class TVistaDialog : public TTarget {
   HWND Create(POINT at) override {
     const HWND dialog = Dialog(nullptr, L"Vista Save As", at, {460, 320}, DS_SETFOREGROUND);
     if (dialog == nullptr) return nullptr;
-    const HWND directUi = Part(Part(dialog, L"DUIViewWndClassName", {0, 0, 450, 290}), L"DirectUIHWND",
-                               {0, 0, 450, 290});
+    const HWND directUi =
+        Part(Part(dialog, L"DUIViewWndClassName", {0, 0, 450, 290}), L"DirectUIHWND", {0, 0, 450, 290});
     ComboBoxEdit(Part(directUi, L"FloatNotifySink", {90, 200, 440, 226}), {0, 0, 350, 200}, name_);
     // The file-type list: a drop-down list, without an edit field.
-    Control(Part(directUi, L"FloatNotifySink", {90, 234, 440, 260}), L"ComboBox", {0, 0, 350, 200},
-            CBS_DROPDOWNLIST);
+    Control(Part(directUi, L"FloatNotifySink", {90, 234, 440, 260}), L"ComboBox", {0, 0, 350, 200}, CBS_DROPDOWNLIST);
     return directUi;
   }
 
@@ -395,8 +453,8 @@ class TOfficeDialog : public TTarget {
   using TTarget::TTarget;
 
   HWND Create(POINT at) override {
-    const HWND dialog = Part(nullptr, L"bosa_sdm_Mso96", {at.x, at.y, at.x + 460, at.y + 320}, kPopupStyle,
-                             L"Office Save As");
+    const HWND dialog =
+        Part(nullptr, L"bosa_sdm_Mso96", {at.x, at.y, at.x + 460, at.y + 320}, kPopupStyle, L"Office Save As");
     if (dialog == nullptr) return nullptr;
     const HWND list = Part(dialog, L"Snake List", {10, 10, 440, 200});
     ::SetWindowTextW(Box(Control(dialog, L"Edit", {90, 220, 440, 244}, ES_AUTOHSCROLL | WS_BORDER, L"", kNameBoxId)),
@@ -455,9 +513,8 @@ class TExtractDialog : public TTarget {
   TExtractDialog(const TOptions& options, bool zip) : TTarget(options), zip_(zip) {}
 
   HWND Create(POINT at) override {
-    const HWND owner = Part(nullptr, zip_ ? L"WinZipWClass" : L"WinRarWindow",
-                            {at.x, at.y, at.x + 300, at.y + 200}, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                            zip_ ? L"WinZip" : L"WinRAR");
+    const HWND owner = Part(nullptr, zip_ ? L"WinZipWClass" : L"WinRarWindow", {at.x, at.y, at.x + 300, at.y + 200},
+                            WS_OVERLAPPEDWINDOW | WS_VISIBLE, zip_ ? L"WinZip" : L"WinRAR");
     if (owner == nullptr) return nullptr;
     dialog_ = Dialog(owner, zip_ ? L"Extract" : L"Extraction path and options", {at.x + 30, at.y + 30}, {460, 330});
     if (dialog_ == nullptr) return nullptr;
@@ -496,8 +553,7 @@ class TAceDialog : public TTarget {
   using TTarget::TTarget;
 
   HWND Create(POINT at) override {
-    const HWND dialog =
-        Part(nullptr, L"TTargetDlg", {at.x, at.y, at.x + 460, at.y + 260}, kPopupStyle, L"Extract to");
+    const HWND dialog = Part(nullptr, L"TTargetDlg", {at.x, at.y, at.x + 460, at.y + 260}, kPopupStyle, L"Extract to");
     if (dialog == nullptr) return nullptr;
     const HWND address = Part(Part(dialog, L"TPanel", {0, 0, 450, 40}), L"TIEAddress", {6, 6, 440, 32});
     ::SetWindowTextW(Box(Control(address, L"Edit", {0, 0, 434, 26}, ES_AUTOHSCROLL)), folder_.c_str());
@@ -519,8 +575,8 @@ class TDesktop : public TTarget {
   using TTarget::TTarget;
 
   HWND Create(POINT at) override {
-    const HWND desktop = Part(nullptr, L"Progman", {at.x, at.y, at.x + 400, at.y + 300}, WS_POPUP | WS_VISIBLE,
-                              L"Program Manager");
+    const HWND desktop =
+        Part(nullptr, L"Progman", {at.x, at.y, at.x + 400, at.y + 300}, WS_POPUP | WS_VISIBLE, L"Program Manager");
     if (desktop == nullptr) return nullptr;
     return Part(Part(desktop, L"SHELLDLL_DefView", {0, 0, 400, 300}), L"SysListView32", {0, 0, 400, 300});
   }
@@ -541,14 +597,14 @@ class TTerminal : public TTarget {
   }
 
   HWND Create(POINT at) override {
-    const HWND frame = Part(nullptr, L"CASCADIA_HOSTING_WINDOW_CLASS", {at.x, at.y, at.x + 400, at.y + 300},
-                            kFrameStyle, L"Terminal");
+    const HWND frame =
+        Part(nullptr, L"CASCADIA_HOSTING_WINDOW_CLASS", {at.x, at.y, at.x + 400, at.y + 300}, kFrameStyle, L"Terminal");
     if (frame == nullptr) return nullptr;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     std::wstring command = L"cmd.exe";
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                          folder_.c_str(), &startup, &shell_))
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder_.c_str(),
+                          &startup, &shell_))
       return nullptr;
     Report("shell", std::to_wstring(shell_.dwProcessId));
     return frame;
@@ -586,6 +642,7 @@ int Browse(const TOptions& options) {
 std::unique_ptr<TTarget> MakeTarget(const std::wstring& mode, const TOptions& options) {
   if (mode == L"explorer") return std::make_unique<TExplorerFrame>(options, false);
   if (mode == L"breadcrumb") return std::make_unique<TExplorerFrame>(options, true);
+  if (mode == L"explorer11") return std::make_unique<TExplorer11Frame>(options);
   if (mode == L"ie") return std::make_unique<TBrowserFrame>(options);
   if (mode == L"vista") return std::make_unique<TVistaDialog>(options);
   if (mode == L"office") return std::make_unique<TOfficeDialog>(options);
@@ -599,10 +656,11 @@ std::unique_ptr<TTarget> MakeTarget(const std::wstring& mode, const TOptions& op
 }
 
 int Usage() {
-  std::fwprintf(stderr,
-                L"usage: target_windows explorer|breadcrumb|ie|vista|office|rar|rar-extract|zip-extract|ace|desktop"
-                L"|terminal"
-                L"|browse [--folder PATH] [--name NAME] [--at X Y] [--hang] [--watch-input MARK]\n");
+  std::fwprintf(
+      stderr,
+      L"usage: target_windows explorer|breadcrumb|explorer11|ie|vista|office|rar|rar-extract|zip-extract|ace|desktop"
+      L"|terminal"
+      L"|browse [--folder PATH] [--back-tab PATH] [--name NAME] [--at X Y] [--hang] [--watch-input MARK]\n");
   return 2;
 }
 
@@ -619,6 +677,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring option = argv[i];
     if (option == L"--folder" && i + 1 < argc) {
       options.folder = argv[++i];
+    } else if (option == L"--back-tab" && i + 1 < argc) {
+      options.backTab = argv[++i];
     } else if (option == L"--name" && i + 1 < argc) {
       options.name = argv[++i];
     } else if (option == L"--at" && i + 2 < argc) {

@@ -1,0 +1,103 @@
+"""Explorer as Windows 11 shows it, without the classic address bar: the agent reads the folder of
+the tab in front and drives it through the shell's window list. Wine's shell keeps no such list,
+so these scenarios register a stand-in of it in place of Wine's own (shell_windows_stand_in.dll, an
+in-process server of CLSID_ShellWindows that lists target_windows' tabbed frames) and put Wine's
+back afterwards; with it hung, the menu still comes within its bound and the frame's own recipe is
+used. (Wine's classes root is the machine's alone: a registration for the user would not be
+seen.)"""
+import pytest
+
+from conftest import BIN, PATH_KEY, fresh_store, qftool, reg_set, wait_for, windows_path, wine
+from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
+from test_instance import VK_ESCAPE
+from test_target_windows import favourites, open_menu, start
+
+SERVER_KEY = r"HKLM\Software\Classes\CLSID\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\InprocServer32"
+WINES_OWN = (r"C:\windows\system32\ieframe.dll", "Apartment")
+STAND_IN = BIN / "shell_windows_stand_in.dll"
+HANG = STAND_IN.with_name(STAND_IN.name + ".hang")
+
+
+def register(server, threading):
+    assert wine("reg", "add", SERVER_KEY, "/ve", "/d", server, "/f").returncode == 0
+    reg_set(SERVER_KEY, "ThreadingModel", threading)
+
+
+@pytest.fixture
+def shell_list():
+    """The stand-in list, registered in place of Wine's own for the scenario."""
+    assert STAND_IN.exists(), STAND_IN
+    HANG.unlink(missing_ok=True)
+    register(windows_path(STAND_IN), "Both")
+    try:
+        yield
+    finally:
+        HANG.unlink(missing_ok=True)
+        register(*WINES_OWN)
+
+
+def folder_read(agent, folder):
+    agent.wait_log("GetPath Parameters: Explorer's folder from the shell's window list: " + windows_path(folder))
+
+
+def test_a_frame_without_an_address_bar_is_read_and_driven_through_the_shells_list(agent, programs, shell_list):
+    fresh_store()
+    a, = favourites(agent, "fav a")
+    work = agent.data_dir / "work"
+    work.mkdir()
+    frame, = start(agent, programs, ("explorer11", (20, 20), "--folder", windows_path(work)))
+
+    # The menu offers "Add Current Folder" for the folder of the tab (below the one favourite).
+    open_menu(frame.point)
+    pick(VK_DOWN, VK_DOWN, VK_RETURN)
+    folder_read(agent, work)
+    wait_for(lambda: windows_path(work) in reg_values(PATH_KEY), 15, what="the tab's folder added")
+
+    # A favourite takes the tab there, by the shell's own browser.
+    open_menu(frame.point)
+    pick(VK_DOWN, VK_RETURN)
+    frame.shows(a)
+    agent.wait_log("SetData Parameters: Explorer taken there by the shell's window list, Path=" + windows_path(a))
+
+    # Now the tab shows a favourite: "Remove Current Folder", then "Open Folder in New Window",
+    # which opens the tab's folder.
+    open_menu(frame.point)
+    pick(VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN)
+    folder_read(agent, a)
+    wait_for(lambda: qftool("windows", "ExplorerWClass", "fav a")[0] == 0, 20, what="a shell window on fav a")
+
+
+def test_the_tab_in_front_of_a_two_tab_frame_is_the_one_read_and_driven(agent, programs, shell_list):
+    fresh_store()
+    a, = favourites(agent, "fav a")
+    front, back = agent.data_dir / "front", agent.data_dir / "back"
+    front.mkdir()
+    back.mkdir()
+    frame, = start(agent, programs,
+                   ("explorer11", (20, 20), "--folder", windows_path(front), "--back-tab", windows_path(back)))
+    open_menu(frame.point)
+    pick(VK_DOWN, VK_RETURN)
+    folder_read(agent, front)
+    frame.shows(a)
+    # The tab in front went there: the next menu reads the favourite, not the tab behind.
+    open_menu(frame.point)
+    pick(VK_ESCAPE)
+    folder_read(agent, a)
+    assert not [line for line in agent.log_lines() if windows_path(back) in line]
+
+
+def test_a_hung_shell_list_costs_the_menu_its_bound_and_the_frames_recipe_is_used(agent, programs, shell_list):
+    fresh_store()
+    a, = favourites(agent, "fav a")
+    work = agent.data_dir / "work"
+    work.mkdir()
+    HANG.touch()
+    frame, = start(agent, programs, ("explorer11", (20, 20), "--folder", windows_path(work)))
+    menus = open_menu(frame.point)
+    assert menus
+    agent.wait_log("OpenExplorerFolders Parameters: the shell's window list did not answer in time")
+    # Without the list the frame has nothing to tell: the favourite opens in a new window.
+    pick(VK_DOWN, VK_RETURN)
+    agent.wait_log("NavigateShellTab Parameters: the shell's window list did not answer in time")
+    wait_for(lambda: qftool("windows", "ExplorerWClass", "fav a")[0] == 0, 20, what="a shell window on fav a")
+    assert frame.lines("navigated") == []
