@@ -8,7 +8,7 @@
 #include "diagnostics/guarded.h"
 #include "diagnostics/logger.h"
 #include "navigation/window_front.h"
-#include "navigation/window_kinds.h"
+#include "navigation/shell_windows.h"
 #include "resource.h"
 
 bool TQuillFolder::Create(HINSTANCE instance) {
@@ -233,7 +233,7 @@ void TQuillFolder::ShowHot(HWND window) {
   // window the user sees, and the menu is for it.
   if (window == nullptr) window = ::GetShellWindow();
   if (window == nullptr) window = ::GetDesktopWindow();
-  ShowPath(window, ClassifyWindow(window));
+  ShowPath(window, ClassifyWithShellList(window));
 }
 
 void TQuillFolder::ShowPath(HWND window, int kind) {

@@ -13,7 +13,10 @@
 #include <utility>
 
 #include "diagnostics/guarded.h"
+#include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
+#include "navigation/foreign_window.h"
+#include "navigation/window_kinds.h"
 #include "win/com.h"
 
 namespace {
@@ -210,6 +213,23 @@ TShellNavigation NavigateShellTab(HWND frame, const std::wstring& folder, std::c
     return TShellNavigation::Late;
   }
   return *answer;
+}
+
+TargetKind ClassifyWithShellList(HWND window) {
+  const TargetKind kind = ClassifyWindow(window);
+  if (kind != tkDesktop || listMissing || window == nullptr || ::GetAncestor(window, GA_ROOT) != window ||
+      !(ClassIs(window, kWholeClassBuffer, L"CabinetWClass") || ClassIs(window, kWholeClassBuffer, L"ExploreWClass")))
+    return kind;
+  const auto frame = reinterpret_cast<std::uintptr_t>(window);
+  TBoundedCall<bool> call(L"ClassifyWithShellList", [frame] {
+    for (const TEntry& entry : ReadEntries(false))
+      if (entry.tab.frame == frame) return true;
+    return false;
+  });
+  const auto named = call.Wait(std::chrono::steady_clock::now() + std::chrono::milliseconds(kForeignSendTimeoutMs));
+  if (!named || !*named) return kind;
+  CommonLogRunEvent(L"ShowPath", L"an Explorer frame by the shell's window list, W=" + logformat::HandleText(window));
+  return tkExplorer;
 }
 
 TShellTabsRead::TShellTabsRead() : started_(std::chrono::steady_clock::now()) {

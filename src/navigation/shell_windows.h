@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "navigation/shell_tab.h"
+#include "navigation/target_kind.h"
 
 // The tab window an Explorer frame shows in front: its visible "ShellTabWindowClass" child (the
 // others are tabs behind it); null for a frame without tab windows.
@@ -28,6 +29,12 @@ enum class TShellNavigation {
 // (IShellBrowser::BrowseObject in the same browser, else IWebBrowser2::Navigate2), waiting no
 // longer than `limit`.
 TShellNavigation NavigateShellTab(HWND frame, const std::wstring& folder, std::chrono::milliseconds limit);
+
+// The kind of `window` for the folder menu: ClassifyWindow's, except that a top-level window of
+// Explorer's classes whose styles are not the ones ClassifyWindow knows is an Explorer frame when
+// the shell's list names it (asked within the bound of a window read). Where the system keeps no
+// list (Wine) ClassifyWindow decides alone.
+TargetKind ClassifyWithShellList(HWND window);
 
 class TShellTabsRead {
  public:

@@ -7,7 +7,7 @@ used. (Wine's classes root is the machine's alone: a registration for the user w
 seen.)"""
 import pytest
 
-from conftest import BIN, PATH_KEY, fresh_store, qftool, reg_set, wait_for, windows_path, wine
+from conftest import BIN, PATH_KEY, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path, wine, xdotool
 from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
 from test_instance import VK_ESCAPE
 from test_target_windows import favourites, open_menu, start
@@ -101,3 +101,19 @@ def test_a_hung_shell_list_costs_the_menu_its_bound_and_the_frames_recipe_is_use
     agent.wait_log("NavigateShellTab Parameters: the shell's window list did not answer in time")
     wait_for(lambda: qftool("windows", "ExplorerWClass", "fav a")[0] == 0, 20, what="a shell window on fav a")
     assert frame.lines("navigated") == []
+
+
+def test_a_frame_of_explorers_class_with_other_styles_is_explorer_when_the_list_names_it(agent, programs, shell_list):
+    fresh_store()
+    a, = favourites(agent, "fav a")
+    work = agent.data_dir / "work"
+    work.mkdir()
+    frame, = start(agent, programs, ("explorer11", (20, 20), "--folder", windows_path(work), "--other-style"))
+    # The hot key classifies the window in front by itself: by its styles alone it would be no
+    # Explorer frame, and the menu would be the desktop's.
+    xdotool("mousemove", *frame.point, "click", "1", "key", "super+z")
+    wait_for(visible_menus, 10, what="the folder menu")
+    agent.wait_log(f"ShowPath Parameters: an Explorer frame by the shell's window list, W={frame.handle:06X}")
+    agent.wait_log(f"ShowPath Parameters: begin, type=2, W={frame.handle:06X}")
+    pick(VK_DOWN, VK_RETURN)
+    frame.shows(a)

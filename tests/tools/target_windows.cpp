@@ -20,6 +20,7 @@
 //         | desktop | terminal | browse
 //   --folder  the folder the window starts in (default: the current one)
 //   --back-tab  (explorer11) a second tab, behind the first, showing this folder
+//   --other-style  (explorer11) extended styles other than the classic frame's
 //   --name    the file name already typed into a file dialog
 //   --at      the screen position of the window (default 40 40)
 //   --hang    the first message another program sends to the name or address box puts this
@@ -101,7 +102,8 @@ std::wstring Leaf(const std::wstring& path) {
 
 struct TOptions {
   std::wstring folder;
-  std::wstring backTab;  // explorer11: the folder of a second tab, behind the one in front
+  std::wstring backTab;     // explorer11: the folder of a second tab, behind the one in front
+  bool otherStyle = false;  // explorer11: extended styles other than the classic frame's
   std::wstring name;
   POINT at{40, 40};
 };
@@ -352,11 +354,14 @@ class TExplorerFrame : public TTarget {
 // the tab in front by its last part. Only the shell's list can read or drive it.
 class TExplorer11Frame : public TTarget {
  public:
-  TExplorer11Frame(const TOptions& options) : TTarget(options), backTab_(options.backTab) {}
+  TExplorer11Frame(const TOptions& options)
+      : TTarget(options), backTab_(options.backTab), otherStyle_(options.otherStyle) {}
 
   HWND Create(POINT at) override {
     frame_ = ShellFrame(L"CabinetWClass", at, Leaf(folder_));
     if (frame_ == nullptr) return nullptr;
+    // A frame the window styles alone would not call Explorer's: only the shell's list tells.
+    if (otherStyle_) ::SetWindowLongW(frame_, GWL_EXSTYLE, WS_EX_WINDOWEDGE | WS_EX_APPWINDOW);
     const HWND front = Part(frame_, L"ShellTabWindowClass", {0, 40, 540, 340}, 0, folder_.c_str());
     if (!backTab_.empty()) {
       const HWND back = Part(frame_, L"ShellTabWindowClass", {0, 40, 540, 340}, 0, backTab_.c_str());
@@ -381,6 +386,7 @@ class TExplorer11Frame : public TTarget {
 
  private:
   std::wstring backTab_;
+  bool otherStyle_;
   HWND frame_ = nullptr;
 };
 
@@ -660,7 +666,8 @@ int Usage() {
       stderr,
       L"usage: target_windows explorer|breadcrumb|explorer11|ie|vista|office|rar|rar-extract|zip-extract|ace|desktop"
       L"|terminal"
-      L"|browse [--folder PATH] [--back-tab PATH] [--name NAME] [--at X Y] [--hang] [--watch-input MARK]\n");
+      L"|browse [--folder PATH] [--back-tab PATH] [--other-style] [--name NAME] [--at X Y] [--hang] [--watch-input "
+      L"MARK]\n");
   return 2;
 }
 
@@ -677,6 +684,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring option = argv[i];
     if (option == L"--folder" && i + 1 < argc) {
       options.folder = argv[++i];
+    } else if (option == L"--other-style") {
+      options.otherStyle = true;
     } else if (option == L"--back-tab" && i + 1 < argc) {
       options.backTab = argv[++i];
     } else if (option == L"--name" && i + 1 < argc) {
