@@ -7,7 +7,9 @@
 #include "core/hook_client.h"
 #include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
+#include "navigation/shell_windows.h"
 #include "navigation/target_kind.h"
+#include "navigation/window_kinds.h"
 #include "win/handles.h"
 
 namespace {
@@ -17,6 +19,8 @@ constexpr UINT kDrainIntervalMs = 50;
 constexpr wchar_t kHandler[] = L"QuillFolder.WMHandler";
 
 }  // namespace
+
+thread_local THookPump* THookPump::watcher_ = nullptr;
 
 THookPump::THookPump(HWND timerWindow, UINT_PTR timerId, TInstall install, TRemove remove, TTrigger trigger)
     : timerWindow_(timerWindow),
@@ -33,19 +37,46 @@ bool THookPump::Start() {
   // Programs that still map the record keep what hooks queued for an agent that has gone;
   // those clicks are long past, and acting on them now would pop up a menu out of nowhere.
   const int stale = hook::DrainQueue(*share_, [](const hook::TQueueSlot&) {});
-  if (stale > 0) CommonLogRunEvent(L"QuillFolder.FormCreate", L"stale hook messages dropped: " + std::to_wstring(stale));
+  if (stale > 0)
+    CommonLogRunEvent(L"QuillFolder.FormCreate", L"stale hook messages dropped: " + std::to_wstring(stale));
   StartTimer();
+  watcher_ = this;
+  foreground_.reset(::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, ForegroundEvent, 0, 0,
+                                      WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
   return true;
+}
+
+void CALLBACK THookPump::ForegroundEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  if (object != OBJID_WINDOW || child != CHILDID_SELF || window == nullptr) return;
+  GuardedCallback(kHandler, [window] {
+    if (watcher_ != nullptr) watcher_->OnForeground(window);
+  });
+}
+
+void THookPump::OnForeground(HWND window) {
+  // Known by its styles (or no frame at all): the hook decides alone.
+  if (share_ == nullptr || ClassifyWindow(window) != tkDesktop) return;
+  bool byList = false;
+  ClassifyWithShellList(window, &byList);
+  if (byList) NameShellFrame(window);
+}
+
+void THookPump::NameShellFrame(HWND frame) {
+  if (share_ != nullptr)
+    std::atomic_ref<std::uint32_t>(share_->shellFrame).store(win::HandleToRecord(frame), std::memory_order_release);
 }
 
 void THookPump::Adopt(hook::THookShare* share) {
   share_ = share;
-  std::atomic_ref<std::uint32_t>(share_->wakeWindow).store(win::HandleToRecord(timerWindow_), std::memory_order_release);
+  std::atomic_ref<std::uint32_t>(share_->wakeWindow)
+      .store(win::HandleToRecord(timerWindow_), std::memory_order_release);
 }
 
 void THookPump::StartTimer() { timer_ = ::SetTimer(timerWindow_, timerId_, kDrainIntervalMs, nullptr); }
 
 void THookPump::Stop() {
+  foreground_.reset();
+  if (watcher_ == this) watcher_ = nullptr;
   if (timer_ != 0) ::KillTimer(timerWindow_, timer_);
   timer_ = 0;
   if (share_ != nullptr) std::atomic_ref<std::uint32_t>(share_->wakeWindow).store(0, std::memory_order_release);
@@ -103,8 +134,8 @@ void THookPump::Dispatch(const hook::TQueueSlot& slot) {
     const hook::TQueuedRequest request = hook::kQueuedRequests[static_cast<std::size_t>(i)];
     if (request == hook::TQueuedRequest::None) return;
     const HWND target = win::HandleFromRecord(slot.wParam);
-    const std::wstring window =
-        std::wstring(hook::kMessageNames[static_cast<std::size_t>(i)]) + L" recive: Hwnd=" + logformat::HexText(slot.wParam);
+    const std::wstring window = std::wstring(hook::kMessageNames[static_cast<std::size_t>(i)]) + L" recive: Hwnd=" +
+                                logformat::HexText(slot.wParam);
     if (request == hook::TQueuedRequest::MenuForBrowseDialog) {
       CommonLogRunEvent(kHandler, window + L", Ctrl=" + logformat::HexText(slot.lParam));
       trigger_(target, tkBrowseDialog);

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "hook/hook_contract.h"
+#include "win/handles.h"
 
 class THookPump {
  public:
@@ -38,6 +39,13 @@ class THookPump {
   void Stop();
   // Tells the hooks that the folder menu is up, so clicks then reach the menu.
   void SetMenuOpen(bool open);
+  // A window came to the foreground: a frame of Explorer's classes whose styles the frame check
+  // refuses is asked about in the shell's window list, and when the list names it the hooks take
+  // its middle clicks as Explorer's (the record's shellFrame).
+  void OnForeground(HWND window);
+  // The hooks take the middle clicks of `frame`, which the shell's window list named, as
+  // Explorer's.
+  void NameShellFrame(HWND frame);
 
  private:
   void Drain();
@@ -46,6 +54,10 @@ class THookPump {
   void Adopt(hook::THookShare* share);
   void CheckHeartbeat();
   void StartTimer();
+  static void CALLBACK ForegroundEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD);
+
+  // A WinEvent procedure carries no context of its own: the one pump of the thread is found here.
+  static thread_local THookPump* watcher_;
 
   HWND timerWindow_;
   UINT_PTR timerId_;
@@ -54,6 +66,8 @@ class THookPump {
   TRemove remove_;
   TTrigger trigger_;
   hook::THookShare* share_ = nullptr;
+  // Foreground changes, seen out of context: nothing is loaded into other programs for them.
+  win::TWinEventHook foreground_;
   bool installed_ = false;
   bool draining_ = false;
   // Installing again failed at the last stale heartbeat; the record stays mapped meanwhile.

@@ -233,7 +233,11 @@ void TQuillFolder::ShowHot(HWND window) {
   // window the user sees, and the menu is for it.
   if (window == nullptr) window = ::GetShellWindow();
   if (window == nullptr) window = ::GetDesktopWindow();
-  ShowPath(window, ClassifyWithShellList(window));
+  bool byList = false;
+  const TargetKind kind = ClassifyWithShellList(window, &byList);
+  // From now on a middle click in that frame is Explorer's too.
+  if (byList && hookPump_) hookPump_->NameShellFrame(window);
+  ShowPath(window, kind);
 }
 
 void TQuillFolder::ShowPath(HWND window, int kind) {

@@ -63,13 +63,17 @@ struct THookShare {
   // 48: the agent's window that gets kWakeMessageName after a slot is published; 0 for none.
   // The drain timer stays the carrier of last resort: a wake that cannot arrive costs time only.
   std::uint32_t wakeWindow;
-  std::uint32_t reserved[2];    // 52
+  // 52: a top-level frame of Explorer's classes whose styles the frame check refuses but which the
+  // shell's window list names (the agent found it when it came to the foreground); 0 for none.
+  std::uint32_t shellFrame;
+  std::uint32_t reserved;         // 56
   TQueueSlot queue[kQueueSlots];  // 60
 };
 static_assert(offsetof(THookShare, menuOpen) == 4);
 static_assert(offsetof(THookShare, heartbeat) == 8);
 static_assert(offsetof(THookShare, flags) == 16);
 static_assert(offsetof(THookShare, wakeWindow) == 48);
+static_assert(offsetof(THookShare, shellFrame) == 52);
 static_assert(offsetof(THookShare, queue) == kQueueOffset);
 static_assert(sizeof(THookShare) == kShareSize);
 

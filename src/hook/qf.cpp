@@ -264,7 +264,18 @@ bool On(std::uint32_t& flag) noexcept { return Load(flag) != 0; }
 // The middle-click trigger for the clicked window, tested in a fixed order (file dialog,
 // archiver, folder-browse dialog, Explorer or browser, desktop); the first kind of window that
 // matches decides, and its flag says whether the click is taken.
-bool MiddleClickTrigger(hook::THookFlags& flags, HWND window, TTrigger& trigger) noexcept {
+// A frame of Explorer's classes that the frame check refuses, named by the agent as one the
+// shell's window list knows.
+HWND ShellListedFrame(hook::THookShare& share, HWND root) noexcept {
+  const std::uint32_t listed = Load(share.shellFrame);
+  if (listed == 0 || root == nullptr || win::HandleToRecord(root) != listed) return nullptr;
+  return ClassIs(root, kWholeClassBuffer, L"CabinetWClass") || ClassIs(root, kWholeClassBuffer, L"ExploreWClass")
+             ? root
+             : nullptr;
+}
+
+bool MiddleClickTrigger(hook::THookShare& share, HWND window, TTrigger& trigger) noexcept {
+  hook::THookFlags& flags = share.flags;
   if (const HWND dialog = FileDialogAround(window)) {
     trigger = {hook::THookMessage::QfMDialog, dialog, tkFileDialog};
     return On(flags.mouseMButton);
@@ -282,6 +293,10 @@ bool MiddleClickTrigger(hook::THookFlags& flags, HWND window, TTrigger& trigger)
   if (const HWND frame = IsExplorer(kind, 0, RootOf(window))) {
     trigger = {hook::THookMessage::QfMExplorer, frame, static_cast<std::uint32_t>(kind)};
     return On(kind == tkExplorer ? flags.mExplorer : flags.mIExplorer);
+  }
+  if (const HWND frame = ShellListedFrame(share, RootOf(window))) {
+    trigger = {hook::THookMessage::QfMExplorer, frame, tkExplorer};
+    return On(flags.mExplorer);
   }
   if (const HWND desktop = DesktopAround(window)) {
     trigger = {hook::THookMessage::QfMDesktop, desktop, tkDesktop};
@@ -363,7 +378,7 @@ bool OnMouse(hook::THookShare& share, WPARAM message, LPARAM lParam) noexcept {
     case WM_MBUTTONDBLCLK:
     case WM_NCMBUTTONDBLCLK: {
       const bool reported = Active(share) &&
-                            MiddleClickTrigger(share.flags, mouse.hwnd, trigger) &&
+                            MiddleClickTrigger(share, mouse.hwnd, trigger) &&
                             Report(share, trigger, mouse.pt);
       swallowMiddleUp.store(reported);
       return reported;

@@ -215,7 +215,8 @@ TShellNavigation NavigateShellTab(HWND frame, const std::wstring& folder, std::c
   return *answer;
 }
 
-TargetKind ClassifyWithShellList(HWND window) {
+TargetKind ClassifyWithShellList(HWND window, bool* byList) {
+  if (byList != nullptr) *byList = false;
   const TargetKind kind = ClassifyWindow(window);
   if (kind != tkDesktop || listMissing || window == nullptr || ::GetAncestor(window, GA_ROOT) != window ||
       !(ClassIs(window, kWholeClassBuffer, L"CabinetWClass") || ClassIs(window, kWholeClassBuffer, L"ExploreWClass")))
@@ -229,6 +230,7 @@ TargetKind ClassifyWithShellList(HWND window) {
   const auto named = call.Wait(std::chrono::steady_clock::now() + std::chrono::milliseconds(kForeignSendTimeoutMs));
   if (!named || !*named) return kind;
   CommonLogRunEvent(L"ShowPath", L"an Explorer frame by the shell's window list, W=" + logformat::HandleText(window));
+  if (byList != nullptr) *byList = true;
   return tkExplorer;
 }
 

@@ -33,8 +33,8 @@ TShellNavigation NavigateShellTab(HWND frame, const std::wstring& folder, std::c
 // The kind of `window` for the folder menu: ClassifyWindow's, except that a top-level window of
 // Explorer's classes whose styles are not the ones ClassifyWindow knows is an Explorer frame when
 // the shell's list names it (asked within the bound of a window read). Where the system keeps no
-// list (Wine) ClassifyWindow decides alone.
-TargetKind ClassifyWithShellList(HWND window);
+// list (Wine) ClassifyWindow decides alone. `byList` (when given) says whether the list decided.
+TargetKind ClassifyWithShellList(HWND window, bool* byList = nullptr);
 
 class TShellTabsRead {
  public:

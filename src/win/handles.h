@@ -94,6 +94,11 @@ struct THookTraits {
   static Type Empty() noexcept { return nullptr; }
   static void Close(Type h) noexcept { ::UnhookWindowsHookEx(h); }
 };
+struct TWinEventHookTraits {
+  using Type = HWINEVENTHOOK;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::UnhookWinEvent(h); }
+};
 // FindFirstFile handles are closed with FindClose, and fail with INVALID_HANDLE_VALUE.
 struct TFindTraits {
   using Type = HANDLE;
@@ -143,6 +148,7 @@ using TMenuHandle = TUnique<TMenuTraits>;
 using TIconHandle = TUnique<TIconTraits>;
 using TModuleHandle = TUnique<TModuleTraits>;
 using THookHandle = TUnique<THookTraits>;
+using TWinEventHook = TUnique<TWinEventHookTraits>;
 using TGlobalAtom = TUnique<TAtomTraits>;
 using TBitmapHandle = TUnique<TBitmapTraits>;
 using TMemoryDc = TUnique<TMemoryDcTraits>;
