@@ -17,9 +17,6 @@
 namespace {
 
 constexpr wchar_t kContactPage[] = L"https://www.brantwelltools.com/contact/";
-constexpr wchar_t kInformation[] = L"Information";
-constexpr wchar_t kStoreNotSaved[] =
-    L"The favourites and filters could not be saved; they are kept as they were before. The error log says why.";
 
 void OpenAddress(const wchar_t* address) {
   ::ShellExecuteW(nullptr, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
@@ -145,10 +142,9 @@ const TFavouriteLists& TQuillFolder::ReloadStore() {
 
 void TQuillFolder::SaveOptions(const TOptionsSave& save) {
   const bool recentWereOff = !Settings.RecentFldr && !Settings.RecentFls;
-  // A key whose new values cannot be written gets back what it held, and the user is told.
-  if ((save.favourites || save.filters) &&
-      !PopupMenu2.ReplaceStore(save.favourites ? &*save.favourites : nullptr, save.filters ? &*save.filters : nullptr))
-    ::MessageBoxW(options_ ? options_->Window() : window_, kStoreNotSaved, kInformation, MB_OK | MB_ICONINFORMATION);
+  if (save.favourites || save.filters)
+    PopupMenu2.ReplaceStore(options_ ? options_->Window() : window_, save.favourites ? &*save.favourites : nullptr,
+                            save.filters ? &*save.filters : nullptr);
   Settings = save.settings;
   RegisterShellExtension(Settings.ExpEnch);
   trayIcon_->Show(save.trayIconShown);

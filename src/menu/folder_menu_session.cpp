@@ -24,6 +24,8 @@ namespace {
 
 constexpr wchar_t kApplicationTitle[] = L"Quillrook Folder";
 constexpr wchar_t kInformation[] = L"Information";
+constexpr wchar_t kStoreNotSaved[] =
+    L"The favourites and filters could not be saved; they are kept as they were before. The error log says why.";
 // The Recent folder's changes come in bursts (a shortcut written, then touched): one scan after
 // the last one has been quiet this long.
 constexpr UINT kRecentQuietMs = 300;
@@ -243,9 +245,11 @@ void TFolderMenuSession::OpenFolderClick() const {
     ::ShellExecuteW(nullptr, L"explore", target_.folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-bool TFolderMenuSession::ReplaceStore(const TStoreValues* favourites, const TStoreValues* filters) {
+bool TFolderMenuSession::ReplaceStore(HWND owner, const TStoreValues* favourites, const TStoreValues* filters) {
   const bool replaced = ReplaceStoreKeys(favourites, filters);
   UpdateListMenu();
+  // A key whose new values cannot be written gets back what it held, and the user is told.
+  if (!replaced) ::MessageBoxW(owner, kStoreNotSaved, kInformation, MB_OK | MB_ICONINFORMATION);
   return replaced;
 }
 

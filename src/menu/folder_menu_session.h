@@ -66,7 +66,6 @@ class TFolderMenuSession {
   HMENU Menu() const { return tail_.Menu(); }
   const TMenuTarget& Target() const { return target_; }
   const TFavouriteLists& Lists() const { return lists_; }
-  const TRecentMenus& Recent() const { return *recent_; }
 
   // A display for `window` of `kind` begins: logged, the lists reloaded when another instance
   // asked, the window taken as the target.
@@ -102,9 +101,9 @@ class TFolderMenuSession {
   void AddClick(const std::function<bool(std::wstring& caption)>& askCaption);
   void RemoveClick();
   void OpenFolderClick() const;
-  // Replaces one key of the store or both and rebuilds the menu; false (the keys as they were)
-  // when the new values could not be written.
-  bool ReplaceStore(const TStoreValues* favourites, const TStoreValues* filters);
+  // Replaces one key of the store or both and rebuilds the menu; false (the keys as they were,
+  // and the user told in a message over `owner`) when the new values could not be written.
+  bool ReplaceStore(HWND owner, const TStoreValues* favourites, const TStoreValues* filters);
   // "Save Configuration..." and "Open Configuration...": a file the user picks in the
   // configuration folder, exported from or imported into the store as it is now; a problem with
   // the file is said in a message.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "menu/menu_model.h"
 #include "navigation/target_kind.h"
 #include "resource.h"
+#include "../test_dialog_driver.h"
 #include "../test_registry.h"
 #include "../test_resources.h"
 #include "../test_temp_folder.h"
@@ -202,4 +204,29 @@ TEST_F(FolderMenuSession, APickedCommandNamesItsEntry) {
        {FavouriteCommand(kFavouriteTagBase + 2), FilterCommand(kFilterTagBase + 1), static_cast<UINT>(IDM_ADDCURRENT),
         static_cast<UINT>(IDM_SETTING), kOpenFolderCommandBase, kRecentFolderCommandBase, kRecentFileCommandBase, 0u})
     EXPECT_FALSE(session_.Decode(command)) << command;
+}
+
+// A save the registry cannot keep (two names it holds as one) leaves the store as it was, and the
+// user is told in a message; a good one says nothing.
+TEST_F(FolderMenuSession, ASaveTheRegistryCannotKeepIsToldAndLeavesTheStore) {
+  const std::wstring folder = temp_.Make(L"kept");
+  WriteStore({{folder, L"Kept$0"}}, {});
+  session_.UpdateListMenu();
+  const TStoreValues sameName{{L"D:\\New", L"New$0"}, {L"d:\\new", L"Other$0"}};
+  std::wstring told;
+  std::thread reader([&told, thread = ::GetCurrentThreadId()] {
+    if (const HWND box = testdlg::WaitForDialog(thread, L"Information")) {
+      told = testdlg::ChildText(box, 0xFFFF);
+      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+  });
+  EXPECT_FALSE(session_.ReplaceStore(nullptr, &sameName, nullptr));
+  reader.join();
+  EXPECT_NE(told.find(L"could not be saved"), std::wstring::npos) << "told: " << told;
+  EXPECT_EQ(Favourites(), (TStrings{{folder, L"Kept$0"}}));
+  EXPECT_EQ(session_.Lists().PathNames, std::vector<std::wstring>{folder});
+
+  const TStoreValues good{{folder, L"Renamed$0"}};
+  EXPECT_TRUE(session_.ReplaceStore(nullptr, &good, nullptr));
+  EXPECT_EQ(session_.Lists().PathValues, std::vector<std::wstring>{L"Renamed$0"});
 }
