@@ -102,6 +102,7 @@ void TFolderMenuSession::Begin(HWND window, int kind) {
   CommonLogRunEvent(L"ShowPath", L"begin, type=" + std::to_wstring(kind) + L", W=" + logformat::HandleText(window));
   if (TakeReloadRequest()) UpdateListMenu();
   target_ = TMenuTarget{window, kind, {}, false};
+  shellTabs_ = TShellTabsRead();
 }
 
 void TFolderMenuSession::Prepare() {
@@ -117,7 +118,7 @@ void TFolderMenuSession::Prepare() {
   input.recentFilesOn = settings_.RecentFls;
   input.hasRecentFiles = !recent_->Lists().RecentFiles().empty();
   if (AsksCurrentFolder(kind, input.officeDialog)) {
-    target_.folder = GetPath(window, kind, thread_);
+    target_.folder = GetPath(window, kind, thread_, shellTabs_);
     target_.folderRead = true;
     input.folderKnown = !target_.folder.empty();
     input.folderIsFavourite = input.folderKnown && IsFavourite(lists_, target_.folder);
@@ -129,7 +130,9 @@ void TFolderMenuSession::Prepare() {
   tail_.Apply(TailVisibility(input), images_);
 }
 
-bool TFolderMenuSession::OnInitMenuPopup(HMENU opened) { return openFolders_.Fill(opened, instance_, images_); }
+bool TFolderMenuSession::OnInitMenuPopup(HMENU opened) {
+  return openFolders_.Fill(opened, instance_, images_, shellTabs_);
+}
 
 std::optional<TMenuPick> TFolderMenuSession::Decode(UINT command) const {
   using TKind = TMenuPick::TKind;

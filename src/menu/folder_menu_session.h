@@ -133,4 +133,6 @@ class TFolderMenuSession {
   // The encodings the lists were last imported in; exports write them back the same way.
   TListEncodings listEncodings_{};
   TMenuTarget target_;
+  // The display's one read of the shell's window list, for the target's folder and "Open Folders".
+  TShellTabsRead shellTabs_;
 };

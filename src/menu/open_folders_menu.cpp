@@ -19,11 +19,11 @@ bool TOpenFoldersMenu::Prepare(HMENU menu, HWND target, const std::wstring& targ
   return ExplorerFrameOpen(targetRoot_);
 }
 
-bool TOpenFoldersMenu::Fill(HMENU opened, HINSTANCE instance, TMenuImages& images) {
+bool TOpenFoldersMenu::Fill(HMENU opened, HINSTANCE instance, TMenuImages& images, TShellTabsRead& shellTabs) {
   if (opened == nullptr || opened != menu_) return false;
   if (read_) return true;
   read_ = true;
-  folders_ = OpenFolderList(OpenExplorerFolders(targetRoot_), targetFolder_, SameText);
+  folders_ = OpenFolderList(OpenExplorerFolders(targetRoot_, shellTabs), targetFolder_, SameText);
   if (folders_.size() > kOpenFolderCommandRangeSize) folders_.resize(kOpenFolderCommandRangeSize);
   images.Unassign(kOpenFolderCommandBase, kOpenFolderCommandBase + kOpenFolderCommandRangeSize - 1);
   if (folders_.empty()) {

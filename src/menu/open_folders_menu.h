@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "menu/menu_images.h"
+#include "navigation/shell_windows.h"
 
 class TOpenFoldersMenu {
  public:
@@ -19,10 +20,10 @@ class TOpenFoldersMenu {
   // when another Explorer frame is open, found by class alone: no program is asked anything.
   bool Prepare(HMENU menu, HWND target, const std::wstring& targetFolder, HINSTANCE instance);
   // WM_INITMENUPOPUP: for the submenu, the first time it opens in this display, reads the frames
-  // side by side (a frame that does not answer in time is left out) and fills it with their
-  // folders, nearest first, each once; with nothing readable, one disabled item says so. False
-  // for any other menu.
-  bool Fill(HMENU opened, HINSTANCE instance, TMenuImages& images);
+  // side by side and beside the display's read of the shell's list `shellTabs` (a frame that
+  // does not answer in time is left out) and fills it with their folders, nearest first, each
+  // once; with nothing readable, one disabled item says so. False for any other menu.
+  bool Fill(HMENU opened, HINSTANCE instance, TMenuImages& images, TShellTabsRead& shellTabs);
   // The folder behind a picked item; none for another command.
   std::optional<std::wstring> FolderOf(UINT command) const;
 

@@ -1,13 +1,14 @@
 #include "navigation/shell_tab.h"
 
-std::vector<std::wstring> FramesWithTabs(const std::vector<std::uintptr_t>& frames,
-                                         const std::vector<std::wstring>& frameReads,
-                                         const std::vector<TShellTab>& tabs) {
+std::vector<std::wstring> FramesWithTabs(const std::vector<TFrameRead>& frames, const std::vector<TShellTab>& tabs) {
   std::vector<std::wstring> folders;
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    if (i < frameReads.size()) folders.push_back(frameReads[i]);
+  for (const TFrameRead& frame : frames) {
+    std::vector<std::wstring> listed;
     for (const TShellTab& tab : tabs)
-      if (tab.frame == frames[i]) folders.push_back(tab.folder);
+      if (tab.frame == frame.frame) listed.push_back(tab.folder);
+    if (!frame.styled && listed.empty()) continue;
+    folders.push_back(frame.folder);
+    folders.insert(folders.end(), listed.begin(), listed.end());
   }
   return folders;
 }

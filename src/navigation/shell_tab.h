@@ -17,12 +17,20 @@ struct TShellTab {
   std::uintptr_t tab = 0;
 };
 
-// The folders frame by frame, nearest first: each frame's own read (its tab in front), then its
-// tabs in the shell's order. Tabs of frames not in `frames` (hidden, or the target's own) are
-// left out. `frameReads` holds one entry per frame.
-std::vector<std::wstring> FramesWithTabs(const std::vector<std::uintptr_t>& frames,
-                                         const std::vector<std::wstring>& frameReads,
-                                         const std::vector<TShellTab>& tabs);
+// A top-level window of Explorer's classes, as the frames were found: whether its styles are an
+// Explorer frame's, and the folder read from the frame itself (its tab in front; empty where it
+// could not be read).
+struct TFrameRead {
+  std::uintptr_t frame = 0;
+  bool styled = false;
+  std::wstring folder;
+};
+
+// The folders frame by frame, nearest first: each frame's own read, then its tabs in the shell's
+// order. A frame whose styles are not an Explorer frame's counts only where the shell's list
+// names it (Windows 11 draws some so). Tabs of frames not in `frames` (hidden, or the target's
+// own) are left out.
+std::vector<std::wstring> FramesWithTabs(const std::vector<TFrameRead>& frames, const std::vector<TShellTab>& tabs);
 
 // The position in `tabs` of the tab `frame` shows in front, by the shell's list alone: its one
 // tab, or where it has several, the one whose own window is `frontTab` (the frame's visible tab

@@ -234,17 +234,25 @@ TargetKind ClassifyWithShellList(HWND window, bool* byList) {
   return tkExplorer;
 }
 
-TShellTabsRead::TShellTabsRead() : started_(std::chrono::steady_clock::now()) {
-  if (listMissing) return;
+void TShellTabsRead::Start() {
+  if (state_ || answer_ || listMissing) return;
+  started_ = std::chrono::steady_clock::now();
   state_ = std::make_shared<TState>(TState{{L"OpenExplorerFolders", [] { return TabsOf(ReadEntries(true)); }}});
 }
 
-std::vector<TShellTab> TShellTabsRead::Wait(std::chrono::milliseconds limit) {
-  if (!state_) return {};
+const std::vector<TShellTab>& TShellTabsRead::Wait(std::chrono::milliseconds limit) {
+  Start();
+  if (answer_) return *answer_;
+  answer_.emplace();
+  if (!state_) return *answer_;
   auto tabs = state_->call.Wait(started_ + limit);
-  if (!tabs) {
+  if (tabs) {
+    *answer_ = std::move(*tabs);
+  } else {
     CommonLogRunEvent(L"OpenExplorerFolders", L"the shell's window list did not answer in time");
-    return {};
   }
-  return std::move(*tabs);
+  state_.reset();
+  return *answer_;
 }
+
+bool ShellWindowListMissing() { return listMissing; }

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,17 +37,26 @@ TShellNavigation NavigateShellTab(HWND frame, const std::wstring& folder, std::c
 // list (Wine) ClassifyWindow decides alone. `byList` (when given) says whether the list decided.
 TargetKind ClassifyWithShellList(HWND window, bool* byList = nullptr);
 
+// Whether the system has answered that it keeps no window list (Wine's shell does): the list is
+// then asked no more, and only the frames' own styles and windows tell.
+bool ShellWindowListMissing();
+
+// One read of the shell's list, every tab with its frame, tab window and folder: one per folder
+// menu, shared by the reads of the menu's target and of "Open Folders", and started by the first
+// that needs it.
 class TShellTabsRead {
  public:
-  // Starts the read, unless the system has shown that it keeps no such list.
-  TShellTabsRead();
-  // The tabs, if the read ended within `limit` of its start; none otherwise (a read that is
-  // late finishes on its own, and its answer is dropped).
-  std::vector<TShellTab> Wait(std::chrono::milliseconds limit);
+  // Starts the read, unless it has started or the system has shown that it keeps no such list.
+  void Start();
+  // The tabs (the read started first, where it has not), if the read ended within `limit` of its
+  // start; none otherwise (a read that is late finishes on its own, and its answer is dropped).
+  // The first answer stands: a later call returns it without waiting.
+  const std::vector<TShellTab>& Wait(std::chrono::milliseconds limit);
 
   struct TState;
 
  private:
   std::shared_ptr<TState> state_;
   std::chrono::steady_clock::time_point started_;
+  std::optional<std::vector<TShellTab>> answer_;
 };

@@ -71,7 +71,7 @@ std::wstring ReadBy(const wchar_t* route, const std::wstring& folder) {
   return folder;
 }
 
-std::wstring ExplorerPath(HWND window, DWORD agentThreadId) {
+std::wstring ExplorerPath(HWND window, DWORD agentThreadId, TShellTabsRead& tabsRead) {
   // Explorer shows the full path in its title when the user has asked for it.
   const std::wstring title = TitleOf(window);
   if (IsExistingDirectory(title)) return ReadBy(L"the title", title);
@@ -79,7 +79,7 @@ std::wstring ExplorerPath(HWND window, DWORD agentThreadId) {
   // on a Windows 11 frame, which has no classic address bar), and so does the address bar, read
   // meanwhile. The bar is clicked into an edit box only when neither names a folder, since the
   // user sees it flip to text.
-  TShellTabsRead tabsRead;
+  tabsRead.Start();
   const std::wstring address = AddressFolder(window);
   const std::wstring listed =
       FrontTabFolder(reinterpret_cast<std::uintptr_t>(window), reinterpret_cast<std::uintptr_t>(FrontShellTab(window)),
@@ -102,37 +102,40 @@ std::wstring BrowserPath(HWND window) {
   return IsExistingDirectory(address) ? address : std::wstring();
 }
 
-// Calls `take` with each visible Explorer frame other than `except`, in no order, while it
-// answers true. The classes are matched by the system (one call per frame), not class by class
-// over every top-level window.
+// Calls `take` with each visible top-level window of Explorer's classes other than `except`, and
+// whether its styles are an Explorer frame's, in no order, while it answers true. The classes
+// are matched by the system (one call per frame), not class by class over every top-level window.
 template <class Take>
 void FindExplorerFrames(HWND except, Take take) {
   for (const wchar_t* className : {L"CabinetWClass", L"ExploreWClass"}) {
     for (HWND frame = ::FindWindowExW(nullptr, nullptr, className, nullptr); frame != nullptr;
          frame = ::FindWindowExW(nullptr, frame, className, nullptr)) {
       int kind = 0;
-      if (frame != except && ::IsWindowVisible(frame) && IsExplorer(kind, 1, frame) != nullptr && !take(frame)) return;
+      if (frame != except && ::IsWindowVisible(frame) && !take(frame, IsExplorer(kind, 1, frame) != nullptr)) return;
     }
   }
 }
 
-// The visible Explorer frames other than `except`, nearest in Z-order first.
-std::vector<HWND> ExplorerFrames(HWND except) {
-  std::vector<HWND> candidates;
-  FindExplorerFrames(except, [&candidates](HWND frame) {
-    candidates.push_back(frame);
+// The visible frames other than `except`, nearest in Z-order first, with whether their styles
+// are an Explorer frame's; those of other styles only where the shell may list them.
+std::vector<std::pair<HWND, bool>> ExplorerFrames(HWND except) {
+  std::vector<std::pair<HWND, bool>> candidates;
+  const bool listed = !ShellWindowListMissing();
+  FindExplorerFrames(except, [&candidates, listed](HWND frame, bool styled) {
+    if (styled || listed) candidates.emplace_back(frame, styled);
     return true;
   });
   if (candidates.size() < 2) return candidates;
   struct TOrder {
-    const std::vector<HWND>& candidates;
-    std::vector<HWND> frames;
+    const std::vector<std::pair<HWND, bool>>& candidates;
+    std::vector<std::pair<HWND, bool>> frames;
   } order{candidates, {}};
   ::EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
         auto& found = *reinterpret_cast<TOrder*>(data);
-        if (std::find(found.candidates.begin(), found.candidates.end(), window) != found.candidates.end())
-          found.frames.push_back(window);
+        const auto at = std::find_if(found.candidates.begin(), found.candidates.end(),
+                                     [window](const auto& candidate) { return candidate.first == window; });
+        if (at != found.candidates.end()) found.frames.push_back(*at);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&order));
@@ -143,49 +146,50 @@ std::vector<HWND> ExplorerFrames(HWND except) {
 
 bool ExplorerFrameOpen(HWND except) {
   bool found = false;
-  FindExplorerFrames(except, [&found](HWND) {
-    found = true;
-    return false;
+  const bool listed = !ShellWindowListMissing();
+  FindExplorerFrames(except, [&found, listed](HWND, bool styled) {
+    found = styled || listed;
+    return !found;
   });
   return found;
 }
 
-std::vector<std::wstring> OpenExplorerFolders(HWND except) {
-  const std::vector<HWND> frames = ExplorerFrames(except);
+std::vector<std::wstring> OpenExplorerFolders(HWND except, TShellTabsRead& shellTabs) {
+  const std::vector<std::pair<HWND, bool>> frames = ExplorerFrames(except);
   if (frames.empty()) return {};
   // The shell's list names every tab of a frame; it is read alongside the frames themselves,
-  // which name the tab in front (and are all there is where the shell keeps no list).
-  TShellTabsRead tabsRead;
-  // A title that is a path needs no message. The address bars are read all at once, one thread
-  // each, so that a window that does not answer costs the menu one timeout however many there
-  // are; a window known to be hung is passed over without a message.
-  std::vector<std::wstring> folders(frames.size());
+  // which name the tab in front (and are all there is where the shell keeps no list). A title
+  // that is a path needs no message. The address bars are read all at once, one thread each, so
+  // that a window that does not answer costs the menu one timeout however many there are; a
+  // window known to be hung is passed over without a message.
+  shellTabs.Start();
+  std::vector<TFrameRead> reads(frames.size());
   {
-    std::vector<std::thread> reads;
+    std::vector<std::thread> threads;
     // Every read is waited for at the end of this block, also when starting one fails.
-    const win::TScopeGuard joined([&reads] {
-      for (std::thread& read : reads) read.join();
+    const win::TScopeGuard joined([&threads] {
+      for (std::thread& thread : threads) thread.join();
     });
     for (std::size_t i = 0; i < frames.size(); ++i) {
-      const HWND frame = frames[i];
-      folders[i] = TitleOf(frame);
-      if (IsExistingDirectory(folders[i])) continue;
-      folders[i].clear();
+      const HWND frame = frames[i].first;
+      reads[i] = {reinterpret_cast<std::uintptr_t>(frame), frames[i].second, TitleOf(frame)};
+      if (IsExistingDirectory(reads[i].folder)) continue;
+      reads[i].folder.clear();
       if (::IsHungAppWindow(frame) || ExplorerAddressBar(frame) == nullptr) continue;
-      reads.emplace_back(
-          [frame, &folder = folders[i]] { Guarded(L"OpenExplorerFolders", [&] { folder = AddressFolder(frame); }); });
+      threads.emplace_back([frame, &folder = reads[i].folder] {
+        Guarded(L"OpenExplorerFolders", [&] { folder = AddressFolder(frame); });
+      });
     }
   }
-  std::vector<std::uintptr_t> frameIds;
-  for (const HWND frame : frames) frameIds.push_back(reinterpret_cast<std::uintptr_t>(frame));
-  folders = FramesWithTabs(frameIds, folders, tabsRead.Wait(std::chrono::milliseconds(kForeignSendTimeoutMs)));
+  std::vector<std::wstring> folders =
+      FramesWithTabs(reads, shellTabs.Wait(std::chrono::milliseconds(kForeignSendTimeoutMs)));
   // Virtual folders read as names without a backslash.
   for (std::wstring& folder : folders)
     if (folder.find(L'\\') == std::wstring::npos) folder.clear();
   return folders;
 }
 
-std::wstring GetPath(HWND window, int kind, DWORD agentThreadId) {
+std::wstring GetPath(HWND window, int kind, DWORD agentThreadId, TShellTabsRead& shellTabs) {
   std::wstring path;
   if (window == nullptr) {
     CommonLogErrorEvent(kFunction, L"Wnd = 0", L"", ::GetLastError(), true);
@@ -194,7 +198,7 @@ std::wstring GetPath(HWND window, int kind, DWORD agentThreadId) {
   const bool read = Guarded(kFunction, [&] {
     switch (kind) {
       case tkExplorer:
-        path = ExplorerPath(window, agentThreadId);
+        path = ExplorerPath(window, agentThreadId, shellTabs);
         break;
       case tkInternetExplorer:
         path = BrowserPath(window);

@@ -8,14 +8,16 @@ seen.)"""
 import pytest
 
 from conftest import BIN, PATH_KEY, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path, wine, xdotool
-from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
+from test_favourites import VK_DOWN, VK_RETURN, VK_RIGHT, pick, reg_values
 from test_instance import VK_ESCAPE
+from test_recent import submenu
 from test_target_windows import favourites, open_menu, start
 
 SERVER_KEY = r"HKLM\Software\Classes\CLSID\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\InprocServer32"
 WINES_OWN = (r"C:\windows\system32\ieframe.dll", "Apartment")
 STAND_IN = BIN / "shell_windows_stand_in.dll"
 HANG = STAND_IN.with_name(STAND_IN.name + ".hang")
+ASKED = STAND_IN.with_name(STAND_IN.name + ".asked")
 
 
 def register(server, threading):
@@ -28,11 +30,13 @@ def shell_list():
     """The stand-in list, registered in place of Wine's own for the scenario."""
     assert STAND_IN.exists(), STAND_IN
     HANG.unlink(missing_ok=True)
+    ASKED.unlink(missing_ok=True)
     register(windows_path(STAND_IN), "Both")
     try:
         yield
     finally:
         HANG.unlink(missing_ok=True)
+        ASKED.unlink(missing_ok=True)
         register(*WINES_OWN)
 
 
@@ -141,3 +145,29 @@ def test_once_the_list_has_named_such_a_frame_a_middle_click_in_it_brings_the_me
              15, what="the middle click's menu")
     pick(VK_DOWN, VK_RETURN)
     frame.shows(a)
+
+
+def test_one_read_of_the_list_serves_a_menu_and_its_open_folders_which_list_other_styled_frames(
+        agent, programs, shell_list):
+    fresh_store()
+    favourites(agent, "fav a")
+    odd, work = agent.data_dir / "odd", agent.data_dir / "work"
+    odd.mkdir()
+    work.mkdir()
+    _, frame = start(agent, programs, ("explorer11", (20, 420), "--folder", windows_path(odd), "--other-style"),
+                     ("explorer11", (20, 20), "--folder", windows_path(work)))
+    ASKED.write_text("")
+    # Over the frame: "Open Folders" is there (below the favourite) for the other frame, which
+    # only the shell's list says is Explorer's, and lists that frame's folder.
+    open_menu(frame.point)
+    submenu(VK_DOWN, VK_DOWN, VK_RIGHT)
+    pick(VK_RETURN)
+    frame.shows(odd)
+    agent.wait_log("OpenFoldersClick Parameters: Path=" + windows_path(odd))
+    agent.wait_log("SetData Parameters: Explorer taken there by the shell's window list, Path=" + windows_path(odd))
+    folder_read(agent, work)
+    assert any("ShowPath Parameters: open folders: 1" in line for line in agent.log_lines())
+    # The target's folder and the submenu came from one read of the list (the pick's navigation
+    # asks it once more).
+    assert ASKED.read_text().count("asked") == 2
+

@@ -2,6 +2,7 @@
 class trees: a middle click (through qf.dll) or the hot key opens the folder menu, and a picked
 favourite reaches each kind of window the way that window takes a folder; windows that cannot be
 driven get the folder in a new shell window, and a hung window costs the agent only seconds."""
+import itertools
 import subprocess
 import time
 
@@ -16,9 +17,12 @@ FIRST, SECOND = (VK_DOWN,), (VK_DOWN, VK_DOWN)
 class Target:
     """One target_windows.exe window tree, and the events it reports (one line each)."""
 
+    started = itertools.count(1)
+
     def __init__(self, programs, scratch, mode, *options, at=(40, 40)):
         self.mode = mode
-        self.report = scratch / f"{mode}.out"
+        # A report of its own, also beside another window of the same mode.
+        self.report = scratch / f"{mode}-{next(Target.started)}.out"
         with open(self.report, "wb") as out:
             programs.append(subprocess.Popen(
                 ["wine", str(BIN / "target_windows.exe"), mode, "--at", *map(str, at), *map(str, options)],

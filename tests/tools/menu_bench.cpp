@@ -52,7 +52,8 @@ int OpenFoldersBench() {
     const auto t0 = std::chrono::steady_clock::now();
     openFolders.Prepare(submenu.get(), nullptr, L"", instance);
     const auto t1 = std::chrono::steady_clock::now();
-    openFolders.Fill(submenu.get(), instance, images);
+    TShellTabsRead shellTabs;
+    openFolders.Fill(submenu.get(), instance, images, shellTabs);
     const auto t2 = std::chrono::steady_clock::now();
     prepare.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
     fill.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());

@@ -1,6 +1,7 @@
 // shell_windows_stand_in.dll: the shell's window list (CLSID_ShellWindows) for the end-to-end
-// scenarios, where Wine's shell keeps none. A scenario registers it for the Wine user
-// (HKCU\Software\Classes\CLSID\{9BA05972-...}\InprocServer32, which shadows Wine's own), and the
+// scenarios, where Wine's shell keeps none. A scenario registers it in place of Wine's own
+// (HKLM\Software\Classes\CLSID\{9BA05972-...}\InprocServer32: Wine's classes root is the
+// machine's alone), and the
 // agent then finds in it, as on Windows, one entry per tab of the Explorer stand-ins that
 // target_windows shows with tab windows: every top-level "CabinetWClass" window's
 // "ShellTabWindowClass" children, whose text is the folder the tab shows. Each entry answers as
@@ -8,7 +9,8 @@
 // (IServiceProvider → IShellBrowser: the tab window, the view's folder through IFolderView →
 // IPersistFolder2), and navigation (BrowseObject, Navigate2), which it hands to the tab window as
 // a WM_COPYDATA the stand-in frame follows. With a file "<this dll>.hang" present, every call
-// into the list sleeps two minutes, as a hung Explorer's would.
+// into the list sleeps two minutes, as a hung Explorer's would; with a file "<this dll>.asked"
+// present, every time the list is counted (once per read of it) adds a line to that file.
 //
 // The interfaces are built as C vtables (CINTERFACE): a slot the agent never calls answers
 // E_NOTIMPL through one shared function, which the x64 calling convention allows whatever the
@@ -44,6 +46,19 @@ void HangIfAsked() {
   wchar_t path[MAX_PATH] = {};
   ::GetModuleFileNameW(self, path, MAX_PATH);
   if (::GetFileAttributesW((std::wstring(path) + L".hang").c_str()) != INVALID_FILE_ATTRIBUTES) ::Sleep(kHangMs);
+}
+
+// One line in "<this dll>.asked", where the scenario made that file.
+void CountAsked() {
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(self, path, MAX_PATH);
+  const HANDLE file =
+      ::CreateFileW((std::wstring(path) + L".asked").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  ::WriteFile(file, "asked\n", 6, &written, nullptr);
+  ::CloseHandle(file);
 }
 
 HRESULT STDMETHODCALLTYPE NotImplemented() { return E_NOTIMPL; }
@@ -289,6 +304,7 @@ HRESULT STDMETHODCALLTYPE ListQueryInterface(IShellWindows* list, REFIID iid, vo
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE ListCount(IShellWindows*, LONG* count) {
+  CountAsked();
   HangIfAsked();
   *count = static_cast<LONG>(TabWindows().size());
   return S_OK;

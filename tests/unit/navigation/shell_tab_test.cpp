@@ -9,25 +9,33 @@ namespace {
 TEST(FramesWithTabs, EachFrameItsFrontFolderThenItsTabsNearestFrameFirst) {
   struct TRow {
     const char* what;
-    std::vector<std::uintptr_t> frames;
-    std::vector<std::wstring> reads;
+    std::vector<TFrameRead> frames;
     std::vector<TShellTab> tabs;
     std::vector<std::wstring> merged;
   } rows[] = {
-      {"no shell window list: the frames' own reads", {7, 3}, {L"C:\\B", L"C:\\A"}, {}, {L"C:\\B", L"C:\\A"}},
+      {"no shell window list: the frames' own reads",
+       {{7, true, L"C:\\B"}, {3, true, L"C:\\A"}},
+       {},
+       {L"C:\\B", L"C:\\A"}},
       {"tabs follow their frame's read, frames in Z-order",
-       {7, 3},
-       {L"C:\\B", L"C:\\A"},
+       {{7, true, L"C:\\B"}, {3, true, L"C:\\A"}},
        {{3, L"C:\\A"}, {3, L"C:\\A2"}, {7, L"C:\\B"}, {7, L"C:\\B2"}},
        {L"C:\\B", L"C:\\B", L"C:\\B2", L"C:\\A", L"C:\\A", L"C:\\A2"}},
       {"tabs of frames not listed (hidden, the target's) are left out",
-       {3},
-       {L""},
+       {{3, true, L""}},
        {{9, L"C:\\X"}, {3, L"C:\\A"}},
        {L"", L"C:\\A"}},
-      {"no frames", {}, {}, {{9, L"C:\\X"}}, {}},
+      {"a frame of other styles counts where the list names it",
+       {{7, false, L""}, {3, true, L"C:\\A"}},
+       {{7, L"C:\\W"}},
+       {L"", L"C:\\W", L"C:\\A"}},
+      {"and not where the list does not (or where there is no list)",
+       {{7, false, L"C:\\T"}, {3, true, L"C:\\A"}},
+       {{9, L"C:\\X"}},
+       {L"C:\\A"}},
+      {"no frames", {}, {{9, L"C:\\X"}}, {}},
   };
-  for (const TRow& row : rows) EXPECT_EQ(FramesWithTabs(row.frames, row.reads, row.tabs), row.merged) << row.what;
+  for (const TRow& row : rows) EXPECT_EQ(FramesWithTabs(row.frames, row.tabs), row.merged) << row.what;
 }
 
 TEST(FrontTabFolder, TheFramesOneTabOrTheOneWhoseWindowIsInFront) {

@@ -12,6 +12,7 @@
 #include "settings/command_line.h"
 #include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
+#include "navigation/shell_windows.h"
 #include "navigation/target_kind.h"
 #include "win/handles.h"
 
@@ -30,8 +31,7 @@ class GetPathTest : public ::testing::Test {
   void SetUp() override {
     root_ = temp_.Root();
     folder_ = root_ + L"\\some folder";
-    ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr) ||
-                ::GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
     ResetLoggerForTests(root_ + L"\\Log\\");
   }
   void TearDown() override {
@@ -44,8 +44,8 @@ class GetPathTest : public ::testing::Test {
     SaveAllLogs(false);
     std::string bytes;
     win::TFileHandle file(::CreateFileW((root_ + L"\\Log\\folder.log").c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     char buffer[4096];
     DWORD got = 0;
     while (file && ::ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
@@ -59,6 +59,12 @@ class GetPathTest : public ::testing::Test {
       }
     }
     return events;
+  }
+
+  // GetPath as the folder menu asks it, with a read of the shell's list of its own.
+  static std::wstring PathOf(HWND window, int kind) {
+    TShellTabsRead shellTabs;
+    return GetPath(window, kind, ::GetCurrentThreadId(), shellTabs);
   }
 
   bool Logged(const std::wstring& text) const {
@@ -81,7 +87,7 @@ TEST_F(GetPathTest, ExplorerTitledWithAFolderYieldsIt) {
   TWindow explorer = TitledFrame(L"CabinetWClass", folder_);
   ASSERT_TRUE(explorer);
 
-  EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), folder_);
+  EXPECT_EQ(PathOf(explorer.get(), tkExplorer), folder_);
   const std::wstring parameters = L"Wnd=" + Hex(explorer.get()) + L", Path=" + folder_;
   EXPECT_TRUE(Logged(logformat::RunEventText(L"GetPath", parameters)));
 }
@@ -89,14 +95,13 @@ TEST_F(GetPathTest, ExplorerTitledWithAFolderYieldsIt) {
 TEST_F(GetPathTest, ExplorerWithoutAFolderTitleReadsTheAddressBox) {
   TWindow explorer = TitledFrame(L"CabinetWClass", L"Documents");
   ASSERT_TRUE(explorer);
-  const HWND rebar = Child(Child(explorer.get(), L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32",
-                           {0, 0, 400, 40});
-  const HWND combo = Control(Child(rebar, L"ComboBoxEx32", {0, 0, 400, 30}), L"ComboBox",
-                             CBS_DROPDOWN, {0, 0, 400, 100});
+  const HWND rebar = Child(Child(explorer.get(), L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32", {0, 0, 400, 40});
+  const HWND combo =
+      Control(Child(rebar, L"ComboBoxEx32", {0, 0, 400, 30}), L"ComboBox", CBS_DROPDOWN, {0, 0, 400, 100});
   ASSERT_NE(combo, nullptr);
   ASSERT_TRUE(::SetWindowTextW(combo, folder_.c_str()));
 
-  EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), folder_);
+  EXPECT_EQ(PathOf(explorer.get(), tkExplorer), folder_);
 }
 
 // Counts the clicks a breadcrumb bar gets; a click would switch Explorer's into edit mode.
@@ -111,8 +116,7 @@ LRESULT CALLBACK CountingClicksProc(HWND window, UINT message, WPARAM wParam, LP
 TEST_F(GetPathTest, ExplorerBreadcrumbIsReadAsItIsAndClickedOnlyWhenItNamesNoFolder) {
   TWindow explorer = TitledFrame(L"CabinetWClass", L"some folder");
   ASSERT_TRUE(explorer);
-  const HWND rebar = Child(Child(explorer.get(), L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32",
-                           {0, 0, 400, 40});
+  const HWND rebar = Child(Child(explorer.get(), L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32", {0, 0, 400, 40});
   const HWND progress =
       Child(Child(rebar, L"Address Band Root", {0, 0, 400, 30}), L"msctls_progress32", {0, 0, 400, 30});
   const HWND crumbs =
@@ -124,12 +128,12 @@ TEST_F(GetPathTest, ExplorerBreadcrumbIsReadAsItIsAndClickedOnlyWhenItNamesNoFol
 
   // Explorer's breadcrumb bar names the folder after a label.
   ASSERT_TRUE(::SetWindowTextW(crumbs, (L"Address: " + folder_).c_str()));
-  EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), folder_);
+  EXPECT_EQ(PathOf(explorer.get(), tkExplorer), folder_);
   EXPECT_EQ(clicks, 0);
 
   // A virtual folder names no path: only then is the bar clicked for an edit box.
   ASSERT_TRUE(::SetWindowTextW(crumbs, L"Address: Libraries"));
-  EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), L"");
+  EXPECT_EQ(PathOf(explorer.get(), tkExplorer), L"");
   EXPECT_EQ(clicks, 1);
 }
 
@@ -142,36 +146,31 @@ TEST_F(GetPathTest, VirtualFolderWithoutBackslashYieldsNothing) {
   wchar_t previous[MAX_PATH + 1];
   ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH + 1, previous), 0u);
   ASSERT_TRUE(::SetCurrentDirectoryW(root_.c_str()));
-  const std::wstring fromRelative =
-      GetPath(relativeTitle.get(), tkExplorer, ::GetCurrentThreadId());
+  const std::wstring fromRelative = PathOf(relativeTitle.get(), tkExplorer);
   ::SetCurrentDirectoryW(previous);
 
   EXPECT_EQ(fromRelative, L"");
-  EXPECT_EQ(GetPath(explorer.get(), tkExplorer, ::GetCurrentThreadId()), L"");
-  EXPECT_TRUE(
-      Logged(logformat::RunEventText(L"GetPath", L"Wnd=" + Hex(explorer.get()) + L", Path=")));
+  EXPECT_EQ(PathOf(explorer.get(), tkExplorer), L"");
+  EXPECT_TRUE(Logged(logformat::RunEventText(L"GetPath", L"Wnd=" + Hex(explorer.get()) + L", Path=")));
 }
 
 TEST_F(GetPathTest, BrowserTitleIsCutBeforeTheBrowserName) {
   TWindow browser = TitledFrame(L"IEFrame", folder_ + L" - Browser - Extra");
   ASSERT_TRUE(browser);
 
-  EXPECT_EQ(GetPath(browser.get(), tkInternetExplorer, ::GetCurrentThreadId()), folder_);
+  EXPECT_EQ(PathOf(browser.get(), tkInternetExplorer), folder_);
 }
 
 TEST_F(GetPathTest, BrowserWithoutAFolderTitleReadsAndLogsTheAddressBox) {
   TWindow browser = TitledFrame(L"IEFrame", L"Start page - Browser");
   ASSERT_TRUE(browser);
-  const HWND rebar = Child(Child(browser.get(), L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32",
-                           {0, 0, 400, 40});
-  const HWND edit = Control(Child(rebar, L"Address Band Root", {0, 0, 400, 30}), L"Edit", 0,
-                            {0, 0, 400, 20});
+  const HWND rebar = Child(Child(browser.get(), L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32", {0, 0, 400, 40});
+  const HWND edit = Control(Child(rebar, L"Address Band Root", {0, 0, 400, 30}), L"Edit", 0, {0, 0, 400, 20});
   ASSERT_NE(edit, nullptr);
   ASSERT_TRUE(::SetWindowTextW(edit, folder_.c_str()));
 
-  EXPECT_EQ(GetPath(browser.get(), tkInternetExplorer, ::GetCurrentThreadId()), folder_);
-  EXPECT_TRUE(
-      Logged(logformat::RunEventText(L"GetPath", L"Wnd=" + Hex(edit) + L", Path=" + folder_)));
+  EXPECT_EQ(PathOf(browser.get(), tkInternetExplorer), folder_);
+  EXPECT_TRUE(Logged(logformat::RunEventText(L"GetPath", L"Wnd=" + Hex(edit) + L", Path=" + folder_)));
 }
 
 TEST_F(GetPathTest, FileDialogAndOtherKindsYieldNothing) {
@@ -179,14 +178,14 @@ TEST_F(GetPathTest, FileDialogAndOtherKindsYieldNothing) {
   TWindow window = TitledFrame(L"QfTestAnyWindow", folder_);
   ASSERT_TRUE(window);
 
-  EXPECT_EQ(GetPath(window.get(), tkFileDialog, ::GetCurrentThreadId()), L"");
-  EXPECT_EQ(GetPath(window.get(), tkDesktop, ::GetCurrentThreadId()), L"");
-  EXPECT_EQ(GetPath(window.get(), tkRarWindow, ::GetCurrentThreadId()), L"");
+  EXPECT_EQ(PathOf(window.get(), tkFileDialog), L"");
+  EXPECT_EQ(PathOf(window.get(), tkDesktop), L"");
+  EXPECT_EQ(PathOf(window.get(), tkRarWindow), L"");
 }
 
 TEST_F(GetPathTest, NoWindowYieldsNothingAndLogsTheError) {
   ::SetLastError(0);
-  EXPECT_EQ(GetPath(nullptr, tkExplorer, ::GetCurrentThreadId()), L"");
+  EXPECT_EQ(PathOf(nullptr, tkExplorer), L"");
   EXPECT_TRUE(Logged(logformat::ErrorEventText(L"GetPath", L"Wnd = 0", L"", 0, L"")));
 }
 
