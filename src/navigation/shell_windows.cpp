@@ -205,7 +205,10 @@ TShellNavigation NavigateShellTab(HWND frame, const std::wstring& folder, std::c
     std::vector<TShellTab> tabs;
     for (const TEntry& entry : entries) tabs.push_back(entry.tab);
     const auto front = FrontTabIndex(frameNumber, frontTab, tabs);
-    return front ? Navigate(entries[*front], folder) : TShellNavigation::NotListed;
+    if (!front) return TShellNavigation::NotListed;
+    // Past the deadline the caller has taken another way (a new window): the tab stays as it is.
+    if (std::chrono::steady_clock::now() >= deadline) return TShellNavigation::Late;
+    return Navigate(entries[*front], folder);
   });
   const auto answer = call.Wait(deadline);
   if (!answer) {

@@ -9,8 +9,8 @@
 // (IServiceProvider → IShellBrowser: the tab window, the view's folder through IFolderView →
 // IPersistFolder2), and navigation (BrowseObject, Navigate2), which it hands to the tab window as
 // a WM_COPYDATA the stand-in frame follows. With a file "<this dll>.hang" present, every call
-// into the list sleeps two minutes, as a hung Explorer's would; with a file "<this dll>.asked"
-// present, every time the list is counted (once per read of it) adds a line to that file.
+// into the list sleeps two minutes (or the milliseconds the file names), as a hung Explorer's would; with a file "<this
+// dll>.asked" present, every time the list is counted (once per read of it) adds a line to that file.
 //
 // The interfaces are built as C vtables (CINTERFACE): a slot the agent never calls answers
 // E_NOTIMPL through one shared function, which the x64 calling convention allows whatever the
@@ -23,6 +23,7 @@
 #include <shlwapi.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -42,10 +43,19 @@ constexpr GUID kTopLevelBrowser = {0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00
 HMODULE self = nullptr;
 std::atomic<long> objects{0};
 
+// Sleeps where "<this dll>.hang" exists: for the milliseconds the file names, or two minutes.
 void HangIfAsked() {
   wchar_t path[MAX_PATH] = {};
   ::GetModuleFileNameW(self, path, MAX_PATH);
-  if (::GetFileAttributesW((std::wstring(path) + L".hang").c_str()) != INVALID_FILE_ATTRIBUTES) ::Sleep(kHangMs);
+  const HANDLE file = ::CreateFileW((std::wstring(path) + L".hang").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  char text[16] = {};
+  DWORD read = 0;
+  ::ReadFile(file, text, sizeof(text) - 1, &read, nullptr);
+  ::CloseHandle(file);
+  const unsigned long named = std::strtoul(text, nullptr, 10);
+  ::Sleep(named != 0 ? static_cast<DWORD>(named) : kHangMs);
 }
 
 // One line in "<this dll>.asked", where the scenario made that file.
