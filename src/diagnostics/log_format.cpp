@@ -1,6 +1,8 @@
 #include "diagnostics/log_format.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 
 namespace logformat {
 
@@ -49,10 +51,8 @@ std::wstring UnitsToWide(const std::u16string& units) {
   text.reserve(units.size());
   for (std::size_t i = 0; i < units.size(); ++i) {
     const char16_t u = units[i];
-    if (!kWideIsUtf16 && IsHighSurrogate(u) && i + 1 < units.size() &&
-        IsLowSurrogate(units[i + 1])) {
-      const std::uint32_t code =
-          0x10000 + ((static_cast<std::uint32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+    if (!kWideIsUtf16 && IsHighSurrogate(u) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
+      const std::uint32_t code = 0x10000 + ((static_cast<std::uint32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
       text.push_back(static_cast<wchar_t>(code));
       ++i;
     } else {
@@ -64,34 +64,48 @@ std::wstring UnitsToWide(const std::u16string& units) {
 
 }  // namespace
 
+std::wstring EscapedText(std::wstring_view text) {
+  std::wstring escaped;
+  escaped.reserve(text.size());
+  for (const wchar_t ch : text) {
+    if (ch >= 0x20 && ch != 0x7F) {
+      escaped.push_back(ch);
+      continue;
+    }
+    wchar_t code[12] = {};
+    std::swprintf(code, std::size(code), L"<U+%04X>", static_cast<unsigned>(ch));
+    escaped += code;
+  }
+  return escaped;
+}
+
 std::wstring RunEventText(std::wstring_view name, std::wstring_view parameters) {
   std::wstring text(kRunPrefix);
-  text += name;
+  text += EscapedText(name);
   if (!parameters.empty()) {
     text += kParameters;
-    text += parameters;
+    text += EscapedText(parameters);
   }
   return text;
 }
 
-std::wstring ErrorEventText(std::wstring_view function, std::wstring_view message,
-                            std::wstring_view parameters, unsigned long code,
-                            std::wstring_view systemText) {
+std::wstring ErrorEventText(std::wstring_view function, std::wstring_view message, std::wstring_view parameters,
+                            unsigned long code, std::wstring_view systemText) {
   std::wstring text(kErrorPrefix);
-  text += function;
+  text += EscapedText(function);
   if (!message.empty()) {
     text += kMessage;
-    text += message;
+    text += EscapedText(message);
   }
   if (!parameters.empty()) {
     text += kParameters;
-    text += parameters;
+    text += EscapedText(parameters);
   }
   if (code != 0) {
     text += L" Last error (";
     text += std::to_wstring(code);
     text += L"):";
-    text += systemText;
+    text += EscapedText(systemText);
   }
   return text;
 }
@@ -115,8 +129,7 @@ std::wstring SingleLine(std::wstring_view text) {
   return line;
 }
 
-bool TLogCollapser::Accept(const std::wstring& text, std::wstring_view time,
-                           std::vector<std::wstring>& out) {
+bool TLogCollapser::Accept(const std::wstring& text, std::wstring_view time, std::vector<std::wstring>& out) {
   const bool isError = IsErrorText(text);
   if (isError) {
     if (!lastError_.empty() && lastError_ == text) {
@@ -127,10 +140,8 @@ bool TLogCollapser::Accept(const std::wstring& text, std::wstring_view time,
     ++runRepeats_;
     return false;
   }
-  if (errorRepeats_ > 0)
-    out.push_back(kMultipleErrors + lastError_ + kCount + std::to_wstring(errorRepeats_));
-  if (runRepeats_ > 0)
-    out.push_back(kMultipleLogs + lastRun_ + kCount + std::to_wstring(runRepeats_));
+  if (errorRepeats_ > 0) out.push_back(kMultipleErrors + lastError_ + kCount + std::to_wstring(errorRepeats_));
+  if (runRepeats_ > 0) out.push_back(kMultipleLogs + lastRun_ + kCount + std::to_wstring(runRepeats_));
   errorRepeats_ = 0;
   runRepeats_ = 0;
   out.push_back(std::wstring(time) + text);
@@ -145,13 +156,11 @@ void TLogCollapser::Reset() {
   runRepeats_ = 0;
 }
 
-void AppendLastLogEntries(const std::vector<std::wstring>& runLog,
-                          std::vector<std::wstring>& list) {
+void AppendLastLogEntries(const std::vector<std::wstring>& runLog, std::vector<std::wstring>& list) {
   list.emplace_back(kLastLogEntries);
   const auto count = static_cast<std::ptrdiff_t>(runLog.size());
   const std::ptrdiff_t first = std::max<std::ptrdiff_t>(0, count - kTailFirstBack);
-  for (std::ptrdiff_t i = first; i <= count - kTailLastBack; ++i)
-    list.push_back(runLog[static_cast<std::size_t>(i)]);
+  for (std::ptrdiff_t i = first; i <= count - kTailLastBack; ++i) list.push_back(runLog[static_cast<std::size_t>(i)]);
 }
 
 void AppendBlockEnd(std::vector<std::wstring>& list) {
@@ -174,8 +183,7 @@ std::vector<std::wstring> ErrorBlock(std::wstring_view dateTime, std::wstring_vi
 
 std::vector<std::wstring> TraceBlock(std::wstring_view dateTime, std::wstring_view className,
                                      std::wstring_view location, const std::wstring* message,
-                                     const std::vector<std::wstring>& runLog,
-                                     const std::vector<std::wstring>& stack) {
+                                     const std::vector<std::wstring>& runLog, const std::vector<std::wstring>& stack) {
   std::vector<std::wstring> list;
   list.push_back(std::wstring(dateTime) + L" Exception " + std::wstring(className) + L" occured " +
                  std::wstring(location));
@@ -222,8 +230,7 @@ std::string EncodeLogLines(const std::vector<std::wstring>& lines, bool withBom)
 std::vector<std::wstring> DecodeLogLines(std::string_view bytes) {
   std::vector<std::wstring> lines;
   std::size_t pos = 0;
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE)
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE)
     pos = 2;
   std::u16string line;
   auto finishLine = [&] {

@@ -32,14 +32,18 @@ inline constexpr int kTailFirstBack = 22;
 inline constexpr int kTailLastBack = 2;
 inline constexpr std::size_t kSeparatorWidth = 40;
 
-// " Log (common): name[ Parameters: parameters]"; the caller puts the time in front.
+// A text as one log line holds it: each control character (below U+0020, and U+007F) written as
+// "<U+000D>", so that a window's title or a file name cannot end the line and forge another.
+std::wstring EscapedText(std::wstring_view text);
+
+// " Log (common): name[ Parameters: parameters]", every part escaped; the caller puts the time
+// in front.
 std::wstring RunEventText(std::wstring_view name, std::wstring_view parameters);
 
 // " Err (common): Function: f[ Message: m][ Parameters: p][ Last error (code):systemText]";
-// the last part only for a non-zero code.
-std::wstring ErrorEventText(std::wstring_view function, std::wstring_view message,
-                            std::wstring_view parameters, unsigned long code,
-                            std::wstring_view systemText);
+// the last part only for a non-zero code; every part escaped.
+std::wstring ErrorEventText(std::wstring_view function, std::wstring_view message, std::wstring_view parameters,
+                            unsigned long code, std::wstring_view systemText);
 
 // A number as upper-case hexadecimal of at least `digits` digits ("00ABCD").
 std::wstring HexText(unsigned long long value, int digits = 6);
@@ -89,8 +93,7 @@ std::vector<std::wstring> ErrorBlock(std::wstring_view dateTime, std::wstring_vi
 // the block's end.
 std::vector<std::wstring> TraceBlock(std::wstring_view dateTime, std::wstring_view className,
                                      std::wstring_view location, const std::wstring* message,
-                                     const std::vector<std::wstring>& runLog,
-                                     const std::vector<std::wstring>& stack);
+                                     const std::vector<std::wstring>& runLog, const std::vector<std::wstring>& stack);
 // Where an exception was raised: "in <procedure> at <line> in file <file>" when the debug
 // information knows, "at address <hex>" otherwise.
 std::wstring TraceLocation(std::wstring_view procedure, unsigned line, std::wstring_view file);

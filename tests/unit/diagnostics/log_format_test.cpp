@@ -22,8 +22,8 @@ std::string Bytes(std::initializer_list<unsigned> values) {
 }
 
 // A smiling face outside the basic plane: one wchar_t on Linux, a surrogate pair on Windows.
-const std::wstring kFace = sizeof(wchar_t) == 2 ? std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)}
-                                                : std::wstring{wchar_t(0x1F600)};
+const std::wstring kFace =
+    sizeof(wchar_t) == 2 ? std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)} : std::wstring{wchar_t(0x1F600)};
 
 }  // namespace
 
@@ -34,8 +34,7 @@ TEST(LogFormat, RunEventTextWithAndWithoutParameters) {
 }
 
 TEST(LogFormat, ErrorEventTextPartsAppearOnlyWhenGiven) {
-  EXPECT_EQ(ErrorEventText(L"SetData\\SetPath", L"", L"", 0, L"ignored"),
-            L" Err (common): Function: SetData\\SetPath");
+  EXPECT_EQ(ErrorEventText(L"SetData\\SetPath", L"", L"", 0, L"ignored"), L" Err (common): Function: SetData\\SetPath");
   EXPECT_EQ(ErrorEventText(L"F", L"Can't open key", L"Key=X", 5, L"Access denied."),
             L" Err (common): Function: F Message: Can't open key Parameters: Key=X"
             L" Last error (5):Access denied.");
@@ -44,6 +43,22 @@ TEST(LogFormat, ErrorEventTextPartsAppearOnlyWhenGiven) {
             L" Err (common): Function: F Last error (4294967295):x");
   EXPECT_TRUE(IsErrorText(ErrorEventText(L"F", L"", L"", 0, L"")));
   EXPECT_FALSE(IsErrorText(RunEventText(L" Err F", L"")));
+}
+
+TEST(LogFormat, ControlCharactersInAnyPartCannotEndTheLine) {
+  // A window title that tries to end its line and write one of its own.
+  const std::wstring forged = L"x\r\n9:00:00 PM Log (common): QuillFolder.FormCreate Parameters: begin";
+  const struct {
+    std::wstring text, escaped;
+  } rows[] = {
+      {forged, L"x<U+000D><U+000A>9:00:00 PM Log (common): QuillFolder.FormCreate Parameters: begin"},
+      {L"tab\tbell\abs\bdel\x7F", L"tab<U+0009>bell<U+0007>bs<U+0008>del<U+007F>"},
+      {std::wstring(L"nul\0end", 7), L"nul<U+0000>end"},
+      {L"C:\\Folder \u00C4 & <x>", L"C:\\Folder \u00C4 & <x>"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(EscapedText(row.text), row.escaped);
+  for (const std::wstring& text : {RunEventText(forged, forged), ErrorEventText(forged, forged, forged, 5, forged)})
+    EXPECT_EQ(text.find_first_of(L"\r\n"), std::wstring::npos) << text.c_str();
 }
 
 TEST(LogFormat, NumbersAndHandlesAreUpperCaseHexOfAtLeastSixDigits) {
@@ -135,9 +150,12 @@ TEST(LogTail, LongRunLogGivesTwentyOneLinesShortOneOnlyTheHeader) {
 TEST(LogTail, ErrorBlockHasHeadTailAndTwoSeparators) {
   const auto block = ErrorBlock(L"01.02.2024 10:00:00", L" Err (common): Function: F", Numbered(3));
   const std::wstring separator(40, L'=');
-  const std::vector<std::wstring> expected = {
-      L"01.02.2024 10:00:00:  Err (common): Function: F", L"Last log entries:", L"line 1",
-      L"line 2", separator, separator};
+  const std::vector<std::wstring> expected = {L"01.02.2024 10:00:00:  Err (common): Function: F",
+                                              L"Last log entries:",
+                                              L"line 1",
+                                              L"line 2",
+                                              separator,
+                                              separator};
   EXPECT_EQ(block, expected);
 }
 
@@ -163,14 +181,12 @@ TEST(LogEncoding, NewFileStartsWithMarkAndEndsLinesWithCrLf) {
 
 TEST(LogEncoding, NonAsciiAndSurrogatePairsAreLittleEndianUnits) {
   const std::wstring text = std::wstring(L"\u00C4\u20AC") + kFace;
-  EXPECT_EQ(EncodeLogLines({text}, false),
-            Bytes({0xC4, 0x00, 0xAC, 0x20, 0x3D, 0xD8, 0x00, 0xDE, 0x0D, 0, 0x0A, 0}));
+  EXPECT_EQ(EncodeLogLines({text}, false), Bytes({0xC4, 0x00, 0xAC, 0x20, 0x3D, 0xD8, 0x00, 0xDE, 0x0D, 0, 0x0A, 0}));
 }
 
 TEST(LogEncoding, RoundTripKeepsEveryCharacter) {
-  const std::vector<std::wstring> lines = {L"10:00:00 Log (common): \u00DCbung \u00E9t\u00E9",
-                                           L"", L"Pfad C:\\\u65E5\u672C\\" + kFace + L" Ende",
-                                           kFace + kFace};
+  const std::vector<std::wstring> lines = {L"10:00:00 Log (common): \u00DCbung \u00E9t\u00E9", L"",
+                                           L"Pfad C:\\\u65E5\u672C\\" + kFace + L" Ende", kFace + kFace};
   EXPECT_EQ(DecodeLogLines(EncodeLogLines(lines, true)), lines);
   EXPECT_EQ(DecodeLogLines(EncodeLogLines(lines, false)), lines);
 }
@@ -186,4 +202,3 @@ TEST(LogDecoding, ToleratesMissingMarkPartialLastLineLoneLfAndOddByte) {
   EXPECT_EQ(DecodeLogLines(std::string_view(vector.data(), vector.size())),
             (std::vector<std::wstring>{L"one", std::wstring{L'x', wchar_t(0xD83D), L'y'}}));
 }
-

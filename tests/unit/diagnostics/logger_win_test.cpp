@@ -100,6 +100,25 @@ TEST_F(LoggerTest, RunEventReachesRunLogAsUtf16WithMarkAndCrLf) {
   EXPECT_EQ(EventText(lines[1]), RunText(L"SaveAllLogs begin"));
 }
 
+TEST_F(LoggerTest, AWindowTitleCannotWriteALineOfItsOwn) {
+  const std::wstring title = L"Docs\r\n9:00:00 PM Err (common): Function: Forged\nMore";
+  CommonLogRunEvent(L"ShowPath", L"Title=" + title);
+  CommonLogErrorEvent(title, title, title, 0, false);
+  SaveAllLogs(false);
+  const auto lines = Lines(RunLog());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(EventText(lines[0]), logformat::RunEventText(L"ShowPath", L"Title=" + logformat::EscapedText(title)));
+  int titled = 0;
+  for (const std::wstring& log : {RunLog(), ErrorLog()}) {
+    for (const std::wstring& line : Lines(log)) {
+      EXPECT_FALSE(line.starts_with(L"9:00:00 PM") || line.starts_with(L"More")) << line.c_str();
+      titled += line.find(L"Docs<U+000D><U+000A>9:00:00 PM Err (common): Function: Forged<U+000A>More") !=
+                std::wstring::npos;
+    }
+  }
+  EXPECT_GE(titled, 3) << "the run event, and the error in both logs, each on one line";
+}
+
 TEST_F(LoggerTest, AppendingToAnExistingLogKeepsOneMark) {
   ::CreateDirectoryW(folder_.c_str(), nullptr);
   ASSERT_TRUE(testtmp::WriteBytes(RunLog(), logformat::EncodeLogLines({L"older line"}, true)));
