@@ -24,6 +24,9 @@ namespace {
 
 constexpr wchar_t kApplicationTitle[] = L"Quillrook Folder";
 constexpr wchar_t kInformation[] = L"Information";
+constexpr wchar_t kConsoleBusy[] =
+    L"The console is busy: a program other than its shell runs in it and would read what is typed. The folder is "
+    L"typed once the console waits at its prompt.";
 constexpr wchar_t kStoreNotSaved[] =
     L"The favourites and filters could not be saved; they are kept as they were before. The error log says why.";
 // The Recent folder's changes come in bursts (a shortcut written, then touched): one scan after
@@ -154,18 +157,22 @@ void TFolderMenuSession::CarryOut(const TMenuPick& pick) {
   using TKind = TMenuPick::TKind;
   const TNavigationTarget target{target_.window, target_.kind};
   const std::wstring where = L", W=" + logformat::HandleText(target_.window);
+  const auto drive = [&](bool filter) {
+    if (SetData(target, thread_, pick.text, filter) == TSetDataOutcome::ConsoleBusy)
+      ::MessageBoxW(nullptr, kConsoleBusy, kApplicationTitle, MB_OK | MB_ICONINFORMATION);
+  };
   switch (pick.kind) {
     case TKind::Favourite:
       CommonLogRunEvent(L"QuillFolder.FavoriteClick", L"Path=" + pick.text + where);
-      SetData(target, thread_, pick.text, false);
+      drive(false);
       break;
     case TKind::Filter:
       CommonLogRunEvent(L"QuillFolder.FilterClick", L"Mask=" + pick.text + where);
-      SetData(target, thread_, pick.text, true);
+      drive(true);
       break;
     case TKind::OpenFolder:
       CommonLogRunEvent(L"QuillFolder.OpenFoldersClick", L"Path=" + pick.text + where);
-      SetData(target, thread_, pick.text, false);
+      drive(false);
       break;
     case TKind::RecentFolder:
       // A folder gone since the menu was built is greyed where it stands.
@@ -174,7 +181,7 @@ void TFolderMenuSession::CarryOut(const TMenuPick& pick) {
         return;
       }
       CommonLogRunEvent(L"QuillFolder.RecentFolderClick", L"Path=" + pick.text + where);
-      SetData(target, thread_, pick.text, false);
+      drive(false);
       recent_->TouchFolder(pick.command);
       BuiltRecent(false, true);
       break;
@@ -186,9 +193,9 @@ void TFolderMenuSession::CarryOut(const TMenuPick& pick) {
       CommonLogRunEvent(L"QuillFolder.RecentFileClick", L"Path=" + pick.text + where);
       // A file dialog takes the file's path; anywhere else the file opens in its program.
       if (target_.kind == tkFileDialog)
-        SetData(target, thread_, pick.text, false);
+        drive(false);
       else
-        ::ShellExecuteW(nullptr, nullptr, pick.text.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        OpenDocumentInShell(pick.text);
       AddToRecentDocuments(pick.text);
       BuiltRecent(true, false);
       break;
@@ -244,8 +251,7 @@ void TFolderMenuSession::RemoveClick() {
 }
 
 void TFolderMenuSession::OpenFolderClick() const {
-  if (!target_.folder.empty())
-    ::ShellExecuteW(nullptr, L"explore", target_.folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  if (!target_.folder.empty()) OpenFolderInShell(target_.folder, L"explore");
 }
 
 bool TFolderMenuSession::ReplaceStore(HWND owner, const TStoreValues* favourites, const TStoreValues* filters) {

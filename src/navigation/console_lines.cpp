@@ -46,7 +46,16 @@ TConsoleShell ConsoleShell(const std::vector<std::wstring>& imageNames) {
   return shell;
 }
 
-std::wstring ChangeDirectoryLine(TConsoleShell shell, const std::wstring& path) {
+bool ShellAtPrompt(const std::vector<std::wstring>& imageNames) {
+  for (const std::wstring& image : imageNames) {
+    const std::wstring name = LowerFileName(image);
+    if (name != L"cmd.exe" && name != L"powershell.exe" && name != L"pwsh.exe") return false;
+  }
+  return !imageNames.empty();
+}
+
+std::optional<std::wstring> ChangeDirectoryLine(TConsoleShell shell, const std::wstring& path) {
+  if (text::HasControlCharacter(path)) return std::nullopt;
   return shell == TConsoleShell::PowerShell ? L"Set-Location -LiteralPath " + PowerShellQuoted(path)
                                             : L"cd /d " + CmdQuoted(path);
 }

@@ -3,6 +3,7 @@
 // shell reads every character of it literally. Portable, no state; any thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,12 @@ enum class TConsoleShell { Cmd, PowerShell };
 // none is known.
 TConsoleShell ConsoleShell(const std::vector<std::wstring>& imageNames);
 
-// The line without the Enter that runs it.
-std::wstring ChangeDirectoryLine(TConsoleShell shell, const std::wstring& path);
+// The line without the Enter that runs it; none for a path with a control character (a line
+// break or a key the shell would act on), which is never typed.
+std::optional<std::wstring> ChangeDirectoryLine(TConsoleShell shell, const std::wstring& path);
+
+// Whether the console's shell waits at its prompt, from the image names of the console's
+// processes other than the agent: every one of them is a shell (a shell started from another
+// waits for it, and the newest reads the prompt). Any other program reads the console's input
+// itself, and what the agent typed would be its input.
+bool ShellAtPrompt(const std::vector<std::wstring>& imageNames);

@@ -65,12 +65,6 @@ std::vector<TProcess> ConsoleProcesses(const std::vector<TProcess>& running) {
   return processes;
 }
 
-std::vector<std::wstring> ImagesOf(const std::vector<TProcess>& processes) {
-  std::vector<std::wstring> images;
-  for (const TProcess& process : processes) images.push_back(process.image);
-  return images;
-}
-
 // Whether the console just joined through `shell` is the one `window` shows: the console's own
 // window; or a terminal's tab, whose pseudo console has a hidden window that the terminal's
 // window owns, or (where the system gives it no owner) whose shell the terminal started.
@@ -176,20 +170,23 @@ std::wstring ProcessCurrentFolder(DWORD processId) {
   return text::WithoutTrailingSeparator(folder);
 }
 
-// Key presses for every character of `text`, as the keyboard delivers them; "\r" is Enter.
+INPUT_RECORD Key(BOOL down, WORD virtualKey, wchar_t character) {
+  INPUT_RECORD record{};
+  record.EventType = KEY_EVENT;
+  record.Event.KeyEvent.bKeyDown = down;
+  record.Event.KeyEvent.wRepeatCount = 1;
+  record.Event.KeyEvent.wVirtualKeyCode = virtualKey;
+  record.Event.KeyEvent.uChar.UnicodeChar = character;
+  return record;
+}
+
+// Escape, which clears what the user had typed at the prompt, then key presses for every
+// character of `text`, as the keyboard delivers them; "\r" is Enter.
 std::vector<INPUT_RECORD> Keystrokes(const std::wstring& text) {
   std::vector<INPUT_RECORD> records;
-  for (const wchar_t c : text) {
-    for (const BOOL down : {TRUE, FALSE}) {
-      INPUT_RECORD record{};
-      record.EventType = KEY_EVENT;
-      record.Event.KeyEvent.bKeyDown = down;
-      record.Event.KeyEvent.wRepeatCount = 1;
-      record.Event.KeyEvent.wVirtualKeyCode = c == L'\r' ? VK_RETURN : 0;
-      record.Event.KeyEvent.uChar.UnicodeChar = c;
-      records.push_back(record);
-    }
-  }
+  for (const BOOL down : {TRUE, FALSE}) records.push_back(Key(down, VK_ESCAPE, 0));
+  for (const wchar_t c : text)
+    for (const BOOL down : {TRUE, FALSE}) records.push_back(Key(down, c == L'\r' ? VK_RETURN : 0, c));
   return records;
 }
 
@@ -203,21 +200,45 @@ bool TypeInto(const std::wstring& text) {
          written == records.size();
 }
 
+// The console's processes but the agent itself, which is joined to it for the moment.
+std::vector<std::wstring> OthersOf(const std::vector<TProcess>& processes) {
+  std::vector<std::wstring> images;
+  for (const TProcess& process : processes)
+    if (process.id != ::GetCurrentProcessId()) images.push_back(process.image);
+  return images;
+}
+
 }  // namespace
 
-bool SetDataToConsole(HWND console, const std::wstring& path) {
-  bool typed = false;
-  const bool joined = WithConsole(console, [&](DWORD joinedBy, const std::vector<TProcess>& processes) {
-    const std::wstring line = ChangeDirectoryLine(ConsoleShell(ImagesOf(processes)), path);
-    const std::wstring pid = std::to_wstring(joinedBy);
-    CommonLogRunEvent(kFunction, L"Wnd=" + logformat::HandleText(console) + L", Pid=" + pid + L", Line=" + line);
-    typed = TypeInto(line + L"\r");
-    if (!typed) CommonLogErrorEvent(kFunction, L"WriteConsoleInput fail", L"Pid=" + pid, ::GetLastError(), false);
-  });
-  if (!joined)
-    CommonLogErrorEvent(kFunction, L"no shell of the console found", L"Wnd=" + logformat::HandleText(console), 0,
+TConsoleTyping SetDataToConsole(HWND console, const std::wstring& path) {
+  const std::wstring window = L"Wnd=" + logformat::HandleText(console);
+  if (text::HasControlCharacter(path)) {
+    CommonLogErrorEvent(kFunction, L"a path with a control character is not typed", window + L", Path=" + path, 0,
                         false);
-  return typed;
+    return TConsoleTyping::Refused;
+  }
+  TConsoleTyping typing = TConsoleTyping::NoShell;
+  const bool joined = WithConsole(console, [&](DWORD joinedBy, const std::vector<TProcess>& processes) {
+    const std::vector<std::wstring> others = OthersOf(processes);
+    const std::wstring pid = std::to_wstring(joinedBy);
+    if (!ShellAtPrompt(others)) {
+      std::wstring images;
+      for (const std::wstring& image : others) images += (images.empty() ? L"" : L" ") + image;
+      CommonLogRunEvent(kFunction, window + L", Pid=" + pid + L", busy: " + images);
+      typing = TConsoleTyping::Busy;
+      return;
+    }
+    const auto line = ChangeDirectoryLine(ConsoleShell(others), path);
+    if (!line) return;
+    CommonLogRunEvent(kFunction, window + L", Pid=" + pid + L", Line=" + *line);
+    if (TypeInto(*line + L"\r")) {
+      typing = TConsoleTyping::Typed;
+    } else {
+      CommonLogErrorEvent(kFunction, L"WriteConsoleInput fail", L"Pid=" + pid, ::GetLastError(), false);
+    }
+  });
+  if (!joined) CommonLogErrorEvent(kFunction, L"no shell of the console found", window, 0, false);
+  return typing;
 }
 
 std::wstring ConsoleCurrentFolder(HWND console) {

@@ -9,9 +9,16 @@
 
 #include <string>
 
+enum class TConsoleTyping {
+  Typed,    // the line went into the console's input
+  Refused,  // the path holds a control character: nothing is typed (logged)
+  Busy,     // another program runs in the console and would read the line: nothing is typed
+  NoShell,  // no shell of that console could be reached, or the console took no input (logged)
+};
 // Types "cd /d" or "Set-Location" with `path`, then Enter, into the console that the window
-// `console` shows; false (logged) when no shell of that console could be reached.
-bool SetDataToConsole(HWND console, const std::wstring& path);
+// `console` shows, once its shell waits at its prompt; what the user had typed there is cleared
+// first (Escape).
+TConsoleTyping SetDataToConsole(HWND console, const std::wstring& path);
 
 // The current folder of the shell at the console's prompt, where it can be read: the command
 // processor keeps it as its process's own; PowerShell keeps a location of its own that no other

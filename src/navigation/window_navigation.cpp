@@ -1,6 +1,7 @@
 #include "navigation/window_navigation.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
@@ -13,6 +14,7 @@
 #include "navigation/window_kinds.h"
 #include "win/files.h"
 #include "win/handles.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -66,9 +68,7 @@ std::wstring Hex(HWND window) { return logformat::HandleText(window); }
 void LogError(const wchar_t* message) { CommonLogErrorEvent(L"SetPath", message, L"", ::GetLastError(), true); }
 
 // The folder appears in a new window of the shell: the fallback for everything we cannot drive.
-void OpenWithShell(const std::wstring& path) {
-  ::ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
+void OpenWithShell(const std::wstring& path) { OpenFolderInShell(path); }
 
 // Makes the target the active window and gives the box the keyboard focus; input attached.
 void FocusBox(HWND target, HWND edit) {
@@ -313,7 +313,29 @@ void SetDataToDialog(HWND dialog, DWORD agentThreadId, const std::wstring& path,
   Guarded(kDialogLog, [&] { SetDataToDialogUnguarded(dialog, agentThreadId, path, filter, attempt, typedName); });
 }
 
-void SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::wstring& path, bool filter) {
+bool OpenFolderInShell(const std::wstring& path, const wchar_t* verb) {
+  const DWORD attributes =
+      text::HasControlCharacter(path) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    CommonLogErrorEvent(L"OpenFolderInShell", L"no folder, not opened", L"Path=" + path, 0, false);
+    return false;
+  }
+  return reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, verb, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+}
+
+bool OpenDocumentInShell(const std::wstring& path) {
+  // The system's own list of the dangerous types is asked by the file's extension.
+  if (text::HasControlCharacter(path) || text::IsProgramFileName(path) ||
+      ::AssocIsDangerous(::PathFindExtensionW(path.c_str()))) {
+    CommonLogErrorEvent(L"OpenDocumentInShell", L"a program file, not started", L"Path=" + path, 0, false);
+    return false;
+  }
+  return reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) >
+         32;
+}
+
+TSetDataOutcome SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::wstring& path, bool filter) {
+  TSetDataOutcome outcome = TSetDataOutcome::Done;
   Guarded(L"SetData", [&] {
     const HWND window = target.window;
     if (window == nullptr) {
@@ -362,8 +384,19 @@ void SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::ws
         break;
       case tkConsole:
       case tkTerminal:
-        // A console whose shell cannot be reached gets the folder in a new window.
-        if (!SetDataToConsole(window, path)) OpenWithShell(path);
+        // A console whose shell cannot be reached gets the folder in a new window; one that runs
+        // another program is told to the user, and a path that cannot be typed goes nowhere.
+        switch (SetDataToConsole(window, path)) {
+          case TConsoleTyping::NoShell:
+            OpenWithShell(path);
+            break;
+          case TConsoleTyping::Busy:
+            outcome = TSetDataOutcome::ConsoleBusy;
+            break;
+          case TConsoleTyping::Typed:
+          case TConsoleTyping::Refused:
+            break;
+        }
         break;
       case tkExplorer:
       case tkInternetExplorer: {
@@ -393,4 +426,5 @@ void SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::ws
         break;
     }
   });
+  return outcome;
 }

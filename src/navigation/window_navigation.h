@@ -13,9 +13,21 @@ struct TNavigationTarget {
   int kind = 0;
 };
 
+enum class TSetDataOutcome {
+  Done,         // carried out, or refused with a log line
+  ConsoleBusy,  // the console runs another program, which would have read the line: nothing typed
+};
 // Navigates the target to `path` (a folder, a file, or with `filter` a mask list).
 // `agentThreadId` is the agent's main thread, the second party of every input attachment.
-void SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::wstring& path, bool filter);
+TSetDataOutcome SetData(const TNavigationTarget& target, DWORD agentThreadId, const std::wstring& path, bool filter);
+
+// Opens the folder in a new window of the shell with `verb` ("open", "explore"); a path that names no folder (a file, a
+// program, a mask, nothing) is refused with a log line and nothing is started. True when it opened.
+bool OpenFolderInShell(const std::wstring& path, const wchar_t* verb = L"open");
+// Opens a document in its program through the shell; a program file, a script or a shortcut
+// (IsProgramFileName, and what the system calls dangerous) is refused with a log line and
+// nothing is started. True when it opened.
+bool OpenDocumentInShell(const std::wstring& path);
 
 // The address bar of an Explorer window as it is, found without a message: the edit box of its
 // ComboBoxEx32 (the classic bar, or the breadcrumb bar in edit mode), else the breadcrumb bar's
@@ -31,12 +43,10 @@ HWND GetIEcomponent(HWND window);
 
 // Puts `path` into an edit box of the target with WM_SETTEXT (and with `enter`, a posted
 // VK_RETURN). An edit box of 0 only logs.
-void SetPath(const TNavigationTarget& target, DWORD agentThreadId, HWND edit, const std::wstring& path,
-             bool enter);
+void SetPath(const TNavigationTarget& target, DWORD agentThreadId, HWND edit, const std::wstring& path, bool enter);
 // The same by emulated typing, for boxes that only react to keys: the last character is set as
 // text, the others are posted as WM_CHAR in front of it.
-void SetPath2(const TNavigationTarget& target, DWORD agentThreadId, HWND edit, const std::wstring& path,
-              bool enter);
+void SetPath2(const TNavigationTarget& target, DWORD agentThreadId, HWND edit, const std::wstring& path, bool enter);
 // A push button of the window by position: rule 33 the leftmost one narrower than 28 pixels,
 // any other rule (22) the last one whose top lies less than 28 pixels below its parent's top.
 HWND FindButton(HWND window, int rule);

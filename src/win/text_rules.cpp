@@ -64,4 +64,25 @@ std::wstring ParentOf(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
+bool HasControlCharacter(const std::wstring& text) {
+  return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; });
+}
+
+bool IsProgramFileName(const std::wstring& path) {
+  std::wstring name = FileNameOf(path);
+  while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.pop_back();
+  // An alternate data stream ("x.txt:run.exe") is run as what it names.
+  const auto stream = name.find(L':');
+  if (stream != std::wstring::npos) return true;
+  const auto dot = name.find_last_of(L'.');
+  if (dot == std::wstring::npos) return false;
+  const std::wstring extension = LowerCase(name.substr(dot));
+  for (const wchar_t* program :
+       {L".exe", L".com", L".bat", L".cmd", L".ps1",         L".psm1",      L".vbs", L".vbe",    L".js",  L".jse",
+        L".wsf", L".wsh", L".msi", L".msp", L".lnk",         L".url",       L".scr", L".pif",    L".cpl", L".hta",
+        L".jar", L".reg", L".inf", L".scf", L".application", L".appref-ms", L".msc", L".gadget", L".chm"})
+    if (extension == program) return true;
+  return false;
+}
+
 }  // namespace text

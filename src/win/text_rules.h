@@ -38,4 +38,12 @@ std::wstring FileNameOf(const std::wstring& path);
 // What stands before the last separator; empty without one.
 std::wstring ParentOf(const std::wstring& path);
 
+// Whether the text holds a control character (below U+0020, or U+007F): no name of the file
+// system does, and a shell or a log would read one as a key or a line's end.
+bool HasControlCharacter(const std::wstring& text);
+// Whether the file's name ends in an extension the system runs as a program or script, or
+// follows as a shortcut (".exe", ".bat", ".lnk", ...), case-blind; trailing dots and blanks,
+// which the file system drops, do not hide one.
+bool IsProgramFileName(const std::wstring& path);
+
 }  // namespace text

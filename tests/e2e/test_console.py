@@ -8,15 +8,17 @@ Wine's command processor does not take a caret-escaped "%" between quoted parts 
 so the "%" of a path is left to the tables of the console lines."""
 import re
 import subprocess
+import time
 
-from conftest import PATH_KEY, StartedWindow, focus, fresh_store, qftool, visible_menus, wait_for, windows_path, xdotool
+from conftest import (PATH_KEY, StartedWindow, focus, fresh_store, qftool, reg_set, visible_menus, wait_for, windows_path,
+                      xdotool)
 from test_favourites import VK_DOWN, VK_RETURN, pick, reg_values
 from test_target_windows import favourites, start
 
 
-def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs):
-    fresh_store()
-    target, = favourites(agent, "R&D (old) files")
+def start_console(agent, programs):
+    """The agent and Wine's console with the command processor; the console and a way to open
+    the folder menu over it with the hot key."""
     agent.start()
     programs.append(subprocess.Popen(["wineconsole", "cmd"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
     window = wait_for(lambda: xdotool("search", "--name", "cmd.exe").stdout.split(), 30, what="the console window")[0]
@@ -30,6 +32,14 @@ def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs)
         focus(window)
         xdotool("key", "super+z")
         wait_for(visible_menus, 10, what="the folder menu")
+
+    return console, open_menu
+
+
+def test_a_favourite_picked_for_a_console_takes_its_shell_there(agent, programs):
+    fresh_store()
+    target, = favourites(agent, "R&D (old) files")
+    console, open_menu = start_console(agent, programs)
 
     open_menu()
     agent.wait_log("ShowPath Parameters: begin, type=10")
@@ -69,3 +79,39 @@ def test_a_terminal_window_takes_the_folder_in_its_tabs_shell(agent, programs):
         'Pid=%s, Line=cd /d "%s"' % (shell, windows_path(target)))
     assert qftool("console-type", shell, "cd\\r")[0] == 0
     wait_for(lambda: windows_path(target) + ">cd" in qftool("console-read", shell)[1], 15, what="cd in the new folder")
+
+
+
+def test_a_console_gets_a_clean_line_and_only_while_its_shell_waits_at_the_prompt(agent, programs):
+    fresh_store()
+    # A favourite someone else wrote into the user's branch: a share whose name ends its line and
+    # runs a second command. It is written first, so it is the first in either order of values.
+    reg_set(PATH_KEY, "\\\\host\\share\\x\r\necho PWNED", "forged$0")
+    plain, = favourites(agent, "plain")
+    console, open_menu = start_console(agent, programs)
+
+    def typed_lines():
+        return [line for line in agent.log_lines() if "SetDataToConsole Parameters: Wnd=" in line]
+
+    open_menu()
+    pick(VK_DOWN, VK_RETURN)
+    agent.wait_log("SetDataToConsole Message: a path with a control character is not typed")
+    assert typed_lines() == []
+
+    open_menu()
+    pick(VK_DOWN, VK_DOWN, VK_RETURN)
+    shell = re.search(r"Pid=(\d+)", wait_for(typed_lines, 15, what="the line typed")[0]).group(1)
+    console.windows_pid = shell
+    assert qftool("console-type", shell, "cd\\r")[0] == 0
+    wait_for(lambda: windows_path(plain) + ">cd" in qftool("console-read", shell)[1], 15, what="cd in the folder")
+
+    # A program that reads the console's input runs there: nothing is typed, and a message says so.
+    assert qftool("console-type", shell, 'find "x"\\r')[0] == 0
+    time.sleep(2)  # for find to start
+    open_menu()
+    pick(VK_DOWN, VK_DOWN, VK_RETURN)
+    assert "busy: " in wait_for(lambda: typed_lines()[1:], 15, what="the pick for the busy console")[0]
+    wait_for(lambda: qftool("windows", "#32770", "Quillrook Folder")[0] == 0, 15, what="the message")
+    assert qftool("close", "#32770", "Quillrook Folder")[0] == 0
+    assert len(typed_lines()) == 2 and "Line=" not in typed_lines()[-1]
+    assert "PWNED" not in qftool("console-read", shell)[1]

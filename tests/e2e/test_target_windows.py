@@ -173,3 +173,22 @@ def test_windows_that_cannot_be_driven_get_the_folder_in_a_new_shell_window(agen
         pick(*keys, VK_RETURN)
         wait_for(lambda: qftool("windows", "ExplorerWClass", folder.name)[0] == 0, 20,
                  what=f"a shell window showing {folder.name}")
+
+
+def test_a_favourite_naming_a_program_starts_nothing_on_the_desktop(agent, programs):
+    fresh_store()
+    # Someone else's favourite: a program on a share. The menu shows a share's entries without
+    # asking the network, so only the pick can tell that it is no folder. It is written first, so
+    # it is the first in either order of values. (Wine reaches no share: on Windows the share
+    # would answer, and the program would be a file there.)
+    program = "\\\\host\\share\\setup.exe"
+    reg_set(PATH_KEY, program, "setup$0")
+    a, = favourites(agent, "fav a")
+    desktop, = start(agent, programs, ("desktop", (20, 20)))
+    open_menu(desktop.point)
+    pick(*FIRST, VK_RETURN)
+    agent.wait_log("OpenFolderInShell Message: no folder, not opened Parameters: Path=" + program)
+    # A folder still opens as before.
+    open_menu(desktop.point)
+    pick(*SECOND, VK_RETURN)
+    wait_for(lambda: qftool("windows", "ExplorerWClass", a.name)[0] == 0, 20, what="a shell window showing fav a")

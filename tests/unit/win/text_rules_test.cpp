@@ -50,3 +50,33 @@ TEST(TextRules, CaseBlindComparisonTrimmingAndPaths) {
   EXPECT_EQ(text::JoinPath(L"C:\\Docs\\", L"a.lnk"), L"C:\\Docs\\a.lnk");
   EXPECT_EQ(text::JoinPath(L"", L"a.lnk"), L"a.lnk");
 }
+
+TEST(TextRules, ProgramFilesAndControlCharacters) {
+  const struct {
+    const wchar_t* path;
+    bool program;
+  } rows[] = {
+      {L"C:\\Docs\\report.docx", false},
+      {L"C:\\Docs\\notes", false},
+      {L"C:\\Docs\\setup.EXE", true},
+      {L"\\\\host\\share\\run.bat", true},
+      {L"C:\\Docs\\x.cmd", true},
+      {L"C:\\Docs\\a.ps1", true},
+      {L"C:\\Docs\\a.vbs", true},
+      {L"C:\\Docs\\a.js", true},
+      {L"C:\\Docs\\a.msi", true},
+      {L"C:\\Docs\\a.lnk", true},
+      {L"C:\\Docs\\a.scr", true},
+      {L"C:\\Docs\\a.pif", true},
+      {L"C:\\Docs\\a.cpl", true},
+      {L"C:\\Docs\\a.com", true},
+      {L"C:\\Docs\\setup.exe. . ", true},  // the file system drops the trailing dots and blanks
+      {L"C:\\Docs\\x.txt:run.exe", true},  // a stream runs as what it names
+      {L"C:\\setup.exe\\readme.txt", false},
+  };
+  for (const auto& row : rows) EXPECT_EQ(text::IsProgramFileName(row.path), row.program) << row.path;
+  EXPECT_FALSE(text::HasControlCharacter(L"C:\\R&D (old) \u00C4 %x% 'y'"));
+  for (const std::wstring& text : {std::wstring(L"a\rb"), std::wstring(L"a\nb"), std::wstring(L"\x1B"),
+                                   std::wstring(L"a\x7F"), std::wstring(L"a\0b", 3)})
+    EXPECT_TRUE(text::HasControlCharacter(text));
+}
