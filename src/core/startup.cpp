@@ -299,6 +299,10 @@ void EraseSettings() {
 }
 
 int AgentMain(HINSTANCE instance) {
+  // Libraries that load on first use come from the system folder only, never from the current
+  // folder or the search path, where a library of the user's could stand in for one; the hook
+  // library is loaded by its full path.
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   const std::vector<std::wstring> args = CommandLineArguments();
   const std::wstring first = args.empty() ? std::wstring() : args.front();
   if (KeepsNoLogs(args)) KeepNoLogs();

@@ -30,10 +30,7 @@ std::wstring FreeName(const std::wstring& stem, const std::wstring& extension) {
   return name;
 }
 
-bool ToolPresent(const wchar_t* tool) {
-  wchar_t found[MAX_PATH] = {};
-  return ::SearchPathW(nullptr, tool, nullptr, MAX_PATH, found, nullptr) > 0;
-}
+bool ToolPresent(const std::wstring& tool) { return !tool.empty() && FileExists(tool); }
 
 // Saves the key as a registry hive with the backup privilege, which is enabled for the call only.
 void SaveKeyAsHive(HKEY root, const std::wstring& key, const std::wstring& file, bool view64) {
@@ -89,22 +86,27 @@ void BackupRegistryKey(const std::wstring& key, const std::wstring& target, bool
   const std::wstring file = FreeName(target, L".reg");
   const std::wstring keyPath = (currentUser ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + key;
   if (!view64) {
-    std::wstring command;
-    if (ToolPresent(L"regedit.exe"))
-      command = L"regedit.exe /s /e \"" + file + L"\" \"" + keyPath + L"\"";
-    else if (ToolPresent(L"reg.exe"))
-      command = L"reg.exe export \"" + keyPath + L"\" \"" + file + L"\" /y";
-    else
+    // The tools are started by their full paths, never found through the search path.
+    const std::wstring regedit = SystemProgram(L"regedit.exe", true), reg = SystemProgram(L"reg.exe");
+    std::wstring program, command;
+    if (ToolPresent(regedit)) {
+      program = regedit;
+      command = L"\"" + regedit + L"\" /s /e \"" + file + L"\" \"" + keyPath + L"\"";
+    } else if (ToolPresent(reg)) {
+      program = reg;
+      command = L"\"" + reg + L"\" export \"" + keyPath + L"\" \"" + file + L"\" /y";
+    } else {
       CommonLogRunEvent(kBackupName, L"regedit not existregedit.exe");
+    }
     CommonLogRunEvent(kBackupName, L"regedit=" + command);
-    if (command.size() > 20) {
+    if (!program.empty()) {
       STARTUPINFOW startup{};
       startup.cb = sizeof startup;
       startup.dwFlags = STARTF_USESHOWWINDOW;
       startup.wShowWindow = SW_HIDE;
       PROCESS_INFORMATION process{};
-      if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                            &startup, &process)) {
+      if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                            nullptr, &startup, &process)) {
         CommonLogErrorEvent(kBackupName, L"CreateProcess fail", L"", ::GetLastError(), true);
       } else {
         const win::TUniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);

@@ -17,7 +17,7 @@ using THtmlHelp = HWND(WINAPI*)(HWND caller, LPCWSTR file, UINT command, DWORD_P
 // process for as long as the user reads.
 THtmlHelp HtmlHelpEntry() {
   static const THtmlHelp entry = [] {
-    const HMODULE library = ::LoadLibraryW(L"hhctrl.ocx");
+    const HMODULE library = ::LoadLibraryExW(L"hhctrl.ocx", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     return library != nullptr ? win::ProcAddress<THtmlHelp>(library, "HtmlHelpW") : nullptr;
   }();
   return entry;

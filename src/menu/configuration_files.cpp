@@ -71,7 +71,7 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
 // failure, its extended error.
 BOOL RunFileDialog(bool save, OPENFILENAMEW& dialog, DWORD& error) {
   error = 0;
-  const win::TModuleHandle library(::LoadLibraryW(L"comdlg32.dll"));
+  const win::TModuleHandle library(::LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   if (!library) {
     error = ::GetLastError();
     return FALSE;

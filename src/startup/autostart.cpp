@@ -16,12 +16,6 @@ constexpr wchar_t kShellExtension[] = L"shellext.dll";
 // program of the user's could stand in for it.
 constexpr wchar_t kRegsvr32[] = L"regsvr32.exe";
 
-std::wstring SystemFolder() {
-  wchar_t folder[MAX_PATH] = {};
-  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
-}
-
 }  // namespace
 
 bool AutostartRegistered() {
@@ -40,13 +34,12 @@ bool SetAutostart(bool on) {
 void RegisterShellExtension(bool on) {
   const std::wstring parameters =
       std::wstring(on ? L"/s" : L"/s /u") + L" \"" + ProgramFolder() + kShellExtension + L"\"";
-  const std::wstring system = SystemFolder();
-  if (system.empty()) {
+  const std::wstring program = SystemProgram(kRegsvr32);
+  if (program.empty()) {
     CommonLogErrorEvent(L"QuillFolder.RegisterShellExtension", L"No system folder", parameters, ::GetLastError(),
                         false);
     return;
   }
-  const std::wstring program = text::JoinPath(system, kRegsvr32);
   const auto started = reinterpret_cast<INT_PTR>(
       ::ShellExecuteW(nullptr, nullptr, program.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL));
   // ShellExecute reports success as a value above 32.

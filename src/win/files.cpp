@@ -77,3 +77,13 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
   }
   return true;
 }
+
+std::wstring SystemProgram(const wchar_t* name, bool windowsFolder) {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length =
+      windowsFolder ? ::GetSystemWindowsDirectoryW(folder, MAX_PATH) : ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::wstring path(folder, length);
+  if (path.back() != L'\\') path += L'\\';
+  return path + name;
+}

@@ -17,5 +17,9 @@ std::wstring ModuleFileName(void* module);
 // The running executable's full path, and its folder with a trailing "\".
 std::wstring ProgramPath();
 std::wstring ProgramFolder();
+// A program of the system by its full path: "<system folder>\\<name>" (System32) or, with
+// `windowsFolder`, "<Windows folder>\\<name>"; empty when the folder cannot be had. Never a name
+// for the search path, where a program of the user's could stand in for it.
+std::wstring SystemProgram(const wchar_t* name, bool windowsFolder = false);
 // Writes every byte to an open file, in as many calls as it takes; false at the first failure.
 bool WriteAll(HANDLE file, std::string_view bytes);

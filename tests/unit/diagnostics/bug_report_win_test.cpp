@@ -1,0 +1,63 @@
+// The registry export of an error report: the system's own export tool writes the key, never a
+// program of the same name that someone put beside the program (a per-user copy's folder is the
+// user's to write), in the current folder or on the search path.
+#include "diagnostics/bug_report.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../test_temp_folder.h"
+#include "diagnostics/logger.h"
+#include "win/files.h"
+#include "win/handles.h"
+
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+  std::wstring value(32767, L'\0');
+  value.resize(::GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
+  return value;
+}
+
+TEST(BackupRegistryKey, TheSystemsExportToolWritesTheKeyNotOneOfTheSameNameNearby) {
+  const testtmp::TTempFolder temp{L"qf_backup"};
+  const std::wstring folder = temp.Root();
+  ResetLoggerForTests(folder + L"\\Log\\");
+  // Stand-ins that write no file: the test tool, which prints its usage for these arguments.
+  const std::wstring programFolder = ProgramFolder();
+  const std::wstring standIn = programFolder + L"qftool.exe";
+  ASSERT_TRUE(FileExists(standIn)) << "no program to plant";
+  const win::TScopeGuard removed([&] {
+    for (const wchar_t* name : {L"regedit.exe", L"reg.exe"}) ::DeleteFileW((programFolder + name).c_str());
+  });
+  for (const wchar_t* name : {L"regedit.exe", L"reg.exe"}) {
+    ASSERT_TRUE(::CopyFileW(standIn.c_str(), (folder + L"\\" + name).c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(standIn.c_str(), (programFolder + name).c_str(), FALSE));
+  }
+  const std::wstring path = Environment(L"PATH");
+  wchar_t current[MAX_PATH] = {};
+  ::GetCurrentDirectoryW(MAX_PATH, current);
+  ::SetEnvironmentVariableW(L"PATH", (folder + L";" + path).c_str());
+  ::SetCurrentDirectoryW(folder.c_str());
+  const win::TScopeGuard restored([&] {
+    ::SetCurrentDirectoryW(current);
+    ::SetEnvironmentVariableW(L"PATH", path.c_str());
+    CloseAllLogs();
+    ResetLoggerForTests(L"");
+  });
+
+  HKEY raw = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\QfBackupTest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &raw, nullptr),
+            ERROR_SUCCESS);
+  const win::TRegKey key(raw);
+  const wchar_t data[] = L"kept";
+  ::RegSetValueExW(key.get(), L"Value", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
+
+  BackupRegistryKey(L"Software\\QfBackupTest", folder + L"\\out", true, true, false);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QfBackupTest");
+  EXPECT_TRUE(FileExists(folder + L"\\out.reg")) << "the export was not written by the system's tool";
+}
+
+}  // namespace
