@@ -13,6 +13,7 @@
 #include "navigation/window_kinds.h"
 #include "navigation/window_navigation.h"
 #include "win/handles.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -51,11 +52,33 @@ bool IsExistingDirectory(const std::wstring& path) {
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Whether a text another program shows names a place on another machine (a share, a network
+// drive) or a device: such a text is never probed, since a probe would sign in to a host that
+// program chose, or wait for a share that is offline. Asking a drive letter's type asks nothing
+// of the network.
+bool NamesRemotePlace(const std::wstring& text) {
+  if (text.size() >= 2 && text::IsPathSeparator(text[0]) && text::IsPathSeparator(text[1])) return true;
+  if (text.size() < 2 || text[1] != L':') return false;
+  const wchar_t root[] = {text[0], L':', L'\\', L'\0'};
+  return ::GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
+// A window's title names a folder only when it is a local folder that exists: a title is any
+// program's to set, so a remote one is not believed.
+bool TitleNamesFolder(const std::wstring& title) { return !NamesRemotePlace(title) && IsExistingDirectory(title); }
+
+// An address box (or the shell's list) names a folder when it is a local folder that exists, or
+// a path of a share or network drive, taken as it is shown without a probe.
+bool AddressNamesFolder(const std::wstring& text) {
+  if (!NamesRemotePlace(text)) return IsExistingDirectory(text);
+  return !text::HasControlCharacter(text) && text.find(L'\\', 2) != std::wstring::npos;
+}
+
 std::wstring FolderInAddress(const std::wstring& text) {
-  if (IsExistingDirectory(text)) return text;
+  if (AddressNamesFolder(text)) return text;
   const auto label = text.find(L": ");
-  return label != std::wstring::npos && IsExistingDirectory(text.substr(label + 2)) ? text.substr(label + 2)
-                                                                                    : std::wstring();
+  return label != std::wstring::npos && AddressNamesFolder(text.substr(label + 2)) ? text.substr(label + 2)
+                                                                                   : std::wstring();
 }
 
 // The folder an Explorer frame's address bar names, read as the bar is (one timed read, no
@@ -74,7 +97,7 @@ std::wstring ReadBy(const wchar_t* route, const std::wstring& folder) {
 std::wstring ExplorerPath(HWND window, DWORD agentThreadId, TShellTabsRead& tabsRead) {
   // Explorer shows the full path in its title when the user has asked for it.
   const std::wstring title = TitleOf(window);
-  if (IsExistingDirectory(title)) return ReadBy(L"the title", title);
+  if (TitleNamesFolder(title)) return ReadBy(L"the title", title);
   // Then what the frame tells untouched: the shell's list names the tab in front (the only way
   // on a Windows 11 frame, which has no classic address bar), and so does the address bar, read
   // meanwhile. The bar is clicked into an edit box only when neither names a folder, since the
@@ -84,10 +107,10 @@ std::wstring ExplorerPath(HWND window, DWORD agentThreadId, TShellTabsRead& tabs
   const std::wstring listed =
       FrontTabFolder(reinterpret_cast<std::uintptr_t>(window), reinterpret_cast<std::uintptr_t>(FrontShellTab(window)),
                      tabsRead.Wait(std::chrono::milliseconds(kForeignSendTimeoutMs)));
-  if (IsExistingDirectory(listed)) return ReadBy(L"the shell's window list", listed);
+  if (AddressNamesFolder(listed)) return ReadBy(L"the shell's window list", listed);
   if (!address.empty()) return ReadBy(L"the address bar", address);
   const std::wstring edited = EditTextOf(GetExplorerComponent(window, agentThreadId));
-  return IsExistingDirectory(edited) ? ReadBy(L"the address box", edited) : std::wstring();
+  return AddressNamesFolder(edited) ? ReadBy(L"the address box", edited) : std::wstring();
 }
 
 std::wstring BrowserPath(HWND window) {
@@ -95,11 +118,11 @@ std::wstring BrowserPath(HWND window) {
   std::wstring title = TitleOf(window);
   const auto cut = title.find(L" - ");
   if (cut != std::wstring::npos) title.resize(cut);
-  if (IsExistingDirectory(title)) return title;
+  if (TitleNamesFolder(title)) return title;
   const HWND edit = GetIEcomponent(window);
   const std::wstring address = EditTextOf(edit);
   CommonLogRunEvent(kFunction, L"Wnd=" + Hex(edit) + L", Path=" + address);
-  return IsExistingDirectory(address) ? address : std::wstring();
+  return AddressNamesFolder(address) ? address : std::wstring();
 }
 
 // Calls `take` with each visible top-level window of Explorer's classes other than `except`, and
@@ -173,7 +196,7 @@ std::vector<std::wstring> OpenExplorerFolders(HWND except, TShellTabsRead& shell
     for (std::size_t i = 0; i < frames.size(); ++i) {
       const HWND frame = frames[i].first;
       reads[i] = {reinterpret_cast<std::uintptr_t>(frame), frames[i].second, TitleOf(frame)};
-      if (IsExistingDirectory(reads[i].folder)) continue;
+      if (TitleNamesFolder(reads[i].folder)) continue;
       reads[i].folder.clear();
       if (::IsHungAppWindow(frame) || ExplorerAddressBar(frame) == nullptr) continue;
       threads.emplace_back([frame, &folder = reads[i].folder] {

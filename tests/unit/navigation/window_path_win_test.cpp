@@ -83,6 +83,12 @@ TWindow TitledFrame(const wchar_t* className, const std::wstring& title) {
   return frame;
 }
 
+// The classic address bar's tree in an Explorer frame; its combo box, whose text is the address.
+HWND ClassicAddressBox(HWND explorer) {
+  const HWND rebar = Child(Child(explorer, L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32", {0, 0, 400, 40});
+  return Control(Child(rebar, L"ComboBoxEx32", {0, 0, 400, 30}), L"ComboBox", CBS_DROPDOWN, {0, 0, 400, 100});
+}
+
 TEST_F(GetPathTest, ExplorerTitledWithAFolderYieldsIt) {
   TWindow explorer = TitledFrame(L"CabinetWClass", folder_);
   ASSERT_TRUE(explorer);
@@ -95,13 +101,29 @@ TEST_F(GetPathTest, ExplorerTitledWithAFolderYieldsIt) {
 TEST_F(GetPathTest, ExplorerWithoutAFolderTitleReadsTheAddressBox) {
   TWindow explorer = TitledFrame(L"CabinetWClass", L"Documents");
   ASSERT_TRUE(explorer);
-  const HWND rebar = Child(Child(explorer.get(), L"WorkerW", {0, 0, 400, 40}), L"ReBarWindow32", {0, 0, 400, 40});
-  const HWND combo =
-      Control(Child(rebar, L"ComboBoxEx32", {0, 0, 400, 30}), L"ComboBox", CBS_DROPDOWN, {0, 0, 400, 100});
+  const HWND combo = ClassicAddressBox(explorer.get());
   ASSERT_NE(combo, nullptr);
   ASSERT_TRUE(::SetWindowTextW(combo, folder_.c_str()));
 
   EXPECT_EQ(PathOf(explorer.get(), tkExplorer), folder_);
+}
+
+TEST_F(GetPathTest, AShareIsNeverProbedTakenFromTheAddressBoxAndNotFromATitle) {
+  // A title is any program's to set: a share there would make a probe sign in to that host.
+  TWindow explorer = TitledFrame(L"CabinetWClass", L"\\\\attacker\\share");
+  ASSERT_TRUE(explorer);
+  const HWND combo = ClassicAddressBox(explorer.get());
+  ASSERT_NE(combo, nullptr);
+  // The address box shows the share Explorer is in, which no probe could reach from here.
+  const std::wstring share = L"\\\\fileserver\\team\\docs";
+  ASSERT_TRUE(::SetWindowTextW(combo, share.c_str()));
+  EXPECT_EQ(PathOf(explorer.get(), tkExplorer), share);
+  ASSERT_TRUE(::SetWindowTextW(combo, L"\\\\fileserver\rdel"));
+  EXPECT_EQ(PathOf(explorer.get(), tkExplorer), L"") << "a share's text with a control character";
+
+  TWindow browser = TitledFrame(L"IEFrame", L"\\\\attacker\\share - Browser");
+  ASSERT_TRUE(browser);
+  EXPECT_EQ(PathOf(browser.get(), tkInternetExplorer), L"");
 }
 
 // Counts the clicks a breadcrumb bar gets; a click would switch Explorer's into edit mode.
