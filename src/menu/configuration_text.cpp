@@ -1,5 +1,9 @@
 #include "menu/configuration_text.h"
 
+#include <utility>
+
+#include "win/text_rules.h"
+
 #include <cstdint>
 
 namespace {
@@ -29,8 +33,7 @@ void ForEachCodePoint(std::wstring_view text, F&& emit) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t code = static_cast<char32_t>(text[i]);
     if constexpr (sizeof(wchar_t) == 2) {
-      if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-          text[i + 1] <= 0xDFFF) {
+      if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
         code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
       }
     }
@@ -151,11 +154,27 @@ std::wstring JoinLines(const std::vector<std::wstring>& lines) {
 std::wstring Quoted(const std::wstring& name) { return L"\"" + name + L"\""; }
 
 // A message for the first broken rule of one names/data pair; empty when the pair is sound.
+// What is wrong with one file's lines beyond the pair's rules: too many lines, a line too long,
+// or a control character (a name or caption holding one would reach menus, logs and consoles).
+std::wstring CheckBounds(const std::vector<std::wstring>& lines, const std::wstring& file) {
+  if (lines.size() > kMaxConfigurationLines)
+    return Quoted(file) + L" has more than " + std::to_wstring(kMaxConfigurationLines) + L" lines";
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::wstring where = L"line " + std::to_wstring(i + 1) + L" of " + Quoted(file);
+    if (lines[i].size() > kMaxConfigurationLineLength)
+      return where + L" is longer than " + std::to_wstring(kMaxConfigurationLineLength) + L" characters";
+    if (text::HasControlCharacter(lines[i])) return where + L" holds a control character";
+  }
+  return {};
+}
+
 std::wstring CheckPair(const std::vector<std::wstring>& names, const std::vector<std::wstring>& data,
                        const std::wstring& namesFile, const std::wstring& dataFile) {
+  for (const auto& [lines, file] : {std::pair{&names, &namesFile}, std::pair{&data, &dataFile}})
+    if (std::wstring problem = CheckBounds(*lines, *file); !problem.empty()) return problem;
   if (names.size() != data.size()) {
-    return Quoted(namesFile) + L" has " + std::to_wstring(names.size()) + L" lines but " + Quoted(dataFile) +
-           L" has " + std::to_wstring(data.size());
+    return Quoted(namesFile) + L" has " + std::to_wstring(names.size()) + L" lines but " + Quoted(dataFile) + L" has " +
+           std::to_wstring(data.size());
   }
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (names[i].empty()) return L"line " + std::to_wstring(i + 1) + L" of " + Quoted(namesFile) + L" is empty";
@@ -227,8 +246,7 @@ std::string EncodeListText(const std::vector<std::wstring>& lines, TTextEncoding
 }
 
 std::wstring CheckConfiguration(const TConfigurationLists& lists, const TConfigurationFiles& files) {
-  std::wstring problem =
-      CheckPair(lists.PathNames, lists.PathValues, files.pathNames, files.pathValues);
+  std::wstring problem = CheckPair(lists.PathNames, lists.PathValues, files.pathNames, files.pathValues);
   if (problem.empty())
     problem = CheckPair(lists.FilterMasks, lists.FilterCaptions, files.filterMasks, files.filterCaptions);
   if (problem.empty()) return {};

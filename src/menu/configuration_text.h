@@ -45,7 +45,11 @@ struct TConfigurationFiles {
   std::wstring pathNames, pathValues, filterMasks, filterCaptions;
 };
 
-// Empty when the set may replace the store; otherwise the message for the user: the files of a
-// pair must have as many lines as each other, and no name may be empty (it would address a
-// key's default value).
+// A file of a set has at most this many lines, each of at most this many characters.
+inline constexpr std::size_t kMaxConfigurationLines = 100000;
+inline constexpr std::size_t kMaxConfigurationLineLength = 65536;
+
+// Empty when the set may replace the store; otherwise the message for the user: every file within
+// the bounds and free of control characters, the files of a pair with as many lines as each
+// other, and no name empty (it would address a key's default value).
 std::wstring CheckConfiguration(const TConfigurationLists& lists, const TConfigurationFiles& files);

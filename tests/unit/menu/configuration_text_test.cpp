@@ -36,7 +36,10 @@ TEST(ConfigurationText, MarkSelectsTheEncodingAndItsAbsenceTheAnsiCodePage) {
   EXPECT_EQ(utf8.encoding, TTextEncoding::Utf8);
   EXPECT_EQ(utf8.lines, (Texts{L"\u0414\u043E\u043A$0", L"\U0001F4C1"}));
 
-  const auto le = Decode(std::string("\xFF\xFE" "A\0\x14\x04\r\0\n\0", 10));
+  const auto le =
+      Decode(std::string("\xFF\xFE"
+                         "A\0\x14\x04\r\0\n\0",
+                         10));
   EXPECT_EQ(le.encoding, TTextEncoding::Utf16Le);
   EXPECT_EQ(le.lines, (Texts{L"A\u0414"}));
 
@@ -47,10 +50,16 @@ TEST(ConfigurationText, MarkSelectsTheEncodingAndItsAbsenceTheAnsiCodePage) {
 
 TEST(ConfigurationText, BrokenBytesBecomeReplacementsWithoutSwallowingLineEnds) {
   // A truncated sequence before a line end, a stray continuation byte, an overlong slash.
-  const auto utf8 = Decode("\xEF\xBB\xBF" "a\xE2\x82\r\nb\x80\n\xC0\xAF");
+  const auto utf8 = Decode(
+      "\xEF\xBB\xBF"
+      "a\xE2\x82\r\nb\x80\n\xC0\xAF");
   EXPECT_EQ(utf8.lines, (Texts{L"a\uFFFD", L"b\uFFFD", L"\uFFFD"}));
   // Half a UTF-16 character at the end, and an unpaired high surrogate.
-  const auto odd = Decode(std::string("\xFF\xFE" "a\0\x00\xD8" "b\0c", 9));
+  const auto odd =
+      Decode(std::string("\xFF\xFE"
+                         "a\0\x00\xD8"
+                         "b\0c",
+                         9));
   EXPECT_EQ(odd.lines, (Texts{L"a\uFFFDb\uFFFD"}));
 }
 
@@ -98,6 +107,25 @@ TEST(ConfigurationText, SetIsRefusedForMismatchedPairsOrEmptyNames) {
             L"The configuration is invalid: line 1 of \"b.qfs3\" is empty. Nothing was changed.");
   // Empty data is fine: a caption may be empty.
   EXPECT_EQ(CheckConfiguration({{L"C:\\"}, {L""}, {L"*.txt"}, {L""}}, files), L"");
+}
+
+TEST(ConfigurationText, ASharedSetOverItsBoundsOrWithControlCharactersIsRefusedWhole) {
+  const TConfigurationFiles files{L"b.qfs1", L"b.qfs2", L"b.qfs3", L"b.qfs4"};
+  const std::vector<std::wstring> many(kMaxConfigurationLines + 1, L"C:\\x");
+  EXPECT_EQ(CheckConfiguration({many, many, {}, {}}, files),
+            L"The configuration is invalid: \"b.qfs1\" has more than 100000 lines. Nothing was changed.");
+  const std::vector<std::wstring> most(kMaxConfigurationLines, L"x");
+  EXPECT_EQ(CheckConfiguration({most, most, {}, {}}, files), L"") << "the bound itself is allowed";
+  const std::wstring longest(kMaxConfigurationLineLength, L'a');
+  EXPECT_EQ(CheckConfiguration({{L"C:\\"}, {longest}, {}, {}}, files), L"");
+  EXPECT_EQ(CheckConfiguration({{L"C:\\"}, {longest + L"a"}, {}, {}}, files),
+            L"The configuration is invalid: line 1 of \"b.qfs2\" is longer than 65536 characters. Nothing was "
+            L"changed.");
+  for (const std::wstring& bad : {std::wstring(L"C:\\a\tb"), std::wstring(L"x\x1B[2J"), std::wstring(L"a\0b", 3)}) {
+    EXPECT_NE(CheckConfiguration({{bad}, {L"x$0"}, {}, {}}, files), L"");
+    EXPECT_EQ(CheckConfiguration({{}, {}, {L"*.txt"}, {bad}}, files),
+              L"The configuration is invalid: line 1 of \"b.qfs4\" holds a control character. Nothing was changed.");
+  }
 }
 
 }  // namespace
