@@ -36,8 +36,11 @@ bool TQuillFolder::Create(HINSTANCE instance) {
     CommonLogErrorEvent(L"QuillFolder.LoadMenus", L"folder menu missing", L"", ::GetLastError(), false);
   // A hidden top-level window rather than a message-only one: other processes find the agent by
   // class and caption, and the shell's "TaskbarCreated" broadcast reaches only top-level windows.
-  window_ = ::CreateWindowExW(0, kMainWindowClass, kMainWindowCaption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 300, 200, nullptr, nullptr, instance, this);
+  {
+    const win::TWindowCreation creation(this);
+    window_ = ::CreateWindowExW(0, kMainWindowClass, kMainWindowCaption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 300, 200, nullptr, nullptr, instance, nullptr);
+  }
   if (window_ == nullptr) {
     CommonLogErrorEvent(L"QuillFolder.Create", L"CreateWindow fail", L"", ::GetLastError(), false);
     return false;
@@ -75,10 +78,10 @@ int TQuillFolder::Run() {
 
 LRESULT CALLBACK TQuillFolder::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    auto* self = static_cast<TQuillFolder*>(create->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    auto* created = static_cast<TQuillFolder*>(win::TWindowCreation::Take(window));
+    // Sent again, by another program: nothing of it is read, not even by the default procedure.
+    if (created == nullptr) return 0;
+    created->window_ = window;
   }
   auto* self = reinterpret_cast<TQuillFolder*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);

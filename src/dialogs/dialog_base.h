@@ -17,7 +17,10 @@ enum class TDialogFailures { ToGlobalHandler, LoggedOnly };
 
 template <class T, const wchar_t* Where, TDialogFailures Failures = TDialogFailures::ToGlobalHandler>
 INT_PTR CALLBACK DialogThunk(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  // The dialog object comes with the dialog's own WM_INITDIALOG; another one, which any program
+  // may send with a parameter of its choosing, is not taken and not handled.
   if (message == WM_INITDIALOG) {
+    if (::GetWindowLongPtrW(dialog, DWLP_USER) != 0 || lParam == 0) return FALSE;
     reinterpret_cast<T*>(lParam)->dialog_ = dialog;
     ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
   }
@@ -36,7 +39,10 @@ INT_PTR CALLBACK DialogThunk(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 // to the owner's OnPageMessage with the page's window.
 template <class T, const wchar_t* Where>
 INT_PTR CALLBACK PageThunk(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) ::SetWindowLongPtrW(page, DWLP_USER, lParam);
+  if (message == WM_INITDIALOG) {
+    if (::GetWindowLongPtrW(page, DWLP_USER) != 0) return FALSE;  // sent again, from outside
+    ::SetWindowLongPtrW(page, DWLP_USER, lParam);
+  }
   auto* self = reinterpret_cast<T*>(::GetWindowLongPtrW(page, DWLP_USER));
   if (self == nullptr) return message == WM_INITDIALOG ? TRUE : FALSE;
   INT_PTR result = FALSE;

@@ -159,7 +159,8 @@ TChangeWatch::TChangeWatch() {
   windowClass.hInstance = instance;
   windowClass.lpszClassName = kWindowClass;
   ::RegisterClassExW(&windowClass);  // a second watch finds the class registered already
-  window_ = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
+  const win::TWindowCreation creation(this);
+  window_ = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
   if (window_ == nullptr)
     CommonLogErrorEvent(L"MonitoringThread.Create", L"CreateWindow fail", L"", ::GetLastError(), false);
 }
@@ -170,15 +171,16 @@ TChangeWatch::~TChangeWatch() {
 }
 
 LRESULT CALLBACK TChangeWatch::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
+  if (message == WM_NCCREATE && win::TWindowCreation::Take(window) == nullptr) return 0;
   auto* self = reinterpret_cast<TChangeWatch*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_QFSYNCHRONIZE:
-      GuardedCallback(L"MonitoringThread.Synchronize",
-                      [lParam] { (*reinterpret_cast<const std::function<void()>*>(lParam))(); });
+      // The call is the one the monitoring thread waits with, never one the message names: any
+      // program may send this message, and one that nobody waits for finds nothing to run.
+      if (self != nullptr) {
+        if (const std::function<void()>* call = self->pending_.exchange(nullptr))
+          GuardedCallback(L"MonitoringThread.Synchronize", [call] { (*call)(); });
+      }
       return 0;
     case WM_TIMER:
       if (self != nullptr && wParam == kMergeTimer)
@@ -191,10 +193,14 @@ LRESULT CALLBACK TChangeWatch::WindowProc(HWND window, UINT message, WPARAM wPar
 
 void TChangeWatch::Synchronize(const std::function<void()>& call) {
   // Without the window (it could not be made) the call runs here: the logger takes any thread.
-  if (window_ == nullptr)
+  if (window_ == nullptr) {
     call();
-  else
-    ::SendMessageW(window_, WM_QFSYNCHRONIZE, 0, reinterpret_cast<LPARAM>(&call));
+    return;
+  }
+  const std::lock_guard<std::mutex> one(synchronizing_);
+  pending_.store(&call);
+  ::SendMessageW(window_, WM_QFSYNCHRONIZE, 0, 0);
+  pending_.store(nullptr);
 }
 
 void TChangeWatch::StartChangeWatch(const std::wstring& folder) {

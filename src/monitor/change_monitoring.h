@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,9 @@ class TChangeWatch {
   void TimerBypassMultipleChanges();
 
   HWND window_ = nullptr;
+  // The call Synchronize waits with, which the window's message runs; one at a time.
+  std::atomic<const std::function<void()>*> pending_{nullptr};
+  std::mutex synchronizing_;
   std::unique_ptr<TFolderMonitoringThread> thread_;
   bool active_ = false;
   // Read by the worker, written on the main thread.

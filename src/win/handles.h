@@ -180,8 +180,9 @@ class TScopeGuard {
 class TThreadInputAttachment {
  public:
   TThreadInputAttachment(DWORD from, DWORD to) noexcept
-      : from_(from), to_(to), attached_(from != 0 && to != 0 && from != to &&
-                                        ::AttachThreadInput(from, to, TRUE) != FALSE) {}
+      : from_(from),
+        to_(to),
+        attached_(from != 0 && to != 0 && from != to && ::AttachThreadInput(from, to, TRUE) != FALSE) {}
   TThreadInputAttachment(const TThreadInputAttachment&) = delete;
   TThreadInputAttachment& operator=(const TThreadInputAttachment&) = delete;
   ~TThreadInputAttachment() {
@@ -210,6 +211,32 @@ class TOleInitialization {
 
  private:
   bool ok_;
+};
+
+// The object a window of the agent is being made for, known to the window's procedure only
+// through the agent's own CreateWindowEx call on this thread: WM_NCCREATE takes it from here,
+// never from the message's creation parameters, which any program that sends the message
+// chooses. Made around the call; the procedure takes the object once.
+class TWindowCreation {
+ public:
+  explicit TWindowCreation(void* object) noexcept : previous_(creating_) { creating_ = object; }
+  TWindowCreation(const TWindowCreation&) = delete;
+  TWindowCreation& operator=(const TWindowCreation&) = delete;
+  ~TWindowCreation() { creating_ = previous_; }
+
+  // WM_NCCREATE: the object the window is made for, when the window has none yet and the agent
+  // is making one on this thread; null otherwise (a message another program sent).
+  static void* Take(HWND window) noexcept {
+    if (::GetWindowLongPtrW(window, GWLP_USERDATA) != 0 || creating_ == nullptr) return nullptr;
+    void* object = creating_;
+    creating_ = nullptr;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+    return object;
+  }
+
+ private:
+  static inline thread_local void* creating_ = nullptr;
+  void* previous_;
 };
 
 }  // namespace win

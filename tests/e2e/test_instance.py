@@ -169,3 +169,22 @@ def test_a_hand_over_whose_copy_never_comes_up_takes_its_marker_back(agent):
     assert agent.info()[0] == 0, "no agent came up"
     assert qftool("atom", "Quillrook Folder hand-over")[0] != 0, "the marker is gone"
     agent.wait_log("No agent came up, hand-over marker removed")
+
+
+def test_messages_another_program_forges_leave_the_agent_running_and_serving(agent):
+    agent.start()
+    before = agent.info()
+    wm_nccreate, wm_create, wm_initdialog, synchronize = 0x81, 0x01, 0x110, 0x8003
+    # Creation messages again, whose parameter would be the window's object: an address of the
+    # sender's choosing. And the change watch's call message, whose parameter once named the
+    # function to run.
+    for window, message in (("TQuillFolder", wm_nccreate), ("TQuillFolder", wm_create),
+                            ("TQuillFolder", wm_initdialog), ("QuillFolderChangeWatch", wm_nccreate),
+                            ("QuillFolderChangeWatch", synchronize)):
+        qftool("send-window", window, message, 0, 0x41414141)
+    time.sleep(1)
+    assert agent.info() == before, "the agent went or changed"
+    assert not [line for line in agent.log_lines() if " Err " in line]
+    # It still serves: a request from the hook brings the folder menu.
+    assert qftool("latency")[0] == 0
+    close_menus()

@@ -471,6 +471,20 @@ int PostWindow(TArgs args) {
   return ::PostMessageW(windows.front(), Value(args[0]), args.size() >= 2 ? Value(args[1]) : 0, 0) ? 0 : 1;
 }
 
+// As any program of the user may: sends a message with parameters of its choosing to the first
+// top-level or message-only window of a class, and prints what the window answered.
+int SendWindow(TArgs args) {
+  HWND window = ::FindWindowExW(HWND_MESSAGE, nullptr, args[0], nullptr);
+  if (window == nullptr) window = ::FindWindowW(args[0], nullptr);
+  if (window == nullptr) return 2;
+  DWORD_PTR answer = 0;
+  if (::SendMessageTimeoutW(window, Value(args[1]), Value(args[2]), Value(args[3]), SMTO_ABORTIFHUNG, 5000, &answer) ==
+      0)
+    return 1;
+  std::wprintf(L"%llu\n", static_cast<unsigned long long>(answer));
+  return 0;
+}
+
 int LockFile(TArgs args) {
   const HANDLE file = ::CreateFileW(args[0], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
@@ -644,6 +658,8 @@ constexpr TCommand kCommands[] = {
     {L"post-thread", 1, L"MSG [WPARAM [LPARAM]]", L"posts a thread message to the agent's thread",
      WithRecord<PostThread>},
     {L"post-window", 1, L"MSG [WPARAM]", L"posts a message to the agent's window", PostWindow},
+    {L"send-window", 4, L"CLASS MSG WPARAM LPARAM",
+     L"sends a message to the first top-level or message-only window of a class", SendWindow},
     {L"hold", 1, L"SECONDS", L"keeps the shared record mapped for a while, printing \"held\" once it does",
      WithRecord<Hold>},
     {L"windows", 1, L"CLASS [TITLE]", L"top-level windows of a class: handle, visibility and screen rectangle",

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -148,4 +149,24 @@ TEST_F(ChangeWatch, AMissingFolderIsLoggedAndNotWatched) {
   EXPECT_FALSE(Logged(L"Stopping change monitoring"));
   watch_.StopChangeWatch();
   EXPECT_TRUE(notified_.empty());
+}
+
+// Any program may send the watch's window its call message: the parameter once named the
+// function to run. Here it names one that would leave a mark, as a forged parameter could name
+// code of the sender's choosing.
+TEST_F(ChangeWatch, ACallMessageFromOutsideRunsNothingItNames) {
+  const HWND window = ::FindWindowExW(HWND_MESSAGE, nullptr, L"QuillFolderChangeWatch", nullptr);
+  ASSERT_NE(window, nullptr);
+  bool ran = false;
+  const std::function<void()> forged = [&ran] { ran = true; };
+  ::SendMessageW(window, WM_APP + 3, 0, reinterpret_cast<LPARAM>(&forged));
+  EXPECT_FALSE(ran);
+  // A creation message sent again takes no object from its parameter.
+  CREATESTRUCTW create{};
+  create.lpCreateParams = const_cast<std::function<void()>*>(&forged);
+  ::SendMessageW(window, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create));
+  EXPECT_EQ(::GetWindowLongPtrW(window, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&watch_));
+  // The watch's own calls still run.
+  watch_.StartChangeWatch(folder_);
+  EXPECT_TRUE(PumpUntil([this] { return Logged(L"Start change monitoring"); }, std::chrono::seconds(10)));
 }
