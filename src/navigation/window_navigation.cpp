@@ -330,7 +330,8 @@ bool OpenDocumentInShell(const std::wstring& path) {
     CommonLogErrorEvent(L"OpenDocumentInShell", L"a program file, not started", L"Path=" + path, 0, false);
     return false;
   }
-  return reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) >
+  // The type's default verb, as a double click would take.
+  return reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) >
          32;
 }
 

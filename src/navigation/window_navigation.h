@@ -24,7 +24,7 @@ TSetDataOutcome SetData(const TNavigationTarget& target, DWORD agentThreadId, co
 // Opens the folder in a new window of the shell with `verb` ("open", "explore"); a path that names no folder (a file, a
 // program, a mask, nothing) is refused with a log line and nothing is started. True when it opened.
 bool OpenFolderInShell(const std::wstring& path, const wchar_t* verb = L"open");
-// Opens a document in its program through the shell; a program file, a script or a shortcut
+// Opens a document in its program through the shell (its default verb); a program file, a script or a shortcut
 // (IsProgramFileName, and what the system calls dangerous) is refused with a log line and
 // nothing is started. True when it opened.
 bool OpenDocumentInShell(const std::wstring& path);
