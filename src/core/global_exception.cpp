@@ -2,8 +2,6 @@
 
 #include <atomic>
 #include <cwchar>
-#include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "diagnostics/exception_trace.h"
@@ -15,8 +13,6 @@
 #include "win/handles.h"
 #include "win/registry.h"
 #include "win/text_rules.h"
-
-UINT WM_QFTESTFAULT = 0;
 
 namespace {
 
@@ -55,18 +51,11 @@ std::wstring MachineString(const wchar_t* path, const wchar_t* name) {
   return key ? win::ReadString(key.get(), name).value_or(L"") : L"";
 }
 
-std::wstring EnvironmentValue(const wchar_t* name) {
-  wchar_t value[16] = {};
-  const DWORD length = ::GetEnvironmentVariableW(name, value, 16);
-  return length > 0 && length < 16 ? value : L"";
-}
-
 }  // namespace
 
 void InstallGlobalExceptionHandler(std::function<bool(const std::wstring& message)> showDialog) {
   DialogShower() = std::move(showDialog);
   SetUnhandledExceptionHandler(GlobalException);
-  WM_QFTESTFAULT = ::RegisterWindowMessageW(L"WM_QFTESTFAULT by Quillrook Folder");
 }
 
 std::wstring GetSystemInfo(bool stateLines) {
@@ -170,24 +159,18 @@ void GlobalException(const wchar_t*, const std::exception* e) {
   }
 }
 
-void RaiseTestFault(WPARAM kind) {
-  if (EnvironmentValue(L"QUILLROOK_TEST_FAULTS") != L"1") {
-    CommonLogRunEvent(L"WM_QFTESTFAULT", L"ignored");
-    return;
-  }
-  switch (kind) {
-    case 0:
-      throw std::runtime_error("Test fault on the main thread");
-    case 1:
-      std::thread([] {
-        GuardedCallback(L"TestFault", [] { throw std::runtime_error("Test fault on a worker thread"); });
-      }).detach();
-      return;
-    default:
-      try {
-        throw std::runtime_error("Test fault, handled");
-      } catch (const std::exception& e) {
-        CommonLogRunEvent(L"WM_QFTESTFAULT", L"handled: " + ExceptionText(e));
-      }
-  }
+namespace {
+UINT TestMessage = 0;
+void (*TestMessageHandler)(WPARAM) = nullptr;
+}  // namespace
+
+void SetTestMessage(UINT message, void (*handler)(WPARAM wParam)) {
+  TestMessage = message;
+  TestMessageHandler = handler;
+}
+
+bool HandleTestMessage(UINT message, WPARAM wParam) {
+  if (TestMessage == 0 || message != TestMessage || !TestMessageHandler) return false;
+  TestMessageHandler(wParam);
+  return true;
 }

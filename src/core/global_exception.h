@@ -1,6 +1,6 @@
 // The global exception handler: what no routine handled. It saves the state file (system report
 // and call stack), logs the error, and on the main thread shows the error dialog, one at a time.
-// Also the system report and the test-only faults. Any thread; the dialog on the main thread.
+// Also the system report and a test build's message. Any thread; the dialog on the main thread.
 #pragma once
 
 #include <windows.h>
@@ -23,8 +23,8 @@ void SaveGlobalErrorState(const std::wstring& message);
 // control and the last system error.
 std::wstring GetSystemInfo(bool stateLines);
 
-// "WM_QFTESTFAULT by Quillrook Folder", for the end-to-end tests: with QUILLROOK_TEST_FAULTS=1
-// in the agent's environment, wParam 0 raises an exception nobody handles on the main thread,
-// 1 the same on a worker thread, 2 one that is caught; otherwise the message is only logged.
-extern UINT WM_QFTESTFAULT;
-void RaiseTestFault(WPARAM kind);
+// A test build's own message: the main window hands each `message` it receives to `handler` on
+// the main thread. The shipped agent sets none, so no message can make it raise a fault.
+void SetTestMessage(UINT message, void (*handler)(WPARAM wParam));
+// True when `message` is the test build's message and its handler ran.
+bool HandleTestMessage(UINT message, WPARAM wParam);

@@ -18,16 +18,41 @@ namespace {
 constexpr UINT kDrainIntervalMs = 50;
 constexpr wchar_t kHandler[] = L"QuillFolder.WMHandler";
 
+HWND RootOf(HWND window) { return window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr; }
+
+// The target, or its top-level window, is the foreground window or the one under the mouse, or
+// the top-level window of either.
+bool InFrontOrUnderMouse(HWND target) {
+  POINT cursor{};
+  const HWND under = ::GetCursorPos(&cursor) ? ::WindowFromPoint(cursor) : nullptr;
+  const HWND root = RootOf(target);
+  for (const HWND seen : {::GetForegroundWindow(), under}) {
+    if (seen == nullptr) continue;
+    if (seen == target || RootOf(seen) == target || (root != nullptr && RootOf(seen) == root)) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+const wchar_t* JudgeQueuedTrigger(HWND target, int kind, HWND control, HWND shellFrame) {
+  if (target == nullptr || !::IsWindow(target)) return L"no window";
+  if (!InFrontOrUnderMouse(target)) return L"neither in front nor under the mouse";
+  if (!RecognisedAs(target, kind, control, shellFrame)) return L"not a window of its kind";
+  return nullptr;
+}
 
 thread_local THookPump* THookPump::watcher_ = nullptr;
 
-THookPump::THookPump(HWND timerWindow, UINT_PTR timerId, TInstall install, TRemove remove, TTrigger trigger)
+THookPump::THookPump(HWND timerWindow, UINT_PTR timerId, TInstall install, TRemove remove, TTrigger trigger,
+                     TJudge judge, TClock clock)
     : timerWindow_(timerWindow),
       timerId_(timerId),
       install_(std::move(install)),
       remove_(std::move(remove)),
-      trigger_(std::move(trigger)) {}
+      trigger_(std::move(trigger)),
+      judge_(std::move(judge)),
+      clock_(std::move(clock)) {}
 
 bool THookPump::Start() {
   hook::THookShare* share = install_();
@@ -62,6 +87,7 @@ void THookPump::OnForeground(HWND window) {
 }
 
 void THookPump::NameShellFrame(HWND frame) {
+  namedFrame_ = frame;
   if (share_ != nullptr)
     std::atomic_ref<std::uint32_t>(share_->shellFrame).store(win::HandleToRecord(frame), std::memory_order_release);
 }
@@ -102,7 +128,7 @@ void THookPump::OnTimer() {
   // The heartbeat is written by a timer of this same thread. After a stretch in which the thread
   // dispatched nothing (a long call, the machine asleep) that timer has not had its turn yet:
   // the heartbeat is judged at the next tick.
-  const DWORD now = ::GetTickCount();
+  const DWORD now = clock_();
   const bool closeToLastTick = lastTick_ == 0 || now - lastTick_ <= hook::kKeepAliveMs;
   lastTick_ = now;
   if (closeToLastTick) GuardedCallback(L"QuillFolder.Timer4Timer", [this] { CheckHeartbeat(); });
@@ -125,6 +151,16 @@ void THookPump::Drain() {
   hook::DrainQueue(*share_, [this](const hook::TQueueSlot& slot) {
     GuardedCallback(L"QuillFolder.HandleMsg", [&] { Dispatch(slot); });
   });
+  if (const int freed = hook::FreeStuckClaims(*share_, claimSightings_, clock_()))
+    Dropped(std::to_wstring(freed) + L" slot(s) claimed for over a second freed");
+}
+
+void THookPump::Dropped(const std::wstring& what) {
+  unsigned long heldBack = 0;
+  if (!dropLines_.Pass(clock_(), heldBack)) return;
+  std::wstring text = L"dropped: " + what;
+  if (heldBack > 0) text += L" (and " + std::to_wstring(heldBack) + L" more before this)";
+  CommonLogRunEvent(kHandler, text);
 }
 
 void THookPump::Dispatch(const hook::TQueueSlot& slot) {
@@ -134,25 +170,33 @@ void THookPump::Dispatch(const hook::TQueueSlot& slot) {
     const hook::TQueuedRequest request = hook::kQueuedRequests[static_cast<std::size_t>(i)];
     if (request == hook::TQueuedRequest::None) return;
     const HWND target = win::HandleFromRecord(slot.wParam);
-    const std::wstring window = std::wstring(hook::kMessageNames[static_cast<std::size_t>(i)]) + L" recive: Hwnd=" +
-                                logformat::HexText(slot.wParam);
-    if (request == hook::TQueuedRequest::MenuForBrowseDialog) {
-      CommonLogRunEvent(kHandler, window + L", Ctrl=" + logformat::HexText(slot.lParam));
-      trigger_(target, tkBrowseDialog);
-    } else {
-      const auto kind = static_cast<std::int32_t>(slot.lParam);
-      CommonLogRunEvent(kHandler, window + L", Type=" + std::to_wstring(kind));
-      trigger_(target, kind);
+    const bool browse = request == hook::TQueuedRequest::MenuForBrowseDialog;
+    const int kind = browse ? tkBrowseDialog : static_cast<std::int32_t>(slot.lParam);
+    const HWND control = browse ? win::HandleFromRecord(slot.lParam) : nullptr;
+    const std::wstring what =
+        std::wstring(hook::kMessageNames[static_cast<std::size_t>(i)]) + L" recive: Hwnd=" +
+        logformat::HexText(slot.wParam) +
+        (browse ? L", Ctrl=" + logformat::HexText(slot.lParam) : L", Type=" + std::to_wstring(kind));
+    if (const wchar_t* refused = judge_(target, kind, control, namedFrame_)) {
+      Dropped(what + L": " + refused);
+      return;
     }
+    CommonLogRunEvent(kHandler, what);
+    trigger_(target, kind);
     return;
   }
 }
 
 void THookPump::CheckHeartbeat() {
   const std::uint32_t heartbeat = std::atomic_ref<std::uint32_t>(share_->heartbeat).load();
-  if (!hook::HeartbeatStale(::GetTickCount(), heartbeat)) return;
-  // While installing fails the heartbeat stays stale and every tick tries again; the log tells
-  // only when that state begins and when it ends.
+  const DWORD now = clock_();
+  if (!hook::HeartbeatStale(now, heartbeat)) return;
+  // Others can write the heartbeat: a stale one installs the hooks again at most once every five
+  // seconds. While installing fails the heartbeat stays stale and is tried again at that pace;
+  // the log tells only when that state begins and when it ends.
+  if (reinstalled_ && now - lastReinstall_ < hook::kReinstallIntervalMs) return;
+  reinstalled_ = true;
+  lastReinstall_ = now;
   if (!failing_) CommonLogRunEvent(L"QuillFolder.Timer4Timer", L"hook heartbeat stale, re-installing the hook");
   remove_();
   installed_ = false;

@@ -1,15 +1,26 @@
 // The agent's side of the hook queue: installs the hooks of qf.dll, drains the shared record's
 // queue when the hook wakes it and on the drain timer (for every wake that cannot arrive), installs
-// the hooks again while their heartbeat is stale, and hands on every trigger it decodes, after its
-// log line. Owns the record pointer and the drain timer. Main thread.
+// the hooks again while their heartbeat is stale, and hands on every trigger it decodes and takes,
+// after its log line. Any program of the user can write the record, so nothing in it is believed
+// as more than a hint: a trigger is taken only for a window in front or under the mouse that the
+// agent itself recognises as one of its kind. Owns the record pointer and the drain timer. Main
+// thread.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
+#include "diagnostics/log_format.h"
 #include "hook/hook_contract.h"
 #include "win/handles.h"
+
+// Whether a queued trigger is taken: null when it is, else why not. It is when `target` is a
+// window whose top-level window is at this moment the foreground window's or the one under the
+// mouse, and RecognisedAs accepts it for `kind` (`control`: a browse dialog's tree; `shellFrame`:
+// the frame the agent named from the shell's window list).
+const wchar_t* JudgeQueuedTrigger(HWND target, int kind, HWND control, HWND shellFrame);
 
 class THookPump {
  public:
@@ -18,8 +29,11 @@ class THookPump {
   using TRemove = std::function<void()>;
   // A decoded trigger: the window the menu is for and its TargetKind.
   using TTrigger = std::function<void(HWND window, int kind)>;
+  using TJudge = std::function<const wchar_t*(HWND target, int kind, HWND control, HWND shellFrame)>;
+  using TClock = std::function<DWORD()>;
 
-  THookPump(HWND timerWindow, UINT_PTR timerId, TInstall install, TRemove remove, TTrigger trigger);
+  THookPump(HWND timerWindow, UINT_PTR timerId, TInstall install, TRemove remove, TTrigger trigger,
+            TJudge judge = JudgeQueuedTrigger, TClock clock = ::GetTickCount);
   THookPump(const THookPump&) = delete;
   THookPump& operator=(const THookPump&) = delete;
   ~THookPump() { Stop(); }
@@ -50,6 +64,8 @@ class THookPump {
  private:
   void Drain();
   void Dispatch(const hook::TQueueSlot& slot);
+  // One log line a second at most for what is dropped, however much of it others queue.
+  void Dropped(const std::wstring& what);
   // Takes the record of an installed hook and gives it the window to wake.
   void Adopt(hook::THookShare* share);
   void CheckHeartbeat();
@@ -65,7 +81,13 @@ class THookPump {
   TInstall install_;
   TRemove remove_;
   TTrigger trigger_;
+  TJudge judge_;
+  TClock clock_;
   hook::THookShare* share_ = nullptr;
+  // The frame this pump named in the record: the record's own field is not read back.
+  HWND namedFrame_ = nullptr;
+  hook::TClaimSightings claimSightings_{};
+  logformat::TLineThrottle dropLines_{1000};
   // Foreground changes, seen out of context: nothing is loaded into other programs for them.
   win::TWinEventHook foreground_;
   bool installed_ = false;
@@ -75,4 +97,7 @@ class THookPump {
   // When the drain timer's last tick ended: the heartbeat is judged only between ticks that
   // follow each other closely.
   DWORD lastTick_ = 0;
+  // When the hooks were last installed again for a stale heartbeat.
+  bool reinstalled_ = false;
+  DWORD lastReinstall_ = 0;
 };

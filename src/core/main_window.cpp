@@ -48,6 +48,7 @@ bool TQuillFolder::Create(HINSTANCE instance) {
   bool created = false;
   Guarded(L"QuillFolder.FormCreate", [&] { created = FormCreate(); });
   if (!created) {
+    closing_ = true;
     ::DestroyWindow(window_);
     return false;
   }
@@ -72,6 +73,7 @@ int TQuillFolder::Run() {
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
+  closing_ = true;
   if (window_ != nullptr) ::DestroyWindow(window_);
   return result;
 }
@@ -117,15 +119,31 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if ((wParam & 0xFFF0) == SC_MINIMIZE) return 0;
       break;
     case WM_ENDSESSION:
-      if (wParam) FormDestroy();
+      // The session ends, or another program says it does: the agent finishes its work and ends
+      // whole, never left running half stopped.
+      if (wParam) {
+        FormDestroy();
+        TerminateApplication();
+      }
+      return 0;
+    case WM_CLOSE:
+      // Closed from outside (a task manager, an installer): as the tray's "Exit".
+      CommonLogRunEvent(L"QuillFolder.FormClose");
+      TerminateApplication();
       return 0;
     case WM_DESTROY:
+      // The window is destroyed only by the agent's own call, at the end of its loop; the message
+      // that another program sends or posts destroys nothing.
+      if (!closing_) {
+        CommonLogRunEvent(L"QuillFolder.WMHandler", L"WM_DESTROY from outside ignored");
+        return 0;
+      }
       FormDestroy();
       window_ = nullptr;
       return 0;
     default:
       if (trayIcon_ && trayIcon_->OnBroadcast(message)) return 0;
-      if (message == WM_QFTESTFAULT && WM_QFTESTFAULT != 0) RaiseTestFault(wParam);
+      if (HandleTestMessage(message, wParam)) return 0;
       if (message == WakeMessage && WakeMessage != 0 && hookPump_) hookPump_->OnWake();
       break;
   }
@@ -134,15 +152,10 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TQuillFolder::ApplicationMessage(const MSG& msg) {
   if (msg.message == WM_QFADDFOLDER && WM_QFADDFOLDER != 0) {
-    if (msg.wParam > 0xFFFF) return;
-    const ATOM atom = static_cast<ATOM>(msg.wParam);
-    wchar_t name[256] = {};
-    const UINT length = ::GlobalGetAtomNameW(atom, name, 256);
-    // The sender leaves the atom to us: delete it, or the global atom table fills up.
-    ::GlobalDeleteAtom(atom);
-    if (length == 0) return;
-    CommonLogRunEvent(L"QuillFolder.WMHandler", std::wstring(L"WM_QFADDFOLDER recive: ") + name);
-    AddListMenu(name);
+    if (const std::optional<std::wstring> folder = TakePassedFolder(msg.wParam)) {
+      CommonLogRunEvent(L"QuillFolder.WMHandler", L"WM_QFADDFOLDER recive: " + *folder);
+      AddListMenu(*folder);
+    }
     return;
   }
   switch (msg.message) {

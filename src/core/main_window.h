@@ -83,6 +83,8 @@ class TQuillFolder final : private TOptionsHost {
   DWORD mainThreadId_ = 0;
   bool hotKeyRegistered_ = false;
   bool destroyed_ = false;
+  // Set once the message loop has ended, just before the window is destroyed.
+  bool closing_ = false;
   win::TIconHandle icon_;
   // Draws the images of both menus, so it outlives them.
   TMenuImages images_;

@@ -11,14 +11,17 @@
 #include "core/main_window.h"
 #include "core/global_exception.h"
 #include "diagnostics/exception_trace.h"
+#include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
 #include "dialogs/error_dialog.h"
 #include "menu/favourites_rules.h"
 #include "menu/favourites_store.h"
 #include "menu/first_run.h"
 #include "navigation/window_front.h"
+#include "navigation/window_path.h"
 #include "settings/settings_registry.h"
 #include "settings/settings_values.h"
+#include "startup/program_folder.h"
 #include "startup/scheduler.h"
 #include "startup/user_checks.h"
 #include "win/files.h"
@@ -165,6 +168,11 @@ DWORD AgentThreadFromRecord() {
 
 void PassFolderToAgent() {
   const std::wstring folder = text::Trim(CommandLineFolder);
+  // The agent takes only a folder or the reload switch; anything else would stay in the atom table.
+  if (folder != kSwitchUpdate && !TextNamesFolder(folder)) {
+    CommonLogRunEvent(L"Main", L"no folder to pass to the agent: " + folder);
+    return;
+  }
   const DWORD threadId = AgentThreadFromRecord();
   win::TGlobalAtom atom(::GlobalAddAtomW(folder.c_str()));
   if (!atom) {
@@ -176,6 +184,26 @@ void PassFolderToAgent() {
 }
 
 }  // namespace
+
+std::optional<std::wstring> TakePassedFolder(WPARAM atom) {
+  // String atoms are numbered from 0xC000 on; a smaller number is an integer atom, no text.
+  constexpr WPARAM kFirstStringAtom = 0xC000;
+  static logformat::TLineThrottle refusals(1000);
+  if (atom < kFirstStringAtom || atom > 0xFFFF) return std::nullopt;
+  wchar_t name[256] = {};
+  const UINT length = ::GlobalGetAtomNameW(static_cast<ATOM>(atom), name, 256);
+  if (length == 0) return std::nullopt;
+  const std::wstring folder(name, length);
+  if (folder != kSwitchUpdate && !TextNamesFolder(folder)) {
+    unsigned long heldBack = 0;
+    if (refusals.Pass(::GetTickCount(), heldBack))
+      CommonLogRunEvent(L"QuillFolder.WMHandler", L"WM_QFADDFOLDER left alone, no folder: " + folder);
+    return std::nullopt;
+  }
+  // The sender leaves the atom to us: delete it, or the global atom table fills up.
+  ::GlobalDeleteAtom(static_cast<ATOM>(atom));
+  return folder;
+}
 
 std::vector<std::wstring> CommandLineArguments() {
   std::vector<std::wstring> args;
@@ -319,9 +347,16 @@ int AgentMain(HINSTANCE instance) {
   GetConfigurationFolder();
 
   const bool handedOverToUs = TakeHandOverMarker();
-  if (!handedOverToUs && IsUAC() && !IsElevated() && IsAdminUser() && HandOver(args)) {
-    CloseAllLogs();
-    return 0;
+  if (!handedOverToUs && IsUAC() && !IsElevated() && IsAdminUser()) {
+    // A copy in a folder the user can write is never started elevated: any program of the user
+    // could change it into code that runs as administrator.
+    if (const std::optional<std::wstring> exposure = ProgramFolderExposure()) {
+      CommonLogRunEvent(L"Main", L"no elevated start, the program's folder is not protected: " + *exposure);
+      RemoveUnprotectedElevationTask();
+    } else if (HandOver(args)) {
+      CloseAllLogs();
+      return 0;
+    }
   }
 
   CommandLineFolder = BuildCommandLineFolder(args, DirectoryExists);

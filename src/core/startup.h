@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ void EraseSettings();
 void LoadStoreAndSettings();
 // The main window's last step: the elevation task kept current and the logs closed.
 void FinishAgent();
+
+// The folder a second start passed in WM_QFADDFOLDER's global atom: the atom's name when it names
+// a folder, and the atom then deleted. Any other atom (another program's, a forged message's) is
+// left as it is, with a log line a second at most.
+std::optional<std::wstring> TakePassedFolder(WPARAM atom);
 
 // Runs the whole main routine; returns the process exit code.
 int AgentMain(HINSTANCE instance);

@@ -5,6 +5,14 @@
 
 #include "diagnostics/guarded.h"
 
+namespace {
+
+// Requests kept through one modal loop at most: a user passes a folder or two meanwhile; a flood
+// another program posts is not kept past this.
+constexpr std::size_t kMaxKeptRequests = 64;
+
+}  // namespace
+
 thread_local TThreadRequests* TThreadRequests::keeper_ = nullptr;
 
 TThreadRequests::~TThreadRequests() {
@@ -28,7 +36,8 @@ LRESULT CALLBACK TThreadRequests::FilterProc(int code, WPARAM wParam, LPARAM lPa
   if (code >= 0 && keeper != nullptr && message != nullptr && message->hwnd == nullptr &&
       std::find(keeper->messages_.begin(), keeper->messages_.end(), message->message) != keeper->messages_.end() &&
       Guarded(L"QuillFolder.KeepRequest", [&] {
-        if (!keeper->serve_ || !keeper->serve_(*message)) keeper->kept_.push_back(*message);
+        if ((!keeper->serve_ || !keeper->serve_(*message)) && keeper->kept_.size() < kMaxKeptRequests)
+          keeper->kept_.push_back(*message);
       }))
     return TRUE;
   return ::CallNextHookEx(nullptr, code, wParam, lParam);

@@ -24,7 +24,7 @@ class TThreadRequests {
   // Asked first for each such message: true when it served the request in the modal loop at
   // once (the loop's own window can take it), false to keep it.
   void ServeAtOnce(std::function<bool(const MSG&)> serve) { serve_ = std::move(serve); }
-  // What was kept since the last call, oldest first.
+  // What was kept since the last call, oldest first: the first 64, a flood's rest dropped.
   std::vector<MSG> Take();
 
  private:

@@ -250,4 +250,16 @@ std::vector<std::wstring> DecodeLogLines(std::string_view bytes) {
   return lines;
 }
 
+bool TLineThrottle::Pass(std::uint32_t now, unsigned long& heldBack) {
+  if (passedOnce_ && now - lastPass_ < periodMs_) {
+    ++heldBack_;
+    return false;
+  }
+  heldBack = heldBack_;
+  heldBack_ = 0;
+  passedOnce_ = true;
+  lastPass_ = now;
+  return true;
+}
+
 }  // namespace logformat

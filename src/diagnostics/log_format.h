@@ -77,6 +77,23 @@ class TLogCollapser {
   unsigned long runRepeats_ = 0;
 };
 
+// Lets a line through at most once every `periodMs` of a tick count (wrap-around safe), for input
+// that others can repeat at will; the lines held back meanwhile are counted, and the next line that
+// passes says how many.
+class TLineThrottle {
+ public:
+  explicit TLineThrottle(std::uint32_t periodMs) : periodMs_(periodMs) {}
+  // True when a line may be written at `now`; `heldBack` is then how many were held back since the
+  // last line that passed.
+  bool Pass(std::uint32_t now, unsigned long& heldBack);
+
+ private:
+  std::uint32_t periodMs_;
+  bool passedOnce_ = false;
+  std::uint32_t lastPass_ = 0;
+  unsigned long heldBack_ = 0;
+};
+
 // Appends "Last log entries:" and the run-log lines with indices count-22 .. count-2.
 void AppendLastLogEntries(const std::vector<std::wstring>& runLog, std::vector<std::wstring>& list);
 
@@ -87,7 +104,6 @@ void AppendBlockEnd(std::vector<std::wstring>& list);
 std::vector<std::wstring> ErrorBlock(std::wstring_view dateTime, std::wstring_view text,
                                      const std::vector<std::wstring>& runLog);
 
-// "X\folder.log" -> "X\folder_prev.log": the name without its last 4 characters + "_prev.log".
 // One recorded exception for the error log: "<date> Exception <class> occured <location>", its
 // message (when it has one), the run log's tail, "Call stack: " with one line per frame, and
 // the block's end.
@@ -99,6 +115,7 @@ std::vector<std::wstring> TraceBlock(std::wstring_view dateTime, std::wstring_vi
 std::wstring TraceLocation(std::wstring_view procedure, unsigned line, std::wstring_view file);
 std::wstring TraceAddress(std::uintptr_t address);
 
+// "X\folder.log" -> "X\folder_prev.log": the name without its last 4 characters + "_prev.log".
 std::wstring PrevLogName(std::wstring_view file);
 
 // Exactly kMaxLogBytes is still appended to.

@@ -25,6 +25,12 @@ inline constexpr std::uint32_t kSlotClaimed = 1024;
 inline constexpr std::uint32_t kHeartbeatStaleMs = 5000;
 // The library refreshes the heartbeat this often, on a timer of the thread that installed it.
 inline constexpr std::uint32_t kKeepAliveMs = 1000;
+// The heartbeat is written by other programs too, so it is only a hint: a stale one installs the
+// hooks again at most this often (ms).
+inline constexpr std::uint32_t kReinstallIntervalMs = 5000;
+// A writer fills its claimed slot in a few instructions: a slot claimed for longer than this (ms)
+// was left by a writer that died or never meant to publish it, and is freed.
+inline constexpr std::uint32_t kClaimTimeoutMs = 1000;
 
 // One queue slot, shaped like a Windows MSG on a 32-bit system.
 struct TQueueSlot {
@@ -132,6 +138,14 @@ int DrainQueue(THookShare& share, Handler&& handle) {
   }
   return handled;
 }
+
+// When the agent first saw each slot claimed (0: not claimed at its last look), kept between drains.
+using TClaimSightings = std::array<std::uint32_t, kQueueSlots>;
+
+// Frees the slots that have stayed claimed for longer than kClaimTimeoutMs since `sightings` first
+// saw them so (wrap-around safe); a slot published or freed meanwhile is left to its writer.
+// Returns how many were freed.
+int FreeStuckClaims(THookShare& share, TClaimSightings& sightings, std::uint32_t now) noexcept;
 
 // True when the heartbeat is more than kHeartbeatStaleMs behind `now` (wrap-around safe). A
 // heartbeat stamped just after the caller took `now` reads as slightly ahead: that is fresh.

@@ -197,21 +197,11 @@ HWND ArchiverAround(HWND window, int& kind) noexcept {
   return FindAround(window, [&kind](HWND w) { return IsRar(kind, w) != nullptr; });
 }
 
-// The folder tree of a folder-browse dialog: a direct child, or (newer systems) one inside the
-// name-space control. That control's class name is longer than any recognition buffer, so it is
-// found by its whole name instead.
-HWND BrowseTree(HWND dialog) noexcept {
-  if (const HWND tree = ::FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr)) return tree;
-  const HWND host =
-      ::FindWindowExW(dialog, nullptr, L"SHBrowseForFolder ShellNameSpace Control", nullptr);
-  return host ? ::FindWindowExW(host, nullptr, L"SysTreeView32", nullptr) : nullptr;
-}
-
 HWND BrowseDialogAround(HWND window, HWND& tree) noexcept {
   return FindAround(window, [&tree](HWND w) {
     int kind = 0;
     if (!ClassIs(w, kDialogClassBuffer, L"#32770") || IsDialog(w) || IsRar(kind, w)) return false;
-    tree = BrowseTree(w);
+    tree = BrowseDialogTree(w);
     return tree != nullptr;
   });
 }
@@ -222,13 +212,8 @@ HWND RootOf(HWND window) noexcept { return window ? ::GetAncestor(window, GA_ROO
 // through nothing but the desktop's own view and list.
 HWND DesktopAround(HWND window) noexcept {
   for (int step = 0; window != nullptr && step < kMaxWalkSteps; ++step) {
-    // Explorer frames hold "WorkerW" children of their own: only a top-level one is the desktop.
+    if (IsDesktopFrame(window)) return window;
     const bool topLevel = (::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0;
-    if (window == ::GetDesktopWindow() || window == ::GetShellWindow() ||
-        (topLevel && (ClassIs(window, kWholeClassBuffer, L"Progman") ||
-                      ClassIs(window, kWholeClassBuffer, L"WorkerW")))) {
-      return window;
-    }
     const bool desktopPart = ClassIs(window, kWholeClassBuffer, L"SHELLDLL_DefView") ||
                              ClassIs(window, kWholeClassBuffer, L"SysListView32");
     if (!desktopPart || topLevel) return nullptr;
@@ -342,6 +327,9 @@ void WakeAgent(hook::THookShare& share) noexcept {
   const UINT wake = window != 0 ? RegisteredNumber(wakeNumber, hook::kWakeMessageName) : 0;
   if (wake == 0) return;
   const HWND agent = win::HandleFromRecord(window);
+  // Any program of the user can write the record: the wake goes only to a window of the thread
+  // that installed the hooks, never to one the record merely names.
+  if (::GetWindowThreadProcessId(agent, nullptr) != Load(share.agentThreadId)) return;
   ::PostMessageW(agent, wake, 0, 0);
 }
 

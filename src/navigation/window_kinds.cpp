@@ -12,13 +12,12 @@ constexpr int kArchiverClassBuffer = 16;
 // A frame the user is working in: visible, enabled, restored or maximised, with the usual
 // caption buttons, and with or without WS_CLIPCHILDREN. Anything else (minimised, disabled,
 // a tool window, a frame of another layout) is no place to drive.
-constexpr DWORD kFrameStyle = WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU |
-                              WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
-constexpr DWORD kFrameStyles[] = {kFrameStyle, kFrameStyle | WS_MAXIMIZE,
-                                  kFrameStyle | WS_CLIPCHILDREN,
+constexpr DWORD kFrameStyle =
+    WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kFrameStyles[] = {kFrameStyle, kFrameStyle | WS_MAXIMIZE, kFrameStyle | WS_CLIPCHILDREN,
                                   kFrameStyle | WS_MAXIMIZE | WS_CLIPCHILDREN};
-static_assert(kFrameStyles[0] == 349110272 && kFrameStyles[1] == 365887488 &&
-              kFrameStyles[2] == 382664704 && kFrameStyles[3] == 399441920);
+static_assert(kFrameStyles[0] == 349110272 && kFrameStyles[1] == 365887488 && kFrameStyles[2] == 382664704 &&
+              kFrameStyles[3] == 399441920);
 // The only extended style a shell or browser frame carries.
 constexpr DWORD kFrameExStyle = WS_EX_WINDOWEDGE;
 
@@ -33,10 +32,8 @@ HWND NextChild(HWND parent, HWND after, const wchar_t* className) noexcept {
 
 // The classes GetWindowP stops at, as they read through a 10-character buffer.
 bool IsKnownStopClass(HWND window) noexcept {
-  return ClassIs(window, kDialogClassBuffer, L"bosa_sdm_") ||
-         ClassIs(window, kDialogClassBuffer, L"#32770") ||
-         ClassIs(window, kDialogClassBuffer, L"WinRarWin") ||
-         ClassIs(window, kDialogClassBuffer, L"TTargetDl");
+  return ClassIs(window, kDialogClassBuffer, L"bosa_sdm_") || ClassIs(window, kDialogClassBuffer, L"#32770") ||
+         ClassIs(window, kDialogClassBuffer, L"WinRarWin") || ClassIs(window, kDialogClassBuffer, L"TTargetDl");
 }
 
 }  // namespace
@@ -86,8 +83,7 @@ HWND IsDialog(HWND window) {
   }
   if (!Child(window, L"ShellDll_DefView")) return nullptr;
   if (Child(window, L"ComboBoxEx32")) return window;
-  if (ClassIs(window, kDialogClassBuffer, L"#32770") && Child(window, L"ComboBox") &&
-      Child(window, L"Edit")) {
+  if (ClassIs(window, kDialogClassBuffer, L"#32770") && Child(window, L"ComboBox") && Child(window, L"Edit")) {
     return window;
   }
   return nullptr;
@@ -146,10 +142,51 @@ TargetKind ClassifyWindow(HWND window) {
   int kind = tkDesktop;
   if (IsExplorer(kind, 0, window) || IsRar(kind, window)) return static_cast<TargetKind>(kind);
   // The system's console window, Wine's, and Windows Terminal's window, whose tabs are consoles.
-  if (ClassIs(window, kWholeClassBuffer, L"ConsoleWindowClass") || ClassIs(window, kWholeClassBuffer, L"WineConsoleClass"))
+  if (ClassIs(window, kWholeClassBuffer, L"ConsoleWindowClass") ||
+      ClassIs(window, kWholeClassBuffer, L"WineConsoleClass"))
     return tkConsole;
   if (ClassIs(window, kWholeClassBuffer, L"CASCADIA_HOSTING_WINDOW_CLASS")) return tkTerminal;
   return tkDesktop;
+}
+
+HWND BrowseDialogTree(HWND dialog) {
+  if (dialog == nullptr) return nullptr;
+  if (const HWND tree = ::FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr)) return tree;
+  // That control's class name is longer than any recognition buffer: it is found by its whole name.
+  const HWND host = ::FindWindowExW(dialog, nullptr, L"SHBrowseForFolder ShellNameSpace Control", nullptr);
+  return host ? ::FindWindowExW(host, nullptr, L"SysTreeView32", nullptr) : nullptr;
+}
+
+bool IsDesktopFrame(HWND window) {
+  if (window == nullptr) return false;
+  if (window == ::GetDesktopWindow() || window == ::GetShellWindow()) return true;
+  const bool topLevel = (::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0;
+  return topLevel && (ClassIs(window, kWholeClassBuffer, L"Progman") || ClassIs(window, kWholeClassBuffer, L"WorkerW"));
+}
+
+bool RecognisedAs(HWND window, int kind, HWND control, HWND shellFrame) {
+  if (window == nullptr || !::IsWindow(window)) return false;
+  int found = 0;
+  switch (kind) {
+    case tkFileDialog:
+      return IsDialog(window) == window;
+    case tkRarExtract:
+    case tkRarWindow:
+    case tkZipExtract:
+    case tkAceExtract:
+      return IsRar(found, window) == window && found == kind;
+    case tkBrowseDialog:
+      return ClassIs(window, kDialogClassBuffer, L"#32770") && IsDialog(window) == nullptr &&
+             IsRar(found, window) == nullptr && control != nullptr && BrowseDialogTree(window) == control;
+    case tkExplorer:
+    case tkInternetExplorer:
+      if (IsExplorer(found, 0, window) == window && found == kind) return true;
+      return kind == tkExplorer && shellFrame != nullptr && window == shellFrame;
+    case tkDesktop:
+      return IsDesktopFrame(window);
+    default:
+      return false;
+  }
 }
 
 HWND CheckVistaDialog(HWND dialog) {

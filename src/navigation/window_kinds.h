@@ -33,6 +33,17 @@ HWND IsRar(int& kind, HWND window);
 // The kind of a window as the hot key sees it: file dialog, then Explorer or browser frame, then
 // archiver, else the desktop kind. A window of 0 is the desktop kind: the cursor is not asked.
 TargetKind ClassifyWindow(HWND window);
+// The folder tree of a folder-browse dialog: a direct child, or (newer systems) one inside the
+// name-space control; 0 for none.
+HWND BrowseDialogTree(HWND dialog);
+// True for the desktop itself: the system's desktop window, the shell's, or a top-level window of
+// the desktop's classes ("Progman", "WorkerW"; Explorer frames hold child "WorkerW"s of their own).
+bool IsDesktopFrame(HWND window);
+// True when the agent's own recognition takes `window` as a target of `kind`, as the hook reports
+// one: a file dialog, an archiver window of that kind, a folder-browse dialog whose tree is
+// `control`, an Explorer or browser frame of that kind (or `shellFrame`, an Explorer frame the
+// shell's window list named), or the desktop. Any other kind is refused.
+bool RecognisedAs(HWND window, int kind, HWND control, HWND shellFrame);
 // The file-name edit box of a file dialog of either style, or 0.
 HWND CheckVistaDialog(HWND dialog);
 // Walks down a chain of child classes (the first child of each class); 0 when a link is missing.

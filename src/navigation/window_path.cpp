@@ -167,6 +167,8 @@ std::vector<std::pair<HWND, bool>> ExplorerFrames(HWND except) {
 
 }  // namespace
 
+bool TextNamesFolder(const std::wstring& text) { return AddressNamesFolder(text); }
+
 bool ExplorerFrameOpen(HWND except) {
   bool found = false;
   const bool listed = !ShellWindowListMissing();

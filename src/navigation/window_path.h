@@ -16,6 +16,10 @@ class TShellTabsRead;
 // thread, attaches to the target's input.
 std::wstring GetPath(HWND window, int kind, DWORD agentThreadId, TShellTabsRead& shellTabs);
 
+// Whether a text another program gives names a folder: a local folder that exists, or the path of
+// a share or network drive, taken as it is without a probe (none of a host someone else chose).
+bool TextNamesFolder(const std::wstring& text);
+
 // Whether a visible Explorer frame other than the top-level window `except` may be open, found by
 // class and style alone: no program is sent anything, so a hung one costs nothing here, and the
 // search stops at the first, so it costs the same however many are open. Where the shell keeps

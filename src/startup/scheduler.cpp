@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "diagnostics/logger.h"
+#include "startup/program_folder.h"
 #include "startup/task_service.h"
 #include "startup/user_checks.h"
 #include "startup/view_registry.h"
@@ -96,8 +98,50 @@ TSchedulerLaunch ElevationTask(bool runNow, const std::wstring& arguments) {
 
 bool MayOwnElevationTask() { return IsUAC() && IsElevated() && (IsRealUserAdmin() || IsPowerUser()); }
 
+void RemoveUnprotectedElevationTask() {
+  const std::wstring name = SchedulerTaskName();
+  const win::TComApartment apartment;
+  TTaskService service;
+  TLaunchEnvironment environment;
+  std::optional<TTaskFields> task;
+  try {
+    service.Connect();
+    task = service.FindTask(name);
+  } catch (const std::exception&) {
+    return;
+  }
+  if (!task) return;
+  // A task whose program cannot be read goes too: a protected copy registers it again at its next
+  // start, as it does for a missing one.
+  std::optional<std::wstring> exposure = std::wstring(L"the task's program cannot be read");
+  if (task->action) {
+    // The task's program as registered, in double quotes; this copy's answer is the one read already.
+    std::wstring program = task->action->path;
+    if (program.size() >= 2 && program.front() == L'"' && program.back() == L'"')
+      program = program.substr(1, program.size() - 2);
+    if (::CompareStringOrdinal(program.c_str(), -1, ProgramPath().c_str(), -1, TRUE) == CSTR_EQUAL) {
+      exposure = ProgramFolderExposure();
+    } else {
+      const win::TUniqueHandle token(UnelevatedUserToken());
+      const std::size_t slash = program.find_last_of(L'\\');
+      exposure = token && slash != std::wstring::npos
+                     ? programfolder::UserWritablePath(ReadFolderAccess(token.get(), program.substr(0, slash)))
+                     : std::optional<std::wstring>(program + L": not a full path");
+    }
+  }
+  if (!exposure) return;
+  const bool removed = DeleteFromScheduler(service, environment, name);
+  CommonLogRunEvent(L"UpdateScheduler",
+                    std::wstring(removed ? L"elevation task removed: " : L"elevation task not removed: ") + *exposure);
+}
+
 void UpdateScheduler() {
   if (!MayOwnElevationTask()) return;
+  if (const std::optional<std::wstring> exposure = ProgramFolderExposure()) {
+    CommonLogRunEvent(L"UpdateScheduler", L"no elevation task, the program's folder is not protected: " + *exposure);
+    RemoveUnprotectedElevationTask();
+    return;
+  }
   if (IsRealUserAdmin()) CheckSchedulerStartType();
   LaunchThroughScheduler(ElevationTask(false));
 }

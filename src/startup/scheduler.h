@@ -23,8 +23,12 @@ TSchedulerLaunch ElevationTask(bool runNow, const std::wstring& arguments = {});
 // Who may own the elevation task: an elevated administrator or power user under User Account
 // Control.
 bool MayOwnElevationTask();
-// Keeps the elevation task current when an elevated administrator's agent exits.
+// Keeps the elevation task current when an elevated administrator's agent exits; for a program
+// whose folder is not protected from the unelevated user, removes it instead.
 void UpdateScheduler();
+// Removes the user's elevation task, if there is one, with a log line: the program's folder is not
+// protected, so nothing may start it elevated.
+void RemoveUnprotectedElevationTask();
 
 // The service manager calls that CheckSchedulerStartType makes, so a test can stand in for a
 // service manager that cannot change the service. The start types: 2 automatic, 3 on demand,

@@ -139,8 +139,8 @@ class Agent:
         self.procs.append(proc)
         return proc
 
-    def start(self, *args, env=None):
-        proc = self.launch(*args, env=env)
+    def start(self, *args, program="qrfolder.exe", env=None):
+        proc = self.launch(*args, program=program, env=env)
         wait_for(lambda: qftool("agent")[0] == 0 and qftool("thread")[0] == 0, 30,
                  interval=0.2, what="the agent's window and hook record")
         return proc
@@ -162,7 +162,8 @@ class Agent:
         count, _, pid = self.info()
         if count:
             wine("taskkill", "/f", "/pid", str(pid))
-            wine("taskkill", "/f", "/im", "qrfolder.exe")
+            for program in ("qrfolder.exe", "qrfolder_testfaults.exe"):
+                wine("taskkill", "/f", "/im", program)
         self.procs.clear()
 
 

@@ -1,4 +1,4 @@
-"""Faults nobody handles, raised in the real agent through its test-only fault message: the
+"""Faults nobody handles, raised in the test build of the agent through its fault message: the
 error log's trace, the state file, one error dialog, "Restart" and "Terminate", and the bug
 report mailed over STARTTLS to a local SMTP server whose test authority the Wine user trusts."""
 import email
@@ -15,7 +15,7 @@ from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 from conftest import BUILD, SETTINGS_KEY, qftool, read_utf16_lines, reg_set, screenshot, wait_for, windows_path
 from test_configuration import SAVE_CONFIGURATION, run_dialog
 
-FAULTS = {"QUILLROOK_TEST_FAULTS": "1"}
+FAULTS = "qrfolder_testfaults.exe"
 ERROR_DIALOG = "Quillrook Folder"
 SEND, IGNORE, RESTART, TERMINATE, NO_MAIL = 3512, 3509, 3510, 3511, 3513
 MAIN_THREAD, WORKER_THREAD, HANDLED = 0, 1, 2
@@ -46,7 +46,7 @@ def agent_gone(agent, timeout=60):
 
 
 def test_a_fault_nobody_handles_brings_up_one_dialog_and_terminate_ends_the_agent(agent):
-    agent.start(env=FAULTS)
+    agent.start(program=FAULTS)
     # Handled: only a trace in the error log. On a worker: the state file and a log line.
     fault(HANDLED)
     agent.wait_log("WM_QFTESTFAULT Parameters: handled: Test fault, handled")
@@ -80,7 +80,7 @@ def test_a_fault_nobody_handles_brings_up_one_dialog_and_terminate_ends_the_agen
 
 
 def test_restart_starts_a_new_agent_that_waits_for_the_old_one(agent):
-    agent.start(env=FAULTS)
+    agent.start(program=FAULTS)
     old_pid = agent.info()[2]
     fault_with_dialog()
     press(RESTART)
@@ -91,11 +91,22 @@ def test_restart_starts_a_new_agent_that_waits_for_the_old_one(agent):
     agent.wait_log("Error Message form Parameters: Click restart")
 
 
+def test_the_shipped_agent_has_no_fault_message_whatever_its_environment_says(agent):
+    name = "WM_QFTESTFAULT by Quillrook Folder"
+    shipped, test_build = ((BUILD / "windows" / "bin" / program).read_bytes() for program in ("qrfolder.exe", FAULTS))
+    assert name.encode("utf-16-le") in test_build
+    assert name.encode("utf-16-le") not in shipped and name.encode() not in shipped
+    # The switch the test build once read, set: every kind of fault is asked for, and nothing happens.
+    agent.start(env={"QUILLROOK_TEST_FAULTS": "1"})
+    for kind in (HANDLED, WORKER_THREAD, MAIN_THREAD):
+        fault(kind)
+    time.sleep(6)
+    assert dialogs() == 0 and agent.info()[0] == 1
+    assert not [line for line in agent.log_lines() + agent.error_log_lines() if "Test fault" in line or "WM_QFTESTFAULT" in line]
+
+
 def test_an_export_that_cannot_write_a_file_ends_in_the_error_dialog(agent):
     agent.start()
-    # Started without the test switch, the agent only logs a fault request.
-    fault(MAIN_THREAD)
-    agent.wait_log("WM_QFTESTFAULT Parameters: ignored")
     base = agent.data_dir / "backup.qfs"
     # Lists of an older set of that name (without its empty F, so the dialog does not ask about
     # replacing it), whose third file cannot be replaced.
@@ -211,7 +222,7 @@ def test_the_report_is_mailed_over_tls_with_the_logs_zipped_under_a_free_name(ag
                                "120"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     try:
         assert holder.stdout.readline().strip() == "locked"
-        agent.start(env=FAULTS)
+        agent.start(program=FAULTS)
         fault_with_dialog()
         assert qftool("checked", ERROR_DIALOG, SEND)[0] == 0, "the box is on when a mail server is set up"
         press(TERMINATE)
@@ -240,7 +251,7 @@ def test_the_report_is_mailed_over_tls_with_the_logs_zipped_under_a_free_name(ag
 
 def test_a_server_with_a_certificate_for_another_host_gets_nothing(agent, mail):
     server = mail("other.invalid")
-    agent.start(env=FAULTS)
+    agent.start(program=FAULTS)
     fault_with_dialog()
     press(IGNORE)
     agent.wait_log("Function: bugform_send.SpTBXButton1Click Message: Connected fail", timeout=60)
@@ -257,7 +268,7 @@ def test_a_server_with_a_certificate_for_another_host_gets_nothing(agent, mail):
 
 def test_terminate_with_the_box_cleared_connects_to_nothing(agent, mail):
     server = mail("localhost")
-    agent.start(env=FAULTS)
+    agent.start(program=FAULTS)
     fault_with_dialog()
     press(SEND)
     assert qftool("checked", ERROR_DIALOG, SEND)[0] == 1

@@ -79,9 +79,7 @@ def test_a_start_that_asks_about_its_folder_serves_the_tray_and_the_hook_meanwhi
     xdotool("mousemove", x, y, "click", "1")
     wait_for(visible_menus, 10, what="the folder menu from the tray")
     close_menus()
-    _, window, _ = agent.info()
-    xdotool("mousemove", 400, 300)
-    assert qftool("queue", 0, "WM_QFMDESKTOP", hex(window), 1)[0] == 0
+    assert qftool("latency")[0] == 0
     wait_for(visible_menus, 10, what="the folder menu from the hook")
     close_menus()
     assert proc.poll() is None, "the agent survives the menus shown while it asks"
@@ -151,6 +149,23 @@ def test_an_unelevated_administrators_start_hands_over_once_and_its_folder_arriv
     assert sum("LaunchThroughScheduler required" in line for line in agent.log_lines()) == 1, "no second hand-over"
 
 
+def test_an_administrators_copy_in_a_folder_the_user_can_write_is_never_started_elevated(agent):
+    """The unelevated administrator's start, with its folder checked as the agent checks it: the
+    build folder is the user's own, so the copy runs unelevated, says why, and removes the elevation
+    task left pointing at that folder."""
+    fresh_store(AlwaysAddDialog=0)
+    assert qftool("elevation-task", "register")[0] == 0
+    first = agent.launch(program="unelevated_agent.exe", env={"QF_TEST_REAL_FOLDER_CHECK": "1"})
+    wait_for(lambda: agent.info()[0] == 1, 30, interval=0.2, what="the agent window")
+    assert first.poll() is None and agent.info()[2] != 0
+    line = agent.wait_log("Main Parameters: no elevated start, the program's folder is not protected: ")[0]
+    assert ": the user may change it" in line, line
+    # (Wine's Task Scheduler cannot give a task's actions back: the task's program reads as unknown.)
+    agent.wait_log("UpdateScheduler Parameters: elevation task removed: ")
+    assert qftool("elevation-task", "exists")[0] != 0, "the task is gone"
+    assert not [line for line in agent.log_lines() if "LaunchThroughScheduler" in line or "ShellExecuteEx" in line]
+
+
 def test_erasefull_removes_the_users_elevation_task_and_ends(agent):
     assert qftool("elevation-task", "register")[0] == 0
     assert qftool("elevation-task", "exists")[0] == 0
@@ -175,16 +190,29 @@ def test_messages_another_program_forges_leave_the_agent_running_and_serving(age
     agent.start()
     before = agent.info()
     wm_nccreate, wm_create, wm_initdialog, synchronize = 0x81, 0x01, 0x110, 0x8003
+    wm_destroy, wm_close, wm_qfaddfolder = 0x02, 0x10, "WM_QFADDFOLDER"
     # Creation messages again, whose parameter would be the window's object: an address of the
-    # sender's choosing. And the change watch's call message, whose parameter once named the
-    # function to run.
+    # sender's choosing. The change watch's call message, whose parameter once named the function
+    # to run. A destruction message, sent and posted, that once stopped the hook and the tray and
+    # left the agent running without them.
     for window, message in (("TQuillFolder", wm_nccreate), ("TQuillFolder", wm_create),
                             ("TQuillFolder", wm_initdialog), ("QuillFolderChangeWatch", wm_nccreate),
-                            ("QuillFolderChangeWatch", synchronize)):
+                            ("QuillFolderChangeWatch", synchronize), ("TQuillFolder", wm_destroy)):
         qftool("send-window", window, message, 0, 0x41414141)
-    time.sleep(1)
+    assert qftool("post-window", wm_destroy)[0] == 0
+    # A folder message naming an atom of another program's: read, left alone, never deleted.
+    assert qftool("atom-add", "OleDdeWndClass")[0] == 0
+    atom = int(qftool("atom", "OleDdeWndClass")[1][0], 16)
+    assert qftool("post-thread", wm_qfaddfolder, atom)[0] == 0
+    agent.wait_log("WM_QFADDFOLDER left alone, no folder: OleDdeWndClass")
+    assert qftool("atom", "OleDdeWndClass")[0] == 0, "the other program's atom is still there"
     assert agent.info() == before, "the agent went or changed"
     assert not [line for line in agent.log_lines() if " Err " in line]
+    agent.wait_log("WM_DESTROY from outside ignored")
     # It still serves: a request from the hook brings the folder menu.
     assert qftool("latency")[0] == 0
     close_menus()
+    # Closed from outside, it ends whole, as through the tray's "Exit".
+    qftool("send-window", "TQuillFolder", wm_close, 0, 0)
+    wait_for(lambda: agent.info()[0] == 0, 30, interval=0.2, what="the agent to end")
+    assert all(proc.wait(timeout=30) == 0 for proc in agent.procs)

@@ -6,12 +6,12 @@ from conftest import qftool, read_utf16_lines, wait_for
 
 
 def test_error_event_writes_its_block_at_once(agent):
-    agent.start()
-    # A hook message without a window is refused with an error event.
-    assert qftool("queue", 4, "WM_QFMDIALOG", 0, 4)[0] == 0
+    agent.start(program="qrfolder_testfaults.exe")
+    # A fault on a worker thread is logged with an error event.
+    assert qftool("post-window", "WM_QFTESTFAULT", 1)[0] == 0
     block = wait_for(lambda: read_utf16_lines(agent.error_log_file), 5, what="the error log")
     text = "\n".join(block)
-    assert "Err (common): Function: ShowPath Message: W = 0" in text
+    assert "Message: Test fault on a worker thread Parameters: non main thread" in text
     assert "Last log entries:" in text
     assert "=" * 40 in text
     # The block carries the run log's tail: the start-up lines are in it.

@@ -4,6 +4,7 @@ import subprocess
 import time
 
 from conftest import BIN, qftool, visible_menus, wait_for, xdotool
+from test_target_windows import Target, start
 
 
 def close_menus():
@@ -11,43 +12,50 @@ def close_menus():
     wait_for(lambda: not visible_menus(), 10, what="the menu to close")
 
 
-def test_slots_are_handled_in_slot_order_and_claimed_slots_left_alone(agent):
-    agent.start()
-    _, window, _ = agent.info()
-    xdotool("mousemove", 400, 300)
-    # A first message opens the menu; the agent is inside its handler until the menu closes,
-    # so the slots written meanwhile are all waiting when it goes on draining.
-    assert qftool("queue", 0, "WM_QFMDESKTOP", hex(window), 1)[0] == 0
-    wait_for(visible_menus, 10, what="the folder menu")
-    assert qftool("queue", 5, "WM_QFREXPLORER", 0, 55, 2, "WM_QFHELP", 0, 22,
-                  7, "WM_QFKEYDOWN", 0x1234, 3, 9, 1024, 0x4321, 4)[0] == 0
-    close_menus()
-    wait_for(lambda: qftool("slot", 7)[1] == ["0"], 10, what="the unknown message to be freed")
-    assert qftool("slot", 2)[1] == ["0"]
-    assert qftool("slot", 5)[1] == ["0"]
-    assert qftool("slot", 9)[1] == ["1024"], "a claimed slot must be left alone"
-    lines = agent.wait_log("WM_QFREXPLORER recive: Hwnd=000000, Type=55")
-    log = agent.log_lines()
-    first = next(i for i, l in enumerate(log) if "WM_QFHELP recive: Hwnd=000000, Type=22" in l)
-    second = log.index(lines[0])
-    assert first < second, "slot 2 must be handled before slot 5"
-    assert not [l for l in log if "WM_QFKEYDOWN" in l]
-    assert "WM_QFMDESKTOP recive: Hwnd=%06X, Type=1" % window in "\n".join(log)
-    # Both handled messages had no window: the menu is refused with an error, never shown.
-    errors = "\n".join(l for l in log if "Err (common): Function: ShowPath Message: W = 0" in l)
-    assert errors
-    qftool("queue", 9, 0, 0, 0)
+def dropped_lines(agent):
+    return [line for line in agent.log_lines() if "QuillFolder.WMHandler Parameters: dropped: " in line]
 
 
-def test_browse_message_logs_the_control_and_opens_the_menu(agent):
-    agent.start()
-    _, window, _ = agent.info()
-    xdotool("mousemove", 500, 300)
-    assert qftool("queue", 3, "WM_QFMBROWSE", hex(window), 0xABC)[0] == 0
+def test_a_slot_another_program_writes_is_taken_only_for_a_window_of_its_kind_under_the_mouse(agent, programs):
+    # The desktop stand-in first, then a folder-browse dialog, which comes to the front.
+    desktop, = start(agent, programs, ("desktop", (20, 20)))
+    browse = Target(programs, agent.data_dir, "browse", at=(640, 20)).ready()
+    _, own, _ = agent.info()
+    # The stand-in reports its list view; the desktop the hook names is its top-level window.
+    frame = int(qftool("windows", "Progman", "Program Manager")[1][0].split()[0], 16)
+    assert qftool("focus", "Program Manager")[1][0].split()[0] == "0", "the desktop stand-in is not in front"
+    # Another program forges triggers with the mouse on an empty spot: for the desktop stand-in,
+    # for the agent's own hidden window, for no window; and one of the messages that only leave
+    # the queue, and a claim it never publishes.
+    xdotool("mousemove", 1000, 800)
+    assert qftool("queue", 0, "WM_QFMDESKTOP", hex(frame), 1, 2, "WM_QFMDIALOG", hex(own), 4,
+                  5, "WM_QFREXPLORER", 0, 55, 7, "WM_QFKEYDOWN", 0x1234, 3, 9, 1024, 0x4321, 4)[0] == 0
+    wait_for(lambda: all(qftool("slot", n)[1] == ["0"] for n in (0, 2, 5, 7, 9)), 10,
+             what="every slot, the claimed one after a second, to be freed")
+    assert not visible_menus()
+    # One line for the forged triggers of that second, and one for the stuck claim.
+    agent.wait_log("slot(s) claimed for over a second freed")
+    dropped = dropped_lines(agent)
+    assert len(dropped) == 2, dropped
+    assert (f"WM_QFMDESKTOP recive: Hwnd={frame:06X}, Type=1: neither in front nor under the mouse"
+            in dropped[0]), dropped
+    assert "1 slot(s) claimed for over a second freed (and 2 more before this)" in dropped[1], dropped
+    assert not [line for line in agent.log_lines() if "recive" in line and "dropped" not in line]
+    assert not [line for line in agent.log_lines() if "ShowPath" in line]
+
+    # Under the mouse, a browse dialog named with a control that is not its tree is no trigger.
+    time.sleep(1.1)
+    xdotool("mousemove", *browse.point)
+    assert qftool("queue", 3, "WM_QFMBROWSE", hex(browse.handle), 0xABC)[0] == 0
+    agent.wait_log(f"dropped: WM_QFMBROWSE recive: Hwnd={browse.handle:06X}, Ctrl=000ABC: not a window of its kind")
+    assert not visible_menus()
+    # The same slot as the first, with the mouse on the desktop stand-in: the menu comes.
+    xdotool("mousemove", *desktop.point)
+    assert qftool("queue", 0, "WM_QFMDESKTOP", hex(frame), 1)[0] == 0
     wait_for(visible_menus, 10, what="the folder menu")
     close_menus()
-    agent.wait_log("WM_QFMBROWSE recive: Hwnd=%06X, Ctrl=000ABC" % window)
-    agent.wait_log("ShowPath Parameters: begin, type=9, W=%06X" % window)
+    agent.wait_log(f"WM_QFMDESKTOP recive: Hwnd={frame:06X}, Type=1")
+    agent.wait_log(f"ShowPath Parameters: begin, type=1, W={frame:06X}")
 
 
 def test_idle_agent_keeps_its_hook(agent):

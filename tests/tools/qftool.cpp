@@ -28,8 +28,8 @@ struct TRecord {
     // The record grants map-read and map-write only, so ask for no more than that.
     mapping = ::OpenFileMappingW(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, hook::kShareName);
     if (mapping == nullptr)
-      mapping = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, hook::kShareSize,
-                                     hook::kShareName);
+      mapping =
+          ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, hook::kShareSize, hook::kShareName);
     if (mapping != nullptr)
       share = static_cast<hook::THookShare*>(
           ::MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, hook::kShareSize));
@@ -44,8 +44,7 @@ struct TRecord {
 
 // A number in decimal or 0x-hexadecimal, or a hook message name ("WM_QFMDIALOG").
 unsigned long Value(const std::wstring& text) {
-  if (text.rfind(L"WM_", 0) == 0)
-    return ::RegisterWindowMessageW((text + hook::kMessageSuffix).c_str());
+  if (text.rfind(L"WM_", 0) == 0) return ::RegisterWindowMessageW((text + hook::kMessageSuffix).c_str());
   return std::wcstoul(text.c_str(), nullptr, 0);
 }
 
@@ -178,9 +177,33 @@ int ElevationTask(const std::wstring& action) {
     } else if (action == L"register") {
       ITaskDefinition* definition = nullptr;
       IRegisteredTask* task = nullptr;
-      if (SUCCEEDED(service->NewTask(0, &definition)) &&
-          SUCCEEDED(root->RegisterTaskDefinition(name, definition, TASK_CREATE_OR_UPDATE, empty, empty,
-                                                 TASK_LOGON_INTERACTIVE_TOKEN, empty, &task))) {
+      // Its program is the agent beside this tool, quoted as the agent registers it.
+      wchar_t self[MAX_PATH] = {};
+      ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+      std::wstring program = self;
+      program = L"\"" + program.substr(0, program.find_last_of(L'\\') + 1) + L"qrfolder.exe\"";
+      IActionCollection* actions = nullptr;
+      IAction* action = nullptr;
+      IExecAction* exec = nullptr;
+      const bool defined = SUCCEEDED(service->NewTask(0, &definition)) &&
+                           SUCCEEDED(definition->get_Actions(&actions)) &&
+                           SUCCEEDED(actions->Create(TASK_ACTION_EXEC, &action)) &&
+                           SUCCEEDED(action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(&exec)));
+      if (defined) {
+        // Every part the agent reads back, as its own registration sets them.
+        const BSTR path = ::SysAllocString(program.c_str());
+        const BSTR arguments = ::SysAllocString(L"");
+        const BSTR folder = ::SysAllocString(program.substr(1, program.find_last_of(L'\\') - 1).c_str());
+        exec->put_Path(path);
+        exec->put_Arguments(arguments);
+        exec->put_WorkingDirectory(folder);
+        for (const BSTR text : {path, arguments, folder}) ::SysFreeString(text);
+      }
+      for (IUnknown* part :
+           {static_cast<IUnknown*>(exec), static_cast<IUnknown*>(action), static_cast<IUnknown*>(actions)})
+        if (part != nullptr) part->Release();
+      if (defined && SUCCEEDED(root->RegisterTaskDefinition(name, definition, TASK_CREATE_OR_UPDATE, empty, empty,
+                                                            TASK_LOGON_INTERACTIVE_TOKEN, empty, &task))) {
         task->Release();
         result = 0;
       }
@@ -320,7 +343,18 @@ int HotkeyFree(TArgs args) {
   return 0;
 }
 
-int Atom(TArgs args) { return ::GlobalFindAtomW(args[0]) != 0 ? 0 : 1; }
+int Atom(TArgs args) {
+  const ATOM atom = ::GlobalFindAtomW(args[0]);
+  if (atom != 0) std::wprintf(L"%04X\n", atom);
+  return atom != 0 ? 0 : 1;
+}
+
+// A global atom, as any program may add one; it outlives this process.
+int AtomAdd(TArgs args) {
+  const ATOM atom = ::GlobalAddAtomW(args[0]);
+  if (atom != 0) std::wprintf(L"%04X\n", atom);
+  return atom != 0 ? 0 : 1;
+}
 
 int Focus(TArgs args) {
   HWND window = ::FindWindowW(nullptr, args[0]);
@@ -545,12 +579,19 @@ int Queue(hook::THookShare& share, TArgs args) {
 }
 
 // The path from a hook's slot to the user seeing the menu.
-int Latency(hook::THookShare& share, TArgs) {
-  const auto agents = TopWindows(kAgentClass, kAgentCaption, false);
-  if (agents.empty() || !TopWindows(L"#32768", nullptr, true).empty()) return 1;
+// The agent takes a queued request only for a window under the mouse (or in front) that is of the
+// request's kind: the mouse goes to an empty spot of the desktop, and the request is for the
+// desktop window there.
+int Latency(hook::THookShare& share, TArgs args) {
+  if (!TopWindows(L"#32768", nullptr, true).empty()) return 1;
+  const POINT at{args.size() >= 2 ? static_cast<LONG>(Value(args[0])) : 5,
+                 args.size() >= 2 ? static_cast<LONG>(Value(args[1])) : 1015};
+  ::SetCursorPos(at.x, at.y);
+  const HWND under = ::WindowFromPoint(at);
+  const HWND desktop = under != nullptr ? ::GetAncestor(under, GA_ROOT) : ::GetDesktopWindow();
   const LARGE_INTEGER start = Now();
-  const auto handle = win::HandleToRecord(agents.front());
-  if (hook::PushSlot(share, ::RegisterWindowMessageW(L"WM_QFMDESKTOP by Quillrook Folder"), handle, 1, 0, 0, 0) < 0)
+  if (hook::PushSlot(share, ::RegisterWindowMessageW(L"WM_QFMDESKTOP by Quillrook Folder"),
+                     win::HandleToRecord(desktop != nullptr ? desktop : under), 1, 0, 0, 0) < 0)
     return 1;
   return PrintMsUntilMenuShows(start);
 }
@@ -669,7 +710,8 @@ constexpr TCommand kCommands[] = {
     {L"focus", 1, L"TITLE", L"whether the window is in front, and the class and id of the focus in its thread", Focus},
     {L"menu", 0, L"", L"visible popup menus with their screen rectangles", Menu},
     {L"menu-keys", 1, L"VK...", L"presses keys in the open popup menu", MenuKeys},
-    {L"latency", 0, L"", L"queues a folder-menu request for the agent and prints the ms until a menu shows",
+    {L"latency", 0, L"[X Y]",
+     L"queues a folder-menu request for the desktop at X,Y (5,1015) and prints the ms until a menu shows",
      WithRecord<Latency>},
     {L"click-latency", 2, L"X Y", L"a real middle click at X,Y and the ms until a menu shows", ClickLatency},
     {L"pick-latency", 4, L"TITLE ID TEXT VK...",
@@ -687,7 +729,8 @@ constexpr TCommand kCommands[] = {
     {L"list-count", 1, L"TITLE", L"how many items the window's file list shows", ListCount},
     {L"idle-window", 1, L"SECONDS", L"one hidden window pumping messages for a while (the memory yardstick)",
      IdleWindow},
-    {L"atom", 1, L"TEXT", L"whether a global atom of that name exists", Atom},
+    {L"atom", 1, L"TEXT", L"whether a global atom of that name exists, and its number", Atom},
+    {L"atom-add", 1, L"TEXT", L"adds a global atom and prints its number", AtomAdd},
     {L"recent", 1, L"PATH", L"puts a file into the shell's recent documents", Recent},
     {L"hotkey-free", 2, L"MOD VK", L"whether nobody holds the hot key", HotkeyFree},
     {L"elevation-task", 1, L"register|exists", L"makes, or looks for, the user's elevation task", ElevationTaskCommand},

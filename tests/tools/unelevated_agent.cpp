@@ -1,9 +1,12 @@
 // The agent as an administrator's unelevated process under User Account Control sees itself
-// (Wine's token is always an elevated administrator's): the end-to-end scenario of the
-// elevation hand-over starts it in place of qrfolder.exe. Everything else is the real agent.
+// (Wine's token is always an elevated administrator's), installed in a protected folder (Wine
+// protects none: every file there is the user's own): the end-to-end scenario of the elevation
+// hand-over starts it in place of qrfolder.exe. With QF_TEST_REAL_FOLDER_CHECK the folder is
+// checked as the agent checks it. Everything else is the real agent.
 #include <windows.h>
 
 #include "core/startup.h"
+#include "startup/program_folder.h"
 #include "startup/user_checks.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
@@ -14,5 +17,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     ::SetEnvironmentVariableW(L"QF_TEST_HANDED_OVER", L"1");
   }
   PresetUserChecksForTests(/*uac=*/true, /*elevated=*/false, /*admin=*/true);
+  if (::GetEnvironmentVariableW(L"QF_TEST_REAL_FOLDER_CHECK", nullptr, 0) == 0)
+    PresetProgramFolderExposureForTests(std::nullopt);
   return AgentMain(instance);
 }

@@ -1,6 +1,8 @@
 // The hook pump against a record of its own: queued triggers come out in slot order with their
-// kinds, and a hook that cannot be installed again is tried at every stale tick until it is,
-// with one log line when that begins and one when it ends.
+// kinds; a stale heartbeat, true or forged, installs the hooks again at most every five seconds,
+// with one log line when a failing stretch begins and one when it ends; refused triggers cost one
+// line a second however many are queued; and the judge takes only windows in front or under the
+// mouse that the agent recognises as of their kind.
 #include "core/hook_pump.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +38,14 @@ std::size_t LinesWith(const std::wstring& folder, const std::wstring& text) {
 
 }  // namespace
 
-TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
+namespace {
+
+// Takes every trigger: the pumps below test the queue, not the judging of its windows.
+const wchar_t* TakeAll(HWND, int, HWND, HWND) { return nullptr; }
+
+}  // namespace
+
+TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainAtMostEveryFiveSeconds) {
   // Empty at the start: a run log left by an earlier process with the same id would be counted too.
   const testtmp::TTempFolder temp(L"qf_pump");
   const std::wstring folder = temp.Root() + L"\\";
@@ -44,8 +53,11 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
   CommonInit();
 
   static hook::THookShare record{};
-  // Installing answers the record with a fresh heartbeat, except while `refusals` lasts.
+  // The pump's clock, moved by the test. Installing answers the record with a fresh heartbeat,
+  // except while `refusals` lasts.
+  DWORD now = 100000;
   int installs = 0, removals = 0, refusals = 0;
+  bool hookSeesInput = true;
   std::vector<std::pair<HWND, int>> triggers;
   THookPump pump(
       nullptr, 4,
@@ -55,14 +67,22 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
           --refusals;
           return nullptr;
         }
-        record.heartbeat = ::GetTickCount();
+        record.heartbeat = now;
+        hookSeesInput = true;
         return &record;
       },
-      [&] { ++removals; }, [&](HWND window, int kind) { triggers.emplace_back(window, kind); });
-  // A drain tick that finds the heartbeat more than five seconds old.
-  const auto staleTick = [&] {
-    record.heartbeat = ::GetTickCount() - 6000;
-    pump.OnTimer();
+      [&] { ++removals; }, [&](HWND window, int kind) { triggers.emplace_back(window, kind); }, TakeAll,
+      [&] { return now; });
+  // The drain timer's ticks over `ms`; a hook that sees input keeps its heartbeat fresh, and a
+  // forger writes a stale one before every tick.
+  bool forged = false;
+  const auto ticksFor = [&](DWORD ms) {
+    for (const DWORD end = now + ms; now < end;) {
+      now += 50;
+      if (hookSeesInput) record.heartbeat = now;
+      if (forged) record.heartbeat = now - 6000;
+      pump.OnTimer();
+    }
   };
 
   // What an earlier agent left queued is dropped at the start.
@@ -80,35 +100,140 @@ TEST(HookPump, TriggersInSlotOrderAndAStaleHookTriedAgainUntilItComesBack) {
   for (const auto& slot : record.queue) EXPECT_EQ(slot.message, hook::kSlotFree);
   EXPECT_EQ(installs, 1);
 
-  // The hook stops seeing input and cannot be installed again twice over.
+  // The hook stops seeing input and cannot be installed again twice over: it is tried once the
+  // heartbeat is stale, and then at most every five seconds until it comes back.
   refusals = 2;
-  staleTick();
+  hookSeesInput = false;
+  ticksFor(5200);
   EXPECT_EQ(installs, 2);
-  // Still stale (a failed install leaves it so): the next tick tries again.
-  staleTick();
+  ticksFor(4800);
+  EXPECT_EQ(installs, 2);
+  ticksFor(300);
   EXPECT_EQ(installs, 3);
-  pump.OnTimer();
+  ticksFor(5000);
   EXPECT_EQ(installs, 4);
-  // Fresh again: nothing more to do.
-  pump.OnTimer();
+  ticksFor(20000);
   EXPECT_EQ(installs, 4);
   EXPECT_EQ(removals, 3);
   EXPECT_EQ(LinesWith(folder, L"Function: QuillFolder.Timer4Timer Message: SetHook fail"), 1u);
   EXPECT_EQ(LinesWith(folder, L"hook heartbeat stale, re-installing the hook"), 1u);
   EXPECT_EQ(LinesWith(folder, L"hook installed again"), 1u);
 
+  // Another program writes a stale heartbeat before every tick for twenty seconds: four installs.
+  forged = true;
+  ticksFor(20000);
+  EXPECT_EQ(installs, 8);
+  forged = false;
+
   // The thread dispatched nothing for longer than the heartbeat's period (the library's timer
   // shares it): the first tick after that does not judge the heartbeat, the next one does.
-  ::Sleep(hook::kKeepAliveMs + 200);
-  staleTick();
-  EXPECT_EQ(installs, 4);
-  staleTick();
-  EXPECT_EQ(installs, 5);
+  ticksFor(6000);
+  now += hook::kKeepAliveMs + 200;
+  record.heartbeat = now - 6000;
+  pump.OnTimer();
+  EXPECT_EQ(installs, 8);
+  now += 50;
+  record.heartbeat = now - 6000;
+  pump.OnTimer();
+  EXPECT_EQ(installs, 9);
 
   pump.Stop();
-  EXPECT_EQ(removals, 5);
+  EXPECT_EQ(removals, 9);
   CloseAllLogs();
   ResetLoggerForTests(L"");
+}
+
+TEST(HookPump, AFloodOfRefusedTriggersCostsOneLineASecondAndAStuckClaimIsFreed) {
+  const testtmp::TTempFolder temp(L"qf_pump_flood");
+  const std::wstring folder = temp.Root() + L"\\";
+  ResetLoggerForTests(folder);
+  CommonInit();
+
+  static hook::THookShare record{};
+  DWORD now = 200000;
+  int triggers = 0;
+  std::vector<HWND> judged;
+  THookPump pump(
+      nullptr, 4, [&] { return &record; }, [] {}, [&](HWND, int) { ++triggers; },
+      [&](HWND target, int, HWND, HWND) -> const wchar_t* {
+        judged.push_back(target);
+        return L"not in front";
+      },
+      [&] { return now; });
+  ASSERT_TRUE(pump.Start());
+  const UINT dialog = HookMessageId(hook::THookMessage::QfMDialog);
+  // A forged title in the slot's window cannot forge a line: the handle is printed as a number.
+  const auto fill = [&] {
+    while (hook::PushSlot(record, dialog, 0x5151, tkFileDialog, 0, 0, 0) >= 0) {
+    }
+  };
+  fill();
+  pump.OnTimer();
+  fill();
+  now += 300;
+  pump.OnTimer();
+  now += 800;
+  fill();
+  pump.OnTimer();
+  EXPECT_EQ(judged.size(), 3 * hook::kQueueSlots);
+  EXPECT_EQ(triggers, 0);
+  EXPECT_EQ(LinesWith(folder, L"dropped: WM_QFMDIALOG recive: Hwnd=005151, Type=4: not in front"), 2u);
+  EXPECT_EQ(LinesWith(folder, L"(and 201 more before this)"), 1u);
+
+  // A writer that claimed a slot and died: freed a second after the pump first saw it.
+  record.queue[7].message = hook::kSlotClaimed;
+  now += 2000;
+  pump.OnTimer();
+  now += hook::kClaimTimeoutMs;
+  pump.OnTimer();
+  EXPECT_EQ(record.queue[7].message, hook::kSlotClaimed);
+  now += 1;
+  pump.OnTimer();
+  EXPECT_EQ(record.queue[7].message, hook::kSlotFree);
+  EXPECT_EQ(LinesWith(folder, L"dropped: 1 slot(s) claimed for over a second freed (and 100 more before this)"), 1u);
+
+  pump.Stop();
+  CloseAllLogs();
+  ResetLoggerForTests(L"");
+}
+
+TEST(HookPump, ATriggerIsJudgedByTheWindowInFrontOrUnderTheMouseAndTheAgentsOwnRecognition) {
+  testwin::EnsureClass(L"Progman");
+  testwin::EnsureClass(L"QfNotADesktop");
+  testwin::TWindow desktop = testwin::Frame(L"Progman", {100, 100, 300, 300});
+  testwin::TWindow other = testwin::Frame(L"QfNotADesktop", {400, 100, 600, 300});
+  testwin::TWindow elsewhere = testwin::Frame(L"QfNotADesktop", {700, 400, 800, 500});
+  ASSERT_TRUE(desktop && other && elsewhere);
+  ::SetForegroundWindow(elsewhere.get());
+  testwin::Pump();
+  const auto judge = [](HWND target, int kind) {
+    const wchar_t* refused = JudgeQueuedTrigger(target, kind, nullptr, nullptr);
+    return std::wstring(refused != nullptr ? refused : L"taken");
+  };
+  // The mouse away from both: nothing named in a slot is taken, whatever it is.
+  ::SetCursorPos(650, 350);
+  testwin::Pump();
+  EXPECT_EQ(judge(desktop.get(), tkDesktop), L"neither in front nor under the mouse");
+  // Under the mouse: taken only for the kind the agent's recognition gives it.
+  const POINT overDesktop = testwin::CenterOf(desktop.get());
+  ::SetCursorPos(overDesktop.x, overDesktop.y);
+  testwin::Pump();
+  EXPECT_EQ(judge(desktop.get(), tkDesktop), L"taken");
+  EXPECT_EQ(judge(desktop.get(), tkFileDialog), L"not a window of its kind");
+  EXPECT_EQ(judge(desktop.get(), tkConsole), L"not a window of its kind");
+  EXPECT_EQ(judge(other.get(), tkDesktop), L"neither in front nor under the mouse");
+  const POINT overOther = testwin::CenterOf(other.get());
+  ::SetCursorPos(overOther.x, overOther.y);
+  testwin::Pump();
+  EXPECT_EQ(judge(other.get(), tkDesktop), L"not a window of its kind");
+  // The foreground window counts as the one under the mouse does.
+  if (::GetForegroundWindow() == elsewhere.get()) {
+    EXPECT_EQ(judge(elsewhere.get(), tkExplorer), L"not a window of its kind");
+  }
+  const HWND gone = desktop.get();
+  desktop.reset();
+  EXPECT_EQ(judge(gone, tkDesktop), L"no window");
+  EXPECT_EQ(judge(nullptr, tkDesktop), L"no window");
 }
 
 namespace {
@@ -153,7 +278,8 @@ TEST(HookPump, AWakeDrainsEverySlotOnceInOrderAndALostWakeIsLeftToTheTimer) {
           testwin::PumpUntil([&] { return ++nestedWakes > 10; }, 200);
           EXPECT_EQ(handled.size(), 1u) << "a wake during a trigger drained the queue again";
         }
-      });
+      },
+      TakeAll);
   ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pump));
   ASSERT_TRUE(pump.Start());
   EXPECT_EQ(record.wakeWindow, win::HandleToRecord(window));

@@ -141,3 +141,34 @@ TEST(AdvCheck, WithoutAProfileFolderNothingRelativeIsMade) {
 }
 
 }  // namespace
+
+TEST(TakePassedFolder, OnlyAnAtomNamingAFolderIsTakenAndDeletedAndAnyOtherProgramsAtomIsLeftAlone) {
+  const testtmp::TTempFolder temp(L"qf_passed_folder");
+  const std::wstring folder = temp.Root() + L"\\passed on";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  // {atom's text, taken}: a folder, the reload switch, a share's path (never probed); another
+  // program's text, a missing folder, a folder with a line break.
+  const struct {
+    std::wstring text;
+    bool taken;
+  } atoms[] = {{folder, true},
+               {L"/update", true},
+               {L"\\\\host\\share\\projects", true},
+               {L"OleDdeWndClass", false},
+               {folder + L"\\missing", false},
+               {folder + L"\r\n", false}};
+  for (const auto& atom : atoms) {
+    const ATOM number = ::GlobalAddAtomW(atom.text.c_str());
+    ASSERT_NE(number, 0);
+    const auto taken = TakePassedFolder(number);
+    EXPECT_EQ(taken.has_value(), atom.taken) << atom.text;
+    if (taken) {
+      EXPECT_EQ(*taken, atom.text);
+    }
+    EXPECT_EQ(::GlobalFindAtomW(atom.text.c_str()) == 0, atom.taken) << "deleted only when taken: " << atom.text;
+    if (!atom.taken) ::GlobalDeleteAtom(number);
+  }
+  // Integer atoms and numbers past the atom table name nothing.
+  EXPECT_FALSE(TakePassedFolder(0x1234));
+  EXPECT_FALSE(TakePassedFolder(0x12345));
+}

@@ -118,3 +118,17 @@ TEST(ThreadRequests, TakeEmptiesWhatWasKeptAndTheThreadsOwnLoopIsLeftAlone) {
 }
 
 }  // namespace
+
+TEST(ThreadRequests, AFloodPostedDuringOneLoopKeepsOnlyItsFirstSixtyFour) {
+  TThreadRequests requests;
+  ASSERT_TRUE(requests.Keep(kRequest));
+  std::vector<TPost> flood;
+  TSeen first;
+  for (WPARAM i = 0; i < 500; ++i) {
+    flood.push_back({kRequest, i});
+    if (i < 64) first.emplace_back(kRequest, i);
+  }
+  PostWhileABoxIsUp(flood);
+  EXPECT_EQ(Seen(requests.Take()), first);
+  EXPECT_TRUE(requests.Take().empty());
+}

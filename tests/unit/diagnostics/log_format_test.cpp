@@ -126,6 +126,25 @@ TEST(LogCollapser, RepeatedErrorIsSuppressedAcrossRunLinesAndCountedBeforeTheNex
   EXPECT_EQ(out, expected);
 }
 
+TEST(LineThrottle, OneLineASecondAndTheNextSaysHowManyWereHeldBack) {
+  TLineThrottle throttle(1000);
+  // {tick, passes, held back as the passing line reports it}; the last steps wrap the counter.
+  const struct {
+    std::uint32_t now;
+    bool passes;
+    unsigned long heldBack;
+  } steps[] = {{5, true, 0},          {5, false, 0},         {400, false, 0},        {1004, false, 0},
+               {1005, true, 3},       {1006, false, 0},      {9000, true, 1},        {0xFFFFFE00u, true, 0},
+               {0xFFFFFFFFu, false, 0}, {0x200u, true, 1}};
+  for (const auto& step : steps) {
+    unsigned long heldBack = 99;
+    EXPECT_EQ(throttle.Pass(step.now, heldBack), step.passes) << step.now;
+    if (step.passes) {
+      EXPECT_EQ(heldBack, step.heldBack) << step.now;
+    }
+  }
+}
+
 TEST(LogTail, TenLineRunLogGivesLinesOneToNine) {
   std::vector<std::wstring> list;
   AppendLastLogEntries(Numbered(10), list);

@@ -53,6 +53,39 @@ TEST(HookContract, SlotHeldByAWriterIsNeitherDrainedNorReused) {
   EXPECT_EQ(share->queue[0].wParam, 0xDEADu);
 }
 
+TEST(HookContract, ASlotClaimedForOverASecondIsFreedAndOnePublishedMeanwhileIsLeftToItsWriter) {
+  auto share = EmptyShare();
+  hook::TClaimSightings sightings{};
+  const auto claim = [&](std::size_t i) { share->queue[i].message = hook::kSlotClaimed; };
+  // Slot 0 stuck from tick 0 (a sighting of 0 means none), slot 1 from a tick just before the
+  // counter wraps, slot 2 published by its writer between two looks.
+  claim(0);
+  EXPECT_EQ(hook::FreeStuckClaims(*share, sightings, 0), 0);
+  claim(1);
+  claim(2);
+  EXPECT_EQ(hook::FreeStuckClaims(*share, sightings, 0xFFFFFF00u), 1) << "slot 0 has been claimed for ages";
+  EXPECT_EQ(share->queue[0].message, hook::kSlotFree);
+  share->queue[2].message = 0xC001;
+  // {tick of the look, slots freed, slot 1 then}
+  const struct {
+    std::uint32_t now;
+    int freed;
+    std::uint32_t slot1;
+  } looks[] = {{0xFFFFFF00u + hook::kClaimTimeoutMs, 0, hook::kSlotClaimed},
+               {0xFFFFFF00u + hook::kClaimTimeoutMs + 1, 1, hook::kSlotFree},
+               {0xFFFFFF00u + 10 * hook::kClaimTimeoutMs, 0, hook::kSlotFree}};
+  for (const auto& look : looks) {
+    EXPECT_EQ(hook::FreeStuckClaims(*share, sightings, look.now), look.freed) << look.now;
+    EXPECT_EQ(share->queue[1].message, look.slot1) << look.now;
+  }
+  EXPECT_EQ(share->queue[2].message, 0xC001u);
+  // Claimed again after it was freed: a new sighting, not the old one.
+  claim(0);
+  EXPECT_EQ(hook::FreeStuckClaims(*share, sightings, 50000), 0);
+  EXPECT_EQ(hook::FreeStuckClaims(*share, sightings, 50000 + hook::kClaimTimeoutMs), 0);
+  EXPECT_EQ(share->queue[0].message, hook::kSlotClaimed);
+}
+
 TEST(HookContract, AnyOtherMessageIsHandedOverAndFreed) {
   auto share = EmptyShare();
   share->queue[50].message = 7;  // not a registered number: still taken and freed

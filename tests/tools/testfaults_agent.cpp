@@ -1,0 +1,40 @@
+// The real agent with a fault switch, for the error scenarios: "WM_QFTESTFAULT by Quillrook
+// Folder" sent to its main window with wParam 0 raises an exception nobody handles on the main
+// thread, 1 the same on a worker thread, 2 one that is caught and logged. The shipped agent has
+// no such message: this program is built beside the other test programs only.
+#include <windows.h>
+
+#include <stdexcept>
+#include <thread>
+
+#include "core/global_exception.h"
+#include "core/startup.h"
+#include "diagnostics/guarded.h"
+#include "diagnostics/logger.h"
+
+namespace {
+
+void RaiseTestFault(WPARAM kind) {
+  switch (kind) {
+    case 0:
+      throw std::runtime_error("Test fault on the main thread");
+    case 1:
+      std::thread([] {
+        GuardedCallback(L"TestFault", [] { throw std::runtime_error("Test fault on a worker thread"); });
+      }).detach();
+      return;
+    default:
+      try {
+        throw std::runtime_error("Test fault, handled");
+      } catch (const std::exception& e) {
+        CommonLogRunEvent(L"WM_QFTESTFAULT", L"handled: " + ExceptionText(e));
+      }
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+  SetTestMessage(::RegisterWindowMessageW(L"WM_QFTESTFAULT by Quillrook Folder"), RaiseTestFault);
+  return AgentMain(instance);
+}
