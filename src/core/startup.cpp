@@ -270,11 +270,34 @@ std::wstring AdvCheck(const std::wstring& valueName) {
   return result;
 }
 
+namespace {
+
+// For an elevated agent: whether `folder`, past its first `trustedChars` characters, passes through
+// a junction or symbolic link, which any program of the user could have put there; such a folder
+// is refused with a log line.
+bool PassesThroughLink(const std::wstring& folder, std::size_t trustedChars) {
+  if (!IsElevated()) return false;
+  const std::wstring link = LinkOnPath(folder, trustedChars);
+  if (link.empty()) return false;
+  CommonLogRunEvent(L"GetConfigurationFolder",
+                    L"folder refused, it passes through a junction or symbolic link: " + folder + L" at " + link);
+  return true;
+}
+
+}  // namespace
+
 void GetConfigurationFolder() {
   ConfigurationFolder = ReadStringValue(HKEY_CURRENT_USER, L"Software\\BrantwellTools\\Stewardry", L"SaveDir");
   // The stored folder gets its "\" too: without it every file name would run on from the name.
   CheckPath(ConfigurationFolder);
-  if (!ConfigurationFolder.empty() && (!IsAbsolutePath(ConfigurationFolder) || !ForceDirectories(ConfigurationFolder)))
+  // A program that can change the stored folder can name any folder there, so what an elevated
+  // agent checks is that the folder itself is no link (nor, below, its log folder and log files):
+  // a link there would lead its writes into files that exist already.
+  if (!ConfigurationFolder.empty() &&
+      (!IsAbsolutePath(ConfigurationFolder) ||
+       PassesThroughLink(ConfigurationFolder,
+                         text::ParentOf(text::WithoutTrailingSeparator(ConfigurationFolder)).size()) ||
+       !ForceDirectories(ConfigurationFolder)))
     ConfigurationFolder.clear();
 
   if (ConfigurationFolder.empty() || !DirectoryExists(ConfigurationFolder)) {
@@ -297,6 +320,7 @@ void GetConfigurationFolder() {
       const std::wstring candidate = base + candidates[i].tail;
       CommonLogRunEvent(L"GetConfigurationFolder", candidates[i].label + candidate);
       const bool last = i + 1 == std::size(candidates);
+      if (PassesThroughLink(candidate, base.size())) continue;
       if (ForceDirectories(candidate) || last) {
         ConfigurationFolder = candidate;
         break;
@@ -307,6 +331,11 @@ void GetConfigurationFolder() {
     CommonLogErrorEvent(L"GetConfigurationFolder", L"ConfigurationFolder not exists", L"", ::GetLastError(), false);
   }
   SetLogFolder(ConfigurationFolder + L"Log\\");
+  if (ConfigurationFolder.empty() || PassesThroughLink(LogFolder, ConfigurationFolder.size())) {
+    // No folder to log into that the agent may write: it works on without logs.
+    KeepNoLogs();
+    return;
+  }
   ForceDirectories(LogFolder);
 }
 

@@ -79,10 +79,17 @@ using TLogGuard = std::lock_guard<TLogLock>;
 
 std::wstring ParentFolder(const std::wstring& file) { return text::ParentOf(file); }
 
+// A log file that is a link (a junction or symbolic link someone put in its place, to a file the
+// agent may write and they may not, or read and they may not) is not opened at all.
+win::TFileHandle OpenLogFile(const std::wstring& file, DWORD access, DWORD share, DWORD disposition) {
+  if (!LinkOnPath(file, file.size()).empty()) return {};
+  return win::TFileHandle(
+      ::CreateFileW(file.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 // The file is opened without sharing so no other writer interleaves with a block of lines.
 bool AppendLines(const std::wstring& file, const std::vector<std::wstring>& lines) {
-  win::TFileHandle handle(
-      ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win::TFileHandle handle = OpenLogFile(file, GENERIC_WRITE, 0, OPEN_EXISTING);
   if (!handle) return false;
   LARGE_INTEGER size{};
   // An empty file left by an interrupted creation still gets its byte-order mark.
@@ -94,15 +101,13 @@ bool AppendLines(const std::wstring& file, const std::vector<std::wstring>& line
 bool CreateWithLines(const std::wstring& file, const std::vector<std::wstring>& lines) {
   const std::wstring folder = ParentFolder(file);
   if (!folder.empty()) ForceDirectories(folder);
-  win::TFileHandle handle(
-      ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win::TFileHandle handle = OpenLogFile(file, GENERIC_WRITE, 0, CREATE_NEW);
   if (!handle) return false;
   return WriteAll(handle.get(), logformat::EncodeLogLines(lines, true));
 }
 
 std::vector<std::wstring> ReadLogLines(const std::wstring& file) {
-  win::TFileHandle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  win::TFileHandle handle = OpenLogFile(file, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   LARGE_INTEGER size{};
   if (!handle || !::GetFileSizeEx(handle.get(), &size)) return {};
   LONGLONG start = 0;
@@ -473,6 +478,8 @@ void CheckLogSize(const std::wstring& file) {
     TLogGuard guard(State().lock);
     if (!logformat::NeedsRotation(GetLogFileSize(file))) return;
     const std::wstring previous = logformat::PrevLogName(file);
+    // A link in the place of either generation is never copied through (see OpenLogFile).
+    if (!LinkOnPath(file, file.size()).empty() || !LinkOnPath(previous, previous.size()).empty()) return;
     const bool room = !FileExists(previous) || ::DeleteFileW(previous.c_str());
     // A log goes only once its copy is there: when the older generation cannot be replaced,
     // the log grows past its limit rather than losing its lines.
@@ -483,8 +490,7 @@ void CheckLogSize(const std::wstring& file) {
 
 unsigned long GetLogFileSize(const std::wstring& file) {
   try {
-    win::TFileHandle handle(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    win::TFileHandle handle = OpenLogFile(file, FILE_READ_ATTRIBUTES, FILE_SHARE_READ, OPEN_EXISTING);
     LARGE_INTEGER size{};
     if (!handle || !::GetFileSizeEx(handle.get(), &size)) return 0;
     // Sizes are reported in 32 bits; a larger file still reads as too large.

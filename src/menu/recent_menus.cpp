@@ -8,6 +8,7 @@
 #include "menu/favourites_store.h"
 #include "menu/folder_menu.h"
 #include "resource.h"
+#include "startup/user_checks.h"
 #include "win/com.h"
 #include "win/files.h"
 #include "win/registry.h"
@@ -142,6 +143,15 @@ void TRecentMenus::FindFirstRecent(int filesCount, bool clearLink) {
   TSystemRecentSource source(*this);
   std::vector<std::wstring> excess;
   lists_.FindFirstRecent(RecentShortcutFiles(folder_), source, filesCount, clearLink, excess);
+  // An elevated agent deletes nothing in a Recent folder reached through a junction or symbolic
+  // link: any program of the user could have pointed it at a folder only an administrator may change.
+  if (!excess.empty() && IsElevated()) {
+    if (const std::wstring link = LinkOnPath(folder_, 0); !link.empty()) {
+      CommonLogRunEvent(L"QuillFolder.RecentFolder",
+                        L"shortcuts left, the Recent folder passes through a junction or symbolic link: " + link);
+      return;
+    }
+  }
   for (const auto& name : excess) {
     const std::wstring file = folder_ + L"\\" + name;
     // A failed deletion is left for the next full scan; a link to a directory goes as one.

@@ -30,6 +30,35 @@ bool ForceDirectories(const std::wstring& path) {
   return ::CreateDirectoryW(folder.c_str(), nullptr) != FALSE || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+namespace {
+
+// A junction, a symbolic link, or a reparse point whose tag the system left out (Wine's links):
+// each redirects; a cloud file's or a deduplicated file's reparse point does not.
+bool IsLink(const std::wstring& path) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  ::FindClose(search);
+  const DWORD tag = found.dwReserved0;  // the reparse tag, for a reparse point
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         (tag == IO_REPARSE_TAG_MOUNT_POINT || tag == IO_REPARSE_TAG_SYMLINK || tag == 0);
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+}  // namespace
+
+std::wstring LinkOnPath(const std::wstring& path, std::size_t trustedChars) {
+  // Each folder of the path in turn (each prefix ending before a separator), then the path itself.
+  for (std::size_t end = std::min(trustedChars, path.size()); end <= path.size(); ++end) {
+    if (end < path.size() && !IsSeparator(path[end])) continue;
+    if (end == 0 || IsSeparator(path[end - 1]) || path[end - 1] == L':') continue;
+    const std::wstring folder = path.substr(0, end);
+    if (IsLink(folder)) return folder;
+  }
+  return {};
+}
+
 std::wstring ShortPathName(const std::wstring& path) {
   if (path.empty()) return {};
   std::wstring buffer(MAX_PATH, L'\0');

@@ -10,6 +10,12 @@ bool DirectoryExists(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // Creates a folder and every missing parent; true when it exists afterwards.
 bool ForceDirectories(const std::wstring& path);
+// The first folder of `path`, past its first `trustedChars` characters (a folder the system names,
+// or the drive's root), or the path itself, that is a junction or a symbolic link (a reparse point
+// whose tag the system does not give counts as one; a cloud file's does not); empty when none is.
+// With `trustedChars` the path's length, whether the path itself is such a link. An elevated agent writes nothing through such
+// a link: any program of the user could have put it in place of a folder of the user's.
+std::wstring LinkOnPath(const std::wstring& path, std::size_t trustedChars);
 // The short (8.3) form of an existing path; empty when the system has none for it.
 std::wstring ShortPathName(const std::wstring& path);
 // The full path of a loaded module (null: the running executable); empty on failure.
