@@ -75,7 +75,24 @@ bool ShowsJoinedConsole(HWND window, DWORD windowProcess, const TProcess& shell)
 
 // While the agent is joined to a console, the user's Ctrl+C and Ctrl+Break there reach it too,
 // and the system's default answer to them ends the process: the agent takes no notice of them.
-BOOL WINAPI IgnoreInterrupts(DWORD event) noexcept { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
+// The console closed meanwhile would end every process joined to it once its handlers return:
+// the agent leaves the console on the system's thread that brings the signal, and that thread
+// never returns, so the agent goes on without the console.
+BOOL WINAPI IgnoreInterrupts(DWORD event) noexcept {
+  if (event == CTRL_CLOSE_EVENT) {
+    ::FreeConsole();
+    ::Sleep(INFINITE);
+  }
+  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
+// Joins the console of `process`; joining resets the process's console handlers, so the agent's
+// own is set again each time.
+bool JoinConsole(DWORD process) {
+  if (!::AttachConsole(process)) return false;
+  ::SetConsoleCtrlHandler(IgnoreInterrupts, TRUE);
+  return true;
+}
 
 // Joins the console that `window` shows through one of its shells and hands `use` that shell's
 // id and the console's processes, oldest first; false when no shell of that console could be
@@ -84,14 +101,13 @@ BOOL WINAPI IgnoreInterrupts(DWORD event) noexcept { return event == CTRL_C_EVEN
 // this one before returning.
 template <class F>
 bool WithConsole(HWND window, F use) {
-  [[maybe_unused]] static const BOOL interruptsIgnored = ::SetConsoleCtrlHandler(IgnoreInterrupts, TRUE);
   const std::vector<TProcess> running = RunningProcesses();
   DWORD windowProcess = 0;
   ::GetWindowThreadProcessId(window, &windowProcess);
   DWORD chosen = 0;
   ULONGLONG newest = 0;
   for (const TProcess& process : running) {
-    if (!IsShell(process.image) || !::AttachConsole(process.id)) continue;
+    if (!IsShell(process.image) || !JoinConsole(process.id)) continue;
     const win::TScopeGuard leave([] { ::FreeConsole(); });
     if (!ShowsJoinedConsole(window, windowProcess, process)) continue;
     if (::GetConsoleWindow() == window) {
@@ -104,7 +120,7 @@ bool WithConsole(HWND window, F use) {
       newest = started;
     }
   }
-  if (chosen == 0 || !::AttachConsole(chosen)) return false;
+  if (chosen == 0 || !JoinConsole(chosen)) return false;
   const win::TScopeGuard leave([] { ::FreeConsole(); });
   use(chosen, ConsoleProcesses(running));
   return true;
