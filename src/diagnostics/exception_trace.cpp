@@ -124,12 +124,9 @@ void Record(void* object, const std::type_info* type, const std::vector<void*>& 
                    : logformat::TraceLocation(where.procedure, where.line, where.file);
     for (void* frame : stack) frames.push_back(DescribeFrame(frame));
   }
-  std::vector<std::wstring> runLog;
-  AddLastLogs(runLog);
-  // AddLastLogs puts its own heading first; the block adds it again in its place.
-  if (!runLog.empty()) runLog.erase(runLog.begin());
-  auto block = logformat::TraceBlock(LogDateTimeText(), className, location, hasMessage ? &message : nullptr, runLog,
-                                     frames);
+  // The whole run log: the block takes its tail, the newest line included.
+  auto block = logformat::TraceBlock(LogDateTimeText(), className, location, hasMessage ? &message : nullptr,
+                                     RunLogForBlock(), frames);
   if (!LogFolder.empty()) SaveLogToFile(LogFolder + logformat::kErrorLogName, block);
 }
 

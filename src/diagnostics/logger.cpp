@@ -425,10 +425,11 @@ void LogErr(const std::wstring& text) {
   }
 }
 
-void AddLastLogs(std::vector<std::wstring>& list) {
+std::vector<std::wstring> RunLogForBlock() {
   try {
-    logformat::AppendLastLogEntries(ReadRunLogTail(), list);
+    return ReadRunLogTail();
   } catch (...) {
+    return {};
   }
 }
 

@@ -42,7 +42,9 @@ bool LogCommon(const std::wstring& text);
 bool LogMsg(const std::wstring& text);
 // Writes one error-log block at once; nothing once the logs are closed.
 void LogErr(const std::wstring& text);
-void AddLastLogs(std::vector<std::wstring>& list);
+// The run log's lines as a block takes them: flushed first, read whole (the block cuts the tail
+// itself); empty when it cannot be read.
+std::vector<std::wstring> RunLogForBlock();
 void SaveAllLogs(bool stop);
 void CloseAllLogs();
 void SaveLogToFile(const std::wstring& file, std::vector<std::wstring>& list);

@@ -1,6 +1,7 @@
 #include "diagnostics/zip.h"
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 #include "win/text.h"
@@ -33,8 +34,8 @@ class TFileSource : public IZipSource {
 // The worker: opens the source (others may go on reading and writing it) and deflates it into
 // the archive at its current position; `finished` is its last word.
 TDeflated ZipThread(const std::wstring& path, IZipOutput& output, std::size_t bufferSize) {
-  const win::TFileHandle source(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  const win::TFileHandle source(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!source) {
     TDeflated failed;
     failed.reason = kZipOperation | zrOpen;
@@ -73,8 +74,8 @@ class TZip::TFileOutput : public IZipOutput {
 
 TZip::TZip(const std::wstring& path, std::size_t bufferSize, const std::wstring& baseFolder)
     : path_(path), bufferSize_(bufferSize), baseFolder_(baseFolder) {
-  const HANDLE file =
-      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) throw EZipError("Error creating " + Utf8(path), kZipOperation | zrCreate);
   output_ = std::make_unique<TFileOutput>(file);
   writer_ = std::make_unique<TZipWriter>(*output_);
@@ -114,15 +115,22 @@ void TZip::AddFile(const std::wstring& path) {
     deflated = ZipThread(path, *output_, bufferSize_);
     finished = true;
   });
+  std::optional<WPARAM> quit;
   while (!finished) {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      // A quit (the tray's "Exit") is the main loop's to see: it is posted again once packed.
+      if (message.message == WM_QUIT) {
+        quit = message.wParam;
+        continue;
+      }
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
     ::Sleep(kWorkerPollMs);
   }
   worker.join();
+  if (quit) ::PostQuitMessage(static_cast<int>(*quit));
   if (!writer_->FinishEntry(name, offset, dateTime, static_cast<std::uint16_t>(data.dwFileAttributes), deflated))
     Fail(zrWrite);
   if ((deflated.reason & 0xFFF) != zrNone) Fail(deflated.reason);

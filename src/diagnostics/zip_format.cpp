@@ -175,9 +175,21 @@ std::wstring ExtractRelativePath(const std::wstring& base, const std::wstring& p
 }
 
 std::wstring ZipEntryName(const std::wstring& path, const std::wstring& baseFolder) {
-  std::wstring name = ExtractRelativePath(baseFolder, path);
+  const std::wstring relative = ExtractRelativePath(baseFolder, path);
+  // An archive's names never climb out of the folder it is unpacked into nor name a drive or a
+  // root: "." and ".." components and empty ones go, a drive's colon (or any other) becomes "_".
+  std::wstring name;
+  for (std::size_t start = 0; start <= relative.size();) {
+    const std::size_t end = std::min(relative.find_first_of(L"\\/", start), relative.size());
+    const std::wstring part = relative.substr(start, end - start);
+    if (!part.empty() && part != L"." && part != L"..") {
+      if (!name.empty()) name += L'\\';
+      name += part;
+    }
+    start = end + 1;
+  }
   for (auto& c : name)
-    if (static_cast<std::uint32_t>(c) >= 0x0402) c = L'_';
+    if (static_cast<std::uint32_t>(c) >= 0x0402 || c == L':') c = L'_';
   if (name.size() > kEntryNameLimit) name.resize(kEntryNameLimit);
   return name;
 }

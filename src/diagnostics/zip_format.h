@@ -87,8 +87,9 @@ struct TDeflated {
 // position (window bits -15, memory level 8, default level and strategy).
 TDeflated DeflateInto(IZipSource& source, IZipOutput& output, std::size_t bufferSize);
 
-// The entry name for `path`: relative to `baseFolder` (both with "\" separators), every
-// character from U+0402 up made "_", at most 255 characters.
+// The entry name for `path`: relative to `baseFolder` (both with "\" separators), without "."
+// and ".." components (a name never leads out of the folder it is unpacked into), every ":" and
+// every character from U+0402 up made "_", at most 255 characters.
 std::wstring ZipEntryName(const std::wstring& path, const std::wstring& baseFolder);
 // `path` relative to the folder `base`, by the usual rule: shared leading folders (compared
 // without regard to case) dropped, one "..\" for each of the base's other folders.

@@ -46,6 +46,8 @@ TEST_F(ExceptionTrace, AHandledExceptionLeavesABlockWithItsResolvedStackUnlessSu
   EXPECT_EQ(lines[1], L"Message: thrown for the trace");
   EXPECT_EQ(lines[2], L"Last log entries:");
   EXPECT_TRUE(Has(lines, L"Before the fault"));
+  // The newest line before the fault too: the tail is cut once, by the block.
+  EXPECT_TRUE(Has(lines, L"Just before"));
   const auto stack = std::find(lines.begin(), lines.end(), L"Call stack: ");
   ASSERT_NE(stack, lines.end());
   EXPECT_TRUE(Has({stack + 1, lines.end()}, L"ThrowFromANamedProcedure"));

@@ -6,13 +6,17 @@
 
 namespace {
 
-TEST(ZipFormat, EntryNamesAreRelativeToTheBaseWithWideCharactersReplaced) {
+TEST(ZipFormat, EntryNamesAreRelativeToTheBaseStayInsideItAndHaveWideCharactersReplaced) {
   const std::wstring base = L"C:\\Users\\anna\\Quillrook files\\";
   const std::pair<std::wstring, std::wstring> cases[] = {
       {L"C:\\Users\\anna\\Quillrook files\\Log\\folder.log", L"Log\\folder.log"},
       {L"c:\\users\\ANNA\\quillrook files\\cur_opt.reg", L"cur_opt.reg"},
-      {L"C:\\Users\\anna\\Other\\x.log", L"..\\Other\\x.log"},
-      {L"D:\\x.log", L"D:\\x.log"},
+      // Outside the base: never a name that climbs out of the folder it is unpacked into, nor a drive.
+      {L"C:\\Users\\anna\\Other\\x.log", L"Other\\x.log"},
+      {L"D:\\x.log", L"D_\\x.log"},
+      {L"\\\\host\\share\\x.log", L"host\\share\\x.log"},
+      {L"C:\\Users\\anna\\Quillrook files\\Log\\..\\..\\..\\x.log", L"Log\\x.log"},
+      {L"C:\\Users\\anna\\Quillrook files\\a.log:stream", L"a.log_stream"},
       {L"C:\\Users\\anna\\Quillrook files\\Log\\\u0416\u0401\u00e9.log", L"Log\\_\u0401\u00e9.log"},
   };
   for (const auto& [path, name] : cases) EXPECT_EQ(ZipEntryName(path, base), name);

@@ -76,7 +76,12 @@ TEST(Zip, PacksRealFilesLeavesOutLargeOnesAndReportsFailuresByCode) {
     ::PostMessageW(window, WM_APP, 0, 0);
     zip.AddFile(base + L"Log\\folder.log");
     EXPECT_EQ(delivered, 1) << "the caller's messages are answered while the worker packs";
+    // The tray's "Exit" while a file is packed: the quit is still there for the main loop after.
+    ::PostQuitMessage(7);
     zip.AddFile(base + L"Log\\limit.jpg");
+    MSG quit{};
+    ASSERT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was swallowed";
+    EXPECT_EQ(quit.wParam, 7u);
     zip.AddFile(base + L"Log\\over.jpg");    // too large: left out
     zip.AddFile(base + L"Log\\missing.log");  // gone: left out
     zip.AddFile(base + L"Log\\caf\u00e9 \u0416.log");
