@@ -1,5 +1,8 @@
 #include "core/global_exception.h"
 
+#include <windows.h>
+#include <dbghelp.h>
+
 #include <atomic>
 #include <cwchar>
 #include <vector>
@@ -17,6 +20,15 @@
 namespace {
 
 constexpr wchar_t kStateFileName[] = L"folder_global_error.log";
+constexpr wchar_t kCrashDumpName[] = L"folder_crash.dmp";
+constexpr wchar_t kCrashMarkerName[] = L"folder_crash.txt";
+// The reporting thread's stack, whatever is left on the faulting one; and how long the faulting
+// thread waits for that thread to write the trace, the state file and the dump.
+constexpr SIZE_T kCrashReportStack = 1 << 20;
+constexpr DWORD kCrashReportWaitMs = 30000;
+// What the main thread keeps for its own handler when its stack overflows.
+constexpr ULONG kStackGuarantee = 64 * 1024;
+constexpr ULONG kMaxCrashFrames = 62;
 constexpr unsigned long long kMiB = 1048576;
 
 std::function<bool(const std::wstring&)>& DialogShower() {
@@ -53,9 +65,125 @@ std::wstring MachineString(const wchar_t* path, const wchar_t* name) {
 
 }  // namespace
 
+namespace {
+
+// One fault at a time: a second one while the first is reported ends the process at once.
+std::atomic<bool> crashing{false};
+
+struct TCrash {
+  EXCEPTION_POINTERS* info;
+  DWORD threadId;
+  bool dialogHere;  // the faulting thread shows the dialog itself afterwards
+  std::wstring message;
+};
+
+// The stack of the faulting thread from its context, the faulting address first.
+std::vector<void*> StackOf(CONTEXT context) {
+  std::vector<void*> frames;
+#if defined(__x86_64__) || defined(_M_X64)
+  while (frames.size() < kMaxCrashFrames && context.Rip != 0) {
+    frames.push_back(reinterpret_cast<void*>(context.Rip));
+    DWORD64 base = 0;
+    PRUNTIME_FUNCTION function = ::RtlLookupFunctionEntry(context.Rip, &base, nullptr);
+    if (function == nullptr) {
+      // A leaf function: its return address is where the stack pointer points.
+      context.Rip = *reinterpret_cast<const DWORD64*>(context.Rsp);
+      context.Rsp += 8;
+      continue;
+    }
+    void* handlerData = nullptr;
+    DWORD64 establisher = 0;
+    ::RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context.Rip, function, &context, &handlerData, &establisher, nullptr);
+  }
+#else
+  frames.push_back(reinterpret_cast<void*>(context.Eip));
+#endif
+  return frames;
+}
+
+void WriteCrashDump(const TCrash& crash) {
+  const std::wstring file = LogFolder + kCrashDumpName;
+  const win::TFileHandle out(
+      ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out) return;
+  MINIDUMP_EXCEPTION_INFORMATION exception{crash.threadId, crash.info, FALSE};
+  ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), out.get(), MiniDumpNormal, &exception, nullptr,
+                      nullptr);
+}
+
+DWORD WINAPI ReportCrash(void* parameter) {
+  auto& crash = *static_cast<TCrash*>(parameter);
+  Guarded(L"GlobalException", [&] {
+    const EXCEPTION_RECORD& record = *crash.info->ExceptionRecord;
+    const std::uintptr_t info[2] = {record.NumberParameters > 0 ? record.ExceptionInformation[0] : 0,
+                                    record.NumberParameters > 1 ? record.ExceptionInformation[1] : 0};
+    crash.message = logformat::StructuredExceptionText(record.ExceptionCode,
+                                                       reinterpret_cast<std::uintptr_t>(record.ExceptionAddress), info,
+                                                       static_cast<unsigned>(record.NumberParameters));
+    const std::vector<void*> stack = StackOf(*crash.info->ContextRecord);
+    TraceStructuredException(logformat::StructuredExceptionClass(record.ExceptionCode), crash.message, stack);
+    SaveGlobalErrorState(crash.message, stack);
+    const bool mainThread = crash.threadId == LoggerMainThreadId();
+    CommonLogErrorEvent(L"GlobalException", crash.message, mainThread ? L"the agent ends" : L"non main thread",
+                        record.ExceptionCode, true);
+    if (LogFolder.empty()) return;
+    ForceDirectories(LogFolder);
+    WriteCrashDump(crash);
+    if (!crash.dialogHere) {
+      // The dialog is the next start's to offer.
+      const win::TFileHandle marker(::CreateFileW((LogFolder + kCrashMarkerName).c_str(), GENERIC_WRITE, 0, nullptr,
+                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (marker) WriteAll(marker.get(), logformat::EncodeLogLines({crash.message}, true));
+    }
+    SaveAllLogs(false);
+  });
+  return 0;
+}
+
+LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
+  if (crashing.exchange(true)) {
+    ::TerminateProcess(::GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+  }
+  TCrash crash{info, ::GetCurrentThreadId(), false, {}};
+  // The dialog needs the main thread with stack left and no handler or logging call under way.
+  crash.dialogHere = crash.threadId == LoggerMainThreadId() &&
+                     info->ExceptionRecord->ExceptionCode != EXCEPTION_STACK_OVERFLOW && InLogger && !handlerBusy &&
+                     DialogShower();
+  if (const HANDLE reporter = ::CreateThread(nullptr, kCrashReportStack, ReportCrash, &crash, 0, nullptr)) {
+    ::WaitForSingleObject(reporter, kCrashReportWaitMs);
+    ::CloseHandle(reporter);
+  }
+  if (crash.dialogHere) {
+    handlerBusy = true;
+    Guarded(L"GlobalException", [&] { DialogShower()(crash.message + L"\r\nThe program has to end."); });
+  }
+  CloseAllLogs();
+  ::TerminateProcess(::GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
 void InstallGlobalExceptionHandler(std::function<bool(const std::wstring& message)> showDialog) {
   DialogShower() = std::move(showDialog);
   SetUnhandledExceptionHandler(GlobalException);
+  ::SetUnhandledExceptionFilter(CrashFilter);
+  ULONG guarantee = kStackGuarantee;
+  ::SetThreadStackGuarantee(&guarantee);
+}
+
+void OfferLastCrash() {
+  if (LogFolder.empty()) return;
+  const std::wstring marker = LogFolder + kCrashMarkerName;
+  const std::vector<std::wstring> lines = logformat::DecodeLogLines(ReadFileBytes(marker, 4096));
+  if (lines.empty() || !::DeleteFileW(marker.c_str())) return;
+  const std::wstring message = L"The program ended after an error: " + lines.front();
+  CommonLogRunEvent(L"GlobalException", L"Offered at the start: " + lines.front());
+  if (handlerBusy || !DialogShower()) return;
+  handlerBusy = true;
+  win::TScopeGuard idle([] { handlerBusy = false; });
+  Guarded(L"GlobalException", [&] { DialogShower()(message); });
 }
 
 std::wstring GetSystemInfo(bool stateLines) {
@@ -109,9 +237,10 @@ std::wstring GetSystemInfo(bool stateLines) {
   }
 }
 
-void SaveGlobalErrorState(const std::wstring& message) {
+void SaveGlobalErrorState(const std::wstring& message) { SaveGlobalErrorState(message, TakeThrowStack()); }
+
+void SaveGlobalErrorState(const std::wstring& message, const std::vector<void*>& stack) {
   try {
-    const std::vector<void*> stack = TakeThrowStack();
     if (stack.empty() || LogFolder.empty()) return;
     std::vector<std::wstring> lines{LogDateTimeText() + L": " + message};
     const std::wstring report = GetSystemInfo(true);

@@ -294,5 +294,6 @@ int RunMainWindow(HINSTANCE instance) {
     CloseAllLogs();
     return 1;
   }
+  OfferLastCrash();
   return mainWindow.Run();
 }

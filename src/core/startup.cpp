@@ -344,6 +344,7 @@ void LoadStoreAndSettings() {
   // reads them.
   RestoreInterruptedReplace();
   if (!LoadSettings(Settings)) FirstTime();
+  SealMailPassword();
 }
 
 void FinishAgent() {

@@ -5,7 +5,9 @@
 #include <cwctype>
 #include <vector>
 
+#include "diagnostics/log_format.h"
 #include "diagnostics/logger.h"
+#include "diagnostics/report_rules.h"
 #include "diagnostics/zip.h"
 #include "win/files.h"
 #include "win/handles.h"
@@ -52,7 +54,7 @@ void SaveKeyAsHive(HKEY root, const std::wstring& key, const std::wstring& file,
   ::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
 }
 
-void AddToZip(TZip& zip, const std::wstring& folder, const std::wstring& mask) {
+void AddToZip(TZip& zip, const std::wstring& folder, const std::wstring& mask, TBugReport& report) {
   CommonLogRunEvent(kAddName, L"Path=" + folder + L"\\" + mask);
   if (folder == L"\\" || !DirectoryExists(folder)) {
     CommonLogRunEvent(kAddName, L"Incorrect path");
@@ -68,9 +70,11 @@ void AddToZip(TZip& zip, const std::wstring& folder, const std::wstring& mask) {
         (name.size() >= 4 && text::LowerCase(name.substr(name.size() - 4)) == L".exe"))
       continue;
     const std::wstring path = folder + L"\\" + name;
+    // An export is checked as it goes in, whoever wrote it and when.
+    if (text::LowerCase(mask) == L"*.reg" && !ScrubRegistryExport(path)) continue;
     CommonLogRunEvent(kAddName, L"Adding: Path=" + path);
     try {
-      zip.AddFile(path);
+      if (zip.AddFile(path)) report.files.push_back({zip.EntryName(path), path});
     } catch (const EZipError&) {
       CommonLogErrorEvent(kAddName, L"Add fail", L"Path=" + path, ::GetLastError(), true);
     }
@@ -114,6 +118,10 @@ void BackupRegistryKey(const std::wstring& key, const std::wstring& target, bool
           CommonLogRunEvent(kBackupName, L"All done");
           return;
         }
+        // A tool that hangs is not left behind, nor left writing the file the fallback writes.
+        ::TerminateProcess(process.hProcess, ERROR_TIMEOUT);
+        ::WaitForSingleObject(process.hProcess, kExportWaitMs);
+        CommonLogRunEvent(kBackupName, L"Export tool ended after " + std::to_wstring(kExportWaitMs) + L" ms");
       }
     }
   }
@@ -125,20 +133,63 @@ void BackupRegistry() {
   BackupRegistryKey(kProgramBranch, LogFolder + L"all_opt", false, false, false);
 }
 
-bool BackupSystem(const std::wstring& configurationFolder, std::wstring& archive) {
+bool ScrubRegistryExport(const std::wstring& file) {
+  const std::string bytes = ReadFileBytes(file);
+  const bool utf16 =
+      bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
+  std::wstring text;
+  if (utf16) {
+    for (const std::wstring& line : logformat::DecodeLogLines(bytes)) text += line + L"\r\n";
+  } else {
+    text.assign(bytes.begin(), bytes.end());
+  }
+  if (!reportrules::IsRegistryExportText(text)) {
+    // A saved hive holds the mail settings too, and nothing can take them out of it.
+    ::DeleteFileW(file.c_str());
+    CommonLogRunEvent(kAddName, L"Not a text export, left out: Path=" + file);
+    return false;
+  }
+  int removed = 0;
+  const std::wstring kept = reportrules::WithoutMailSettings(text, removed);
+  if (removed == 0) return true;
+  std::string out;
+  if (utf16) {
+    std::vector<std::wstring> lines;
+    for (std::size_t start = 0; start < kept.size();) {
+      const std::size_t end = kept.find(L"\r\n", start);
+      lines.push_back(kept.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+      start = end == std::wstring::npos ? kept.size() : end + 2;
+    }
+    out = logformat::EncodeLogLines(lines, true);
+  } else {
+    out.assign(kept.begin(), kept.end());
+  }
+  const win::TFileHandle rewritten(
+      ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!rewritten || !WriteAll(rewritten.get(), out)) {
+    ::DeleteFileW(file.c_str());
+    CommonLogErrorEvent(kAddName, L"Export not cleaned, left out", L"Path=" + file, ::GetLastError(), true);
+    return false;
+  }
+  CommonLogRunEvent(kAddName, L"Mail settings taken out: " + std::to_wstring(removed) + L", Path=" + file);
+  return true;
+}
+
+bool BackupSystem(const std::wstring& configurationFolder, TBugReport& report) {
+  report = TBugReport{};
   try {
     CommonLogRunEvent(L"BackupSystem", L"begin");
     ForceDirectories(configurationFolder);
     BackupRegistry();
-    archive = FreeName(configurationFolder + L"bug-report", L".zip");
-    TZip zip(archive, kZipBuffer, configurationFolder);
+    report.archive = FreeName(configurationFolder + L"bug-report", L".zip");
+    TZip zip(report.archive, kZipBuffer, configurationFolder);
     CommonLogRunEvent(L"BackupSystem", L"PBase=" + configurationFolder);
     const std::wstring logs = LogFolder.empty() ? std::wstring() : LogFolder.substr(0, LogFolder.size() - 1);
-    AddToZip(zip, logs, L"*.reg");
-    AddToZip(zip, logs, L"*.jpg");
+    AddToZip(zip, logs, L"*.reg", report);
+    AddToZip(zip, logs, L"*.jpg", report);
     // The run log is packed whole: what is still queued is written first.
     SaveAllLogs(false);
-    AddToZip(zip, logs, L"*.log");
+    AddToZip(zip, logs, L"*.log", report);
     zip.Close();
     return true;
   } catch (const std::exception&) {

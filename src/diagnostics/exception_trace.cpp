@@ -103,6 +103,21 @@ std::wstring ClassName(const std::type_info* type) {
   return name;
 }
 
+void WriteBlock(const std::wstring& className, const std::wstring* message, const std::vector<void*>& stack) {
+  std::wstring location;
+  std::vector<std::wstring> frames;
+  if (!stack.empty()) {
+    const TResolved where = Resolve(stack.front());
+    location = where.procedure.empty() || where.file.empty()
+                   ? logformat::TraceAddress(reinterpret_cast<std::uintptr_t>(stack.front()))
+                   : logformat::TraceLocation(where.procedure, where.line, where.file);
+    for (void* frame : stack) frames.push_back(DescribeFrame(frame));
+  }
+  // The whole run log: the block takes its tail, the newest line included.
+  auto block = logformat::TraceBlock(LogDateTimeText(), className, location, message, RunLogForBlock(), frames);
+  if (!LogFolder.empty()) SaveLogToFile(LogFolder + logformat::kErrorLogName, block);
+}
+
 void Record(void* object, const std::type_info* type, const std::vector<void*>& stack) {
   const std::wstring className = ClassName(type);
   for (const wchar_t* skipped : kUnrecorded)
@@ -115,24 +130,21 @@ void Record(void* object, const std::type_info* type, const std::vector<void*>& 
     message = ExceptionText(*static_cast<const std::exception*>(adjusted));
     hasMessage = true;
   }
-  std::wstring location;
-  std::vector<std::wstring> frames;
-  if (!stack.empty()) {
-    const TResolved where = Resolve(stack.front());
-    location = where.procedure.empty() || where.file.empty()
-                   ? logformat::TraceAddress(reinterpret_cast<std::uintptr_t>(stack.front()))
-                   : logformat::TraceLocation(where.procedure, where.line, where.file);
-    for (void* frame : stack) frames.push_back(DescribeFrame(frame));
-  }
-  // The whole run log: the block takes its tail, the newest line included.
-  auto block = logformat::TraceBlock(LogDateTimeText(), className, location, hasMessage ? &message : nullptr,
-                                     RunLogForBlock(), frames);
-  if (!LogFolder.empty()) SaveLogToFile(LogFolder + logformat::kErrorLogName, block);
+  WriteBlock(className, hasMessage ? &message : nullptr, stack);
 }
 
 }  // namespace
 
 void StartExceptionTrace() { recording = true; }
+
+void TraceStructuredException(const std::wstring& className, const std::wstring& message,
+                              const std::vector<void*>& stack) {
+  if (TraceSuppressed.exchange(true)) return;
+  struct TClear {
+    ~TClear() { TraceSuppressed = false; }
+  } clear;
+  WriteBlock(className, &message, stack);
+}
 
 std::vector<void*> TakeThrowStack() { return std::exchange(lastThrowStack, {}); }
 

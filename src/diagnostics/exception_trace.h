@@ -15,6 +15,11 @@ void StartExceptionTrace();
 // thread, handed over once; empty when none was captured since.
 std::vector<void*> TakeThrowStack();
 
+// Writes the block of a structured exception (an access violation, a stack overflow: no C++
+// throw) whose stack is `stack`, the faulting address first. Any thread.
+void TraceStructuredException(const std::wstring& className, const std::wstring& message,
+                              const std::vector<void*>& stack);
+
 // A return address as "procedure (file:line)" as far as the debug information knows it; with
 // `procedureOnly`, the procedure's name alone (or the address when it is unknown).
 std::wstring DescribeFrame(void* address, bool procedureOnly = false);

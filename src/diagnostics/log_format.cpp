@@ -205,6 +205,42 @@ std::wstring TraceAddress(std::uintptr_t address) {
   return L"at address " + HexText(address, static_cast<int>(2 * sizeof(std::uintptr_t)));
 }
 
+namespace {
+constexpr std::uint32_t kAccessViolation = 0xC0000005, kStackOverflow = 0xC00000FD, kIntDivideByZero = 0xC0000094;
+std::wstring AddressText(std::uintptr_t address) { return HexText(address, static_cast<int>(2 * sizeof address)); }
+}  // namespace
+
+std::wstring StructuredExceptionClass(std::uint32_t code) {
+  switch (code) {
+    case kAccessViolation:
+      return L"EAccessViolation";
+    case kStackOverflow:
+      return L"EStackOverflow";
+    case kIntDivideByZero:
+      return L"EDivByZero";
+    default:
+      return L"EExternalException";
+  }
+}
+
+std::wstring StructuredExceptionText(std::uint32_t code, std::uintptr_t address, const std::uintptr_t info[2],
+                                     unsigned infoCount) {
+  const std::wstring at = L" at address " + AddressText(address);
+  switch (code) {
+    case kAccessViolation: {
+      if (infoCount < 2) return L"Access violation" + at;
+      const wchar_t* kind = info[0] == 1 ? L"write" : info[0] == 8 ? L"execution" : L"read";
+      return L"Access violation" + at + L": " + kind + L" of address " + AddressText(info[1]);
+    }
+    case kStackOverflow:
+      return L"Stack overflow" + at;
+    case kIntDivideByZero:
+      return L"Division by zero" + at;
+    default:
+      return L"External exception " + HexText(code, 8) + at;
+  }
+}
+
 std::wstring PrevLogName(std::wstring_view file) {
   std::wstring name(file.substr(0, file.size() >= 4 ? file.size() - 4 : 0));
   name += kPrevSuffix;

@@ -115,6 +115,15 @@ std::vector<std::wstring> TraceBlock(std::wstring_view dateTime, std::wstring_vi
 std::wstring TraceLocation(std::wstring_view procedure, unsigned line, std::wstring_view file);
 std::wstring TraceAddress(std::uintptr_t address);
 
+// A structured exception (a fault the processor or the system raised, no C++ throw) as the
+// error log names it: its class ("EAccessViolation", "EStackOverflow", "EDivByZero",
+// "EExternalException") and its message, e.g. "Access violation at address 0000000140001234:
+// write of address 0000000000000000". `info` holds the record's first two parameters (for an
+// access violation: 0 read, 1 write, 8 execute, and the address), `infoCount` how many it has.
+std::wstring StructuredExceptionClass(std::uint32_t code);
+std::wstring StructuredExceptionText(std::uint32_t code, std::uintptr_t address, const std::uintptr_t info[2],
+                                     unsigned infoCount);
+
 // "X\folder.log" -> "X\folder_prev.log": the name without its last 4 characters + "_prev.log".
 std::wstring PrevLogName(std::wstring_view file);
 

@@ -2,14 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
-#include "diagnostics/bug_report.h"
 #include "diagnostics/logger.h"
 #include "diagnostics/smtp_dialogue.h"
 #include "diagnostics/tls_connection.h"
-#include "win/handles.h"
+#include "win/files.h"
 #include "win/text.h"
 #include "win/text_rules.h"
 
@@ -36,17 +36,6 @@ std::string MailDate() {
   return text;
 }
 
-std::string ReadFileBytes(const std::wstring& path) {
-  const win::TFileHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  std::string bytes;
-  if (!file) return bytes;
-  char chunk[65536];
-  DWORD got = 0;
-  while (::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
-  return bytes;
-}
-
 // One connection to the mail server, opened and logged in, or what is left of the attempt.
 struct TMailLink {
   std::unique_ptr<TTlsConnection> connection;
@@ -60,10 +49,10 @@ struct TMailLink {
   }
 
   // A session that opened but refused the login stays, so the failure is told as a login's.
-  bool Open(const TMailSettings& mail) {
+  bool Open(const TMailSettings& mail, const TConnectionLimits& limits) {
     Close();
     try {
-      connection = std::make_unique<TTlsConnection>(mail.host, mail.port);
+      connection = std::make_unique<TTlsConnection>(mail.host, mail.port, limits);
       connection->Connect(kConnectTimeoutMs);
       session = std::make_unique<TSmtpSession>(*connection);
       if (!session->Open("quillrook-folder")) {
@@ -81,15 +70,34 @@ struct TMailLink {
   }
 };
 
+// Waits `ms`, or less when the limits end first; false when they have.
+bool Pause(DWORD ms, const TConnectionLimits& limits) {
+  const ULONGLONG end = std::min<ULONGLONG>(::GetTickCount64() + ms, limits.deadline);
+  while (!limits.Cancelled() && ::GetTickCount64() < end)
+    ::Sleep(static_cast<DWORD>(std::min<ULONGLONG>(end - ::GetTickCount64(), TConnectionLimits::kLimitsCheckMs)));
+  return !limits.Cancelled() && ::GetTickCount64() < limits.deadline;
+}
+
 }  // namespace
 
-TMailOutcome MailBugReport(const TMailSettings& mail, const std::wstring& configurationFolder) {
+TMailOutcome MailBugReport(const TMailSettings& mail, const std::wstring& archive, const std::atomic<bool>& cancel) {
+  TConnectionLimits limits;
+  limits.cancel = &cancel;
+  limits.deadline = ::GetTickCount64() + kMailDeadlineMs;
+  const auto stopped = [&] {
+    if (!limits.Cancelled() && ::GetTickCount64() < limits.deadline) return false;
+    CommonLogRunEvent(L"SendBugReport", limits.Cancelled()
+                                            ? L"Cancelled"
+                                            : L"Given up after " + std::to_wstring(kMailDeadlineMs) + L" ms");
+    return true;
+  };
   TMailLink link;
   bool connected = false;
   for (int attempt = 0; attempt < kConnectAttempts && !connected; ++attempt) {
-    connected = link.Open(mail);
-    if (!connected) ::Sleep(kBetweenAttemptsMs);
+    connected = link.Open(mail, limits);
+    if (!connected && !Pause(kBetweenAttemptsMs, limits)) break;
   }
+  if (stopped()) return TMailOutcome::Stopped;
   if (!connected && !link.session) {
     CommonLogErrorEvent(kSendName, L"Connected fail", L"", ::GetLastError(), true);
     return TMailOutcome::Unreached;
@@ -98,13 +106,12 @@ TMailOutcome MailBugReport(const TMailSettings& mail, const std::wstring& config
     CommonLogErrorEvent(kSendName, L"Authenticate fail", L"", ::GetLastError(), true);
     return TMailOutcome::Unreached;
   }
-  std::wstring archive;
-  if (!BackupSystem(configurationFolder, archive)) return TMailOutcome::NotSent;
   const std::string from = Utf8(mail.sender.empty() ? mail.user : mail.sender);
   const std::string message =
       MimeMessage(from, Utf8(mail.recipient), kSubject, MailDate(), Utf8(text::FileNameOf(archive)),
                   ReadFileBytes(archive), "=_quillrook_report_" + std::to_string(::GetTickCount64()));
   if (!link.session->Send(from, Utf8(mail.recipient), message)) {
+    if (stopped()) return TMailOutcome::Stopped;
     CommonLogErrorEvent(kSendName, L"Send fail", L"", ::GetLastError(), true);
     return TMailOutcome::NotSent;
   }

@@ -1,9 +1,10 @@
 // Mailing the bug report: a connection to the mail server with STARTTLS (three attempts), the
-// login, the report's archive built and sent as the attachment of one message. Every failure is
-// logged; the caller only asks whether to send. Main thread (the archive keeps the caller's
-// windows answering while it packs).
+// login, and the report's archive sent as the attachment of one message, all within one
+// deadline and until the caller cancels. Every failure is logged. Any thread: the error dialog
+// sends from a worker, so that nothing of the agent waits for a mail server.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 // Where the reports go: the mail server, the login and the addresses.
@@ -18,11 +19,15 @@ struct TMailSettings {
 };
 
 enum class TMailOutcome {
-  Unreached,  // no connection, or the login refused: nothing was built or sent
+  Unreached,  // no connection, or the login refused: nothing was sent
   Sent,       // the server took the report
-  NotSent,    // the archive could not be built, or the server refused the message
+  NotSent,    // the server refused the message
+  Stopped,    // cancelled, or the deadline passed: nothing more was sent
 };
 
-// Builds the archive in `configurationFolder` and mails it. Throws only what building the message
-// throws (std::exception).
-TMailOutcome MailBugReport(const TMailSettings& mail, const std::wstring& configurationFolder);
+// All attempts together end after this long.
+inline constexpr unsigned long kMailDeadlineMs = 60000;
+
+// Mails the archive at `archive`; gives up at the deadline or as soon as `cancel` is set. Throws
+// only what building the message throws (std::exception).
+TMailOutcome MailBugReport(const TMailSettings& mail, const std::wstring& archive, const std::atomic<bool>& cancel);

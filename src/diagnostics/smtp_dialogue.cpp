@@ -9,9 +9,8 @@ namespace {
 constexpr std::size_t kBase64Line = 76;
 
 bool IsDigits(const std::string& text, std::size_t count) {
-  return text.size() >= count &&
-         std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(count),
-                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+  return text.size() >= count && std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(count),
+                                             [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
 // A line that begins with "." gets one more, so that the server does not take it for the end.
@@ -34,7 +33,12 @@ bool TakeSmtpReply(std::string& buffer, TSmtpReply& reply) {
   std::size_t at = 0;
   for (;;) {
     const std::size_t end = buffer.find("\r\n", at);
-    if (end == std::string::npos) return false;
+    if (end == std::string::npos) {
+      if (buffer.size() <= kMaxSmtpReplyBytes) return false;
+      reply = TSmtpReply{};
+      buffer.clear();
+      return true;
+    }
     const std::string line = buffer.substr(at, end - at);
     at = end + 2;
     if (!IsDigits(line, 3)) {
@@ -46,6 +50,11 @@ bool TakeSmtpReply(std::string& buffer, TSmtpReply& reply) {
     taken.code = std::stoi(line.substr(0, 3));
     taken.lines.push_back(line.size() > 4 ? line.substr(4) : std::string());
     if (line.size() < 4 || line[3] != '-') break;
+    if (taken.lines.size() >= kMaxSmtpReplyLines) {
+      reply = TSmtpReply{};
+      buffer.clear();
+      return true;
+    }
   }
   buffer.erase(0, at);
   reply = std::move(taken);
@@ -59,8 +68,7 @@ std::string Base64(const std::string& bytes) {
   for (std::size_t i = 0; i < bytes.size(); i += 3) {
     const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
     std::uint32_t value = 0;
-    for (std::size_t k = 0; k < 3; ++k)
-      value = value << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (std::size_t k = 0; k < 3; ++k) value = value << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
     for (std::size_t k = 0; k < 4; ++k) out += k <= n ? kDigits[(value >> (18 - 6 * k)) & 0x3F] : '=';
   }
   return out;
@@ -69,13 +77,14 @@ std::string Base64(const std::string& bytes) {
 std::string MimeMessage(const std::string& from, const std::string& to, const std::string& subject,
                         const std::string& date, const std::string& fileName, const std::string& attachment,
                         const std::string& boundary) {
-  std::string message = "From: " + from + "\r\nTo: " + to + "\r\nSubject: " + subject + "\r\nDate: " + date +
-                        "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"" + boundary +
-                        "\"\r\n\r\nThis is a multi-part message in MIME format.\r\n\r\n--" + boundary +
-                        "\r\nContent-Type: text/plain; charset=us-ascii\r\nContent-Transfer-Encoding: 7bit\r\n\r\n\r\n--" +
-                        boundary + "\r\nContent-Type: application/octet-stream; name=\"" + fileName +
-                        "\"\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=\"" +
-                        fileName + "\"\r\n\r\n";
+  std::string message =
+      "From: " + from + "\r\nTo: " + to + "\r\nSubject: " + subject + "\r\nDate: " + date +
+      "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"" + boundary +
+      "\"\r\n\r\nThis is a multi-part message in MIME format.\r\n\r\n--" + boundary +
+      "\r\nContent-Type: text/plain; charset=us-ascii\r\nContent-Transfer-Encoding: 7bit\r\n\r\n\r\n--" + boundary +
+      "\r\nContent-Type: application/octet-stream; name=\"" + fileName +
+      "\"\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=\"" + fileName +
+      "\"\r\n\r\n";
   const std::string encoded = Base64(attachment);
   for (std::size_t i = 0; i < encoded.size(); i += kBase64Line) message += encoded.substr(i, kBase64Line) + "\r\n";
   return message + "\r\n--" + boundary + "--\r\n";
@@ -111,8 +120,7 @@ bool TSmtpSession::Login(const std::string& user, const std::string& password) {
 }
 
 bool TSmtpSession::Send(const std::string& from, const std::string& to, const std::string& message) {
-  if (!Step("MAIL FROM:<" + from + ">", {250}) || !Step("RCPT TO:<" + to + ">", {250, 251}) ||
-      !Step("DATA", {354}))
+  if (!Step("MAIL FROM:<" + from + ">", {250}) || !Step("RCPT TO:<" + to + ">", {250, 251}) || !Step("DATA", {354}))
     return false;
   std::string data = DotStuffed(message);
   if (data.size() < 2 || data.compare(data.size() - 2, 2, "\r\n") != 0) data += "\r\n";

@@ -4,6 +4,7 @@
 // transport over Winsock and SChannel. One session per thread.
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -18,13 +19,18 @@ class ISmtpTransport {
   virtual bool StartTls() = 0;
 };
 
+// A reply longer than this is no server's honest answer: the dialogue stops there.
+inline constexpr std::size_t kMaxSmtpReplyBytes = 65536;
+inline constexpr std::size_t kMaxSmtpReplyLines = 1000;
+
 // One reply: its code (0 when none could be read) and its lines' texts.
 struct TSmtpReply {
   int code = 0;
   std::vector<std::string> lines;
 };
 // Takes one whole reply ("250-..." lines up to "250 ...") off the front of `buffer`; false while
-// the buffer does not hold one yet.
+// the buffer does not hold one yet. A reply of more than kMaxSmtpReplyLines lines, or a buffer
+// past kMaxSmtpReplyBytes that holds no whole reply, is taken as one that could not be read.
 bool TakeSmtpReply(std::string& buffer, TSmtpReply& reply);
 
 std::string Base64(const std::string& bytes);

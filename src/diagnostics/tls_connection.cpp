@@ -17,8 +17,9 @@
 
 namespace {
 
-// A mail server that stops answering mid-dialogue is given up after this long.
+// A mail server that stops answering, or stops taking bytes, is given up after this long.
 constexpr DWORD kReceiveTimeoutMs = 30000;
+constexpr DWORD kSendTimeoutMs = 30000;
 constexpr ULONG kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
                                 ISC_REQ_EXTENDED_ERROR | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
                                 ISC_REQ_MANUAL_CRED_VALIDATION;
@@ -32,6 +33,8 @@ std::wstring StatusText(const wchar_t* what, long status) {
 }  // namespace
 
 struct TTlsConnection::TState {
+  explicit TState(const TConnectionLimits& limits) : limits_(limits) {}
+  const TConnectionLimits& limits_;
   std::wstring host_;
   unsigned port_ = 0;
   SOCKET socket_ = INVALID_SOCKET;
@@ -46,16 +49,21 @@ struct TTlsConnection::TState {
   ~TState() { Close(); }
   void Close();
   void Connect(DWORD timeoutMs);
+  // Waits until the socket can be read (or written), for at most `timeoutMs` and never past
+  // the limits; false when it cannot.
+  bool WaitReady(SOCKET s, bool write, DWORD timeoutMs) const;
   bool SendRaw(const char* data, std::size_t length);
   bool ReceiveRaw();  // appends to encrypted_
   bool Send(const std::string& bytes);
   bool Receive(std::string& buffer);
   bool StartTls();
-  bool Handshake();
+  // The first handshake, or with `again` the one the server asks for on an open session.
+  bool Handshake(bool again = false);
   bool CheckCertificate();
 };
 
-TTlsConnection::TTlsConnection(std::wstring host, unsigned port) : state_(std::make_unique<TState>()) {
+TTlsConnection::TTlsConnection(std::wstring host, unsigned port, const TConnectionLimits& limits)
+    : state_(std::make_unique<TState>(limits)) {
   state_->host_ = std::move(host);
   state_->port_ = port;
 }
@@ -98,29 +106,25 @@ void TTlsConnection::TState::Connect(DWORD timeoutMs) {
   for (const ADDRINFOW* address = found; address != nullptr; address = address->ai_next) {
     const SOCKET s = ::socket(address->ai_family, address->ai_socktype, address->ai_protocol);
     if (s == INVALID_SOCKET) continue;
-    // Non-blocking while connecting, so the time-out is ours to keep.
+    // Non-blocking throughout, so every wait is ours to bound.
     u_long nonBlocking = 1;
     ::ioctlsocket(s, FIONBIO, &nonBlocking);
     bool connected = ::connect(s, address->ai_addr, static_cast<int>(address->ai_addrlen)) == 0;
     if (!connected && ::WSAGetLastError() == WSAEWOULDBLOCK) {
-      fd_set writable, failed;
-      FD_ZERO(&writable);
-      FD_ZERO(&failed);
-      FD_SET(s, &writable);
-      FD_SET(s, &failed);
-      timeval limit{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000 * 1000)};
-      const int ready = ::select(0, nullptr, &writable, &failed, &limit);
-      connected = ready > 0 && FD_ISSET(s, &writable) && !FD_ISSET(s, &failed);
-      timedOut = timedOut || ready == 0;
+      connected = WaitReady(s, true, timeoutMs);
+      int failure = 0;
+      int length = sizeof failure;
+      if (connected &&
+          (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&failure), &length) != 0 || failure != 0))
+        connected = false;
+      else if (!connected)
+        timedOut = true;
     }
     if (!connected) {
       ::closesocket(s);
+      if (limits_.Cancelled() || ::GetTickCount64() >= limits_.deadline) break;
       continue;
     }
-    u_long blocking = 0;
-    ::ioctlsocket(s, FIONBIO, &blocking);
-    const DWORD receiveTimeout = kReceiveTimeoutMs;
-    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receiveTimeout), sizeof receiveTimeout);
     socket_ = s;
     return;
   }
@@ -128,9 +132,31 @@ void TTlsConnection::TState::Connect(DWORD timeoutMs) {
   throw EIdSocketError("Could not connect to " + Narrow(host_) + ":" + std::to_string(port_));
 }
 
+bool TTlsConnection::TState::WaitReady(SOCKET s, bool write, DWORD timeoutMs) const {
+  const ULONGLONG end = std::min(::GetTickCount64() + timeoutMs, limits_.deadline);
+  for (;;) {
+    const ULONGLONG now = ::GetTickCount64();
+    if (limits_.Cancelled() || now >= end) return false;
+    const ULONGLONG slice = std::min<ULONGLONG>(end - now, TConnectionLimits::kLimitsCheckMs);
+    fd_set ready, failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(s, &ready);
+    FD_SET(s, &failed);
+    timeval limit{0, static_cast<long>(slice * 1000)};
+    const int count = ::select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &limit);
+    if (count < 0 || FD_ISSET(s, &failed)) return false;
+    if (count > 0) return true;
+  }
+}
+
 bool TTlsConnection::TState::SendRaw(const char* data, std::size_t length) {
   while (length > 0) {
-    const int sent = ::send(socket_, data, static_cast<int>(length), 0);
+    const int sent = ::send(socket_, data, static_cast<int>(std::min<std::size_t>(length, 65536)), 0);
+    if (sent == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK) {
+      if (!WaitReady(socket_, true, kSendTimeoutMs)) return false;
+      continue;
+    }
     if (sent <= 0) return false;
     data += sent;
     length -= static_cast<std::size_t>(sent);
@@ -140,6 +166,7 @@ bool TTlsConnection::TState::SendRaw(const char* data, std::size_t length) {
 
 bool TTlsConnection::TState::ReceiveRaw() {
   char chunk[16384];
+  if (!WaitReady(socket_, false, kReceiveTimeoutMs)) return false;
   const int got = ::recv(socket_, chunk, sizeof chunk, 0);
   if (got <= 0) return false;
   encrypted_.append(chunk, static_cast<std::size_t>(got));
@@ -170,10 +197,9 @@ bool TTlsConnection::TState::Send(const std::string& bytes) {
 bool TTlsConnection::TState::Receive(std::string& buffer) {
   if (socket_ == INVALID_SOCKET) return false;
   if (!tls_) {
-    char chunk[4096];
-    const int got = ::recv(socket_, chunk, sizeof chunk, 0);
-    if (got <= 0) return false;
-    buffer.append(chunk, static_cast<std::size_t>(got));
+    if (!ReceiveRaw()) return false;
+    buffer += encrypted_;
+    encrypted_.clear();
     return true;
   }
   for (;;) {
@@ -192,7 +218,10 @@ bool TTlsConnection::TState::Receive(std::string& buffer) {
             extra.assign(encrypted_.data() + encrypted_.size() - b.cbBuffer, b.cbBuffer);
         }
         encrypted_ = extra;
-        // A TLS 1.3 server's post-handshake messages (session tickets) carry no data.
+        // The server asks for a handshake message to be taken: TLS 1.3's post-handshake messages
+        // (session tickets, new keys) on Windows, a renegotiation with TLS 1.2. What came after
+        // them goes to the security context as its input; the certificate is checked again.
+        if (status == SEC_I_RENEGOTIATE && (!Handshake(true) || !CheckCertificate())) return false;
         if (plain.empty()) continue;
         buffer += plain;
         return true;
@@ -233,9 +262,9 @@ bool TTlsConnection::TState::StartTls() {
   return true;
 }
 
-bool TTlsConnection::TState::Handshake() {
-  encrypted_.clear();
-  bool first = true;
+bool TTlsConnection::TState::Handshake(bool again) {
+  if (!again) encrypted_.clear();
+  bool first = !again;
   for (;;) {
     SecBuffer in[2] = {{static_cast<ULONG>(encrypted_.size()), SECBUFFER_TOKEN, encrypted_.data()},
                        {0, SECBUFFER_EMPTY, nullptr}};
@@ -244,10 +273,9 @@ bool TTlsConnection::TState::Handshake() {
     SecBufferDesc outDescription{SECBUFFER_VERSION, 1, out};
     ULONG attributes = 0;
     auto* host = const_cast<wchar_t*>(host_.c_str());
-    const SECURITY_STATUS status =
-        ::InitializeSecurityContextW(&credentialsHandle_, first ? nullptr : &contextHandle_, host, kContextFlags, 0, 0,
-                                     first ? nullptr : &inDescription, 0, &contextHandle_, &outDescription,
-                                     &attributes, nullptr);
+    const SECURITY_STATUS status = ::InitializeSecurityContextW(
+        &credentialsHandle_, first ? nullptr : &contextHandle_, host, kContextFlags, 0, 0,
+        first ? nullptr : &inDescription, 0, &contextHandle_, &outDescription, &attributes, nullptr);
     if (first) context_ = status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK;
     first = false;
     if (out[0].pvBuffer != nullptr) {
@@ -270,8 +298,8 @@ bool TTlsConnection::TState::Handshake() {
       return false;
     }
     // Bytes of the next record that came with this one stay for the next round.
-    encrypted_ = in[1].BufferType == SECBUFFER_EXTRA ? encrypted_.substr(encrypted_.size() - in[1].cbBuffer)
-                                                      : std::string();
+    encrypted_ =
+        in[1].BufferType == SECBUFFER_EXTRA ? encrypted_.substr(encrypted_.size() - in[1].cbBuffer) : std::string();
     if (status == SEC_E_OK) return true;
     if (encrypted_.empty() && !ReceiveRaw()) {
       refusal_ = L"The connection closed during the TLS handshake";

@@ -4,6 +4,7 @@
 // a server that fails the check gets no byte more. Used by one thread.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,15 +22,26 @@ class EIdConnectTimeout : public EIdSocketError {
   using EIdSocketError::EIdSocketError;
 };
 
+// When a connection gives up whatever it waits for: at `deadline` (a GetTickCount64 time) or
+// as soon as `cancel` is set. Every wait looks at both at least every kLimitsCheckMs.
+struct TConnectionLimits {
+  static constexpr unsigned long kLimitsCheckMs = 100;
+  const std::atomic<bool>* cancel = nullptr;
+  unsigned long long deadline = ~0ULL;
+  bool Cancelled() const { return cancel != nullptr && cancel->load(); }
+};
+
 class TTlsConnection : public ISmtpTransport {
  public:
-  TTlsConnection(std::wstring host, unsigned port);
+  // `limits` outlives the connection.
+  TTlsConnection(std::wstring host, unsigned port, const TConnectionLimits& limits);
   TTlsConnection(const TTlsConnection&) = delete;
   TTlsConnection& operator=(const TTlsConnection&) = delete;
   ~TTlsConnection() override;
 
-  // Connects within `timeoutMs`; EIdConnectTimeout when it takes longer, EIdSocketError when
-  // the host is unknown or refuses.
+  // Connects within `timeoutMs`; EIdConnectTimeout when it takes longer or the limits end it,
+  // EIdSocketError when the host is unknown or refuses. Sending and receiving wait at most
+  // 30 s each, and never past the limits.
   void Connect(unsigned long timeoutMs);
 
   bool Send(const std::string& bytes) override;

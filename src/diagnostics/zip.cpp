@@ -88,17 +88,19 @@ TZip::~TZip() {
   }
 }
 
-void TZip::AddFile(const std::wstring& path) {
+std::wstring TZip::EntryName(const std::wstring& path) const { return ZipEntryName(path, baseFolder_); }
+
+bool TZip::AddFile(const std::wstring& path) {
   if (!output_) Fail(zrWrite);
-  if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-  std::string name = win::FromWide(ZipEntryName(path, baseFolder_), CP_ACP);
+  if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  std::string name = win::FromWide(EntryName(path), CP_ACP);
   if (name.size() > 255) name.resize(255);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     Fail(zrRead);
   const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  if (size > kLargestFile) return;
+  if (size > kLargestFile) return false;
   FILETIME local{};
   WORD date = 0, time = 0;
   ::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
@@ -134,6 +136,7 @@ void TZip::AddFile(const std::wstring& path) {
   if (!writer_->FinishEntry(name, offset, dateTime, static_cast<std::uint16_t>(data.dwFileAttributes), deflated))
     Fail(zrWrite);
   if ((deflated.reason & 0xFFF) != zrNone) Fail(deflated.reason);
+  return true;
 }
 
 void TZip::Close() {

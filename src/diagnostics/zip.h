@@ -26,8 +26,10 @@ class TZip {
   // Closes the archive if Close has not: a failure there is lost, so callers that care close.
   ~TZip();
 
-  // Adds one file, deflated; a missing or too large file is left out without a word.
-  void AddFile(const std::wstring& path);
+  // Adds one file, deflated; a missing or too large file is left out without a word (false).
+  bool AddFile(const std::wstring& path);
+  // The name `path` has in the archive.
+  std::wstring EntryName(const std::wstring& path) const;
   // Writes the central directory and closes the file; EZipError 0x4005 "Error writing <path>".
   void Close();
 

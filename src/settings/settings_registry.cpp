@@ -1,6 +1,7 @@
 #include "settings/settings_registry.h"
 
 #include <windows.h>
+#include <dpapi.h>
 
 #include <string>
 #include <type_traits>
@@ -152,6 +153,54 @@ void SaveContextMenuItems(const TContextMenuItems& items) {
     if (key) win::WriteDword(key.get(), kContextMenuValues[i], fields[i]->value_or(true) ? 1 : 0);
 }
 
+namespace {
+
+constexpr wchar_t kMailPasswordValue[] = L"MailPassword";
+constexpr wchar_t kMailPasswordName[] = L"MailSettings.Password";
+
+// The password as stored: encrypted, or (from before) a plain string; empty when it cannot be
+// read.
+std::wstring ReadMailPassword(HKEY key) {
+  DWORD type = REG_NONE;
+  if (const auto sealed = win::ReadBinary(key, kMailPasswordValue, &type)) {
+    DATA_BLOB in{static_cast<DWORD>(sealed->size()), const_cast<BYTE*>(sealed->data())}, out{};
+    if (!::CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) {
+      CommonLogErrorEvent(kMailPasswordName, L"Can't decrypt the password", L"", ::GetLastError(), true);
+      return {};
+    }
+    std::wstring password(reinterpret_cast<const wchar_t*>(out.pbData), out.cbData / sizeof(wchar_t));
+    ::SecureZeroMemory(out.pbData, out.cbData);
+    ::LocalFree(out.pbData);
+    return password;
+  }
+  return win::ReadString(key, kMailPasswordValue).value_or(L"");
+}
+
+}  // namespace
+
+void SealMailPassword() {
+  const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE | KEY_SET_VALUE);
+  if (!key) return;
+  std::optional<std::wstring> plain = win::ReadString(key.get(), kMailPasswordValue);
+  if (!plain) return;
+  DATA_BLOB in{static_cast<DWORD>(plain->size() * sizeof(wchar_t)), reinterpret_cast<BYTE*>(plain->data())}, out{};
+  const BOOL sealed = ::CryptProtectData(&in, L"Quillrook Folder mail password", nullptr, nullptr, nullptr,
+                                         CRYPTPROTECT_UI_FORBIDDEN, &out);
+  ::SecureZeroMemory(plain->data(), plain->size() * sizeof(wchar_t));
+  if (!sealed) {
+    CommonLogErrorEvent(kMailPasswordName, L"Can't encrypt the password", L"", ::GetLastError(), true);
+    return;
+  }
+  win::TRegValue value{kMailPasswordValue, REG_BINARY, std::vector<BYTE>(out.pbData, out.pbData + out.cbData)};
+  ::LocalFree(out.pbData);
+  const LSTATUS status = win::WriteValue(key.get(), value);
+  if (status != ERROR_SUCCESS)
+    CommonLogRegistryError(kMailPasswordName, L"Can't write value", std::wstring(L"Name=") + kMailPasswordValue,
+                           status);
+  else
+    CommonLogRunEvent(kMailPasswordName, L"The password is stored encrypted now");
+}
+
 TMailSettings LoadMailSettings() {
   TMailSettings mail;
   const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kSettingsKey, KEY_QUERY_VALUE);
@@ -160,7 +209,7 @@ TMailSettings LoadMailSettings() {
   mail.host = text(L"MailHost");
   mail.sender = text(L"MailSender");
   mail.user = text(L"MailUser");
-  mail.password = text(L"MailPassword");
+  mail.password = ReadMailPassword(key.get());
   mail.recipient = text(L"MailRecipient");
   if (const auto port = win::ReadDword(key.get(), L"MailPort"); port && *port > 0 && *port < 65536) mail.port = *port;
   return mail;

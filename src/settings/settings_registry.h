@@ -21,10 +21,13 @@ TContextMenuItems LoadContextMenuItems();
 // Writes the three values in that order, creating the key; a value without an answer as 1.
 void SaveContextMenuItems(const TContextMenuItems& items);
 
-// Where the error dialog mails its reports: string values "MailHost", "MailSender", "MailUser",
-// "MailPassword" and "MailRecipient" and the DWORD "MailPort" (587 when absent) in the settings
-// key. Without a host or a recipient no report is sent.
+// Where the error dialog mails its reports: string values "MailHost", "MailSender", "MailUser"
+// and "MailRecipient", the DWORD "MailPort" (587 when absent) and "MailPassword", encrypted for
+// the user (CryptProtectData) as a binary value, in the settings key. Without a host or a
+// recipient no report is sent; a password that cannot be decrypted is logged and left empty.
 TMailSettings LoadMailSettings();
+// A "MailPassword" found as a plain string is encrypted and stored in its place. Start-up.
+void SealMailPassword();
 
 // A settings value stored with another registry type than REG_DWORD; its text names the value
 // in the log.

@@ -4,6 +4,7 @@
 #include <sddl.h>
 
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -16,10 +17,23 @@
 
 namespace {
 
-// Answers computed on first use and kept for the life of the process.
+// Answers computed on first use and kept for the life of the process. The system report asks
+// from whatever thread an error came on, so the caches are read and filled under a lock; the
+// answer itself is computed outside it (one answer may ask for another).
+std::mutex& CacheLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 template <class F>
 bool Cached(std::optional<bool>& cache, F compute) {
-  if (!cache) cache = compute();
+  {
+    const std::lock_guard<std::mutex> lock(CacheLock());
+    if (cache) return *cache;
+  }
+  const bool answer = compute();
+  const std::lock_guard<std::mutex> lock(CacheLock());
+  if (!cache) cache = answer;
   return *cache;
 }
 
@@ -187,6 +201,7 @@ std::wstring GetProgramVersion() {
 }
 
 void PresetUserChecksForTests(bool uac, bool elevated, bool admin) {
+  const std::lock_guard<std::mutex> lock(CacheLock());
   uacCache = uac;
   elevatedCache = elevated;
   adminCache = admin;

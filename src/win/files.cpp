@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "win/handles.h"
+
 bool DirectoryExists(const std::wstring& path) {
   if (path.empty()) return false;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -94,6 +96,21 @@ std::wstring ProgramFolder() {
   std::wstring path = ProgramPath();
   const auto slash = path.find_last_of(L'\\');
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::string ReadFileBytes(const std::wstring& path, std::size_t limit) {
+  const win::TFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+  std::string bytes;
+  if (!file) return bytes;
+  char chunk[65536];
+  DWORD got = 0;
+  while (bytes.size() < limit &&
+         ::ReadFile(file.get(), chunk, static_cast<DWORD>(std::min<std::size_t>(sizeof chunk, limit - bytes.size())),
+                    &got, nullptr) &&
+         got > 0)
+    bytes.append(chunk, got);
+  return bytes;
 }
 
 bool WriteAll(HANDLE file, std::string_view bytes) {

@@ -13,8 +13,8 @@ bool ForceDirectories(const std::wstring& path);
 // The first folder of `path`, past its first `trustedChars` characters (a folder the system names,
 // or the drive's root), or the path itself, that is a junction or a symbolic link (a reparse point
 // whose tag the system does not give counts as one; a cloud file's does not); empty when none is.
-// With `trustedChars` the path's length, whether the path itself is such a link. An elevated agent writes nothing through such
-// a link: any program of the user could have put it in place of a folder of the user's.
+// With `trustedChars` the path's length, whether the path itself is such a link. An elevated agent writes nothing
+// through such a link: any program of the user could have put it in place of a folder of the user's.
 std::wstring LinkOnPath(const std::wstring& path, std::size_t trustedChars);
 // The short (8.3) form of an existing path; empty when the system has none for it.
 std::wstring ShortPathName(const std::wstring& path);
@@ -27,5 +27,8 @@ std::wstring ProgramFolder();
 // `windowsFolder`, "<Windows folder>\\<name>"; empty when the folder cannot be had. Never a name
 // for the search path, where a program of the user's could stand in for it.
 std::wstring SystemProgram(const wchar_t* name, bool windowsFolder = false);
+// The file's bytes, at most `limit` of them; empty when it cannot be opened. Others may go on
+// writing it meanwhile.
+std::string ReadFileBytes(const std::wstring& path, std::size_t limit = static_cast<std::size_t>(-1));
 // Writes every byte to an open file, in as many calls as it takes; false at the first failure.
 bool WriteAll(HANDLE file, std::string_view bytes);

@@ -74,6 +74,20 @@ std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name, DWORD* typ
   return std::wstring(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
 }
 
+std::optional<std::vector<BYTE>> ReadBinary(HKEY key, const wchar_t* name, DWORD* type) {
+  DWORD found = REG_NONE, size = 0;
+  LSTATUS status = ::RegQueryValueExW(key, name, nullptr, &found, nullptr, &size);
+  if (type != nullptr) *type = found;
+  if (status != ERROR_SUCCESS || found != REG_BINARY) return std::nullopt;
+  std::vector<BYTE> data(size);
+  // The value may change between the two calls: read again while it grows.
+  while ((status = ::RegQueryValueExW(key, name, nullptr, &found, data.data(), &size)) == ERROR_MORE_DATA)
+    data.resize(size);
+  if (status != ERROR_SUCCESS || found != REG_BINARY) return std::nullopt;
+  data.resize(size);
+  return data;
+}
+
 LSTATUS ReadValues(HKEY key, std::vector<TRegValue>& values) {
   DWORD longestName = 0;
   DWORD longestData = 0;

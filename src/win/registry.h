@@ -34,6 +34,10 @@ std::optional<DWORD> ReadDword(HKEY key, const wchar_t* name, LSTATUS* status = 
 // the two it was; `status` why there is none, as ReadDword says it.
 std::optional<std::wstring> ReadString(HKEY key, const wchar_t* name, DWORD* type = nullptr, LSTATUS* status = nullptr);
 
+// A REG_BINARY value's bytes; none when the value is missing or of another type (`type` says
+// which).
+std::optional<std::vector<BYTE>> ReadBinary(HKEY key, const wchar_t* name, DWORD* type = nullptr);
+
 // One value whole: its name, its type and its bytes.
 struct TRegValue {
   std::wstring name;

@@ -298,6 +298,23 @@ int Checked(TArgs args) {
   return state == BST_CHECKED ? 0 : 1;
 }
 
+// The items of a list box, one a line (the system carries LB_GETTEXT across processes).
+int ListItems(TArgs args) {
+  HWND list = TitledControl(args);
+  if (list == nullptr) return 2;
+  DWORD_PTR count = 0;
+  ::SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
+  for (DWORD_PTR i = 0; i < count && i < 1000; ++i) {
+    wchar_t item[1024] = {};
+    DWORD_PTR length = 0;
+    ::SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 2000, &length);
+    if (length >= 1024) continue;
+    ::SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item), SMTO_ABORTIFHUNG, 2000, &length);
+    std::wprintf(L"%ls\n", item);
+  }
+  return 0;
+}
+
 int ControlState(TArgs args) {
   HWND control = TitledControl(args);
   if (control == nullptr) return 2;
@@ -724,6 +741,7 @@ constexpr TCommand kCommands[] = {
     {L"control-at", 2, L"TITLE ID", L"a control's centre and screen rectangle (2: no such control)", ControlAt},
     {L"control-state", 2, L"TITLE ID", L"a control's visibility, and a hot-key control's key and modifiers",
      ControlState},
+    {L"list-items", 2, L"TITLE ID", L"the items of a list box, one a line", ListItems},
     {L"checked", 2, L"TITLE ID", L"exit code 0 when the check box is checked, 1 when not", Checked},
     {L"tab-at", 3, L"TITLE ID INDEX", L"the screen point at the centre of a tab of a tab control", TabAt},
     {L"list-count", 1, L"TITLE", L"how many items the window's file list shows", ListCount},

@@ -1,6 +1,7 @@
 // The real agent with a fault switch, for the error scenarios: "WM_QFTESTFAULT by Quillrook
 // Folder" sent to its main window with wParam 0 raises an exception nobody handles on the main
-// thread, 1 the same on a worker thread, 2 one that is caught and logged. The shipped agent has
+// thread, 1 the same on a worker thread, 2 one that is caught and logged, 3 an access violation
+// on the main thread and 4 one on a worker thread. The shipped agent has
 // no such message: this program is built beside the other test programs only.
 #include <windows.h>
 
@@ -14,8 +15,18 @@
 
 namespace {
 
+// Writes through a null pointer the compiler cannot see coming.
+[[gnu::noinline]] void WriteThroughNull(int* volatile* where) { **where = 1; }
+
 void RaiseTestFault(WPARAM kind) {
+  static int* volatile nowhere = nullptr;
   switch (kind) {
+    case 3:
+      WriteThroughNull(&nowhere);
+      return;
+    case 4:
+      std::thread([] { WriteThroughNull(&nowhere); }).detach();
+      return;
     case 0:
       throw std::runtime_error("Test fault on the main thread");
     case 1:

@@ -60,4 +60,56 @@ TEST(BackupRegistryKey, TheSystemsExportToolWritesTheKeyNotOneOfTheSameNameNearb
   EXPECT_TRUE(FileExists(folder + L"\\out.reg")) << "the export was not written by the system's tool";
 }
 
+TEST(ScrubRegistryExport, TheSystemsExportLeavesWithoutTheMailSettingsAndAHiveNotAtAll) {
+  const testtmp::TTempFolder temp{L"qf_scrub"};
+  const std::wstring folder = temp.Root();
+  ResetLoggerForTests(folder + L"\\Log\\");
+  const win::TScopeGuard restored([] {
+    CloseAllLogs();
+    ResetLoggerForTests(L"");
+  });
+  HKEY raw = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\QfScrubTest\\1.0", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &raw, nullptr),
+            ERROR_SUCCESS);
+  const win::TRegKey key(raw);
+  const win::TScopeGuard removed([] { ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QfScrubTest"); });
+  const wchar_t host[] = L"smtp.quillrook.test", caption[] = L"MailHost";
+  ::RegSetValueExW(key.get(), L"MailHost", 0, REG_SZ, reinterpret_cast<const BYTE*>(host), sizeof host);
+  ::RegSetValueExW(key.get(), L"Caption", 0, REG_SZ, reinterpret_cast<const BYTE*>(caption), sizeof caption);
+  // Long enough for the export to carry it over several lines.
+  std::string sealed(120, '\x5a');
+  ::RegSetValueExW(key.get(), L"MailPassword", 0, REG_BINARY, reinterpret_cast<const BYTE*>(sealed.data()),
+                   static_cast<DWORD>(sealed.size()));
+  const DWORD width = 16;
+  ::RegSetValueExW(key.get(), L"Width", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&width), sizeof width);
+
+  BackupRegistryKey(L"Software\\QfScrubTest", folder + L"\\cur_opt", true, true, false);
+  const std::wstring exported = folder + L"\\cur_opt.reg";
+  ASSERT_TRUE(FileExists(exported));
+  std::string bytes = ReadFileBytes(exported);
+  const auto holds = [&](const wchar_t* text) {
+    const std::wstring wide = text;
+    return bytes.find(std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2)) != std::string::npos;
+  };
+  ASSERT_TRUE(holds(L"5a,5a")) << "the export carries the password's bytes";
+  ASSERT_TRUE(ScrubRegistryExport(exported));
+  bytes = ReadFileBytes(exported);
+  EXPECT_TRUE(holds(L"\"Width\"=dword:00000010")) << "the rest stays";
+  EXPECT_TRUE(holds(L"\"Caption\"=\"MailHost\""));
+  EXPECT_FALSE(holds(L"\"MailHost\"="));
+  EXPECT_FALSE(holds(L"smtp.quillrook.test"));
+  EXPECT_FALSE(holds(L"\"MailPassword\""));
+  EXPECT_FALSE(holds(L"5a,5a")) << "no line of the password's data is left";
+
+  // A hive (what the backup privilege saves) holds them too and cannot be cleaned: it stays home.
+  const std::wstring hive = folder + L"\\all_opt.reg";
+  {
+    const win::TFileHandle out(::CreateFileW(hive.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(WriteAll(out.get(), std::string("regf\x01\0\0\0MailPassword", 20)));
+  }
+  EXPECT_FALSE(ScrubRegistryExport(hive));
+  EXPECT_FALSE(FileExists(hive));
+}
+
 }  // namespace

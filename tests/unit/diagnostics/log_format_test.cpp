@@ -77,6 +77,38 @@ TEST(LogFormat, NumbersAndHandlesAreUpperCaseHexOfAtLeastSixDigits) {
   for (const auto& h : handles) EXPECT_EQ(HandleText(reinterpret_cast<const void*>(h.value)), h.text) << h.text;
 }
 
+TEST(LogFormat, StructuredExceptionsAreNamedByTheirCode) {
+  struct TCase {
+    std::uint32_t code;
+    std::uintptr_t info[2];
+    unsigned infoCount;
+    const wchar_t *className, *text;
+  };
+  const TCase cases[] = {
+      {0xC0000005, {1, 0}, 2, L"EAccessViolation", L"Access violation at address 1234: write of address 0"},
+      {0xC0000005, {0, 0x10}, 2, L"EAccessViolation", L"Access violation at address 1234: read of address 10"},
+      {0xC0000005, {8, 0x99}, 2, L"EAccessViolation", L"Access violation at address 1234: execution of address 99"},
+      {0xC0000005, {0, 0}, 0, L"EAccessViolation", L"Access violation at address 1234"},
+      {0xC00000FD, {0, 0}, 2, L"EStackOverflow", L"Stack overflow at address 1234"},
+      {0xC0000094, {0, 0}, 0, L"EDivByZero", L"Division by zero at address 1234"},
+      {0xC000001D, {0, 0}, 0, L"EExternalException", L"External exception C000001D at address 1234"},
+  };
+  const auto padded = [](std::wstring text) {
+    // Addresses are as wide as a pointer: the table's short ones padded to it.
+    for (std::size_t at = 0; (at = text.find(L"address ", at)) != std::wstring::npos;) {
+      at += 8;
+      std::size_t end = at;
+      while (end < text.size() && text[end] != L':' && text[end] != L' ') ++end;
+      text.insert(at, 2 * sizeof(void*) - (end - at), L'0');
+    }
+    return text;
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(logformat::StructuredExceptionClass(c.code), c.className);
+    EXPECT_EQ(logformat::StructuredExceptionText(c.code, 0x1234, c.info, c.infoCount), padded(c.text)) << c.text;
+  }
+}
+
 TEST(LogFormat, SystemTextBecomesOneLine) {
   EXPECT_EQ(SingleLine(L"File not found.\r\n"), L"File not found.");
   EXPECT_EQ(SingleLine(L"First.\r\nSecond.\nThird. \r\n"), L"First. Second. Third.");
@@ -133,9 +165,8 @@ TEST(LineThrottle, OneLineASecondAndTheNextSaysHowManyWereHeldBack) {
     std::uint32_t now;
     bool passes;
     unsigned long heldBack;
-  } steps[] = {{5, true, 0},          {5, false, 0},         {400, false, 0},        {1004, false, 0},
-               {1005, true, 3},       {1006, false, 0},      {9000, true, 1},        {0xFFFFFE00u, true, 0},
-               {0xFFFFFFFFu, false, 0}, {0x200u, true, 1}};
+  } steps[] = {{5, true, 0},     {5, false, 0},   {400, false, 0},        {1004, false, 0},        {1005, true, 3},
+               {1006, false, 0}, {9000, true, 1}, {0xFFFFFE00u, true, 0}, {0xFFFFFFFFu, false, 0}, {0x200u, true, 1}};
   for (const auto& step : steps) {
     unsigned long heldBack = 99;
     EXPECT_EQ(throttle.Pass(step.now, heldBack), step.passes) << step.now;

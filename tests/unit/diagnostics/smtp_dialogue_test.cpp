@@ -27,10 +27,19 @@ class TScriptedServer : public ISmtpTransport {
   bool StartTls() override { return tls = tlsWorks; }
 };
 
-const std::deque<std::string> kHappy = {
-    "220 mail.example ESMTP\r\n", "250-mail.example\r\n250-STARTTLS\r\n", "250 AUTH LOGIN PLAIN\r\n", "220 go ahead\r\n",
-    "250-mail.example\r\n250 AUTH LOGIN\r\n", "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n",
-    "250 sender ok\r\n", "250 rcpt ok\r\n", "354 go\r\n", "250 queued\r\n", "221 bye\r\n"};
+const std::deque<std::string> kHappy = {"220 mail.example ESMTP\r\n",
+                                        "250-mail.example\r\n250-STARTTLS\r\n",
+                                        "250 AUTH LOGIN PLAIN\r\n",
+                                        "220 go ahead\r\n",
+                                        "250-mail.example\r\n250 AUTH LOGIN\r\n",
+                                        "334 VXNlcm5hbWU6\r\n",
+                                        "334 UGFzc3dvcmQ6\r\n",
+                                        "235 ok\r\n",
+                                        "250 sender ok\r\n",
+                                        "250 rcpt ok\r\n",
+                                        "354 go\r\n",
+                                        "250 queued\r\n",
+                                        "221 bye\r\n"};
 
 TEST(SmtpSession, WalksTheDialogueOverTlsAndStopsAtTheFirstRefusal) {
   TScriptedServer server;
@@ -41,9 +50,9 @@ TEST(SmtpSession, WalksTheDialogueOverTlsAndStopsAtTheFirstRefusal) {
   ASSERT_TRUE(session.Send("report@example", "bugs@example", "Subject: x\r\n\r\n.hidden\r\nline\r\n"));
   EXPECT_EQ(server.sent, (std::vector<std::string>{
                              "EHLO qf\r\n", "STARTTLS\r\n", "[tls] EHLO qf\r\n", "[tls] AUTH LOGIN\r\n",
-                             "[tls] cmVwb3J0QGV4YW1wbGU=\r\n", "[tls] c2VjcmV0\r\n", "[tls] MAIL FROM:<report@example>\r\n",
-                             "[tls] RCPT TO:<bugs@example>\r\n", "[tls] DATA\r\n",
-                             "[tls] Subject: x\r\n\r\n..hidden\r\nline\r\n.\r\n", "[tls] QUIT\r\n"}));
+                             "[tls] cmVwb3J0QGV4YW1wbGU=\r\n", "[tls] c2VjcmV0\r\n",
+                             "[tls] MAIL FROM:<report@example>\r\n", "[tls] RCPT TO:<bugs@example>\r\n",
+                             "[tls] DATA\r\n", "[tls] Subject: x\r\n\r\n..hidden\r\nline\r\n.\r\n", "[tls] QUIT\r\n"}));
 
   // Each refusal ends the step it belongs to, with the reply kept.
   struct TCase {
@@ -51,8 +60,10 @@ TEST(SmtpSession, WalksTheDialogueOverTlsAndStopsAtTheFirstRefusal) {
     std::string refusal;
     int failingStep;  // 0 Open, 1 Login, 2 Send
   };
-  const TCase cases[] = {{0, "554 no service\r\n", 0}, {3, "454 TLS not available\r\n", 0},
-                         {7, "535 authentication failed\r\n", 1}, {9, "550 no such user\r\n", 2}};
+  const TCase cases[] = {{0, "554 no service\r\n", 0},
+                         {3, "454 TLS not available\r\n", 0},
+                         {7, "535 authentication failed\r\n", 1},
+                         {9, "550 no such user\r\n", 2}};
   for (const TCase& c : cases) {
     TScriptedServer refusing;
     refusing.chunks = kHappy;
@@ -93,6 +104,42 @@ TEST(SmtpSession, RepliesSplitAcrossChunksAndLinesAreTakenWhole) {
   EXPECT_EQ(reply.code, 0);
 }
 
+// A server that never ends its reply: the same chunk for ever.
+class TEndlessServer : public ISmtpTransport {
+ public:
+  explicit TEndlessServer(std::string chunk) : chunk_(std::move(chunk)) {}
+  std::size_t received = 0;
+  bool Send(const std::string&) override { return true; }
+  bool Receive(std::string& buffer) override {
+    ++received;
+    buffer += chunk_;
+    return true;
+  }
+  bool StartTls() override { return true; }
+
+ private:
+  std::string chunk_;
+};
+
+TEST(SmtpSession, AReplyWithoutEndIsGivenUpAtItsBound) {
+  const std::string cases[] = {"250-more\r\n", std::string(4096, 'x'), "2"};
+  for (const std::string& chunk : cases) {
+    TEndlessServer server(chunk);
+    TSmtpSession session(server);
+    EXPECT_FALSE(session.Open("qf")) << chunk.substr(0, 10);
+    EXPECT_EQ(session.LastReply().code, 0);
+    EXPECT_LE(server.received, kMaxSmtpReplyBytes + 1) << chunk.substr(0, 10);
+  }
+  // Just within the bounds a long reply is still a reply.
+  std::string buffer;
+  for (std::size_t i = 1; i < kMaxSmtpReplyLines; ++i) buffer += "250-line\r\n";
+  buffer += "250 end\r\n";
+  TSmtpReply reply;
+  ASSERT_TRUE(TakeSmtpReply(buffer, reply));
+  EXPECT_EQ(reply.code, 250);
+  EXPECT_EQ(reply.lines.size(), kMaxSmtpReplyLines);
+}
+
 TEST(MimeMessage, AttachesTheReportInBase64LinesUnderItsName) {
   const std::pair<std::string, std::string> vectors[] = {
       {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"}};
@@ -100,9 +147,8 @@ TEST(MimeMessage, AttachesTheReportInBase64LinesUnderItsName) {
   EXPECT_EQ(Base64(std::string("\xff\x00\x80", 3)), "/wCA");
 
   const std::string zip(100, 'z');
-  const std::string message =
-      MimeMessage("a@x", "b@x", "Quillrook Folder bug report", "Wed, 09 Dec 2026 10:00:00 +0000", "bug-report.zip",
-                  zip, "BOUNDARY");
+  const std::string message = MimeMessage("a@x", "b@x", "Quillrook Folder bug report",
+                                          "Wed, 09 Dec 2026 10:00:00 +0000", "bug-report.zip", zip, "BOUNDARY");
   for (const char* part :
        {"Subject: Quillrook Folder bug report\r\n", "Content-Type: multipart/mixed; boundary=\"BOUNDARY\"\r\n",
         "Content-Type: application/octet-stream; name=\"bug-report.zip\"\r\n", "Content-Transfer-Encoding: base64\r\n",
