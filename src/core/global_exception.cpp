@@ -163,12 +163,21 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// A stack overflow is taken first, before the system looks for a handler on the thread's stack:
+// walking that stack takes more of it than an overflowed thread has left (Wine's dispatcher
+// overflows again doing it). No code of the program recovers from one.
+LONG WINAPI OverflowWatch(EXCEPTION_POINTERS* info) {
+  if (info->ExceptionRecord->ExceptionCode != EXCEPTION_STACK_OVERFLOW) return EXCEPTION_CONTINUE_SEARCH;
+  return CrashFilter(info);
+}
+
 }  // namespace
 
 void InstallGlobalExceptionHandler(std::function<bool(const std::wstring& message)> showDialog) {
   DialogShower() = std::move(showDialog);
   SetUnhandledExceptionHandler(GlobalException);
   ::SetUnhandledExceptionFilter(CrashFilter);
+  ::AddVectoredExceptionHandler(1, OverflowWatch);
   ULONG guarantee = kStackGuarantee;
   ::SetThreadStackGuarantee(&guarantee);
 }

@@ -426,7 +426,7 @@ def test_a_server_that_trickles_holds_up_neither_the_agent_nor_the_user(agent):
 
 # -- faults no C++ code can catch -------------------------------------------------------------
 
-MAIN_THREAD_FAULT, WORKER_THREAD_FAULT = 3, 4
+MAIN_THREAD_FAULT, WORKER_THREAD_FAULT, STACK_OVERFLOW = 3, 4, 5
 
 
 def trace_heads(agent, class_name):
@@ -449,6 +449,20 @@ def test_an_access_violation_on_the_main_thread_shows_the_dialog_and_ends_the_ag
     agent_gone(agent)
     # The dialog was shown: the next start has nothing to offer.
     assert not (agent.data_dir / "Log" / "folder_crash.txt").exists()
+
+
+def test_a_stack_overflow_is_reported_from_a_thread_with_stack_to_spare(agent):
+    agent.start(program=FAULTS)
+    fault(STACK_OVERFLOW)
+    agent_gone(agent)
+    assert dialogs() == 0
+    errors = agent.error_log_lines()
+    # It overflows in the stack probe, which has no name; the stack below it is the recursion's.
+    assert trace_heads(agent, "EStackOverflow"), errors
+    assert any(" Deeper (" in line for line in errors), errors[:40]
+    assert (agent.data_dir / "Log" / "folder_crash.dmp").stat().st_size > 0
+    assert read_utf16_lines(agent.data_dir / "Log" / "folder_crash.txt")[0].startswith("Stack overflow at address ")
+    (agent.data_dir / "Log" / "folder_crash.txt").unlink()
 
 
 def test_an_access_violation_on_a_worker_is_offered_by_the_next_start_once(agent):
