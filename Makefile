@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`. Each installs what it needs.
-.PHONY: all deps native windows test run bench demo clean
+.PHONY: all deps native windows test run bench demo dist clean
 
 all: windows
 
@@ -26,5 +26,8 @@ bench: windows
 demo: windows
 	scripts/demo.sh
 
+dist: windows
+	scripts/dist.sh dist
+
 clean:
-	rm -rf build
+	rm -rf build dist

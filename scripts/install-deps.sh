@@ -9,6 +9,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils xdotool imagemagick
   python3 python3-pytest fp-utils python3-aiosmtpd
   tango-icon-theme
+  nsis osslsigncode zip
 )
 
 missing=()

@@ -339,6 +339,20 @@ void GetConfigurationFolder() {
   ForceDirectories(LogFolder);
 }
 
+void RemoveRenamedAsideFiles() {
+  // An upgrade renames a file still loaded in another program aside ("qf.dll.<n>.qf-old"); once
+  // nothing holds it any more it goes. One still held stays for the next start.
+  WIN32_FIND_DATAW found{};
+  const std::wstring folder = ProgramFolder();
+  const win::TFindHandle search(::FindFirstFileW((folder + L"*" + kRenamedAsideEnding).c_str(), &found));
+  if (!search) return;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    const std::wstring path = folder + found.cFileName;
+    CommonLogRunEvent(L"Main", std::wstring(::DeleteFileW(path.c_str()) ? L"Removed: " : L"Still in use: ") + path);
+  } while (::FindNextFileW(search.get(), &found));
+}
+
 void LoadStoreAndSettings() {
   // A replace of the store that a kill or a power cut ended gets its lists back before anything
   // reads them.
@@ -402,6 +416,7 @@ int AgentMain(HINSTANCE instance) {
     return 0;
   }
 
+  RemoveRenamedAsideFiles();
   // The error dialog is made for the first exception nobody handled, and kept.
   InstallGlobalExceptionHandler([instance](const std::wstring& message) {
     static std::unique_ptr<TErrorMessageFormQSM3> form;

@@ -13,6 +13,9 @@ inline constexpr wchar_t kMainWindowClass[] = L"TQuillFolder";
 inline constexpr wchar_t kMainWindowCaption[] = L"Quillrook Folder 1.X";
 inline constexpr wchar_t kInstanceMappingName[] = L"Quillrook Folder";
 inline constexpr wchar_t kAddFolderMessageName[] = L"WM_QFADDFOLDER by Quillrook Folder";
+// What an upgrade gives a file it had to rename aside because another program still held it; the
+// agent deletes such files in its folder at its start (RemoveRenamedAsideFiles).
+inline constexpr wchar_t kRenamedAsideEnding[] = L".qf-old";
 
 // Settled at start-up: the data folder (ends with "\") and its "Log\" subfolder.
 extern std::wstring ConfigurationFolder;
@@ -28,6 +31,7 @@ void GetConfigurationFolder();
 std::wstring GetCurrentUserDocSettingsPath();
 std::wstring AdvCheck(const std::wstring& valueName);
 void EraseSettings();
+void RemoveRenamedAsideFiles();
 // The main window's first step: a replace of the favourites store that was cut short undone, and
 // the settings loaded, or set up as on the first run when the settings key is missing.
 void LoadStoreAndSettings();

@@ -546,6 +546,17 @@ int LockFile(TArgs args) {
   return 0;
 }
 
+// Maps a library as the loader does for a program that uses it, and keeps it for a while.
+int HoldLibrary(TArgs args) {
+  const HMODULE library = ::LoadLibraryExW(args[0], nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  if (library == nullptr) return 1;
+  std::wprintf(L"locked\n");
+  std::fflush(stdout);
+  ::Sleep(Value(args[1]) * 1000);
+  ::FreeLibrary(library);
+  return 0;
+}
+
 int TrustCa(TArgs args) { return TrustCertificate(args[0]); }
 
 int Thread(hook::THookShare& share, TArgs) {
@@ -753,6 +764,7 @@ constexpr TCommand kCommands[] = {
     {L"hotkey-free", 2, L"MOD VK", L"whether nobody holds the hot key", HotkeyFree},
     {L"elevation-task", 1, L"register|exists", L"makes, or looks for, the user's elevation task", ElevationTaskCommand},
     {L"lock-file", 2, L"PATH SECONDS", L"holds a file open, shared with nobody, printing \"locked\"", LockFile},
+    {L"hold-library", 2, L"PATH SECONDS", L"maps a library as a program using it does and holds it", HoldLibrary},
     {L"trust-ca", 1, L"FILE", L"adds a certificate (PEM or DER) to the user's trusted root authorities", TrustCa},
     {L"console-read", 1, L"PID", L"the text of a process's console, line by line", ConsoleRead},
     {L"console-type", 1, L"PID [TEXT]", L"types keys into a process's console (\"\\r\" for Enter)", ConsoleType},
