@@ -9,8 +9,8 @@ import zipfile
 
 import pytest
 
-from conftest import (AGENT_KEY, BUILD, PATH_KEY, ROOT, SETTINGS_KEY, qftool, reg_set, wait_for, windows_path,
-                      wine)
+from conftest import (AGENT_KEY, BUILD, PATH_KEY, ROOT, SETTINGS_KEY, qftool, reg_set, screenshot, wait_for,
+                      windows_path, wine)
 from test_favourites import reg_values
 
 DIST = BUILD / "e2e-dist"
@@ -106,8 +106,11 @@ def test_a_user_installs_upgrades_it_while_it_runs_and_uninstalls_it_without_a_t
         assert reg_values(PATH_KEY) == favourites
         assert not list(folder.glob("*.qf-old")), "leftovers are gone at the new agent's start"
 
+        # A start-up task left from before goes with the program.
+        assert qftool("elevation-task", "register")[0] == 0
         uninstall(folder)
         wait_for(lambda: agents() == 0, 30, interval=0.3, what="the agent to end")
+        assert qftool("elevation-task", "exists")[0] != 0, "the task is gone"
         assert not folder.exists(), list(folder.iterdir())
         assert not start_menu_shortcut().exists()
         assert value(RUN_KEY, "Quillrook Folder") is None
@@ -123,6 +126,46 @@ def test_a_user_installs_upgrades_it_while_it_runs_and_uninstalls_it_without_a_t
     finally:
         if (folder / "uninstall.exe").exists():
             uninstall(folder, "/PURGE")
+
+
+def test_an_install_for_all_users_goes_to_program_files_and_the_machines_entry(agent, built):
+    setup, _ = built
+    machine_entry = UNINSTALL_KEY.replace("HKCU", "HKLM")
+    folder = unix_path(wine("cmd", "/c", "echo %ProgramW6432%").stdout.strip() + r"\Quillrook Folder")
+    try:
+        # The Wine user is an administrator already: nothing asks for rights.
+        install(setup, "/ALLUSERS")
+        assert (folder / "qrfolder.exe").is_file()
+        assert "/ALLUSERS" in value(machine_entry, "UninstallString")
+        assert value(UNINSTALL_KEY, "DisplayName") is None, "no entry of the user's"
+        subprocess.run(["wine", str(folder / "uninstall.exe"), "/S", "/ALLUSERS"], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300)
+        wait_for(lambda: value(machine_entry, "DisplayName") is None and not folder.exists(), 60, interval=0.5,
+                 what="the uninstaller to finish")
+    finally:
+        if (folder / "uninstall.exe").exists():
+            wine(str(folder / "uninstall.exe"), "/S", "/ALLUSERS")
+
+
+def test_the_installer_asks_for_whom_on_its_first_page(built):
+    setup, _ = built
+    proc = subprocess.Popen(["wine", str(setup)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        wait_for(lambda: qftool("windows", "#32770", "Quillrook Folder Setup")[0] == 0, 60, interval=0.5,
+                 what="the installer's window")
+        time.sleep(1)
+        screenshot("installer-first-page")
+        assert qftool("control-text", "Quillrook Folder Setup", 1037)[1] == ["Install for whom?"]  # the page's header
+        assert qftool("dialog-click", "Quillrook Folder Setup", 2)[0] == 0  # Cancel
+        # "Are you sure you want to quit?", in front: Yes.
+        wait_for(lambda: len(qftool("windows", "#32770", "Quillrook Folder Setup")[1]) == 2, 15, interval=0.3,
+                 what="the question")
+        assert qftool("dialog-click", "Quillrook Folder Setup", 6)[0] == 0
+        proc.wait(timeout=30)
+        assert value(UNINSTALL_KEY, "DisplayName") is None, "cancelled: nothing is installed"
+    finally:
+        proc.kill()
+        proc.wait()
 
 
 def test_a_file_still_loaded_elsewhere_is_renamed_aside_and_gone_at_the_next_start(agent, built):
