@@ -70,6 +70,12 @@ void AddToZip(TZip& zip, const std::wstring& folder, const std::wstring& mask, T
         (name.size() >= 4 && text::LowerCase(name.substr(name.size() - 4)) == L".exe"))
       continue;
     const std::wstring path = folder + L"\\" + name;
+    // No file of the log folder is a link: one that is was put there to have another file packed
+    // (or rewritten) in its name, by an agent that may run elevated.
+    if (IsLinkedFile(path)) {
+      CommonLogRunEvent(kAddName, L"A link, left out: Path=" + path);
+      continue;
+    }
     // An export is checked as it goes in, whoever wrote it and when.
     if (text::LowerCase(mask) == L"*.reg" && !ScrubRegistryExport(path)) continue;
     CommonLogRunEvent(kAddName, L"Adding: Path=" + path);

@@ -61,6 +61,15 @@ std::wstring LinkOnPath(const std::wstring& path, std::size_t trustedChars) {
   return {};
 }
 
+bool IsLinkedFile(const std::wstring& path) {
+  const win::TFileHandle file(
+      ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!file || !::GetFileInformationByHandle(file.get(), &information)) return true;
+  return (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || information.nNumberOfLinks > 1;
+}
+
 std::wstring ShortPathName(const std::wstring& path) {
   if (path.empty()) return {};
   std::wstring buffer(MAX_PATH, L'\0');

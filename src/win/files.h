@@ -16,6 +16,11 @@ bool ForceDirectories(const std::wstring& path);
 // With `trustedChars` the path's length, whether the path itself is such a link. An elevated agent writes nothing
 // through such a link: any program of the user could have put it in place of a folder of the user's.
 std::wstring LinkOnPath(const std::wstring& path, std::size_t trustedChars);
+// Whether the file is a link of any kind: a reparse point (a symbolic link, a junction) or one
+// name of several hard links. Any program of the user may make such a name stand for a file the
+// user may not read; an agent that packs or rewrites the file would read or write that one.
+// True also when the file cannot be asked.
+bool IsLinkedFile(const std::wstring& path);
 // The short (8.3) form of an existing path; empty when the system has none for it.
 std::wstring ShortPathName(const std::wstring& path);
 // The full path of a loaded module (null: the running executable); empty on failure.

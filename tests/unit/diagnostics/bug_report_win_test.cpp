@@ -112,4 +112,41 @@ TEST(ScrubRegistryExport, TheSystemsExportLeavesWithoutTheMailSettingsAndAHiveNo
   EXPECT_FALSE(FileExists(hive));
 }
 
+TEST(BackupSystem, AFileLinkedIntoTheLogFolderIsNeitherPackedNorRewritten) {
+  const testtmp::TTempFolder temp{L"qf_linked"};
+  const std::wstring folder = temp.Root() + L"\\";
+  ForceDirectories(folder + L"Log");
+  ResetLoggerForTests(folder + L"Log\\");
+  const win::TScopeGuard restored([] {
+    CloseAllLogs();
+    ResetLoggerForTests(L"");
+  });
+  // A file of someone else's, and a name for it in the log folder, as a registry export with a
+  // mail setting to take out and as a log.
+  const std::wstring secret = temp.Root() + L"\\secret.txt";
+  const std::string text = "REGEDIT4\r\n\"MailHost\"=\"x\"\r\nprivate\r\n";
+  {
+    const win::TFileHandle out(::CreateFileW(secret.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(WriteAll(out.get(), text));
+  }
+  ASSERT_TRUE(::CreateHardLinkW((folder + L"Log\\old.reg").c_str(), secret.c_str(), nullptr));
+  ASSERT_TRUE(::CreateHardLinkW((folder + L"Log\\old.log").c_str(), secret.c_str(), nullptr));
+  {
+    const win::TFileHandle out(
+        ::CreateFileW((folder + L"Log\\plain.log").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(WriteAll(out.get(), "a log of its own\r\n"));
+  }
+  EXPECT_TRUE(IsLinkedFile(folder + L"Log\\old.log"));
+  EXPECT_FALSE(IsLinkedFile(folder + L"Log\\plain.log"));
+  TBugReport report;
+  ASSERT_TRUE(BackupSystem(folder, report));
+  bool plainPacked = false;
+  for (const TReportFile& file : report.files) {
+    EXPECT_EQ(file.entry.find(L"old."), std::wstring::npos) << file.entry;
+    plainPacked = plainPacked || file.entry == L"Log\\plain.log";
+  }
+  EXPECT_TRUE(plainPacked);
+  EXPECT_EQ(ReadFileBytes(secret), text) << "the linked file is left as it was";
+}
+
 }  // namespace
