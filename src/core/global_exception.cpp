@@ -31,6 +31,16 @@ constexpr ULONG kStackGuarantee = 64 * 1024;
 constexpr ULONG kMaxCrashFrames = 62;
 constexpr unsigned long long kMiB = 1048576;
 
+// A file of the log folder written anew: the old name is deleted first and the file is made
+// only where no name is, so a link someone put there in its place (a hard link to another file,
+// a symbolic link) is never written through by an agent that may run elevated.
+win::TFileHandle NewLogFile(const wchar_t* name) {
+  const std::wstring file = LogFolder + name;
+  ::DeleteFileW(file.c_str());
+  return win::TFileHandle(
+      ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 std::function<bool(const std::wstring&)>& DialogShower() {
   static std::function<bool(const std::wstring&)> shower;
   return shower;
@@ -102,9 +112,7 @@ std::vector<void*> StackOf(CONTEXT context) {
 }
 
 void WriteCrashDump(const TCrash& crash) {
-  const std::wstring file = LogFolder + kCrashDumpName;
-  const win::TFileHandle out(
-      ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const win::TFileHandle out = NewLogFile(kCrashDumpName);
   if (!out) return;
   MINIDUMP_EXCEPTION_INFORMATION exception{crash.threadId, crash.info, FALSE};
   ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), out.get(), MiniDumpNormal, &exception, nullptr,
@@ -131,8 +139,7 @@ DWORD WINAPI ReportCrash(void* parameter) {
     WriteCrashDump(crash);
     if (!crash.dialogHere) {
       // The dialog is the next start's to offer.
-      const win::TFileHandle marker(::CreateFileW((LogFolder + kCrashMarkerName).c_str(), GENERIC_WRITE, 0, nullptr,
-                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      const win::TFileHandle marker = NewLogFile(kCrashMarkerName);
       if (marker) WriteAll(marker.get(), logformat::EncodeLogLines({crash.message}, true));
     }
     SaveAllLogs(false);
@@ -185,6 +192,13 @@ void InstallGlobalExceptionHandler(std::function<bool(const std::wstring& messag
 void OfferLastCrash() {
   if (LogFolder.empty()) return;
   const std::wstring marker = LogFolder + kCrashMarkerName;
+  // Only the agent's own marker is read: a link in its place would show another file's text.
+  if (::GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  if (IsLinkedFile(marker)) {
+    ::DeleteFileW(marker.c_str());
+    CommonLogRunEvent(L"GlobalException", L"A link in the place of the crash marker, removed");
+    return;
+  }
   const std::vector<std::wstring> lines = logformat::DecodeLogLines(ReadFileBytes(marker, 4096));
   if (lines.empty() || !::DeleteFileW(marker.c_str())) return;
   const std::wstring message = L"The program ended after an error: " + lines.front();
@@ -260,10 +274,7 @@ void SaveGlobalErrorState(const std::wstring& message, const std::vector<void*>&
     }
     for (void* frame : stack) lines.push_back(DescribeFrame(frame, true));
     ForceDirectories(LogFolder);
-    const std::wstring file = LogFolder + kStateFileName;
-    ::DeleteFileW(file.c_str());
-    const win::TFileHandle out(
-        ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const win::TFileHandle out = NewLogFile(kStateFileName);
     if (out) WriteAll(out.get(), logformat::EncodeLogLines(lines, true));
   } catch (...) {
     // The state file is a courtesy: nothing about it may fail the handler.

@@ -4,6 +4,7 @@ saved and shown before anything leaves, and mailed over STARTTLS to a local SMTP
 authority the Wine user trusts, without its password and without holding up the agent."""
 import email
 import io
+import os
 import socket
 import subprocess
 import threading
@@ -467,6 +468,11 @@ def test_a_stack_overflow_is_reported_from_a_thread_with_stack_to_spare(agent):
 
 def test_an_access_violation_on_a_worker_is_offered_by_the_next_start_once(agent):
     agent.start(program=FAULTS)
+    # Names of the crash's files, made in advance as hard links to a file of someone else's.
+    elsewhere = agent.data_dir / "elsewhere.txt"
+    elsewhere.write_bytes(b"not the agent's")
+    for name in ("folder_crash.dmp", "folder_crash.txt"):
+        os.link(elsewhere, agent.data_dir / "Log" / name)
     fault(WORKER_THREAD_FAULT)
     agent_gone(agent)
     assert dialogs() == 0
@@ -477,6 +483,7 @@ def test_an_access_violation_on_a_worker_is_offered_by_the_next_start_once(agent
         "Access violation at address ")
     assert (agent.data_dir / "Log" / "folder_crash.dmp").stat().st_size > 0
     assert (agent.data_dir / "Log" / "folder_crash.txt").exists()
+    assert elsewhere.read_bytes() == b"not the agent's", "nothing is written through a link"
 
     agent.start(program=FAULTS)
     wait_for(lambda: dialogs() == 1, 30, interval=0.3, what="the dialog of the last run's fault")
