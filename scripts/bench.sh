@@ -11,7 +11,9 @@
 #    icon, as many threads as the agent);
 #  - a real middle click into a real Save As dialog (notepad's) -> menu visible, with no Explorer
 #    window open and with ten open beside it, in alternating rounds (of 20 each);
-#  - from picking a favourite to that dialog showing the folder (of 16).
+#  - from picking a favourite to that dialog showing the folder (of 16);
+#  - Explorer Jump: from Ctrl+G to that dialog showing the folder of the Explorer window used last
+#    (of 16), beside the pick.
 set -u
 cd "$(dirname "$0")/.."
 [ -n "${QF_ENV_UP:-}" ] || exec scripts/with-wine.sh "$0" "$@"
@@ -134,6 +136,7 @@ done
 clicks=()
 crowded=()
 samples=()
+jumps=()
 # Ten Explorer windows (stand-ins) below the dialog, clear of the point clicked in it.
 open_explorers() {
   explorers=()
@@ -175,10 +178,33 @@ if [ -n "$dialog" ]; then
     ms=$(tool pick-latency "Save As" 0x471 "$name" $keys) && samples+=("$ms")
     sleep 1.5  # the agent puts the typed name back before it takes the next click
   done
+  # Explorer Jump: two Explorer windows (stand-ins) right of the dialog, each used in turn, then
+  # the dialog clicked (on a spot without controls) and Ctrl+G pressed, timed until the dialog's
+  # "Save in" box names the folder.
+  jumpers=()
+  for name in "jump a" "jump b"; do
+    mkdir -p "$folders/$name"
+    wine "$QF_BIN/target_windows.exe" explorer --folder "$(winepath -w "$folders/$name")" \
+      --at $((right + 20)) $((top + ${#jumpers[@]} * 400)) >/dev/null 2>&1 &
+    jumpers+=($!)
+  done
+  for _ in $(seq 1 100); do [ "$(tool windows CabinetWClass | wc -l)" -ge 2 ] && break; sleep 0.2; done
+  for i in $(seq 1 16); do
+    if [ $((i % 2)) = 1 ]; then name="jump a"; y=$((top + 100)); else name="jump b"; y=$((top + 500)); fi
+    xdotool mousemove $((right + 300)) "$y" click 1
+    sleep 0.5
+    xdotool mousemove $((left + (right - left) * 4 / 5)) $((bottom - 18)) click 1
+    sleep 0.5
+    ms=$(tool key-latency "Save As" 0x471 "$name" 0x47) && jumps+=("$ms")
+    sleep 1.5  # the typed name is put back
+  done
+  kill "${jumpers[@]}" 2>/dev/null
+  wait "${jumpers[@]}" 2>/dev/null
 fi
 summary "middle click in the Save As dialog -> menu visible, no Explorer window open (goal: median 12 ms, p90 20 ms)" "${clicks[@]}"
 summary "  the same with ten Explorer windows open (goal: p90 within 2 ms of none)" "${crowded[@]}"
 summary "pick -> Save As dialog in the folder" "${samples[@]}"
+summary "Explorer Jump: Ctrl+G -> Save As dialog in the Explorer window's folder (beside the pick above)" "${jumps[@]}"
 kill "$pid" "$notepad" 2>/dev/null
 wait "$pid" "$notepad" 2>/dev/null
 wine reg delete "$agent_key" /f >/dev/null 2>&1

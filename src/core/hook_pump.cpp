@@ -17,6 +17,10 @@ namespace {
 // The drain timer's period: the longest a trigger waits in the queue when its wake is lost.
 constexpr UINT kDrainIntervalMs = 50;
 constexpr wchar_t kHandler[] = L"QuillFolder.WMHandler";
+// Drain ticks between two looks at the foreground window: 200 ms, the longest a change waits to be
+// seen where its event never comes; 1 s where the events come, for one that was lost.
+constexpr unsigned kForegroundCheckTicks = 4;
+constexpr unsigned kForegroundCheckWithEventsTicks = 20;
 
 HWND RootOf(HWND window) { return window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr; }
 
@@ -74,16 +78,27 @@ bool THookPump::Start() {
 void CALLBACK THookPump::ForegroundEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
   if (object != OBJID_WINDOW || child != CHILDID_SELF || window == nullptr) return;
   GuardedCallback(kHandler, [window] {
-    if (watcher_ != nullptr) watcher_->OnForeground(window);
+    if (watcher_ == nullptr) return;
+    watcher_->foregroundEventsCome_ = true;
+    watcher_->OnForeground(window);
   });
 }
 
 void THookPump::OnForeground(HWND window) {
+  lastForeground_ = window;
+  if (share_ == nullptr) return;
+  const int kind = ClassifyNamingFrame(window);
+  if (foregroundListener_) foregroundListener_(window, kind);
+}
+
+int THookPump::ClassifyNamingFrame(HWND window) {
   // Known by its styles (or no frame at all): the hook decides alone.
-  if (share_ == nullptr || ClassifyWindow(window) != tkDesktop) return;
+  const TargetKind kind = ClassifyWindow(window);
+  if (kind != tkDesktop) return kind;
   bool byList = false;
-  ClassifyWithShellList(window, &byList);
+  const TargetKind listed = ClassifyWithShellList(window, &byList);
   if (byList) NameShellFrame(window);
+  return listed;
 }
 
 void THookPump::NameShellFrame(HWND frame) {
@@ -125,6 +140,14 @@ void THookPump::SetMenuOpen(bool open) {
 void THookPump::OnTimer() {
   if (share_ == nullptr || draining_) return;
   Drain();
+  // The foreground is looked at every few ticks where its event has never come (Wine), and now and
+  // then where it does, for an event lost.
+  const unsigned every = foregroundEventsCome_ ? kForegroundCheckWithEventsTicks : kForegroundCheckTicks;
+  if (++ticksSinceForegroundCheck_ >= every) {
+    ticksSinceForegroundCheck_ = 0;
+    const HWND front = ::GetForegroundWindow();
+    if (front != lastForeground_ && front != nullptr) GuardedCallback(kHandler, [this, front] { OnForeground(front); });
+  }
   // The heartbeat is written by a timer of this same thread. After a stretch in which the thread
   // dispatched nothing (a long call, the machine asleep) that timer has not had its turn yet:
   // the heartbeat is judged at the next tick.

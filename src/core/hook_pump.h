@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <utility>
 #include <string>
 
 #include "diagnostics/log_format.h"
@@ -53,10 +54,17 @@ class THookPump {
   void Stop();
   // Tells the hooks that the folder menu is up, so clicks then reach the menu.
   void SetMenuOpen(bool open);
-  // A window came to the foreground: a frame of Explorer's classes whose styles the frame check
-  // refuses is asked about in the shell's window list, and when the list names it the hooks take
-  // its middle clicks as Explorer's (the record's shellFrame).
+  // A window came to the foreground (or was found there at a drain tick: the event does not reach
+  // an out-of-context watch everywhere). A frame of Explorer's classes whose styles the frame
+  // check refuses is asked about in the shell's window list, and when the list names it the hooks
+  // take its middle clicks as Explorer's (the record's shellFrame). Then the listener hears of it
+  // with the window's kind.
   void OnForeground(HWND window);
+  using TForegroundListener = std::function<void(HWND window, int kind)>;
+  void ListenToForeground(TForegroundListener listener) { foregroundListener_ = std::move(listener); }
+  // The kind of `window` for the folder menu (the shell's list asked where the styles do not
+  // tell), the frame named to the hooks when the list decided.
+  int ClassifyNamingFrame(HWND window);
   // The hooks take the middle clicks of `frame`, which the shell's window list named, as
   // Explorer's.
   void NameShellFrame(HWND frame);
@@ -90,6 +98,11 @@ class THookPump {
   logformat::TLineThrottle dropLines_{1000};
   // Foreground changes, seen out of context: nothing is loaded into other programs for them.
   win::TWinEventHook foreground_;
+  TForegroundListener foregroundListener_;
+  // The window last seen in front, by the event or at a tick; whether the event has come at all.
+  HWND lastForeground_ = nullptr;
+  bool foregroundEventsCome_ = false;
+  unsigned ticksSinceForegroundCheck_ = 0;
   bool installed_ = false;
   bool draining_ = false;
   // Installing again failed at the last stale heartbeat; the record stays mapped meanwhile.

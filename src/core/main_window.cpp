@@ -8,7 +8,6 @@
 #include "diagnostics/guarded.h"
 #include "diagnostics/logger.h"
 #include "navigation/window_front.h"
-#include "navigation/shell_windows.h"
 #include "resource.h"
 
 bool TQuillFolder::Create(HINSTANCE instance) {
@@ -98,6 +97,7 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
       if (wParam == kTimer4 && hookPump_) hookPump_->OnTimer();
+      if (wParam == kTimer4 && jump_) jump_->OnTick();
       if (wParam == kTimer1) PopupMenu2.OnTimer(kTimer1);
       return 0;
     case WM_QFTRAYICON:
@@ -162,8 +162,14 @@ void TQuillFolder::ApplicationMessage(const MSG& msg) {
     case WM_QFTRAYMENU:
       ShowMenu();
       break;
-    case WM_QFFOLDERMENU:
     case WM_HOTKEY:
+      if (msg.hwnd == window_ && msg.wParam == TExplorerJump::kHotKeyId) {
+        if (jump_) jump_->OnHotKey();
+        break;
+      }
+      ShowHot(nullptr);
+      break;
+    case WM_QFFOLDERMENU:
       ShowHot(nullptr);
       break;
     case WM_QFOPTIONS:
@@ -197,6 +203,9 @@ bool TQuillFolder::FormCreate() {
     CommonLogErrorEvent(L"QuillFolder.FormCreate", L"SetHook fail", L"", ::GetLastError(), false);
     return false;
   }
+  jump_ = std::make_unique<TExplorerJump>(window_, mainThreadId_);
+  jump_->Apply(Settings);
+  hookPump_->ListenToForeground([this](HWND window, int kind) { jump_->OnForeground(window, kind); });
   // The store is loaded before the command line's folder is added: against empty lists a folder
   // that is a favourite already would be asked about and added once more.
   PopupMenu2.UpdateListMenu();
@@ -214,6 +223,7 @@ void TQuillFolder::FormDestroy() {
   FinishAgent();
   PopupMenu2.StopRecent();
   if (hookPump_) hookPump_->Stop();
+  jump_.reset();
   if (trayIcon_) trayIcon_->Show(false);
   if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
   hotKeyRegistered_ = false;
@@ -249,11 +259,8 @@ void TQuillFolder::ShowHot(HWND window) {
   // window the user sees, and the menu is for it.
   if (window == nullptr) window = ::GetShellWindow();
   if (window == nullptr) window = ::GetDesktopWindow();
-  bool byList = false;
-  const TargetKind kind = ClassifyWithShellList(window, &byList);
-  // From now on a middle click in that frame is Explorer's too.
-  if (byList && hookPump_) hookPump_->NameShellFrame(window);
-  ShowPath(window, kind);
+  // A frame the shell's list names is from now on Explorer's for the middle click too.
+  ShowPath(window, hookPump_->ClassifyNamingFrame(window));
 }
 
 void TQuillFolder::ShowPath(HWND window, int kind) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "core/explorer_jump.h"
 #include "core/hook_pump.h"
 #include "core/thread_requests.h"
 #include "core/tray_icon.h"
@@ -93,6 +94,7 @@ class TQuillFolder final : private TOptionsHost {
   TFolderMenuSession PopupMenu2{images_, Settings};
   std::unique_ptr<TTrayIcon> trayIcon_;
   std::unique_ptr<THookPump> hookPump_;
+  std::unique_ptr<TExplorerJump> jump_;
   TThreadRequests requests_;
   std::unique_ptr<TfmAddItem> addItemDialog_;
   std::unique_ptr<TSett> options_;

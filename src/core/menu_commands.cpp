@@ -150,6 +150,7 @@ void TQuillFolder::SaveOptions(const TOptionsSave& save) {
   trayIcon_->Show(save.trayIconShown);
   SaveSettings(Settings);
   RegisterHotKey();
+  if (jump_) jump_->Apply(Settings);
   SetAutostart(save.autostart);
   PopupMenu2.RecentSettingsChanged(recentWereOff);
   if (!hookPump_->Reinstall()) {

@@ -1,5 +1,11 @@
 #include "navigation/foreign_window.h"
 
+#include <iterator>
+
+#include "win/files.h"
+#include "win/handles.h"
+#include "win/text_rules.h"
+
 bool TimedSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
   return ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kForeignSendTimeoutMs, &result) != 0;
@@ -31,6 +37,29 @@ DWORD ThreadOf(HWND window) { return ::GetWindowThreadProcessId(window, nullptr)
 bool WindowAnswers(HWND window) {
   DWORD_PTR result = 0;
   // A thread the system already knows to be hung is not waited for at all.
-  return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kForeignSendTimeoutMs,
-                               &result) != 0;
+  return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kForeignSendTimeoutMs, &result) !=
+         0;
+}
+
+std::wstring ProgramPathOf(HWND window) {
+  DWORD processId = 0;
+  if (window == nullptr || ::GetWindowThreadProcessId(window, &processId) == 0) return {};
+  const win::TUniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  wchar_t path[MAX_PATH * 2] = {};
+  DWORD length = static_cast<DWORD>(std::size(path));
+  if (!process || !::QueryFullProcessImageNameW(process.get(), 0, path, &length)) return {};
+  return std::wstring(path, length);
+}
+
+std::wstring ProgramNameOf(HWND window) { return text::FileNameOf(ProgramPathOf(window)); }
+
+bool OfTheShell(HWND window) {
+  const std::wstring shell = SystemProgram(L"explorer.exe", true);
+  return !shell.empty() && text::SameCaseBlind(ProgramPathOf(window), shell);
+}
+
+bool OfThisProcess(HWND window) {
+  DWORD processId = 0;
+  return window != nullptr && ::GetWindowThreadProcessId(window, &processId) != 0 &&
+         processId == ::GetCurrentProcessId();
 }

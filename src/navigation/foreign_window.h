@@ -29,3 +29,12 @@ DWORD ThreadOf(HWND window);
 // not must never have its input attached to ours: focus and foreground changes then wait for it
 // without a bound, and the agent would hang with it.
 bool WindowAnswers(HWND window);
+
+// The full path of the window's program, or empty when it cannot be asked.
+std::wstring ProgramPathOf(HWND window);
+// Its executable name ("notepad.exe"), or empty.
+std::wstring ProgramNameOf(HWND window);
+// Whether the window belongs to the system's shell, the explorer.exe of the Windows folder.
+bool OfTheShell(HWND window);
+// Whether the window is one of the agent's own.
+bool OfThisProcess(HWND window);

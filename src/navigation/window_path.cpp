@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
@@ -94,21 +95,28 @@ std::wstring ReadBy(const wchar_t* route, const std::wstring& folder) {
   return folder;
 }
 
-std::wstring ExplorerPath(HWND window, DWORD agentThreadId, TShellTabsRead& tabsRead) {
+// What an Explorer frame tells untouched, and by which way, or empty.
+std::pair<std::wstring, const wchar_t*> UntouchedExplorerFolder(HWND window, TShellTabsRead& tabsRead) {
   // Explorer shows the full path in its title when the user has asked for it.
   const std::wstring title = TitleOf(window);
-  if (TitleNamesFolder(title)) return ReadBy(L"the title", title);
-  // Then what the frame tells untouched: the shell's list names the tab in front (the only way
-  // on a Windows 11 frame, which has no classic address bar), and so does the address bar, read
-  // meanwhile. The bar is clicked into an edit box only when neither names a folder, since the
-  // user sees it flip to text.
+  if (TitleNamesFolder(title)) return {title, L"the title"};
+  // The shell's list names the tab in front (the only way on a Windows 11 frame, which has no
+  // classic address bar), and so does the address bar, read meanwhile.
   tabsRead.Start();
   const std::wstring address = AddressFolder(window);
   const std::wstring listed =
       FrontTabFolder(reinterpret_cast<std::uintptr_t>(window), reinterpret_cast<std::uintptr_t>(FrontShellTab(window)),
                      tabsRead.Wait(std::chrono::milliseconds(kForeignSendTimeoutMs)));
-  if (AddressNamesFolder(listed)) return ReadBy(L"the shell's window list", listed);
-  if (!address.empty()) return ReadBy(L"the address bar", address);
+  if (AddressNamesFolder(listed)) return {listed, L"the shell's window list"};
+  if (!address.empty()) return {address, L"the address bar"};
+  return {};
+}
+
+std::wstring ExplorerPath(HWND window, DWORD agentThreadId, TShellTabsRead& tabsRead) {
+  const auto [folder, route] = UntouchedExplorerFolder(window, tabsRead);
+  if (!folder.empty()) return ReadBy(route, folder);
+  // The bar is clicked into an edit box only when nothing else names a folder, since the user
+  // sees it flip to text.
   const std::wstring edited = EditTextOf(GetExplorerComponent(window, agentThreadId));
   return AddressNamesFolder(edited) ? ReadBy(L"the address box", edited) : std::wstring();
 }
@@ -168,6 +176,14 @@ std::vector<std::pair<HWND, bool>> ExplorerFrames(HWND except) {
 }  // namespace
 
 bool TextNamesFolder(const std::wstring& text) { return AddressNamesFolder(text); }
+
+std::wstring ExplorerFrameFolder(HWND frame, TShellTabsRead& shellTabs) {
+  std::wstring folder;
+  Guarded(kFunction, [&] { folder = UntouchedExplorerFolder(frame, shellTabs).first; });
+  // Virtual folders read as names without a backslash.
+  if (folder.find(L'\\') == std::wstring::npos) folder.clear();
+  return folder;
+}
 
 bool ExplorerFrameOpen(HWND except) {
   bool found = false;

@@ -20,6 +20,10 @@ std::wstring GetPath(HWND window, int kind, DWORD agentThreadId, TShellTabsRead&
 // a share or network drive, taken as it is without a probe (none of a host someone else chose).
 bool TextNamesFolder(const std::wstring& text);
 
+// The folder an Explorer frame shows in front, read untouched (its title, the shell's list, its
+// address bar as it is: nothing is clicked), or empty when none names a folder of the file
+// system. Bounded as one window read.
+std::wstring ExplorerFrameFolder(HWND frame, TShellTabsRead& shellTabs);
 // Whether a visible Explorer frame other than the top-level window `except` may be open, found by
 // class and style alone: no program is sent anything, so a hung one costs nothing here, and the
 // search stops at the first, so it costs the same however many are open. Where the shell keeps

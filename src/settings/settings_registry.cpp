@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <dpapi.h>
 
+#include <algorithm>
 #include <string>
 #include <type_traits>
 #include <variant>
@@ -11,6 +12,7 @@
 #include "win/handles.h"
 #include "win/registry.h"
 #include "win/text.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -44,6 +46,8 @@ constexpr TNamedField kReadOrder[] = {
     {L"ExpEnch", &TSettingsValues::ExpEnch},
     {L"AlwaysAddDialog", &TSettingsValues::AlwaysAddDialog},
     {L"OpenFolders", &TSettingsValues::OpenFolders},
+    {L"JumpKey", &TSettingsValues::JumpKey},
+    {L"AutoJump", &TSettingsValues::AutoJump},
 };
 
 // The options dialog's order of writing; new names land in the key in this order.
@@ -65,6 +69,8 @@ constexpr TNamedField kWriteOrder[] = {
     {L"Alt", &TSettingsValues::Alt},
     {L"Keys", &TSettingsValues::Keys},
     {L"OpenFolders", &TSettingsValues::OpenFolders},
+    {L"JumpKey", &TSettingsValues::JumpKey},
+    {L"AutoJump", &TSettingsValues::AutoJump},
 };
 
 // Reads one value into its field; an absent value leaves the field alone, and a value of
@@ -129,6 +135,69 @@ bool SaveSettings(const TSettingsValues& values) {
     }
   }
   return true;
+}
+
+namespace {
+
+constexpr wchar_t kJumpExcludedKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\1.0\\JumpExcluded";
+
+// An executable's name as a value name: no folder, no control character, not empty.
+bool IsProgramName(const std::wstring& name) {
+  return !name.empty() && name.size() <= MAX_PATH && name.find_first_of(L"\\/:") == std::wstring::npos &&
+         !text::HasControlCharacter(name);
+}
+
+}  // namespace
+
+std::vector<std::wstring> LoadJumpExcluded() {
+  std::vector<std::wstring> programs;
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kJumpExcludedKey, KEY_QUERY_VALUE, &status);
+  if (!key) {
+    if (status != ERROR_FILE_NOT_FOUND) CommonLogCantOpenKey(L"QuillFolder.LoadJumpExcluded", kJumpExcludedKey, status);
+    return programs;
+  }
+  std::vector<win::TRegValue> values;
+  status = win::ReadValues(key.get(), values);
+  if (status != ERROR_SUCCESS)
+    CommonLogRegistryError(L"QuillFolder.LoadJumpExcluded", L"Can't read values", kJumpExcludedKey, status);
+  for (const win::TRegValue& value : values) {
+    if (IsProgramName(value.name))
+      programs.push_back(value.name);
+    else
+      CommonLogRunEvent(L"QuillFolder.LoadJumpExcluded", L"no program name, passed over: " + value.name);
+  }
+  return programs;
+}
+
+bool SetJumpExcluded(const std::wstring& program, bool excluded) {
+  if (!IsProgramName(program)) return false;
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key =
+      win::CreateKey(HKEY_CURRENT_USER, kJumpExcludedKey, KEY_QUERY_VALUE | KEY_SET_VALUE, &status);
+  if (!key) {
+    CommonLogCantOpenKey(L"QuillFolder.SetJumpExcluded", kJumpExcludedKey, status);
+    return false;
+  }
+  status = excluded ? win::WriteDword(key.get(), program, 1) : ::RegDeleteValueW(key.get(), program.c_str());
+  if (status == ERROR_SUCCESS || (!excluded && status == ERROR_FILE_NOT_FOUND)) return true;
+  CommonLogRegistryError(L"QuillFolder.SetJumpExcluded", L"Can't write value", L"Name=" + program, status);
+  return false;
+}
+
+bool SaveJumpExcluded(const std::vector<std::wstring>& programs) {
+  const std::vector<std::wstring> stored = LoadJumpExcluded();
+  const auto listed = [](const std::vector<std::wstring>& list, const std::wstring& program) {
+    return std::any_of(list.begin(), list.end(),
+                       [&](const std::wstring& p) { return text::SameCaseBlind(p, program); });
+  };
+  bool saved = true;
+  // The new programs are written before the old ones go, so a failure halfway loses none.
+  for (const std::wstring& program : programs)
+    if (!listed(stored, program)) saved = SetJumpExcluded(program, true) && saved;
+  for (const std::wstring& program : stored)
+    if (!listed(programs, program)) saved = SetJumpExcluded(program, false) && saved;
+  return saved;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "diagnostics/report_mail.h"
 #include "settings/settings_values.h"
@@ -53,6 +54,16 @@ bool SaveSettings(const TSettingsValues& values);
 // Another component asks for a reload of the favourites and filters by leaving the value
 // "Update" in the settings key. Takes the request away; true when there was one.
 bool TakeReloadRequest();
+
+// The programs Explorer Jump leaves alone: one value per program under the settings key's subkey
+// "JumpExcluded", named by its executable name ("notepad.exe"; the value's data do not matter).
+// A name with a path or a control character in it names no program and is passed over.
+std::vector<std::wstring> LoadJumpExcluded();
+// Adds the program to the excluded programs, or takes it away; false (and a log line) when the
+// key could not be written.
+bool SetJumpExcluded(const std::wstring& program, bool excluded);
+// Replaces the excluded programs with `programs` (the options dialog's list); false on failure.
+bool SaveJumpExcluded(const std::vector<std::wstring>& programs);
 
 // Stores the add-item dialog's "Always show this dialog" as "AlwaysAddDialog" and in `values`.
 // The key is not created: a missing key means the first-run defaults are still to come.

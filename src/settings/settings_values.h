@@ -23,6 +23,12 @@ struct TSettingsValues {
   bool ExpEnch = true;
   bool AlwaysAddDialog = false;
   bool OpenFolders = true;  // the folder menu's "Open Folders" submenu
+  // Explorer Jump: the key that takes a file dialog to the folder of the Explorer window used last
+  // (modifiers in the high word as "Alt" takes them, the virtual key in the low; Ctrl+G, 0 off),
+  // and whether a dialog follows that window by itself (0 off, 1 coming back from Explorer, 2 also
+  // when a dialog comes up).
+  int JumpKey = (2 << 16) | 'G';
+  int AutoJump = 0;
 
   friend bool operator==(const TSettingsValues&, const TSettingsValues&) = default;
 };

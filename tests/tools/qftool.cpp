@@ -424,6 +424,44 @@ int PickLatency(TArgs args) {
   }
 }
 
+// Waits until the control's text is `expected`; prints the ms since `start`. 1 after 10 s.
+int PrintMsUntilText(HWND control, const wchar_t* expected, LARGE_INTEGER start) {
+  LARGE_INTEGER frequency{};
+  ::QueryPerformanceFrequency(&frequency);
+  for (;;) {
+    wchar_t text[1024] = {};
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000, &ignored);
+    const double ms = 1000.0 * static_cast<double>(Now().QuadPart - start.QuadPart) / frequency.QuadPart;
+    if (std::wcscmp(text, expected) == 0) {
+      std::wprintf(L"%.1f\n", ms);
+      return 0;
+    }
+    if (ms > 10000) return 1;
+    ::Sleep(1);
+  }
+}
+
+// A hot key pressed as the keyboard would (Ctrl with VK, through the system's input), timed until
+// the control shows TEXT.
+int KeyLatency(TArgs args) {
+  HWND window = ::FindWindowW(nullptr, args[0]);
+  HWND control = window != nullptr ? ::GetDlgItem(window, static_cast<int>(Value(args[1]))) : nullptr;
+  if (control == nullptr) return 1;
+  const WORD key = static_cast<WORD>(Value(args[3]));
+  INPUT keys[4] = {};
+  for (INPUT& input : keys) input.type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = VK_CONTROL;
+  keys[1].ki.wVk = key;
+  keys[2].ki.wVk = key;
+  keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
+  keys[3].ki.wVk = VK_CONTROL;
+  keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  const LARGE_INTEGER start = Now();
+  if (::SendInput(4, keys, sizeof(INPUT)) != 4) return 1;
+  return PrintMsUntilText(control, args[2], start);
+}
+
 int DialogText(TArgs args) {
   HWND window = ::FindWindowW(nullptr, args[0]);
   HWND child = window != nullptr ? ::FindWindowExW(window, nullptr, args[1], nullptr) : nullptr;
@@ -744,6 +782,8 @@ constexpr TCommand kCommands[] = {
     {L"click-latency", 2, L"X Y", L"a real middle click at X,Y and the ms until a menu shows", ClickLatency},
     {L"pick-latency", 4, L"TITLE ID TEXT VK...",
      L"picks in the open menu with the keys and prints the ms until control ID of the window reads TEXT", PickLatency},
+    {L"key-latency", 4, L"TITLE ID TEXT VK",
+     L"presses Ctrl+VK through the system's input and prints the ms until the control shows TEXT", KeyLatency},
     {L"dialog-text", 3, L"TITLE CLASS TEXT", L"sets the text of the window's first child of a class", DialogText},
     {L"dialog-click", 2, L"TITLE ID", L"clicks a button of a dialog or of one of its pages", DialogClick},
     {L"control-text", 2, L"TITLE ID", L"the text of an edit box (else any control) of that id below the window",

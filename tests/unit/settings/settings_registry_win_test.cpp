@@ -37,6 +37,8 @@ TSettingsValues NonDefaults() {
   v.ExpEnch = false;
   v.AlwaysAddDialog = true;
   v.OpenFolders = false;
+  v.JumpKey = (1 << 16) | 0x4A;
+  v.AutoJump = 2;
   return v;
 }
 
@@ -140,10 +142,10 @@ TEST_F(SettingsRegistry, SavedValuesReadBackInTheDialogsOrder) {
     names.push_back(value.name);
     EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << value.name;
   }
-  const std::vector<std::wstring> order{L"ClearLink",    L"RecentFldr", L"RecentFls",  L"ShowTray",     L"MouseWheel",
-                                        L"MouseMButton", L"Help",       L"MExplorer",  L"MIExplorer",   L"RExplorer",
-                                        L"MDesktop",     L"ExpEnch",    L"FilesCount", L"FoldersCount", L"Alt",
-                                        L"Keys",         L"OpenFolders"};
+  const std::vector<std::wstring> order{L"ClearLink",    L"RecentFldr",  L"RecentFls",  L"ShowTray",     L"MouseWheel",
+                                        L"MouseMButton", L"Help",        L"MExplorer",  L"MIExplorer",   L"RExplorer",
+                                        L"MDesktop",     L"ExpEnch",     L"FilesCount", L"FoldersCount", L"Alt",
+                                        L"Keys",         L"OpenFolders", L"JumpKey",    L"AutoJump"};
   EXPECT_EQ(testreg::InRegistryOrder(names), testreg::InRegistryOrder(order));
 
   TSettingsValues loaded;
@@ -152,4 +154,28 @@ TEST_F(SettingsRegistry, SavedValuesReadBackInTheDialogsOrder) {
   TSettingsValues expected = saved;
   expected.AlwaysAddDialog = false;
   EXPECT_EQ(loaded, expected);
+}
+
+TEST_F(SettingsRegistry, ExcludedProgramsAreNamesOnlyAndAReplaceLosesNoneOnTheWay) {
+  EXPECT_TRUE(LoadJumpExcluded().empty()) << "no key: nothing excluded";
+  EXPECT_TRUE(SetJumpExcluded(L"notepad.exe", true));
+  EXPECT_TRUE(SetJumpExcluded(L"winword.exe", true));
+  EXPECT_TRUE(SetJumpExcluded(L"winword.exe", false));
+  EXPECT_TRUE(SetJumpExcluded(L"never-there.exe", false)) << "taking away one not there";
+  // Names another program might leave in the key: a path, a control character, nothing.
+  for (const wchar_t* bad : {L"C:\\tools\\notepad.exe", L"a/b.exe", L"bell\a.exe", L""})
+    EXPECT_FALSE(SetJumpExcluded(bad, true)) << bad;
+  const auto key = testreg::Create(HKEY_CURRENT_USER, std::wstring(kSettingsKey) + L"\\JumpExcluded");
+  testreg::SetString(key.get(), L"..\\x.exe", L"");
+  testreg::SetString(key.get(), L"tab\t.exe", L"");
+  testreg::SetString(key.get(), L"excel.exe", L"any data, any type");
+  EXPECT_EQ(testreg::InRegistryOrder(LoadJumpExcluded()),
+            testreg::InRegistryOrder(std::vector<std::wstring>{L"notepad.exe", L"excel.exe"}));
+
+  EXPECT_TRUE(SaveJumpExcluded({L"EXCEL.EXE", L"mspaint.exe"}));
+  std::vector<std::wstring> names;
+  for (const auto& value : testreg::Values(key.get())) names.push_back(value.name);
+  // The names that are no program stay untouched; the case of one kept stays as stored.
+  EXPECT_EQ(testreg::InRegistryOrder(names), testreg::InRegistryOrder(std::vector<std::wstring>{
+                                                 L"..\\x.exe", L"tab\t.exe", L"excel.exe", L"mspaint.exe"}));
 }
