@@ -58,6 +58,9 @@ void TQuillFolder::RunCommand(UINT id) {
     case IDM_OPENFOLDER:
       PopupMenu2.OpenFolderClick();
       break;
+    case IDM_JUMPHERE:
+      if (jump_) jump_->SetWorksIn(PopupMenu2.Target().program, !PopupMenu2.Target().jumpWorks);
+      break;
     case IDM_CLEARFOLDERS:
     case IDM_CLEARFILES:
       PopupMenu2.Clear1Click();

@@ -12,6 +12,8 @@
 #include "menu/menu_model.h"
 #include "menu/menu_tail_rules.h"
 #include "menu/select_folder.h"
+#include "navigation/foreign_window.h"
+#include "navigation/jump_rules.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_kinds.h"
 #include "navigation/window_navigation.h"
@@ -104,7 +106,9 @@ void TFolderMenuSession::RecentSettingsChanged(bool recentWereOff) {
 void TFolderMenuSession::Begin(HWND window, int kind) {
   CommonLogRunEvent(L"ShowPath", L"begin, type=" + std::to_wstring(kind) + L", W=" + logformat::HandleText(window));
   if (TakeReloadRequest()) UpdateListMenu();
-  target_ = TMenuTarget{window, kind, {}, false};
+  target_ = TMenuTarget();
+  target_.window = window;
+  target_.kind = kind;
   shellTabs_ = TShellTabsRead();
 }
 
@@ -130,7 +134,14 @@ void TFolderMenuSession::Prepare() {
   // Only whether other frames exist is known here: they are read when the submenu opens.
   input.hasOpenFolders =
       settings_.OpenFolders && openFolders_.Prepare(tail_.OpenFolders(), window, target_.folder, instance_);
+  // Explorer Jump's switch for the dialog's program, where the jump is on at all.
+  if (kind == tkFileDialog && (settings_.JumpKey != 0 || settings_.AutoJump != 0) && !OfThisProcess(window)) {
+    target_.program = ProgramNameOf(window);
+    target_.jumpWorks = !ProgramListed(LoadJumpExcluded(), target_.program);
+    input.jumpOffered = !target_.program.empty();
+  }
   tail_.Apply(TailVisibility(input), images_);
+  if (input.jumpOffered) tail_.SetJumpSwitch(target_.program, target_.jumpWorks);
 }
 
 bool TFolderMenuSession::OnInitMenuPopup(HMENU opened) {

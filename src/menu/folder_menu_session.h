@@ -32,6 +32,10 @@ struct TMenuTarget {
   // Folder in New Window" act on this folder, the one the user saw the menu for.
   std::wstring folder;
   bool folderRead = false;
+  // A file dialog's program by its executable name, and whether Explorer Jump works in it, where
+  // the menu offered its switch ("Explorer Jump in <program>"); empty where it did not.
+  std::wstring program;
+  bool jumpWorks = false;
 };
 
 // A picked generated item: what it names and the command it came from.

@@ -82,6 +82,8 @@ bool TFolderMenuTail::Visible(const TItem& item, const TTailVisibility& shown) c
       return shown.removeCurrent;
     case IDM_OPENFOLDER:
       return shown.openFolder;
+    case IDM_JUMPHERE:
+      return shown.jumpSwitch;
     default:
       return true;
   }
@@ -93,6 +95,24 @@ void TFolderMenuTail::TakeOut() {
   const int first = FirstSeparator(menu);
   if (first < 0) return;
   while (::GetMenuItemCount(menu) > first) ::RemoveMenu(menu, static_cast<UINT>(first), MF_BYPOSITION);
+}
+
+void TFolderMenuTail::SetJumpSwitch(const std::wstring& program, bool works) {
+  // A caption takes "&" as the mark of a shortcut letter: a program's own is doubled.
+  std::wstring caption = CaptionOf(IDM_JUMPHERE) + L" ";
+  for (const wchar_t c : program) caption += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_STRING | MIIM_STATE;
+  info.fState = works ? MFS_CHECKED : MFS_UNCHECKED;
+  info.dwTypeData = caption.data();
+  ::SetMenuItemInfoW(menu_.get(), IDM_JUMPHERE, FALSE, &info);
+}
+
+std::wstring TFolderMenuTail::CaptionOf(UINT id) const {
+  for (const TItem& item : items_)
+    if (item.id == id) return item.caption;
+  return {};
 }
 
 void TFolderMenuTail::Apply(const TTailVisibility& shown, TMenuImages& images) {

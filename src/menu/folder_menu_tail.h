@@ -35,6 +35,9 @@ class TFolderMenuTail {
   // Puts the tail back below the favourites with the entries `shown` allows; separators next to
   // each other collapse into one, and the first always stays as the end of the favourites.
   void Apply(const TTailVisibility& shown, TMenuImages& images);
+  // The shown "Explorer Jump in" item names the dialog's program, checked where Explorer Jump
+  // works in it.
+  void SetJumpSwitch(const std::wstring& program, bool works);
 
  private:
   struct TItem {
@@ -45,6 +48,7 @@ class TFolderMenuTail {
   };
   bool Visible(const TItem& item, const TTailVisibility& shown) const;
   void TakeOut();
+  std::wstring CaptionOf(UINT id) const;
 
   win::TMenuHandle menu_;
   win::TMenuHandle recentFolders_;

@@ -16,6 +16,7 @@ TTailVisibility TailVisibility(const TTailInput& input) {
   shown.recentFiles = input.recentFilesOn && input.hasRecentFiles && !foldersOnly;
   shown.filter = input.kind == tkFileDialog && input.hasFilters;
   shown.openFolders = input.openFoldersOn && input.hasOpenFolders;
+  shown.jumpSwitch = input.kind == tkFileDialog && input.jumpOffered;
   if (AsksCurrentFolder(input.kind, input.officeDialog) && input.folderKnown) {
     shown.removeCurrent = input.folderIsFavourite;
     shown.addCurrent = !input.folderIsFavourite;

@@ -16,6 +16,7 @@ struct TTailInput {
   bool hasRecentFiles = false;     // the recent-files list is not empty
   bool openFoldersOn = false;      // the OpenFolders setting
   bool hasOpenFolders = false;     // another Explorer window is open (its folder is read later)
+  bool jumpOffered = false;        // Explorer Jump is on, for a dialog of another program known by name
 };
 
 struct TTailVisibility {
@@ -26,6 +27,7 @@ struct TTailVisibility {
   bool removeCurrent = false;
   bool openFolder = false;
   bool openFolders = false;
+  bool jumpSwitch = false;  // "Explorer Jump in <program>", checked where it works
   friend bool operator==(const TTailVisibility&, const TTailVisibility&) = default;
 };
 

@@ -8,9 +8,8 @@
 
 namespace {
 
-constexpr int kAllKinds[] = {tkDesktop,   tkExplorer,  tkInternetExplorer, tkFileDialog, tkRarExtract,
-                             tkRarWindow, tkZipExtract, tkAceExtract,      tkBrowseDialog, tkConsole,
-                             tkTerminal};
+constexpr int kAllKinds[] = {tkDesktop,    tkExplorer,   tkInternetExplorer, tkFileDialog, tkRarExtract, tkRarWindow,
+                             tkZipExtract, tkAceExtract, tkBrowseDialog,     tkConsole,    tkTerminal};
 
 TTailInput Everything(int kind) {
   TTailInput input;
@@ -92,5 +91,14 @@ TEST(TailVisibility, FiltersAndRecentListsNeedEntriesAndTheirSettings) {
     input.openFoldersOn = true;
     input.hasOpenFolders = false;
     EXPECT_FALSE(TailVisibility(input).openFolders) << kind;
+  }
+}
+
+TEST(TailVisibility, ExplorerJumpsSwitchOnlyOverAFileDialogWhereTheJumpIsOn) {
+  for (const int kind : kAllKinds) {
+    TTailInput input = Everything(kind);
+    EXPECT_FALSE(TailVisibility(input).jumpSwitch) << kind;
+    input.jumpOffered = true;
+    EXPECT_EQ(TailVisibility(input).jumpSwitch, kind == tkFileDialog) << kind;
   }
 }
