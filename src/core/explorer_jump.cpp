@@ -120,12 +120,18 @@ void TExplorerJump::Register(bool wanted) {
 }
 
 void TExplorerJump::OnForeground(HWND window, int kind) {
+  // Off altogether: no Explorer window is followed, and nothing is read.
+  if (!keyOn_ && mode_ == TAutoJump::Off) return;
+  // The agent's own menu or dialog over an Explorer window leaves that window the one in use.
+  if (OfThisProcess(window)) {
+    Register(false);
+    return;
+  }
   const HWND left = explorerInFront_;
   explorerInFront_ = nullptr;
   if (left != nullptr && left != window) LeftExplorer(left);
   if (kind == tkExplorer) explorerInFront_ = window;
-  // A dialog of the agent's own is no other program's: the key stays free there.
-  const bool dialog = kind == tkFileDialog && !OfThisProcess(window);
+  const bool dialog = kind == tkFileDialog;
   front_ = window;
   frontSince_ = ::GetTickCount();
   frontSettled_ = dialog || kind == tkExplorer;

@@ -153,6 +153,7 @@ void TQuillFolder::SaveOptions(const TOptionsSave& save) {
   trayIcon_->Show(save.trayIconShown);
   SaveSettings(Settings);
   RegisterHotKey();
+  if (save.jumpExcluded) SaveJumpExcluded(*save.jumpExcluded);
   if (jump_) jump_->Apply(Settings);
   SetAutostart(save.autostart);
   PopupMenu2.RecentSettingsChanged(recentWereOff);

@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <iterator>
+
 #include "diagnostics/guarded.h"
 #include "dialogs/help.h"
 #include "dialogs/preference_rules.h"
@@ -15,6 +17,7 @@
 #include "startup/autostart.h"
 #include "startup/user_checks.h"
 #include "win/files.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -24,9 +27,14 @@ constexpr wchar_t kPageProc[] = L"Sett.PageProc";
 constexpr wchar_t kInformation[] = L"Information";
 constexpr wchar_t kConfirm[] = L"Confirm";
 constexpr wchar_t kConfirmRemove[] = L"Do you really want to delete this item?";
-constexpr const wchar_t* kPageNames[] = {L"Folders", L"Filters", L"Preferences", L"About"};
-constexpr int kPageTemplates[] = {IDD_PAGE_FOLDERS, IDD_PAGE_FILTERS, IDD_PAGE_PREFERENCES, IDD_PAGE_ABOUT};
-constexpr const wchar_t* kHelpTopics[] = {L"editfldr.htm", L"addfilter.htm", L"options.htm", L"about.htm"};
+constexpr const wchar_t* kPageNames[] = {L"Folders", L"Filters", L"Preferences", L"Explorer Jump", L"About"};
+constexpr int kPageTemplates[] = {IDD_PAGE_FOLDERS, IDD_PAGE_FILTERS, IDD_PAGE_PREFERENCES, IDD_PAGE_JUMP,
+                                  IDD_PAGE_ABOUT};
+constexpr const wchar_t* kHelpTopics[] = {L"editfldr.htm", L"addfilter.htm", L"options.htm", L"jump.htm", L"about.htm"};
+static_assert(std::size(kPageNames) == TSett::kPageCount && std::size(kPageTemplates) == TSett::kPageCount &&
+              std::size(kHelpTopics) == TSett::kPageCount);
+constexpr wchar_t kNoProgramName[] = L"Please enter the file name of a program, such as notepad.exe.";
+constexpr int kJumpChoices[] = {IDC_JUMP_AUTO_OFF, IDC_JUMP_AUTO_BACK, IDC_JUMP_AUTO_NEW};
 constexpr const wchar_t* kHotKeyModes[] = {L"none", L"Natural Keyboard (Win + )", L"Custom"};
 constexpr int kTitleWidth = 152, kPathWidth = 215;
 // The hot-key box allows exactly one of Shift, Ctrl and Alt; anything else becomes Ctrl.
@@ -176,7 +184,7 @@ void TSett::Check(int id, bool on) { SetChecked(Item(id), on); }
 
 void TSett::OnInitDialog() {
   const HWND tabs = ::GetDlgItem(dialog_, IDC_OPTIONS_TABS);
-  for (int page = 0; page < 4; ++page) {
+  for (int page = 0; page < kPageCount; ++page) {
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = const_cast<wchar_t*>(kPageNames[page]);
@@ -187,7 +195,7 @@ void TSett::OnInitDialog() {
   ::GetWindowRect(tabs, &area);
   ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&area), 2);
   TabCtrl_AdjustRect(tabs, FALSE, &area);
-  for (int page = 0; page < 4; ++page) {
+  for (int page = 0; page < kPageCount; ++page) {
     pages_[static_cast<std::size_t>(page)] =
         ::CreateDialogParamW(resources_, MAKEINTRESOURCEW(kPageTemplates[page]), dialog_, PageThunk<TSett, kPageProc>,
                              reinterpret_cast<LPARAM>(this));
@@ -204,6 +212,9 @@ void TSett::OnInitDialog() {
   for (const wchar_t* mode : kHotKeyModes)
     ::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode));
   ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETRULES, kRefusedCombinations, MAKELPARAM(HOTKEYF_CONTROL, 0));
+  // The jump key is held while a dialog is in front: a plain or shifted key would be lost to its
+  // name box, so the box makes it a Ctrl key.
+  ::SendMessageW(Item(IDC_JUMP_KEY), HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_CONTROL, 0));
   ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETHOTKEY, MAKEWORD('Q', HOTKEYF_CONTROL), 0);
   ::SetWindowSubclass(Item(IDC_PREF_NATURALKEY), NaturalKeyProc, kNaturalKeySubclass,
                       reinterpret_cast<DWORD_PTR>(&naturalKey_));
@@ -227,7 +238,7 @@ void TSett::CustomizeContextMenu() {
 }
 
 void TSett::ShowPage(int page) {
-  for (int i = 0; i < 4; ++i) ::ShowWindow(pages_[static_cast<std::size_t>(i)], i == page ? SW_SHOW : SW_HIDE);
+  for (int i = 0; i < kPageCount; ++i) ::ShowWindow(pages_[static_cast<std::size_t>(i)], i == page ? SW_SHOW : SW_HIDE);
   if (page == kFoldersPage) ::SetFocus(Item(IDC_FOLDERS_LIST));
   if (page == kFiltersPage) ::SetFocus(Item(IDC_FILTERS_LIST));
   UpdateButtons();
@@ -273,7 +284,47 @@ void TSett::OptionShow() {
     ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETHOTKEY, MAKEWORD(view.controlKey, view.controlModifiers), 0);
   ::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_SETCURSEL, static_cast<WPARAM>(view.mode), 0);
   ShowHotKeyMode();
+
+  const TJumpKeyView jumpKey = JumpKeyView(settings_.JumpKey);
+  ::SendMessageW(Item(IDC_JUMP_KEY), HKM_SETHOTKEY, MAKEWORD(jumpKey.controlKey, jumpKey.controlModifiers), 0);
+  const int autoJump = AutoJumpShown(settings_.AutoJump);
+  for (int choice = 0; choice < 3; ++choice) Check(kJumpChoices[choice], choice == autoJump);
+  jumpExcluded_ = LoadJumpExcluded();
+  jumpExcludedChanged_ = false;
+  FillJumpExcluded();
   if (Page() == kFoldersPage) ::SetFocus(Item(IDC_FOLDERS_LIST));
+}
+
+void TSett::FillJumpExcluded() {
+  const HWND list = Item(IDC_JUMP_EXCLUDED);
+  ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  for (const std::wstring& program : jumpExcluded_)
+    ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(program.c_str()));
+}
+
+void TSett::AddJumpExcluded() {
+  const std::wstring program = text::Trim(ItemText(Item(IDC_JUMP_PROGRAM)));
+  if (!text::IsBareFileName(program)) {
+    ::MessageBoxW(dialog_, kNoProgramName, kInformation, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  ::SetWindowTextW(Item(IDC_JUMP_PROGRAM), L"");
+  for (const std::wstring& listed : jumpExcluded_)
+    if (text::SameCaseBlind(listed, program)) return;
+  jumpExcluded_.push_back(program);
+  jumpExcludedChanged_ = true;
+  FillJumpExcluded();
+}
+
+void TSett::RemoveJumpExcluded() {
+  const HWND list = Item(IDC_JUMP_EXCLUDED);
+  const auto selected = static_cast<int>(::SendMessageW(list, LB_GETCURSEL, 0, 0));
+  if (selected < 0) return;
+  std::wstring program(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXTLEN, selected, 0)), L'\0');
+  ::SendMessageW(list, LB_GETTEXT, selected, reinterpret_cast<LPARAM>(program.data()));
+  std::erase_if(jumpExcluded_, [&](const std::wstring& listed) { return text::SameCaseBlind(listed, program); });
+  jumpExcludedChanged_ = true;
+  FillJumpExcluded();
 }
 
 void TSett::ShowHotKeyMode() {
@@ -375,6 +426,12 @@ bool TSett::OnCommand(int id, int code) {
       return true;
     case IDC_PREF_CUSTOMIZE:
       CustomizeContextMenu();
+      return true;
+    case IDC_JUMP_ADD:
+      AddJumpExcluded();
+      return true;
+    case IDC_JUMP_REMOVE:
+      RemoveJumpExcluded();
       return true;
     case IDC_ABOUT_LINK:
       if (code == STN_CLICKED) ::ShellExecuteW(nullptr, L"open", kHomePage, nullptr, nullptr, SW_SHOWNORMAL);
@@ -569,11 +626,17 @@ void TSett::Save(bool close) {
   s.Keys = chosen.keys;
   if (IsCustomHotKey(chosen.alt)) lastCustom_ = chosen;
   save.autostart = Checked(IDC_PREF_AUTOSTART);
+  const auto jumpKey = static_cast<WORD>(::SendMessageW(Item(IDC_JUMP_KEY), HKM_GETHOTKEY, 0, 0));
+  s.JumpKey = JumpKeyFrom(LOBYTE(jumpKey), HIBYTE(jumpKey), settings_.JumpKey);
+  for (int choice = 0; choice < 3; ++choice)
+    if (Checked(kJumpChoices[choice])) s.AutoJump = choice;
+  if (jumpExcludedChanged_) save.jumpExcluded = jumpExcluded_;
+  jumpExcludedChanged_ = false;
   host_.SaveOptions(save);
   if (close) ::EndDialog(dialog_, IDOK);
 }
 
 void TSett::HelpTopic() const {
   const int page = Page();
-  if (page >= 0 && page < 4) HtmlHelp(kHelpTopics[page]);
+  if (page >= 0 && page < kPageCount) HtmlHelp(kHelpTopics[page]);
 }

@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "dialogs/context_menu_dialog.h"
@@ -31,6 +32,8 @@ struct TOptionsSave {
   // ShowTrayStored).
   bool trayIconShown = true;
   bool autostart = false;
+  // Explorer Jump's excluded programs, only when the page changed them.
+  std::optional<std::vector<std::wstring>> jumpExcluded;
 };
 
 // The agent, as the dialog sees it.
@@ -45,7 +48,8 @@ class TOptionsHost {
 
 class TSett {
  public:
-  enum TPage : int { kFoldersPage = 0, kFiltersPage = 1, kPreferencesPage = 2, kAboutPage = 3 };
+  enum TPage : int { kFoldersPage = 0, kFiltersPage = 1, kPreferencesPage = 2, kJumpPage = 3, kAboutPage = 4 };
+  static constexpr int kPageCount = 5;
 
   // `settings` are the agent's as they stand (they change in place when the host stores them):
   // the preferences show them, and what the controls do not set is handed back as it is.
@@ -94,6 +98,9 @@ class TSett {
   void OnCountSpin(int box, int delta);
   void OnCountLeft(int box);
   void OnWheelBox(int id);
+  void FillJumpExcluded();
+  void AddJumpExcluded();
+  void RemoveJumpExcluded();
   void Save(bool close);
   void HelpTopic() const;
   // The hidden "Customize" button: the shell extension's context-menu items.
@@ -103,7 +110,7 @@ class TSett {
   TOptionsHost& host_;
   const TSettingsValues& settings_;
   HWND dialog_ = nullptr;
-  std::array<HWND, 4> pages_{};
+  std::array<HWND, kPageCount> pages_{};
   int initialPage_ = kFoldersPage;
   HIMAGELIST images_ = nullptr;
   std::unique_ptr<TEd> editor_;
@@ -113,6 +120,9 @@ class TSett {
   TFilterRows filters_;
   bool favouritesChanged_ = false;
   bool filtersChanged_ = false;
+  // The programs Explorer Jump leaves alone, as the page edits them.
+  std::vector<std::wstring> jumpExcluded_;
+  bool jumpExcludedChanged_ = false;
   // The virtual key last pressed in the natural key box; its character replaces the box's text.
   int naturalKey_ = 0;
   // The custom hot key last stored, offered by the control while another mode is stored.

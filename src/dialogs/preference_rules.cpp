@@ -83,6 +83,30 @@ THotKey HotKeyFrom(THotKeyMode mode, const std::wstring& naturalKey, int control
   return stored;
 }
 
+TJumpKeyView JumpKeyView(int stored) {
+  const auto value = static_cast<unsigned>(stored);
+  const unsigned modifiers = value >> 16;
+  TJumpKeyView view;
+  if (stored == 0) return view;
+  view.controlKey = static_cast<int>(value & 0xFF);
+  if (modifiers & kModShift) view.controlModifiers |= kControlShift;
+  if (modifiers & kModCtrl) view.controlModifiers |= kControlCtrl;
+  if (modifiers & kModAlt) view.controlModifiers |= kControlAlt;
+  return view;
+}
+
+int JumpKeyFrom(int controlKey, int controlModifiers, int stored) {
+  if (controlKey == 0) return 0;
+  if (JumpKeyView(stored) == TJumpKeyView{controlKey, controlModifiers}) return stored;
+  int modifiers = 0;
+  if (controlModifiers & kControlShift) modifiers |= kModShift;
+  if (controlModifiers & kControlCtrl) modifiers |= kModCtrl;
+  if (controlModifiers & kControlAlt) modifiers |= kModAlt;
+  return (modifiers << 16) | (controlKey & 0xFF);
+}
+
+int AutoJumpShown(int stored) { return stored == 1 || stored == 2 ? stored : 0; }
+
 bool ShowTrayStored(bool showTray, int mouseWheel, bool mouseMButton) {
   return showTray || (mouseWheel == 0 && !mouseMButton);
 }

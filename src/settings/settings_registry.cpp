@@ -141,12 +141,6 @@ namespace {
 
 constexpr wchar_t kJumpExcludedKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\1.0\\JumpExcluded";
 
-// An executable's name as a value name: no folder, no control character, not empty.
-bool IsProgramName(const std::wstring& name) {
-  return !name.empty() && name.size() <= MAX_PATH && name.find_first_of(L"\\/:") == std::wstring::npos &&
-         !text::HasControlCharacter(name);
-}
-
 }  // namespace
 
 std::vector<std::wstring> LoadJumpExcluded() {
@@ -162,7 +156,7 @@ std::vector<std::wstring> LoadJumpExcluded() {
   if (status != ERROR_SUCCESS)
     CommonLogRegistryError(L"QuillFolder.LoadJumpExcluded", L"Can't read values", kJumpExcludedKey, status);
   for (const win::TRegValue& value : values) {
-    if (IsProgramName(value.name))
+    if (text::IsBareFileName(value.name))
       programs.push_back(value.name);
     else
       CommonLogRunEvent(L"QuillFolder.LoadJumpExcluded", L"no program name, passed over: " + value.name);
@@ -171,7 +165,7 @@ std::vector<std::wstring> LoadJumpExcluded() {
 }
 
 bool SetJumpExcluded(const std::wstring& program, bool excluded) {
-  if (!IsProgramName(program)) return false;
+  if (!text::IsBareFileName(program)) return false;
   LSTATUS status = ERROR_SUCCESS;
   const win::TRegKey key =
       win::CreateKey(HKEY_CURRENT_USER, kJumpExcludedKey, KEY_QUERY_VALUE | KEY_SET_VALUE, &status);

@@ -68,6 +68,11 @@ bool HasControlCharacter(const std::wstring& text) {
   return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x20 || c == 0x7F; });
 }
 
+bool IsBareFileName(const std::wstring& name) {
+  return !name.empty() && name.size() <= 260 && name.find_first_of(L"\\/:") == std::wstring::npos &&
+         !HasControlCharacter(name);
+}
+
 bool IsProgramFileName(const std::wstring& path) {
   std::wstring name = FileNameOf(path);
   while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.pop_back();

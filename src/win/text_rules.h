@@ -41,6 +41,9 @@ std::wstring ParentOf(const std::wstring& path);
 // Whether the text holds a control character (below U+0020, or U+007F): no name of the file
 // system does, and a shell or a log would read one as a key or a line's end.
 bool HasControlCharacter(const std::wstring& text);
+// A file's name alone ("notepad.exe"): not empty, at most 260 characters, no folder, drive or
+// control character in it.
+bool IsBareFileName(const std::wstring& name);
 // Whether the file's name ends in an extension the system runs as a program or script, or
 // follows as a shortcut (".exe", ".bat", ".lnk", ...), case-blind; trailing dots and blanks,
 // which the file system drops, do not hide one.

@@ -1,5 +1,6 @@
 """Explorer Jump: notepad's real Open dialog goes to the folder of the Explorer window used last, on
-Ctrl+G or by itself, keeping the typed name; the key is held only while such a dialog is in front.
+Ctrl+G or by itself, keeping the typed name; the key is held only while such a dialog is in front;
+the folder menu's "Explorer Jump in notepad.exe" and the options page leave programs alone.
 
 The Explorer windows are target_windows' stand-ins with Explorer's class tree (Wine's own file
 manager shows only a folder's name). Wine's out-of-context foreground event does not reach the
@@ -7,46 +8,38 @@ agent here, so these scenarios also show that the agent sees the foreground chan
 import time
 
 from conftest import SETTINGS_KEY, fresh_store, open_save_as, qftool, reg_set, wait_for, windows_path, xdotool
-from conftest import focus, wine
+from conftest import screenshot, wine
 from test_favourites import VK_RETURN, pick
 from test_navigation import NAME_BOX, open_menu_in
-from test_recent import list_count
+from test_options import CANCEL, OK, OPTIONS, click, dialog_up, keys, open_options, press
 from test_target_windows import Target
 
 DIALOG = "Open"
+LOOK_IN = 0x471
+JUMP_KEY, JUMP_NEVER, JUMP_BACK, JUMP_EXCLUDED, JUMP_PROGRAM, JUMP_ADD, JUMP_REMOVE = (
+    3171, 3172, 3173, 3175, 3176, 3177, 3178)
 MOD_CONTROL, VK_G, VK_UP = 2, 0x47, 0x26
 JUMP = "ExplorerJump Parameters: "
 # Notepad's main window, and a point of its text (it opens at the screen's top left).
 NOTEPAD, NOTEPAD_TEXT = "Untitled - Notepad", (300, 300)
 
 
-def folders(agent, *counts):
-    """Folders under the data folder holding 1, 2, ... files, so the dialog's list tells them apart."""
+def folders(agent, *names):
+    """Folders of these names under the data folder."""
     made = []
-    for name, files in zip(("one", "two", "three"), counts):
+    for name in names:
         folder = agent.data_dir / "qs" / name
         folder.mkdir(parents=True)
-        for n in range(files):
-            (folder / f"{n}.txt").write_text("x")
         made.append(folder)
     return made
 
 
-def x_window(title):
-    """The X window of the Wine window titled exactly so."""
-    return wait_for(lambda: xdotool("search", "--name", f"^{title}$").stdout.split(), 15, what=title)[0]
-
-
-def use(title, blank=None, settle=True):
-    """The user turns to a window by a click on a `blank` point of it (Wine does not always take
-    the X focus alone for activation), or to a window with no such point by the keyboard focus;
-    with `settle`, until the window is in front. (A dialog that jumps by itself is not waited for:
-    under Wine the foreground is nobody's once the agent has let go of the dialog's input, which
-    Windows does not do.)"""
-    if blank:
-        xdotool("mousemove", *blank, "click", "1")
-    else:
-        focus(x_window(title))
+def use(title, point, settle=True):
+    """The user turns to a window by a click on a point of it with no control (Wine does not
+    activate a window on the X focus alone every time); with `settle`, until it is in front. (A
+    dialog that jumps by itself is not waited for: under Wine the foreground is nobody's once the
+    agent has let go of the dialog's input, which Windows does not do.)"""
+    xdotool("mousemove", *point, "click", "1")
 
     def in_front():
         code, lines = qftool("focus", title)
@@ -62,6 +55,12 @@ def blank_of(dialog):
     """A point of the dialog with no control, right of the "Encoding" box on its last row."""
     left, _, right, bottom = dialog
     return left + (right - left) * 4 // 5, bottom - 18
+
+
+def looks_in():
+    """The folder the dialog shows, by its "Look in" box."""
+    code, lines = qftool("control-text", DIALOG, LOOK_IN)
+    return lines[0] if code == 0 and lines else ""
 
 
 def name_box():
@@ -102,7 +101,7 @@ def logged_past(agent, explorer, what, dialog_at=None):
 
 def test_the_jump_key_takes_the_dialog_to_the_explorer_window_used_last(agent, programs):
     fresh_store()
-    one, two = folders(agent, 1, 2)
+    one, two = folders(agent, "one", "two")
     agent.start()
     first = "one", Target(programs, agent.data_dir, "explorer", "--folder", windows_path(one), at=(660, 20)).ready()
     use("one", right_part(first[1]))
@@ -115,7 +114,7 @@ def test_the_jump_key_takes_the_dialog_to_the_explorer_window_used_last(agent, p
     assert qftool("control-set", DIALOG, NAME_BOX, "report.txt")[0] == 0
 
     xdotool("key", "ctrl+g")
-    wait_for(lambda: list_count(DIALOG) == "1", 15, what="the dialog to show one")
+    wait_for(lambda: looks_in() == "one", 15, what="the dialog to show one")
     wait_for(lambda: name_box() == "report.txt", 15, what="the typed name to come back")
     line, = wait_for(lambda: jumps(agent, "by key"), 15, what="the jump's log line")
     assert "in " + windows_path(one) + " to dialog " in line and line.endswith("of notepad.exe"), line
@@ -127,7 +126,7 @@ def test_the_jump_key_takes_the_dialog_to_the_explorer_window_used_last(agent, p
     use(DIALOG, blank_of(dialog))
     wait_for(lambda: qftool("hotkey-free", MOD_CONTROL, VK_G)[0] != 0, 10, what="the key to be held again")
     xdotool("key", "ctrl+g")
-    wait_for(lambda: list_count(DIALOG) == "2", 15, what="the dialog to show two")
+    wait_for(lambda: looks_in() == "two", 15, what="the dialog to show two")
     wait_for(lambda: name_box() == "report.txt", 15, what="the typed name to come back")
     wait_for(lambda: len(jumps(agent, "by key")) == 2, 15, what="the second jump's log line")
 
@@ -160,17 +159,18 @@ def test_by_itself_the_dialog_follows_once_and_never_in_an_excluded_program(agen
     fresh_store(AutoJump=1)
     # A value that names no program is passed over with a line in the log.
     reg_set(SETTINGS_KEY + r"\JumpExcluded", r"C:\x\notepad.exe", 1, "REG_DWORD")
-    one, = folders(agent, 1)
+    one, = folders(agent, "one")
     agent.start()
-    first = "one", Target(programs, agent.data_dir, "explorer", "--folder", windows_path(one), at=(660, 20)).ready()
+    # The dialog first: with AutoJump 1 a dialog that comes up stays where it is.
     dialog = open_save_as(programs, agent.data_dir, keys="ctrl+o", title=DIALOG)[1]
+    first = "one", Target(programs, agent.data_dir, "explorer", "--folder", windows_path(one), at=(660, 20)).ready()
     assert qftool("control-set", DIALOG, NAME_BOX, "report.txt")[0] == 0
-    assert list_count(DIALOG) != "1"
+    assert looks_in() not in ("", "one")
 
     # From the Explorer window back to the dialog: it follows by itself, once.
     use("one", right_part(first[1]))
     use(DIALOG, blank_of(dialog), settle=False)
-    wait_for(lambda: list_count(DIALOG) == "1", 15, what="the dialog to show one")
+    wait_for(lambda: looks_in() == "one", 15, what="the dialog to show one")
     wait_for(lambda: name_box() == "report.txt", 15, what="the typed name to come back")
     line, = wait_for(lambda: jumps(agent, "by itself"), 15, what="the jump's log line")
     assert "in " + windows_path(one) + " to dialog " in line, line
@@ -188,9 +188,54 @@ def test_by_itself_the_dialog_follows_once_and_never_in_an_excluded_program(agen
     handle, dialog = open_save_as(programs, agent.data_dir, keys="ctrl+o", title=DIALOG)
     logged_past(agent, first, lambda: None, dialog)
     assert not jumps(agent, "by itself", handle)
-    assert list_count(DIALOG) != "1"
+    assert looks_in() not in ("", "one")
 
     # And the same item takes notepad off the list again.
     switch_in_menu(dialog)
     agent.wait_log(JUMP + "works again in notepad.exe")
     assert not excluded("notepad.exe")
+
+
+def test_the_options_page_sets_the_key_the_way_and_the_programs_left_alone(agent):
+    fresh_store()
+    reg_set(SETTINGS_KEY + r"\JumpExcluded", "mspaint.exe", 1, "REG_DWORD")
+    agent.start()
+    open_options(page=3)
+    screenshot("options-explorer-jump")
+    assert qftool("control-state", OPTIONS, JUMP_KEY)[1][0].split()[1:] == ["71", "2"], "Ctrl+G shown"
+    assert qftool("checked", OPTIONS, JUMP_NEVER)[0] == 0
+    assert qftool("list-items", OPTIONS, JUMP_EXCLUDED)[1] == ["mspaint.exe"]
+
+    click(OPTIONS, JUMP_KEY)
+    keys("ctrl+j")
+    click(OPTIONS, JUMP_BACK)
+    # A path is no program's name: said in a message, and nothing is added.
+    click(OPTIONS, JUMP_PROGRAM)
+    xdotool("type", "C:\\x\\winword.exe")
+    press(OPTIONS, JUMP_ADD)
+    dialog_up("Information")
+    press("Information", OK)
+    assert qftool("control-set", OPTIONS, JUMP_PROGRAM, " winword.exe ")[0] == 0
+    press(OPTIONS, JUMP_ADD)
+    assert qftool("list-items", OPTIONS, JUMP_EXCLUDED)[1] == ["mspaint.exe", "winword.exe"]
+    _, _, left, top, _, _ = map(int, qftool("control-at", OPTIONS, JUMP_EXCLUDED)[1][0].split())
+    xdotool("mousemove", left + 20, top + 6, "click", "1")
+    press(OPTIONS, JUMP_REMOVE)
+    assert qftool("list-items", OPTIONS, JUMP_EXCLUDED)[1] == ["winword.exe"]
+    press(OPTIONS, OK)
+
+    assert reg_dword("JumpKey") == (MOD_CONTROL << 16) | 0x4A
+    assert reg_dword("AutoJump") == 1
+    assert not excluded("mspaint.exe") and excluded("winword.exe")
+    # F1 on the page opens its help topic.
+    open_options(page=3)
+    keys("F1")
+    wait_for(lambda: qftool("windows", "HH Parent")[0] == 0, 15, what="the help viewer")
+    agent.wait_log("HtmlHelp Parameters: Topic=jump.htm")
+    qftool("close", "HH Parent")
+    press(OPTIONS, CANCEL)
+
+
+def reg_dword(name):
+    out = wine("reg", "query", SETTINGS_KEY, "/v", name).stdout
+    return int(out.split("REG_DWORD")[1].split()[0], 16)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 TEST(PreferenceRules, CountBoxes) {
   const struct {
     const wchar_t* text;
@@ -64,4 +66,38 @@ TEST(PreferenceRules, HotKeyShownAndStored) {
       << "empty box: Keys 0, Alt kept";
   EXPECT_EQ(HotKeyFrom(THotKeyMode::None, L"Z", 0, 0, stored), (THotKey{0, 'Q'})) << "none keeps Keys";
   EXPECT_EQ(NaturalKeyText('a'), L"A");
+}
+
+TEST(JumpKeyBox, ShowsTheStoredKeyAndStoresWhatTheBoxSays) {
+  constexpr int kCtrl = kModCtrl << 16, kAlt = kModAlt << 16, kShift = kModShift << 16, kWin = kModWin << 16;
+  struct TRow {
+    const char* what;
+    int stored;
+    TJumpKeyView shown;
+    int controlKey, controlModifiers;  // the box when saved
+    int saved;
+  } rows[] = {
+      {"Ctrl+G kept", kCtrl | 'G', {'G', kControlCtrl}, 'G', kControlCtrl, kCtrl | 'G'},
+      {"Ctrl+G made Alt+Shift+J",
+       kCtrl | 'G',
+       {'G', kControlCtrl},
+       'J',
+       kControlAlt | kControlShift,
+       kAlt | kShift | 'J'},
+      {"the box emptied: off", kCtrl | 'G', {'G', kControlCtrl}, 0, 0, 0},
+      {"off, and a key typed", 0, {0, 0}, 'K', kControlCtrl, kCtrl | 'K'},
+      {"Windows+J, which the box cannot show, kept while untouched", kWin | 'J', {'J', 0}, 'J', 0, kWin | 'J'},
+      {"Windows+Ctrl+J changed to Ctrl+K loses the Windows key",
+       kWin | kCtrl | 'J',
+       {'J', kControlCtrl},
+       'K',
+       kControlCtrl,
+       kCtrl | 'K'},
+  };
+  for (const TRow& row : rows) {
+    EXPECT_EQ(JumpKeyView(row.stored), row.shown) << row.what;
+    EXPECT_EQ(JumpKeyFrom(row.controlKey, row.controlModifiers, row.stored), row.saved) << row.what;
+  }
+  const std::pair<int, int> autoJumps[] = {{0, 0}, {1, 1}, {2, 2}, {3, 0}, {-1, 0}};
+  for (const auto& [stored, shown] : autoJumps) EXPECT_EQ(AutoJumpShown(stored), shown) << stored;
 }
