@@ -71,7 +71,7 @@ def name_box():
 def jumps(agent, how, dialog=None):
     """The log's jumps of that way, to one dialog (its handle) or to any."""
     to = f" to dialog {dialog:06X} " if dialog else ""
-    return [line for line in agent.log_lines() if JUMP + how in line and to in line]
+    return [line for line in agent.log_lines() if JUMP + how + " from " in line and to in line]
 
 
 def left(agent):
@@ -129,6 +129,17 @@ def test_the_jump_key_takes_the_dialog_to_the_explorer_window_used_last(agent, p
     wait_for(lambda: looks_in() == "two", 15, what="the dialog to show two")
     wait_for(lambda: name_box() == "report.txt", 15, what="the typed name to come back")
     wait_for(lambda: len(jumps(agent, "by key")) == 2, 15, what="the second jump's log line")
+
+    # A window of Explorer's class that names a share (any program can make one) is not followed:
+    # the dialog would sign in to a host of that program's choosing.
+    share = r"\\qf-attacker\share"
+    third = "share", Target(programs, agent.data_dir, "explorer", "--folder", share, at=(660, 600)).ready()
+    use("share", right_part(third[1]))
+    use(DIALOG, blank_of(dialog))
+    xdotool("key", "ctrl+g")
+    agent.wait_log(JUMP + "by key: a network folder named by a window not of the shell, not followed: " + share)
+    assert looks_in() == "two" and name_box() == "report.txt"
+    assert not any("SetDataToDialog Parameters: Hwnd=" in line and share in line for line in agent.log_lines())
 
     # The dialog gone, notepad's own window has Ctrl+G: the agent lets go of it.
     assert qftool("dialog-click", DIALOG, 2)[0] == 0
