@@ -5,6 +5,7 @@
 #  - "Open Folders" with ten Explorer windows open: deciding that it shows (on the menu's path)
 #    and reading the windows (when its submenu opens);
 #  - the recent lists' full and incremental scans with 2,000 shortcuts, and a 40-file submenu;
+#  - the search box's ranking over 10,000 entries per keystroke, beside a plain substring search;
 #  - a queued hook message whose wake is lost -> menu visible (the drain timer's path);
 #  - idle CPU over 60 s: the agent and a bare window with one 50 ms timer, side by side;
 #  - private memory: the agent and a small tray program (COM, shell, common controls, one shell
@@ -57,6 +58,7 @@ wine "$QF_BIN/menu_bench.exe" open-folders 2>/dev/null | tr -d '\r'
 kill "${explorers[@]}" 2>/dev/null
 wait "${explorers[@]}" 2>/dev/null
 wine "$QF_BIN/recent_bench.exe" 2>/dev/null | tr -d '\r'
+wine "$QF_BIN/menu_bench.exe" search 2>/dev/null | tr -d '\r'
 
 samples=()
 for _ in $(seq 1 50); do
