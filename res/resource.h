@@ -109,6 +109,11 @@
 #define IDC_ABOUT_NAME 3161
 #define IDC_ABOUT_LINK 3162
 
+// Search box TQuillSearch: 3600-3609.
+#define IDD_SEARCH 3600
+#define IDC_SEARCH_TEXT 3601
+#define IDC_SEARCH_LIST 3602
+
 // Favourite and filter editor TEd: 3300-3399.
 #define IDD_EDITOR 3300
 #define IDC_ED_UPPERLABEL 3301

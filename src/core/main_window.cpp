@@ -1,6 +1,7 @@
 #include "core/main_window.h"
 
 #include <cassert>
+#include <utility>
 
 #include "core/global_exception.h"
 #include "core/hook_client.h"
@@ -109,6 +110,14 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_DRAWITEM:
       if (images_.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+      break;
+    case WM_MENUCHAR:
+      // A letter that is no item's mnemonic: the folder menu closes, and the search box opens with
+      // it typed.
+      if (folderMenuUp_ && LOWORD(wParam) > L' ') {
+        searchTyped_.assign(1, static_cast<wchar_t>(LOWORD(wParam)));
+        return MAKELRESULT(0, MNC_CLOSE);
+      }
       break;
     case WM_INITMENUPOPUP:
       // TrackPopupMenu asks its owner window just before a submenu shows: "Open Folders" is read then.
@@ -269,7 +278,14 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
     return;
   }
   PopupMenu2.Begin(window, kind);
+  searchTyped_.clear();
   const UINT command = ShowFolderMenu();
+  if (command == 0 && !searchTyped_.empty()) {
+    if (!dialogs_) dialogs_ = std::make_unique<TAgentDialogs>(instance_);
+    const std::wstring typed = std::exchange(searchTyped_, std::wstring());
+    dialogs_->Search(PopupMenu2, typed, Settings.OpenFolders);
+    return;
+  }
   // The pick runs with the target's input let go: the command attaches by itself where it
   // focuses or types, and a dialog it opens is the agent's own.
   if (command != 0) RunCommand(command);
@@ -286,7 +302,11 @@ UINT TQuillFolder::ShowFolderMenu() {
   UINT command = 0;
   {
     hookPump_->SetMenuOpen(true);
-    win::TScopeGuard menuClosed([this] { hookPump_->SetMenuOpen(false); });
+    folderMenuUp_ = true;
+    win::TScopeGuard menuClosed([this] {
+      hookPump_->SetMenuOpen(false);
+      folderMenuUp_ = false;
+    });
     command = static_cast<UINT>(::TrackPopupMenu(PopupMenu2.Menu(),
                                                  TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON,
                                                  cursor.x, cursor.y, 0, window_, nullptr));

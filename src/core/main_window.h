@@ -9,12 +9,11 @@
 #include <memory>
 #include <string>
 
+#include "core/agent_dialogs.h"
 #include "core/explorer_jump.h"
 #include "core/hook_pump.h"
 #include "core/thread_requests.h"
 #include "core/tray_icon.h"
-#include "dialogs/add_item_dialog.h"
-#include "dialogs/options_dialog.h"
 #include "menu/folder_menu_session.h"
 #include "menu/menu_images.h"
 #include "settings/settings_values.h"
@@ -96,7 +95,11 @@ class TQuillFolder final : private TOptionsHost {
   std::unique_ptr<THookPump> hookPump_;
   std::unique_ptr<TExplorerJump> jump_;
   TThreadRequests requests_;
-  std::unique_ptr<TfmAddItem> addItemDialog_;
+  std::unique_ptr<TAgentDialogs> dialogs_;
+  // Set while the folder menu is up; the letter typed in it that no item has as its mnemonic,
+  // which the search box takes once the menu has closed.
+  bool folderMenuUp_ = false;
+  std::wstring searchTyped_;
   std::unique_ptr<TSett> options_;
 };
 

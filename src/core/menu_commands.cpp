@@ -95,11 +95,8 @@ void TerminateApplication() {
 }
 
 bool TQuillFolder::AskCaption(std::wstring& caption) {
-  if (!addItemDialog_) addItemDialog_ = std::make_unique<TfmAddItem>(instance_);
-  if (!addItemDialog_->Show(nullptr, caption)) return false;
-  caption = addItemDialog_->Name();
-  SaveAlwaysAddDialog(Settings, addItemDialog_->AlwaysAddDialog());
-  return true;
+  if (!dialogs_) dialogs_ = std::make_unique<TAgentDialogs>(instance_);
+  return dialogs_->AskCaption(caption, Settings);
 }
 
 TAddResult TQuillFolder::AddListMenu(const std::wstring& text) {

@@ -21,6 +21,7 @@
 #include "settings/settings_registry.h"
 #include "win/files.h"
 #include "win/shell_paths.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -211,6 +212,53 @@ void TFolderMenuSession::CarryOut(const TMenuPick& pick) {
       BuiltRecent(true, false);
       break;
   }
+}
+
+std::vector<TSearchEntry> TFolderMenuSession::SearchEntries() const {
+  std::vector<TSearchEntry> entries;
+  for (std::size_t i = 0; i < lists_.PathNames.size() && i < lists_.PathValues.size(); ++i) {
+    const std::wstring path = EntryPath(lists_.PathNames[i]);
+    if (path.empty() || IsSubmenuHeader(lists_.PathNames[i])) continue;
+    entries.push_back({Cap(lists_.PathValues[i]).caption, path, TSearchSource::Favourite});
+  }
+  if (settings_.RecentFldr)
+    for (const TRecentEntry& recent : recent_->Lists().RecentFolders())
+      entries.push_back({text::FileNameOf(recent.item.path), recent.item.path, TSearchSource::RecentFolder});
+  const bool foldersOnly = target_.kind == tkRarExtract || target_.kind == tkRarWindow ||
+                           target_.kind == tkZipExtract || IsConsoleKind(target_.kind);
+  if (settings_.RecentFls && !foldersOnly)
+    for (const TRecentEntry& recent : recent_->Lists().RecentFiles())
+      entries.push_back({text::FileNameOf(recent.item.path), recent.item.path, TSearchSource::RecentFile});
+  if (target_.kind == tkFileDialog)
+    for (std::size_t i = 0; i < lists_.FilterMasks.size() && i < lists_.FilterCaptions.size(); ++i)
+      entries.push_back({lists_.FilterCaptions[i], lists_.FilterMasks[i], TSearchSource::Filter});
+  return entries;
+}
+
+void TFolderMenuSession::CarryOutSearch(const TSearchEntry& entry) {
+  using TKind = TMenuPick::TKind;
+  TMenuPick pick;
+  pick.text = entry.path;
+  switch (entry.source) {
+    case TSearchSource::Favourite:
+    case TSearchSource::Folder:
+      pick.kind = TKind::Favourite;
+      break;
+    case TSearchSource::RecentFolder:
+      pick.kind = TKind::RecentFolder;
+      break;
+    case TSearchSource::RecentFile:
+      pick.kind = TKind::RecentFile;
+      break;
+    case TSearchSource::OpenFolder:
+      pick.kind = TKind::OpenFolder;
+      break;
+    case TSearchSource::Filter:
+      pick.kind = TKind::Filter;
+      break;
+  }
+  CommonLogRunEvent(L"QuillSearch.Take", L"Path=" + entry.path);
+  CarryOut(pick);
 }
 
 void TFolderMenuSession::UpdateListMenu() {

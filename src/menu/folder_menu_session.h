@@ -20,6 +20,7 @@
 #include "menu/menu_images.h"
 #include "menu/open_folders_menu.h"
 #include "menu/recent_menus.h"
+#include "menu/search_ranking.h"
 #include "monitor/change_monitoring.h"
 #include "settings/settings_values.h"
 
@@ -86,6 +87,13 @@ class TFolderMenuSession {
   // dialog; a recent folder or file gone since the menu was built is greyed where it stands
   // instead. Runs with the target's input let go.
   void CarryOut(const TMenuPick& pick);
+
+  // What the search box searches for the target: the favourites (submenu entries too, headers
+  // not), the recent folders and files where their submenus are on, and the filters for a file
+  // dialog. The open folders are the caller's to read, beside the box.
+  std::vector<TSearchEntry> SearchEntries() const;
+  // An entry taken in the search box, carried out as the menu's pick of it would be.
+  void CarryOutSearch(const TSearchEntry& entry);
 
   // Reloads the favourites and filters from the registry and rebuilds the menu.
   void UpdateListMenu();

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-// Where an entry of the search comes from.
-enum class TSearchSource { Favourite, RecentFolder, RecentFile, OpenFolder, Filter };
+// Where an entry of the search comes from; Folder is a full path the user typed.
+enum class TSearchSource { Favourite, RecentFolder, RecentFile, OpenFolder, Filter, Folder };
 
 struct TSearchEntry {
   std::wstring caption;

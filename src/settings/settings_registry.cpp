@@ -196,6 +196,49 @@ bool SaveJumpExcluded(const std::vector<std::wstring>& programs) {
 
 namespace {
 
+constexpr wchar_t kSearchPicksKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\1.0\\SearchPicks";
+
+}  // namespace
+
+std::vector<std::wstring> LoadSearchPicks() {
+  std::vector<std::wstring> lines;
+  const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kSearchPicksKey, KEY_QUERY_VALUE);
+  if (!key) return lines;
+  std::vector<win::TRegValue> values;
+  win::ReadValues(key.get(), values);
+  for (const win::TRegValue& value : values) {
+    if (value.type != REG_SZ) continue;
+    if (const std::optional<std::wstring> line = win::ReadString(key.get(), value.name.c_str())) lines.push_back(*line);
+  }
+  return lines;
+}
+
+bool SaveSearchPicks(const std::vector<std::wstring>& lines) {
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kSearchPicksKey, KEY_QUERY_VALUE | KEY_SET_VALUE, &status);
+  if (!key) {
+    CommonLogCantOpenKey(L"QuillSearch.SavePicks", kSearchPicksKey, status);
+    return false;
+  }
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    status = win::WriteString(key.get(), std::to_wstring(i), lines[i]);
+    if (status != ERROR_SUCCESS) {
+      CommonLogRegistryError(L"QuillSearch.SavePicks", L"Can't write value", L"Name=" + std::to_wstring(i), status);
+      return false;
+    }
+  }
+  std::vector<win::TRegValue> values;
+  win::ReadValues(key.get(), values);
+  for (const win::TRegValue& value : values) {
+    bool kept = false;
+    for (std::size_t i = 0; i < lines.size() && !kept; ++i) kept = value.name == std::to_wstring(i);
+    if (!kept) ::RegDeleteValueW(key.get(), value.name.c_str());
+  }
+  return true;
+}
+
+namespace {
+
 constexpr const wchar_t* kContextMenuValues[] = {L"ShowMainMenu", L"ShowAddDelMenu", L"ShowNewMenu"};
 
 }  // namespace

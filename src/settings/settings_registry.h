@@ -65,6 +65,12 @@ bool SetJumpExcluded(const std::wstring& program, bool excluded);
 // Replaces the excluded programs with `programs` (the options dialog's list); false on failure.
 bool SaveJumpExcluded(const std::vector<std::wstring>& programs);
 
+// The search box's remembered picks, one line a value in the settings key's subkey
+// "SearchPicks" (values "0", "1", ... as REG_SZ); a value of another type is passed over.
+std::vector<std::wstring> LoadSearchPicks();
+// Writes the lines over the old ones, then takes away the values past them; false on failure.
+bool SaveSearchPicks(const std::vector<std::wstring>& lines);
+
 // Stores the add-item dialog's "Always show this dialog" as "AlwaysAddDialog" and in `values`.
 // The key is not created: a missing key means the first-run defaults are still to come.
 void SaveAlwaysAddDialog(TSettingsValues& values, bool always);

@@ -479,6 +479,17 @@ HWND TitledEdit(TArgs args) {
   return edit;
 }
 
+// Posts keys (down and up) to a control, as typing into it delivers them.
+int ControlKeys(TArgs args) {
+  HWND edit = TitledEdit(args);
+  if (edit == nullptr) return 1;
+  for (wchar_t* key : args.subspan(2)) {
+    PressKey(edit, Value(key));
+    ::Sleep(50);
+  }
+  return 0;
+}
+
 int ControlText(TArgs args) {
   HWND edit = TitledEdit(args);
   if (edit == nullptr) return 1;
@@ -788,6 +799,7 @@ constexpr TCommand kCommands[] = {
     {L"dialog-click", 2, L"TITLE ID", L"clicks a button of a dialog or of one of its pages", DialogClick},
     {L"control-text", 2, L"TITLE ID", L"the text of an edit box (else any control) of that id below the window",
      ControlText},
+    {L"control-keys", 3, L"TITLE ID VK...", L"posts keys to an edit box (else any control) of that id", ControlKeys},
     {L"control-set", 3, L"TITLE ID TEXT", L"sets the text of an edit box (else any control) of that id", ControlSet},
     {L"control-at", 2, L"TITLE ID", L"a control's centre and screen rectangle (2: no such control)", ControlAt},
     {L"control-state", 2, L"TITLE ID", L"a control's visibility, and a hot-key control's key and modifiers",

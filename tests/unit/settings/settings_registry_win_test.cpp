@@ -179,3 +179,14 @@ TEST_F(SettingsRegistry, ExcludedProgramsAreNamesOnlyAndAReplaceLosesNoneOnTheWa
   EXPECT_EQ(testreg::InRegistryOrder(names), testreg::InRegistryOrder(std::vector<std::wstring>{
                                                  L"..\\x.exe", L"tab\t.exe", L"excel.exe", L"mspaint.exe"}));
 }
+
+TEST_F(SettingsRegistry, SearchPicksAreWrittenOverAndWhatIsLeftPastThemGoes) {
+  EXPECT_TRUE(LoadSearchPicks().empty());
+  ASSERT_TRUE(SaveSearchPicks({L"1|1|C:\\a", L"2|3|C:\\b", L"1|2|C:\\c"}));
+  ASSERT_TRUE(SaveSearchPicks({L"4|9|C:\\b"}));
+  EXPECT_EQ(LoadSearchPicks(), (std::vector<std::wstring>{L"4|9|C:\\b"}));
+  // A value of another type, left by another program, is no line.
+  const auto key = testreg::Create(HKEY_CURRENT_USER, std::wstring(kSettingsKey) + L"\\SearchPicks");
+  testreg::SetDword(key.get(), L"7", 5);
+  EXPECT_EQ(LoadSearchPicks(), (std::vector<std::wstring>{L"4|9|C:\\b"}));
+}

@@ -1,0 +1,43 @@
+#include "core/agent_dialogs.h"
+
+#include "diagnostics/logger.h"
+#include "navigation/shell_windows.h"
+#include "navigation/window_path.h"
+#include "settings/settings_registry.h"
+#include "win/text_rules.h"
+
+bool TAgentDialogs::AskCaption(std::wstring& caption, TSettingsValues& settings) {
+  if (!addItem_) addItem_ = std::make_unique<TfmAddItem>(instance_);
+  if (!addItem_->Show(nullptr, caption)) return false;
+  caption = addItem_->Name();
+  SaveAlwaysAddDialog(settings, addItem_->AlwaysAddDialog());
+  return true;
+}
+
+void TAgentDialogs::Search(TFolderMenuSession& session, const std::wstring& typed, bool openFolders) {
+  if (!search_) search_ = std::make_unique<TQuillSearch>(instance_);
+  if (!picks_) {
+    std::size_t passedOver = 0;
+    picks_ = TPickHistory::FromLines(LoadSearchPicks(), &passedOver);
+    if (passedOver > 0)
+      CommonLogRunEvent(L"QuillSearch.LoadPicks", L"lines passed over: " + std::to_wstring(passedOver));
+  }
+  TQuillSearch::TLaterEntries later;
+  if (openFolders) {
+    later = [except = session.Target().window] {
+      std::vector<TSearchEntry> folders;
+      TShellTabsRead tabs;
+      for (const std::wstring& folder : OpenExplorerFolders(except, tabs))
+        if (!folder.empty()) folders.push_back({text::FileNameOf(folder), folder, TSearchSource::OpenFolder});
+      return folders;
+    };
+  }
+  POINT cursor{};
+  ::GetCursorPos(&cursor);
+  CommonLogRunEvent(L"QuillSearch.Show", L"Typed=" + typed);
+  const std::optional<TSearchEntry> taken = search_->Show(cursor, typed, session.SearchEntries(), *picks_, later);
+  if (!taken) return;
+  picks_->Picked(taken->path);
+  SaveSearchPicks(picks_->ToLines());
+  session.CarryOutSearch(*taken);
+}

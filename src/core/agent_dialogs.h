@@ -1,0 +1,39 @@
+// The agent's small dialogs, each made on first use and kept until the agent exits: the add-item
+// dialog that asks a new favourite's caption, and the search box with the picks it remembers (the
+// options dialog, which the main window shows on several roads, comes with this header too).
+// Main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "dialogs/add_item_dialog.h"
+#include "dialogs/options_dialog.h"
+#include "dialogs/search_window.h"
+#include "menu/folder_menu_session.h"
+#include "menu/search_ranking.h"
+#include "settings/settings_values.h"
+
+class TAgentDialogs {
+ public:
+  explicit TAgentDialogs(HINSTANCE instance) : instance_(instance) {}
+  TAgentDialogs(const TAgentDialogs&) = delete;
+  TAgentDialogs& operator=(const TAgentDialogs&) = delete;
+
+  // "Add new item" with `caption` proposed: true on OK, with the caption changed; the dialog's
+  // "Always show this dialog" is stored in `settings`.
+  bool AskCaption(std::wstring& caption, TSettingsValues& settings);
+  // The search box at the mouse over the folder menu's target, `typed` already typed; the entry
+  // taken is carried out by `session` and remembered. The open folders (where `openFolders`) are
+  // read beside the box.
+  void Search(TFolderMenuSession& session, const std::wstring& typed, bool openFolders);
+
+ private:
+  HINSTANCE instance_;
+  std::unique_ptr<TfmAddItem> addItem_;
+  std::unique_ptr<TQuillSearch> search_;
+  std::optional<TPickHistory> picks_;
+};
