@@ -20,6 +20,7 @@
 #define IDM_ADDFOLDER 1008
 #define IDM_OPTIONS 1009
 #define IDM_EXIT 1010
+#define IDM_SEARCH 1011
 
 // Fixed tail of the folder menu PopupMenu2.
 #define IDM_CLEARFOLDERS 1101

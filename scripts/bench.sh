@@ -13,6 +13,7 @@
 #  - a real middle click into a real Save As dialog (notepad's) -> menu visible, with no Explorer
 #    window open and with ten open beside it, in alternating rounds (of 20 each);
 #  - from picking a favourite to that dialog showing the folder (of 16);
+#  - from a letter typed in the folder menu to the search box showing its rows (of 10);
 #  - Explorer Jump: from Ctrl+G to that dialog showing the folder of the Explorer window used last
 #    (of 16), beside the pick.
 set -u
@@ -139,6 +140,7 @@ clicks=()
 crowded=()
 samples=()
 jumps=()
+searches=()
 # Ten Explorer windows (stand-ins) below the dialog, clear of the point clicked in it.
 open_explorers() {
   explorers=()
@@ -180,6 +182,14 @@ if [ -n "$dialog" ]; then
     ms=$(tool pick-latency "Save As" 0x471 "$name" $keys) && samples+=("$ms")
     sleep 1.5  # the agent puts the typed name back before it takes the next click
   done
+  # The search box: a letter typed in the folder menu, timed until the box shows its rows.
+  for _ in $(seq 1 10); do
+    xdotool mousemove $(((left + right) / 2)) $(((top + bottom) / 3)) click 2
+    for _ in $(seq 1 50); do tool menu >/dev/null && break; sleep 0.2; done
+    ms=$(tool menuchar-latency 0x50 "Quillrook Folder Search" 3602) && searches+=("$ms")
+    tool control-keys "Quillrook Folder Search" 3601 0x1B >/dev/null
+    sleep 0.5
+  done
   # Explorer Jump: two Explorer windows (stand-ins) right of the dialog, each used in turn, then
   # the dialog clicked (on a spot without controls) and Ctrl+G pressed, timed until the dialog's
   # "Save in" box names the folder.
@@ -206,6 +216,7 @@ fi
 summary "middle click in the Save As dialog -> menu visible, no Explorer window open (goal: median 12 ms, p90 20 ms)" "${clicks[@]}"
 summary "  the same with ten Explorer windows open (goal: p90 within 2 ms of none)" "${crowded[@]}"
 summary "pick -> Save As dialog in the folder" "${samples[@]}"
+summary "a letter typed in the folder menu -> search box with its rows (two favourites)" "${searches[@]}"
 summary "Explorer Jump: Ctrl+G -> Save As dialog in the Explorer window's folder (beside the pick above)" "${jumps[@]}"
 kill "$pid" "$notepad" 2>/dev/null
 wait "$pid" "$notepad" 2>/dev/null

@@ -1,6 +1,7 @@
 #include "core/agent_dialogs.h"
 
 #include "diagnostics/logger.h"
+#include "navigation/jump_rules.h"
 #include "navigation/shell_windows.h"
 #include "navigation/window_path.h"
 #include "settings/settings_registry.h"
@@ -12,6 +13,26 @@ bool TAgentDialogs::AskCaption(std::wstring& caption, TSettingsValues& settings)
   caption = addItem_->Name();
   SaveAlwaysAddDialog(settings, addItem_->AlwaysAddDialog());
   return true;
+}
+
+void TAgentDialogs::RegisterSearchKey(HWND window, int stored) {
+  if (searchKeyRegistered_) ::UnregisterHotKey(window, kSearchHotKeyId);
+  searchKeyRegistered_ = false;
+  TJumpKey key;
+  switch (DecodeJumpKey(stored, key)) {
+    case TJumpKeyRead::Off:
+      return;
+    case TJumpKeyRead::Malformed:
+      CommonLogErrorEvent(L"QuillSearch.RegisterKey", L"SearchKey names no key that can be held, the key is off",
+                          L"SearchKey=" + std::to_wstring(stored), 0, true);
+      return;
+    case TJumpKeyRead::Key:
+      searchKeyRegistered_ = ::RegisterHotKey(window, kSearchHotKeyId, key.modifiers | MOD_NOREPEAT, key.key) != FALSE;
+      if (!searchKeyRegistered_)
+        CommonLogErrorEvent(L"QuillSearch.RegisterKey", L"the search key is held by another program",
+                            L"SearchKey=" + std::to_wstring(stored), ::GetLastError(), true);
+      return;
+  }
 }
 
 void TAgentDialogs::Search(TFolderMenuSession& session, const std::wstring& typed, bool openFolders) {

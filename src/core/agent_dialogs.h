@@ -30,10 +30,15 @@ class TAgentDialogs {
   // taken is carried out by `session` and remembered. The open folders (where `openFolders`) are
   // read beside the box.
   void Search(TFolderMenuSession& session, const std::wstring& typed, bool openFolders);
+  // The search box's own hot key on `window` (SearchKey, stored as the jump key is), registered
+  // anew; a stored value that names no key that can be held is logged and left off.
+  enum : int { kSearchHotKeyId = 0x5153 };
+  void RegisterSearchKey(HWND window, int stored);
 
  private:
   HINSTANCE instance_;
   std::unique_ptr<TfmAddItem> addItem_;
   std::unique_ptr<TQuillSearch> search_;
   std::optional<TPickHistory> picks_;
+  bool searchKeyRegistered_ = false;
 };

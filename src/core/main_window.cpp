@@ -176,6 +176,10 @@ void TQuillFolder::ApplicationMessage(const MSG& msg) {
         if (jump_) jump_->OnHotKey();
         break;
       }
+      if (msg.hwnd == window_ && msg.wParam == TAgentDialogs::kSearchHotKeyId) {
+        ShowSearch(nullptr);
+        break;
+      }
       ShowHot(nullptr);
       break;
     case WM_QFFOLDERMENU:
@@ -204,6 +208,7 @@ bool TQuillFolder::FormCreate() {
   ::LoadStringW(instance_, IDS_TRAYTIP, tip, static_cast<int>(std::size(tip)));
   trayIcon_ = std::make_unique<TTrayIcon>(window_, WM_QFTRAYICON, icon_.get(), tip);
   trayIcon_->Show(Settings.ShowTray);
+  dialogs_ = std::make_unique<TAgentDialogs>(instance_);
   RegisterHotKey();
   hookPump_ = std::make_unique<THookPump>(
       window_, kTimer4, [this] { return SetHook(mainThreadId_, Settings); }, [] { RemoveHook(); },
@@ -236,6 +241,7 @@ void TQuillFolder::FormDestroy() {
   if (trayIcon_) trayIcon_->Show(false);
   if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
   hotKeyRegistered_ = false;
+  if (dialogs_) dialogs_->RegisterSearchKey(window_, 0);
 }
 
 void TQuillFolder::OnTrayIcon(LPARAM lParam) {
@@ -255,6 +261,7 @@ void TQuillFolder::OnTrayIcon(LPARAM lParam) {
 void TQuillFolder::ShowMenu() {
   POINT cursor{};
   ::GetCursorPos(&cursor);
+  trayForeground_ = ::GetForegroundWindow();
   MoveWindowToFront(window_);
   const UINT command = static_cast<UINT>(
       ::TrackPopupMenu(PopupMenu1, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window_, nullptr));
@@ -272,6 +279,14 @@ void TQuillFolder::ShowHot(HWND window) {
   ShowPath(window, hookPump_->ClassifyNamingFrame(window));
 }
 
+void TQuillFolder::ShowSearch(HWND window) {
+  if (window == nullptr || !::IsWindow(window) || window == window_) window = ::GetForegroundWindow();
+  if (window == nullptr || window == window_) window = ::GetShellWindow();
+  if (window == nullptr) window = ::GetDesktopWindow();
+  PopupMenu2.Begin(window, hookPump_->ClassifyNamingFrame(window));
+  dialogs_->Search(PopupMenu2, L"", Settings.OpenFolders);
+}
+
 void TQuillFolder::ShowPath(HWND window, int kind) {
   if (window == nullptr) {
     CommonLogErrorEvent(L"ShowPath", L"W = 0", L"", ::GetLastError(), true);
@@ -281,7 +296,6 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
   searchTyped_.clear();
   const UINT command = ShowFolderMenu();
   if (command == 0 && !searchTyped_.empty()) {
-    if (!dialogs_) dialogs_ = std::make_unique<TAgentDialogs>(instance_);
     const std::wstring typed = std::exchange(searchTyped_, std::wstring());
     dialogs_->Search(PopupMenu2, typed, Settings.OpenFolders);
     return;

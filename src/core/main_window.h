@@ -37,6 +37,9 @@ class TQuillFolder final : private TOptionsHost {
   void ShowPath(HWND window, int kind);
   void ShowHot(HWND window);
   void ShowMenu();
+  // The search box, empty, for `window` (the foreground window when it is none or the agent's
+  // own) as the hot key's folder menu would be for it.
+  void ShowSearch(HWND window);
 
  private:
   // Timer1: the recent lists' scan after a burst of changes; Timer4: the hook queue's drain.
@@ -99,6 +102,8 @@ class TQuillFolder final : private TOptionsHost {
   // Set while the folder menu is up; the letter typed in it that no item has as its mnemonic,
   // which the search box takes once the menu has closed.
   bool folderMenuUp_ = false;
+  // The window in front when the tray menu came up: "Search..." is for it.
+  HWND trayForeground_ = nullptr;
   std::wstring searchTyped_;
   std::unique_ptr<TSett> options_;
 };

@@ -65,6 +65,9 @@ void TQuillFolder::RunCommand(UINT id) {
     case IDM_CLEARFILES:
       PopupMenu2.Clear1Click();
       break;
+    case IDM_SEARCH:
+      ShowSearch(trayForeground_);
+      break;
     case IDM_OPTIONS:
     case IDM_SETTING:
       Settings1Click(TSett::kFoldersPage);
@@ -94,10 +97,7 @@ void TerminateApplication() {
   ::PostQuitMessage(0);
 }
 
-bool TQuillFolder::AskCaption(std::wstring& caption) {
-  if (!dialogs_) dialogs_ = std::make_unique<TAgentDialogs>(instance_);
-  return dialogs_->AskCaption(caption, Settings);
-}
+bool TQuillFolder::AskCaption(std::wstring& caption) { return dialogs_->AskCaption(caption, Settings); }
 
 TAddResult TQuillFolder::AddListMenu(const std::wstring& text) {
   return PopupMenu2.AddListMenu(text, [this](std::wstring& caption) { return AskCaption(caption); });
@@ -133,6 +133,7 @@ void TQuillFolder::RegisterHotKey() {
   if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
   hotKeyRegistered_ = Settings.Alt != 0 && ::RegisterHotKey(window_, kHotKeyId, static_cast<UINT>(Settings.Alt),
                                                             static_cast<UINT>(Settings.Keys)) != FALSE;
+  dialogs_->RegisterSearchKey(window_, Settings.SearchKey);
 }
 
 const TFavouriteLists& TQuillFolder::ReloadStore() {

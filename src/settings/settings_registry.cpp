@@ -48,6 +48,7 @@ constexpr TNamedField kReadOrder[] = {
     {L"OpenFolders", &TSettingsValues::OpenFolders},
     {L"JumpKey", &TSettingsValues::JumpKey},
     {L"AutoJump", &TSettingsValues::AutoJump},
+    {L"SearchKey", &TSettingsValues::SearchKey},
 };
 
 // The options dialog's order of writing; new names land in the key in this order.
@@ -71,6 +72,7 @@ constexpr TNamedField kWriteOrder[] = {
     {L"OpenFolders", &TSettingsValues::OpenFolders},
     {L"JumpKey", &TSettingsValues::JumpKey},
     {L"AutoJump", &TSettingsValues::AutoJump},
+    {L"SearchKey", &TSettingsValues::SearchKey},
 };
 
 // Reads one value into its field; an absent value leaves the field alone, and a value of

@@ -29,6 +29,8 @@ struct TSettingsValues {
   // when a dialog comes up).
   int JumpKey = (2 << 16) | 'G';
   int AutoJump = 0;
+  // The search box's own hot key, stored as JumpKey is; 0, none.
+  int SearchKey = 0;
 
   friend bool operator==(const TSettingsValues&, const TSettingsValues&) = default;
 };

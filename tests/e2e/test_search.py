@@ -6,8 +6,9 @@ Under Wine the box, shown after a queued trigger, does not get the keyboard (no 
 the scenario types into it through its edit box."""
 import time
 
-from conftest import PATH_KEY, fresh_store, open_save_as, qftool, reg_set, screenshot, wait_for, windows_path
-from conftest import forget_recent_documents, xdotool
+from conftest import (PATH_KEY, SETTINGS_KEY, focus, forget_recent_documents, fresh_store, open_save_as, qftool,
+                      reg_set, screenshot, visible_menus, wait_for, windows_path, xdotool)
+from test_favourites import VK_DOWN, pick
 from test_navigation import open_menu_in
 
 DIALOG, SEARCH = "Open", "Quillrook Folder Search"
@@ -30,6 +31,10 @@ def search(dialog, letter, text):
     assert qftool("control-set", SEARCH, SEARCH_TEXT, text)[0] == 0
 
 
+def x_window(title):
+    return wait_for(lambda: xdotool("search", "--name", f"^{title}$").stdout.split(), 10, what=title)[0]
+
+
 def box_gone():
     wait_for(lambda: qftool("windows", "#32770", SEARCH)[0] != 0, 10, what="the search box to close")
 
@@ -47,6 +52,10 @@ def test_typing_in_the_menu_finds_a_favourite_among_hundreds_and_a_recent_file(a
     reg_set(PATH_KEY, windows_path(projects), "Projects$0")
     receipt = agent.data_dir / "receipt.txt"
     receipt.write_text("paid")
+    elsewhere = agent.data_dir / "elsewhere"
+    elsewhere.mkdir()
+    # Its own key: Ctrl+Alt+F.
+    reg_set(SETTINGS_KEY, "SearchKey", (3 << 16) | 0x46, "REG_DWORD")
     agent.start()
     assert qftool("recent", windows_path(receipt))[0] == 0
     agent.wait_log("Timer1Timer Parameters: FindRecent", timeout=15)
@@ -60,12 +69,32 @@ def test_typing_in_the_menu_finds_a_favourite_among_hundreds_and_a_recent_file(a
     wait_for(lambda: looks_in() == "Projects", 15, what="the dialog in Projects")
     agent.wait_log("QuillSearch.Take Parameters: Path=" + windows_path(projects))
 
+    # A full path of a folder typed in the box comes first, and Enter goes there.
+    search(dialog, "x", windows_path(elsewhere))
+    assert qftool("control-keys", SEARCH, SEARCH_TEXT, VK_RETURN)[0] == 0
+    box_gone()
+    wait_for(lambda: looks_in() == "elsewhere", 15, what="the dialog in the typed folder")
+
+    # The tray menu's "Search..." (its tenth command) and the search key open the box empty.
+    xdotool("mousemove", 400, 300)
+    assert qftool("post-thread", 1147)[0] == 0
+    wait_for(visible_menus, 10, what="the tray menu")
+    pick(*([VK_DOWN] * 10), VK_RETURN)
+    for opened in ("tray", "key"):
+        wait_for(lambda: qftool("windows", "#32770", SEARCH)[0] == 0, 10, what=f"the search box from the {opened}")
+        assert qftool("control-text", SEARCH, SEARCH_TEXT)[1] in ([], [""]), "opened empty"
+        assert qftool("control-keys", SEARCH, SEARCH_TEXT, VK_ESCAPE)[0] == 0
+        box_gone()
+        if opened == "tray":
+            focus(x_window(DIALOG))
+            xdotool("key", "ctrl+alt+f")
+
     # Escape: the box goes, and the dialog stays where it is.
     search(dialog, "x", "folder 1")
     assert qftool("control-keys", SEARCH, SEARCH_TEXT, VK_ESCAPE)[0] == 0
     box_gone()
     time.sleep(1)
-    assert looks_in() == "Projects"
+    assert looks_in() == "elsewhere"
 
     # "rec": the recent file; Enter opens it in the dialog, and so in notepad.
     search(dialog, "r", "rec")

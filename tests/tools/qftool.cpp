@@ -479,6 +479,31 @@ HWND TitledEdit(TArgs args) {
   return edit;
 }
 
+// A letter typed in the open popup menu, timed until the window titled TITLE is visible and its
+// control ID (a list view) shows rows.
+int MenuCharLatency(TArgs args) {
+  const auto menus = TopWindows(L"#32768", nullptr, true);
+  if (menus.empty()) return 1;
+  LARGE_INTEGER frequency{};
+  ::QueryPerformanceFrequency(&frequency);
+  const LARGE_INTEGER start = Now();
+  PressKey(menus.back(), Value(args[0]));
+  for (;;) {
+    const HWND window = ::FindWindowW(nullptr, args[1]);
+    const HWND list = window != nullptr ? ::GetDlgItem(window, static_cast<int>(Value(args[2]))) : nullptr;
+    DWORD_PTR rows = 0;
+    if (list != nullptr && ::IsWindowVisible(window))
+      ::SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 1000, &rows);
+    const double ms = 1000.0 * static_cast<double>(Now().QuadPart - start.QuadPart) / frequency.QuadPart;
+    if (rows > 0) {
+      std::wprintf(L"%.1f\n", ms);
+      return 0;
+    }
+    if (ms > 10000) return 1;
+    ::Sleep(1);
+  }
+}
+
 // Posts keys (down and up) to a control, as typing into it delivers them.
 int ControlKeys(TArgs args) {
   HWND edit = TitledEdit(args);
@@ -799,6 +824,8 @@ constexpr TCommand kCommands[] = {
     {L"dialog-click", 2, L"TITLE ID", L"clicks a button of a dialog or of one of its pages", DialogClick},
     {L"control-text", 2, L"TITLE ID", L"the text of an edit box (else any control) of that id below the window",
      ControlText},
+    {L"menuchar-latency", 3, L"VK TITLE ID",
+     L"types a letter in the open menu and prints the ms until that window's list view shows rows", MenuCharLatency},
     {L"control-keys", 3, L"TITLE ID VK...", L"posts keys to an edit box (else any control) of that id", ControlKeys},
     {L"control-set", 3, L"TITLE ID TEXT", L"sets the text of an edit box (else any control) of that id", ControlSet},
     {L"control-at", 2, L"TITLE ID", L"a control's centre and screen rectangle (2: no such control)", ControlAt},

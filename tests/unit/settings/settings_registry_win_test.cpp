@@ -39,6 +39,7 @@ TSettingsValues NonDefaults() {
   v.OpenFolders = false;
   v.JumpKey = (1 << 16) | 0x4A;
   v.AutoJump = 2;
+  v.SearchKey = (2 << 16) | 0x46;
   return v;
 }
 
@@ -145,7 +146,7 @@ TEST_F(SettingsRegistry, SavedValuesReadBackInTheDialogsOrder) {
   const std::vector<std::wstring> order{L"ClearLink",    L"RecentFldr",  L"RecentFls",  L"ShowTray",     L"MouseWheel",
                                         L"MouseMButton", L"Help",        L"MExplorer",  L"MIExplorer",   L"RExplorer",
                                         L"MDesktop",     L"ExpEnch",     L"FilesCount", L"FoldersCount", L"Alt",
-                                        L"Keys",         L"OpenFolders", L"JumpKey",    L"AutoJump"};
+                                        L"Keys",         L"OpenFolders", L"JumpKey",    L"AutoJump",     L"SearchKey"};
   EXPECT_EQ(testreg::InRegistryOrder(names), testreg::InRegistryOrder(order));
 
   TSettingsValues loaded;
