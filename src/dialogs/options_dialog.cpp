@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <iterator>
+#include <utility>
 
 #include "diagnostics/guarded.h"
 #include "dialogs/help.h"
@@ -214,7 +215,8 @@ void TSett::OnInitDialog() {
   ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETRULES, kRefusedCombinations, MAKELPARAM(HOTKEYF_CONTROL, 0));
   // The jump key is held while a dialog is in front: a plain or shifted key would be lost to its
   // name box, so the box makes it a Ctrl key.
-  ::SendMessageW(Item(IDC_JUMP_KEY), HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_CONTROL, 0));
+  for (const int box : {IDC_JUMP_KEY, IDC_PREF_SEARCHKEY})
+    ::SendMessageW(Item(box), HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_CONTROL, 0));
   ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETHOTKEY, MAKEWORD('Q', HOTKEYF_CONTROL), 0);
   ::SetWindowSubclass(Item(IDC_PREF_NATURALKEY), NaturalKeyProc, kNaturalKeySubclass,
                       reinterpret_cast<DWORD_PTR>(&naturalKey_));
@@ -285,8 +287,11 @@ void TSett::OptionShow() {
   ::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_SETCURSEL, static_cast<WPARAM>(view.mode), 0);
   ShowHotKeyMode();
 
-  const TJumpKeyView jumpKey = JumpKeyView(settings_.JumpKey);
-  ::SendMessageW(Item(IDC_JUMP_KEY), HKM_SETHOTKEY, MAKEWORD(jumpKey.controlKey, jumpKey.controlModifiers), 0);
+  for (const auto& [box, stored] :
+       {std::pair{IDC_JUMP_KEY, settings_.JumpKey}, {IDC_PREF_SEARCHKEY, settings_.SearchKey}}) {
+    const TKeyChordView key = KeyChordView(stored);
+    ::SendMessageW(Item(box), HKM_SETHOTKEY, MAKEWORD(key.controlKey, key.controlModifiers), 0);
+  }
   const int autoJump = AutoJumpShown(settings_.AutoJump);
   for (int choice = 0; choice < 3; ++choice) Check(kJumpChoices[choice], choice == autoJump);
   jumpExcluded_ = LoadJumpExcluded();
@@ -627,7 +632,9 @@ void TSett::Save(bool close) {
   if (IsCustomHotKey(chosen.alt)) lastCustom_ = chosen;
   save.autostart = Checked(IDC_PREF_AUTOSTART);
   const auto jumpKey = static_cast<WORD>(::SendMessageW(Item(IDC_JUMP_KEY), HKM_GETHOTKEY, 0, 0));
-  s.JumpKey = JumpKeyFrom(LOBYTE(jumpKey), HIBYTE(jumpKey), settings_.JumpKey);
+  s.JumpKey = KeyChordFrom(LOBYTE(jumpKey), HIBYTE(jumpKey), settings_.JumpKey);
+  const auto searchKey = static_cast<WORD>(::SendMessageW(Item(IDC_PREF_SEARCHKEY), HKM_GETHOTKEY, 0, 0));
+  s.SearchKey = KeyChordFrom(LOBYTE(searchKey), HIBYTE(searchKey), settings_.SearchKey);
   for (int choice = 0; choice < 3; ++choice)
     if (Checked(kJumpChoices[choice])) s.AutoJump = choice;
   if (jumpExcludedChanged_) save.jumpExcluded = jumpExcluded_;

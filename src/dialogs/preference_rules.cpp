@@ -83,10 +83,10 @@ THotKey HotKeyFrom(THotKeyMode mode, const std::wstring& naturalKey, int control
   return stored;
 }
 
-TJumpKeyView JumpKeyView(int stored) {
+TKeyChordView KeyChordView(int stored) {
   const auto value = static_cast<unsigned>(stored);
   const unsigned modifiers = value >> 16;
-  TJumpKeyView view;
+  TKeyChordView view;
   if (stored == 0) return view;
   view.controlKey = static_cast<int>(value & 0xFF);
   if (modifiers & kModShift) view.controlModifiers |= kControlShift;
@@ -95,9 +95,9 @@ TJumpKeyView JumpKeyView(int stored) {
   return view;
 }
 
-int JumpKeyFrom(int controlKey, int controlModifiers, int stored) {
+int KeyChordFrom(int controlKey, int controlModifiers, int stored) {
   if (controlKey == 0) return 0;
-  if (JumpKeyView(stored) == TJumpKeyView{controlKey, controlModifiers}) return stored;
+  if (KeyChordView(stored) == TKeyChordView{controlKey, controlModifiers}) return stored;
   int modifiers = 0;
   if (controlModifiers & kControlShift) modifiers |= kModShift;
   if (controlModifiers & kControlCtrl) modifiers |= kModCtrl;

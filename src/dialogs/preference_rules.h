@@ -49,17 +49,18 @@ THotKey HotKeyFrom(THotKeyMode mode, const std::wstring& naturalKey, int control
 // The character the natural key box shows for a virtual-key code: letters and digits as such.
 std::wstring NaturalKeyText(int virtualKey);
 
-// Explorer Jump's key box, a hot-key control: the stored JumpKey (modifiers in the high word as
-// Alt takes them, the key in the low) as the control shows it, and what saving stores from it. The
+// The boxes of Explorer Jump's key and the search box's key, hot-key controls: a stored JumpKey or
+// SearchKey (modifiers in the high word as Alt takes them, the key in the low) as the control
+// shows it, and what saving stores from it. The
 // control cannot show the Windows key: a stored key with it shows without it, and is stored again
 // as it was while the box still shows it so. An empty box stores 0, no key.
-struct TJumpKeyView {
+struct TKeyChordView {
   int controlKey = 0;
   int controlModifiers = 0;
-  friend bool operator==(const TJumpKeyView&, const TJumpKeyView&) = default;
+  friend bool operator==(const TKeyChordView&, const TKeyChordView&) = default;
 };
-TJumpKeyView JumpKeyView(int stored);
-int JumpKeyFrom(int controlKey, int controlModifiers, int stored);
+TKeyChordView KeyChordView(int stored);
+int KeyChordFrom(int controlKey, int controlModifiers, int stored);
 // AutoJump from the page's three choices (0 never, 1 coming back from Explorer, 2 also new
 // dialogs), and the choice a stored value shows (anything else shows as never).
 int AutoJumpShown(int stored);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <unordered_map>
 
 #include "win/text_rules.h"
 
@@ -19,6 +20,9 @@ constexpr int kRunFromWordStart = 12;
 constexpr int kGapOpen = 3;
 constexpr int kGapLongest = 10;
 constexpr int kCaptionBonus = 8;
+// How many places of a word's first letter a match is tried from.
+constexpr int kStartsTried = 3;
+static_assert(kLetter + kWordStart + kTextStart <= 255, "a letter's score is kept in a byte");
 // A pick's weight is its count over its age: it counts half once kAgeStep other picks came after
 // it, a third after twice as many, and so on.
 constexpr std::uint64_t kWeightScale = 1000000;
@@ -44,10 +48,19 @@ std::uint32_t LetterMask(const std::wstring& lowered) {
   return mask;
 }
 
+// A character's next place from `from`, or npos: a plain loop, which the compiler keeps inline (a
+// library search per letter costs more than the letter's whole score).
+std::size_t FindFrom(const std::wstring& text, wchar_t c, std::size_t from) {
+  const wchar_t* data = text.data();
+  for (std::size_t i = from; i < text.size(); ++i)
+    if (data[i] == c) return i;
+  return std::wstring::npos;
+}
+
 // One way to place the word's letters in the text from `start`: each next letter where it follows
 // at once, else (when `preferStarts`) at the next word start that has it, else at its next place.
 // The score, or none where a letter is missing.
-std::optional<int> Placed(const std::wstring& word, const std::wstring& text, const std::vector<bool>& starts,
+std::optional<int> Placed(const std::wstring& word, const std::wstring& text, const TWordStarts& starts,
                           std::size_t start, bool preferStarts) {
   int score = 0;
   std::size_t previous = start;
@@ -60,7 +73,7 @@ std::optional<int> Placed(const std::wstring& word, const std::wstring& text, co
       if (at == std::wstring::npos && preferStarts)
         for (std::size_t j = previous + 1; j < text.size() && at == std::wstring::npos; ++j)
           if (starts[j] && text[j] == word[i]) at = j;
-      if (at == std::wstring::npos) at = text.find(word[i], previous + 1);
+      if (at == std::wstring::npos) at = FindFrom(text, word[i], previous + 1);
       if (at == std::wstring::npos) return std::nullopt;
     }
     score += kLetter;
@@ -106,25 +119,29 @@ std::uint64_t Number(const std::wstring& digits) {
 
 }  // namespace
 
-std::vector<bool> WordStarts(const std::wstring& text) {
-  std::vector<bool> starts(text.size(), false);
+TWordStarts WordStarts(const std::wstring& text) {
+  TWordStarts starts(text.size(), 0);
   for (std::size_t i = 0; i < text.size(); ++i) {
     const wchar_t c = text[i];
     if (IsSeparator(c)) continue;
-    if (i == 0 || IsSeparator(text[i - 1])) starts[i] = true;
-    if (i > 0 && std::iswupper(c) && std::iswlower(text[i - 1])) starts[i] = true;
+    if (i == 0 || IsSeparator(text[i - 1])) starts[i] = 1;
+    if (i > 0 && std::iswupper(c) && std::iswlower(text[i - 1])) starts[i] = 1;
   }
   return starts;
 }
 
-std::optional<int> MatchScore(const std::wstring& word, const std::wstring& text, const std::vector<bool>& starts) {
+std::optional<int> MatchScore(const std::wstring& word, const std::wstring& text, const TWordStarts& starts) {
   if (word.empty()) return 0;
-  const std::size_t first = text.find(word[0]);
+  const std::size_t first = FindFrom(text, word[0], 0);
   if (first == std::wstring::npos) return std::nullopt;
   std::optional<int> best;
-  // From the first place of the first letter, and from every word start that has it.
-  for (std::size_t start = first; start != std::wstring::npos; start = text.find(word[0], start + 1)) {
+  // From the first place of the first letter, and from the next word starts that have it (a few:
+  // a long path's every component is not worth a keystroke's time).
+  int tried = 0;
+  for (std::size_t start = first; start != std::wstring::npos && tried < kStartsTried;
+       start = FindFrom(text, word[0], start + 1)) {
     if (start != first && !starts[start]) continue;
+    ++tried;
     for (const bool preferStarts : {true, false}) {
       // One letter has one place from a start: the second way would only repeat the first.
       if (!preferStarts && word.size() == 1) break;
@@ -164,6 +181,12 @@ std::uint64_t TPickHistory::Weight(const std::wstring& path) const {
   if (found == picks_.end()) return 0;
   const std::uint64_t age = serial_ - std::min(found->serial, serial_);
   return found->count * kWeightScale / (1 + age / kAgeStep);
+}
+
+std::vector<std::pair<std::wstring, std::uint64_t>> TPickHistory::Weights() const {
+  std::vector<std::pair<std::wstring, std::uint64_t>> weights;
+  for (const TPick& pick : picks_) weights.emplace_back(pick.key, Weight(pick.path));
+  return weights;
 }
 
 void TPickHistory::Trim() {
@@ -219,8 +242,22 @@ TSearchIndex::TSearchIndex(std::vector<TSearchEntry> entries) : entries_(std::mo
     prepared.captionStarts = WordStarts(entry.caption);
     prepared.pathStarts = WordStarts(entry.path);
     prepared.mask = LetterMask(prepared.caption) | LetterMask(prepared.path);
+    for (wchar_t letter = L'a'; letter <= L'z'; ++letter) {
+      const std::wstring word(1, letter);
+      const auto index = static_cast<std::size_t>(letter - L'a');
+      if (const auto score = MatchScore(word, prepared.caption, prepared.captionStarts))
+        prepared.captionLetter[index] = static_cast<std::uint8_t>(*score);
+      if (const auto score = MatchScore(word, prepared.path, prepared.pathStarts))
+        prepared.pathLetter[index] = static_cast<std::uint8_t>(*score);
+    }
     prepared_.push_back(std::move(prepared));
   }
+  std::vector<std::size_t> byCaption(prepared_.size());
+  for (std::size_t i = 0; i < byCaption.size(); ++i) byCaption[i] = i;
+  std::stable_sort(byCaption.begin(), byCaption.end(),
+                   [this](std::size_t a, std::size_t b) { return prepared_[a].caption < prepared_[b].caption; });
+  captionOrder_.resize(byCaption.size());
+  for (std::size_t place = 0; place < byCaption.size(); ++place) captionOrder_[byCaption[place]] = place;
 }
 
 std::vector<TSearchHit> TSearchIndex::Rank(const std::wstring& query, const TPickHistory& history, std::size_t limit) {
@@ -240,9 +277,18 @@ std::vector<TSearchHit> TSearchIndex::Rank(const std::wstring& query, const TPic
   }
   std::uint32_t wanted = 0;
   for (const std::wstring& word : words) wanted |= LetterMask(word);
+  const bool oneLetter = words.size() == 1 && words[0].size() == 1 && words[0][0] >= L'a' && words[0][0] <= L'z';
   for (const std::size_t i : candidates) {
     const TPrepared& entry = prepared_[i];
     if ((entry.mask & wanted) != wanted) continue;
+    if (oneLetter) {
+      const auto letter = static_cast<std::size_t>(words[0][0] - L'a');
+      const int inCaption = entry.captionLetter[letter], inPath = entry.pathLetter[letter];
+      if (inCaption == 0 && inPath == 0) continue;
+      hits.push_back({i, std::max(inCaption != 0 ? inCaption + kCaptionBonus : 0, inPath)});
+      lastMatches_.push_back(i);
+      continue;
+    }
     int total = 0;
     bool all = true;
     for (const std::wstring& word : words) {
@@ -260,19 +306,28 @@ std::vector<TSearchHit> TSearchIndex::Rank(const std::wstring& query, const TPic
     }
   }
   if (limit == 0) return {};
-  std::vector<std::uint64_t> weights(prepared_.size(), 0);
-  if (history.Size() > 0)
-    for (const TSearchHit& hit : hits) weights[hit.entry] = history.Weight(entries_[hit.entry].path);
+  // The picks by path, looked up with the entries' own lower-case paths: nothing is made per hit.
+  weights_.resize(prepared_.size(), 0);
+  std::vector<std::size_t> weighted;
+  if (history.Size() > 0) {
+    std::unordered_map<std::wstring, std::uint64_t> byPath;
+    for (auto& [key, weight] : history.Weights()) byPath.emplace(std::move(key), weight);
+    for (const TSearchHit& hit : hits) {
+      const auto found = byPath.find(prepared_[hit.entry].path);
+      if (found == byPath.end()) continue;
+      weights_[hit.entry] = found->second;
+      weighted.push_back(hit.entry);
+    }
+  }
+  const std::vector<std::uint64_t>& weights = weights_;
   const auto better = [&](const TSearchHit& a, const TSearchHit& b) {
     if (a.score != b.score) return a.score > b.score;
     if (weights[a.entry] != weights[b.entry]) return weights[a.entry] > weights[b.entry];
-    const std::wstring& captionA = prepared_[a.entry].caption;
-    const std::wstring& captionB = prepared_[b.entry].caption;
-    if (captionA != captionB) return captionA < captionB;
-    return a.entry < b.entry;
+    return captionOrder_[a.entry] < captionOrder_[b.entry];
   };
   const std::size_t kept = std::min(limit, hits.size());
   std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(kept), hits.end(), better);
+  for (const std::size_t entry : weighted) weights_[entry] = 0;
   hits.resize(kept);
   return hits;
 }

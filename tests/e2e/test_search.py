@@ -7,12 +7,14 @@ the scenario types into it through its edit box."""
 import time
 
 from conftest import (PATH_KEY, SETTINGS_KEY, focus, forget_recent_documents, fresh_store, open_save_as, qftool,
-                      reg_set, screenshot, visible_menus, wait_for, windows_path, xdotool)
+                      reg_set, screenshot, visible_menus, wait_for, windows_path, wine, xdotool)
 from test_favourites import VK_DOWN, pick
+from test_options import OK, OPTIONS, click, keys, open_options, press
 from test_navigation import open_menu_in
 
 DIALOG, SEARCH = "Open", "Quillrook Folder Search"
 SEARCH_TEXT = 3601
+SEARCH_KEY = 3159
 LOOK_IN = 0x471
 VK_RETURN, VK_ESCAPE = 0x0D, 0x1B
 
@@ -107,3 +109,17 @@ def test_typing_in_the_menu_finds_a_favourite_among_hundreds_and_a_recent_file(a
     code, lines = qftool("windows", "#32770", SEARCH)
     assert code != 0
     assert any("QuillSearch.Show Parameters: Typed=r" in line for line in agent.log_lines())
+
+
+def test_the_search_box_key_is_set_on_the_preferences_page(agent):
+    fresh_store()
+    agent.start()
+    open_options(page=2)
+    click(OPTIONS, SEARCH_KEY)
+    keys("ctrl+shift+k")
+    screenshot("options-search-key")
+    press(OPTIONS, OK)
+    out = wine("reg", "query", SETTINGS_KEY, "/v", "SearchKey").stdout
+    assert int(out.split("REG_DWORD")[1].split()[0], 16) == ((2 | 4) << 16) | 0x4B
+    # The agent holds the key at once.
+    assert qftool("hotkey-free", 2 | 4, 0x4B)[0] != 0

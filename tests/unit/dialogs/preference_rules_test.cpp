@@ -68,12 +68,12 @@ TEST(PreferenceRules, HotKeyShownAndStored) {
   EXPECT_EQ(NaturalKeyText('a'), L"A");
 }
 
-TEST(JumpKeyBox, ShowsTheStoredKeyAndStoresWhatTheBoxSays) {
+TEST(KeyChordBox, ShowsTheStoredKeyAndStoresWhatTheBoxSays) {
   constexpr int kCtrl = kModCtrl << 16, kAlt = kModAlt << 16, kShift = kModShift << 16, kWin = kModWin << 16;
   struct TRow {
     const char* what;
     int stored;
-    TJumpKeyView shown;
+    TKeyChordView shown;
     int controlKey, controlModifiers;  // the box when saved
     int saved;
   } rows[] = {
@@ -95,8 +95,8 @@ TEST(JumpKeyBox, ShowsTheStoredKeyAndStoresWhatTheBoxSays) {
        kCtrl | 'K'},
   };
   for (const TRow& row : rows) {
-    EXPECT_EQ(JumpKeyView(row.stored), row.shown) << row.what;
-    EXPECT_EQ(JumpKeyFrom(row.controlKey, row.controlModifiers, row.stored), row.saved) << row.what;
+    EXPECT_EQ(KeyChordView(row.stored), row.shown) << row.what;
+    EXPECT_EQ(KeyChordFrom(row.controlKey, row.controlModifiers, row.stored), row.saved) << row.what;
   }
   const std::pair<int, int> autoJumps[] = {{0, 0}, {1, 1}, {2, 2}, {3, 0}, {-1, 0}};
   for (const auto& [stored, shown] : autoJumps) EXPECT_EQ(AutoJumpShown(stored), shown) << stored;

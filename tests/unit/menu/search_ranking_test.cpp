@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "win/text_rules.h"
 
 namespace {
@@ -69,6 +71,16 @@ TEST(SearchIndex, EveryWordMustMatchAndTheBestComeFirst) {
   };
   for (const TRow& row : rows) EXPECT_EQ(Captions(index, index.Rank(row.query, none, 50)), row.captions) << row.what;
   EXPECT_EQ(index.Rank(L"prj", none, 1).size(), 1u) << "the limit";
+
+  // One letter, the first keystroke, is read from a table made with the index: the same scores as
+  // matching it (a caption's match 8 more).
+  for (const wchar_t* letter : {L"p", L"j", L"t", L"x"}) {
+    for (const TSearchHit& hit : index.Rank(letter, none, 50)) {
+      const TSearchEntry& entry = index.Entries()[hit.entry];
+      const auto inCaption = Score(letter, entry.caption), inPath = Score(letter, entry.path);
+      EXPECT_EQ(hit.score, std::max(inCaption ? *inCaption + 8 : 0, inPath ? *inPath : 0)) << entry.caption;
+    }
+  }
 
   // Typed letter by letter, taken back, typed again: each answer is what a fresh search gives.
   const std::vector<TSearchEntry> entries = index.Entries();
