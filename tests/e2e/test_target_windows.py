@@ -67,7 +67,13 @@ def start(agent, programs, *targets):
 
 def open_menu(point):
     xdotool("mousemove", *point, "click", "2")
-    return wait_for(visible_menus, 10, what="the folder menu")
+    try:
+        return wait_for(visible_menus, 5, what="the folder menu")
+    except AssertionError:
+        # Under Wine a process just started may take its first click before the hook library has
+        # been loaded into it (that happens at its first mouse message): the user clicks again.
+        xdotool("mousemove", point[0] + 1, point[1] + 1, "click", "2")
+        return wait_for(visible_menus, 10, what="the folder menu at the second click")
 
 
 def navigate(target, folder, keys):
