@@ -6,8 +6,14 @@
 #define IDR_TRAYMENU 100
 #define IDR_FOLDERMENU 101
 
-// The folder menu's 20 images of 16x16 pixels side by side (scripts/make-menu-images.sh).
+// The folder menu's 20 images side by side, one strip for each image size
+// (scripts/make-menu-images.sh): 16, 20, 24, 32, 40 and 48 pixels square.
 #define IDB_MENUIMAGES 110
+#define IDB_MENUIMAGES20 111
+#define IDB_MENUIMAGES24 112
+#define IDB_MENUIMAGES32 113
+#define IDB_MENUIMAGES40 114
+#define IDB_MENUIMAGES48 115
 
 // Tray menu PopupMenu1.
 #define IDM_ABOUT 1001

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 xvfb xauth x11-utils xdotool imagemagick
   python3 python3-pytest fp-utils python3-aiosmtpd
-  tango-icon-theme
+  tango-icon-theme librsvg2-bin
   nsis osslsigncode zip
 )
 

@@ -5,6 +5,7 @@
 #include "navigation/shell_windows.h"
 #include "navigation/window_path.h"
 #include "settings/settings_registry.h"
+#include "win/system_look.h"
 #include "win/text_rules.h"
 
 bool TAgentDialogs::AskCaption(std::wstring& caption, TSettingsValues& settings) {
@@ -13,6 +14,16 @@ bool TAgentDialogs::AskCaption(std::wstring& caption, TSettingsValues& settings)
   caption = addItem_->Name();
   SaveAlwaysAddDialog(settings, addItem_->AlwaysAddDialog());
   return true;
+}
+
+void TAgentDialogs::FollowSystemLook() {
+  look::TLookDecision decision;
+  look::TLookFacts facts;
+  if (!win::RefreshLook(&decision, &facts)) return;
+  CommonLogRunEvent(L"QuillFolder.Look", std::wstring(decision.look == look::TLook::Dark ? L"dark" : L"light") + L": " +
+                                             decision.reason + L" (Windows " + std::to_wstring(facts.major) +
+                                             L", build " + std::to_wstring(facts.build) + L")");
+  win::ApplyLookToThreadWindows(decision.look);
 }
 
 void TAgentDialogs::RegisterSearchKey(HWND window, int stored) {

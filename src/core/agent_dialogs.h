@@ -1,7 +1,7 @@
 // The agent's small dialogs, each made on first use and kept until the agent exits: the add-item
 // dialog that asks a new favourite's caption, and the search box with the picks it remembers (the
-// options dialog, which the main window shows on several roads, comes with this header too).
-// Main thread.
+// options dialog, which the main window shows on several roads, comes with this header too), and
+// the look they and the menus share, dark where the system is. Main thread.
 #pragma once
 
 #include <windows.h>
@@ -34,6 +34,10 @@ class TAgentDialogs {
   // anew; a stored value that names no key that can be held is logged and left off.
   enum : int { kSearchHotKeyId = 0x5153 };
   void RegisterSearchKey(HWND window, int stored);
+  // The look decided from the system (logged with why) and given to the menus and to every
+  // window of the agent; at the start, and again at a setting change (WM_SETTINGCHANGE, whose
+  // text is not read: any change is looked at, only a different answer is applied).
+  void FollowSystemLook();
 
  private:
   HINSTANCE instance_;

@@ -123,6 +123,12 @@ LRESULT TQuillFolder::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // TrackPopupMenu asks its owner window just before a submenu shows: "Open Folders" is read then.
       if (PopupMenu2.OnInitMenuPopup(reinterpret_cast<HMENU>(wParam))) return 0;
       break;
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+      // The apps colour setting, high contrast or the theme may have changed: the look follows.
+      if (dialogs_) dialogs_->FollowSystemLook();
+      break;
     case WM_SYSCOMMAND:
       // The window is never shown: minimising it must not bring it up on the taskbar.
       if ((wParam & 0xFFF0) == SC_MINIMIZE) return 0;
@@ -209,6 +215,7 @@ bool TQuillFolder::FormCreate() {
   trayIcon_ = std::make_unique<TTrayIcon>(window_, WM_QFTRAYICON, icon_.get(), tip);
   trayIcon_->Show(Settings.ShowTray);
   dialogs_ = std::make_unique<TAgentDialogs>(instance_);
+  dialogs_->FollowSystemLook();
   RegisterHotKey();
   hookPump_ = std::make_unique<THookPump>(
       window_, kTimer4, [this] { return SetHook(mainThreadId_, Settings); }, [] { RemoveHook(); },
@@ -262,6 +269,11 @@ void TQuillFolder::ShowMenu() {
   POINT cursor{};
   ::GetCursorPos(&cursor);
   trayForeground_ = ::GetForegroundWindow();
+  // The tray menu shares the images, and is measured anew when their size changed.
+  if (const int size = PopupMenu2.SizeImagesAt(cursor); size != trayImageSize_) {
+    trayImageSize_ = size;
+    RemeasureMenu(PopupMenu1);
+  }
   MoveWindowToFront(window_);
   const UINT command = static_cast<UINT>(
       ::TrackPopupMenu(PopupMenu1, TPM_RETURNCMD | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window_, nullptr));
@@ -306,12 +318,12 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
 }
 
 UINT TQuillFolder::ShowFolderMenu() {
+  POINT cursor{};
+  ::GetCursorPos(&cursor);
+  PopupMenu2.SizeImagesAt(cursor);
   TTargetInputAttachment attachment(PopupMenu2.Target().window, mainThreadId_);
   PopupMenu2.Prepare();
   attachment.LetGoIfHung();
-
-  POINT cursor{};
-  ::GetCursorPos(&cursor);
   ::SetForegroundWindow(window_);
   UINT command = 0;
   {

@@ -93,6 +93,7 @@ class TQuillFolder final : private TOptionsHost {
   TMenuImages images_;
   win::TMenuHandle trayMenuBar_;
   HMENU PopupMenu1 = nullptr;
+  int trayImageSize_ = TMenuImages::kSize;  // the image size the tray menu was measured at
   TFolderMenuSession PopupMenu2{images_, Settings};
   std::unique_ptr<TTrayIcon> trayIcon_;
   std::unique_ptr<THookPump> hookPump_;

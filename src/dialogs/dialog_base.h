@@ -2,7 +2,9 @@
 // WM_INITDIALOG in DWLP_USER and hands every message to its OnMessage through the exception
 // boundary, the same for a dialog's pages, and the control helpers every dialog uses. A dialog
 // class declares `HWND dialog_` and `INT_PTR OnMessage(UINT, WPARAM, LPARAM)`, and passes
-// DialogThunk<TClass, kName> to DialogBoxParam with `this`. Main thread.
+// DialogThunk<TClass, kName> to DialogBoxParam with `this`. Every dialog and page also takes the
+// agent's look here: dark controls once it is made, and dark colours for what the dialog does
+// not colour itself. Main thread.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +12,19 @@
 #include <string>
 
 #include "diagnostics/guarded.h"
+#include "win/system_look.h"
+
+// The look's part of a dialog procedure, after the dialog's own: a dialog or page just made
+// takes the agent's look, and a control colour the dialog left to the system is the dark one
+// when the look is dark.
+inline INT_PTR WithLook(HWND dialog, UINT message, WPARAM wParam, INT_PTR handled) {
+  if (message == WM_INITDIALOG) {
+    win::ApplyLook(dialog, win::CurrentLook());
+  } else if (handled == 0 && message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
+    return reinterpret_cast<INT_PTR>(win::LookColours(win::CurrentLook(), message, reinterpret_cast<HDC>(wParam)));
+  }
+  return handled;
+}
 
 // How a dialog's failures leave its procedure: to the global handler like every callback's, or,
 // for the error dialog (which that handler shows), only into the log.
@@ -27,7 +42,7 @@ INT_PTR CALLBACK DialogThunk(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
   auto* self = reinterpret_cast<T*>(::GetWindowLongPtrW(dialog, DWLP_USER));
   if (self == nullptr) return FALSE;
   INT_PTR result = FALSE;
-  const auto work = [&] { result = self->OnMessage(message, wParam, lParam); };
+  const auto work = [&] { result = WithLook(dialog, message, wParam, self->OnMessage(message, wParam, lParam)); };
   if constexpr (Failures == TDialogFailures::LoggedOnly)
     Guarded(Where, work);
   else
@@ -46,7 +61,8 @@ INT_PTR CALLBACK PageThunk(HWND page, UINT message, WPARAM wParam, LPARAM lParam
   auto* self = reinterpret_cast<T*>(::GetWindowLongPtrW(page, DWLP_USER));
   if (self == nullptr) return message == WM_INITDIALOG ? TRUE : FALSE;
   INT_PTR result = FALSE;
-  GuardedCallback(Where, [&] { result = self->OnPageMessage(page, message, wParam, lParam); });
+  GuardedCallback(
+      Where, [&] { result = WithLook(page, message, wParam, self->OnPageMessage(page, message, wParam, lParam)); });
   return result;
 }
 

@@ -5,6 +5,7 @@
 #include "menu/favourites_rules.h"
 #include "menu/select_folder.h"
 #include "resource.h"
+#include "win/display_scale.h"
 #include "win/files.h"
 #include "win/text_rules.h"
 
@@ -14,7 +15,7 @@ constexpr wchar_t kDialogProc[] = L"Ed.DialogProc";
 
 // The icon list offers image indices 0 to 12.
 constexpr int kEditorIcons = 13;
-constexpr int kIconItemHeight = 18;
+constexpr int kIconItemAir = 2;  // above and below an image in the icon list
 constexpr wchar_t kInformation[] = L"Information";
 
 }  // namespace
@@ -56,24 +57,24 @@ INT_PTR TEd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
       // The read-only path box is drawn in the inactive border's colour.
       if (reinterpret_cast<HWND>(lParam) == ::GetDlgItem(dialog_, IDC_ED_UPPER) && !request_.filterMode) {
-        ::SetBkColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_INACTIVEBORDER));
-        return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_INACTIVEBORDER));
+        ::SetBkColor(reinterpret_cast<HDC>(wParam), win::LookColour(win::CurrentLook(), COLOR_INACTIVEBORDER));
+        return reinterpret_cast<INT_PTR>(win::LookBrush(win::CurrentLook(), COLOR_INACTIVEBORDER));
       }
       return FALSE;
     case WM_MEASUREITEM: {
       auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
       if (item.CtlID != IDC_ED_ICON) return FALSE;
-      item.itemHeight = kIconItemHeight;
+      item.itemHeight = static_cast<UINT>(ImageSize() + 2 * kIconItemAir);
       return TRUE;
     }
     case WM_DRAWITEM: {
       const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
       if (item.CtlID != IDC_ED_ICON) return FALSE;
       const bool selected = (item.itemState & ODS_SELECTED) != 0;
-      ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+      ::FillRect(item.hDC, &item.rcItem, win::LookBrush(win::CurrentLook(), selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
       if (item.itemID != static_cast<UINT>(-1))
-        ImageList_Draw(images_, static_cast<int>(item.itemID), item.hDC, item.rcItem.left + 2,
-                       item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - 16) / 2, ILD_TRANSPARENT);
+        ImageList_Draw(*images_, static_cast<int>(item.itemID), item.hDC, item.rcItem.left + kIconItemAir,
+                       item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - ImageSize()) / 2, ILD_TRANSPARENT);
       return TRUE;
     }
     default:
@@ -154,4 +155,9 @@ void TEd::OnOk() {
 void TEd::OnBrowse() {
   const std::wstring folder = SelectFolder(dialog_, std::wstring());
   if (!folder.empty() && DirectoryExists(folder)) ::SetDlgItemTextW(dialog_, IDC_ED_UPPER, folder.c_str());
+}
+
+int TEd::ImageSize() const {
+  const int size = images_ != nullptr ? win::IconListSize(*images_) : 0;
+  return size > 0 ? size : 16;
 }

@@ -46,8 +46,9 @@ class TEd {
   // to stay without a word.
   using TApply = std::function<std::wstring(const TEditorAnswer&)>;
 
-  // `images`: the 20 menu images, of which the icon list offers the first 13.
-  TEd(HINSTANCE resources, HIMAGELIST images) : resources_(resources), images_(images) {}
+  // `images`: the owner's list of the 20 menu images, of which the icon list offers the first
+  // 13; read at each use, since the owner makes it anew at another DPI.
+  TEd(HINSTANCE resources, const HIMAGELIST* images) : resources_(resources), images_(images) {}
   TEd(const TEd&) = delete;
   TEd& operator=(const TEd&) = delete;
 
@@ -66,7 +67,9 @@ class TEd {
   std::wstring Text(int id) const;
 
   HINSTANCE resources_;
-  HIMAGELIST images_;
+  const HIMAGELIST* images_;
+  // The pixel size of the images now.
+  int ImageSize() const;
   HWND dialog_ = nullptr;
   TEditorRequest request_;
   TApply apply_;

@@ -17,7 +17,9 @@
 #include "settings/settings_registry.h"
 #include "startup/autostart.h"
 #include "startup/user_checks.h"
+#include "win/display_scale.h"
 #include "win/files.h"
+#include "win/look_rules.h"
 #include "win/text_rules.h"
 
 namespace {
@@ -80,11 +82,12 @@ LRESULT CALLBACK NaturalKeyProc(HWND box, UINT message, WPARAM wParam, LPARAM lP
 
 // The menus' images as an image list for the list views and the editor's icon list; they keep
 // their alpha (premultiplied, as AlphaBlend draws it).
-HIMAGELIST ListImages(HINSTANCE resources) {
-  const HIMAGELIST list = ImageList_Create(TMenuImages::kSize, TMenuImages::kSize, ILC_COLOR32, TMenuImages::kCount, 0);
+// `size` pixels square.
+HIMAGELIST ListImages(HINSTANCE resources, int size) {
+  const HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR32, TMenuImages::kCount, 0);
   TMenuImages menuImages;
   if (list != nullptr && menuImages.Load(resources))
-    for (int i = 0; i < TMenuImages::kCount; ++i) ImageList_Add(list, menuImages.Bitmap(i), nullptr);
+    for (int i = 0; i < TMenuImages::kCount; ++i) ImageList_Add(list, menuImages.Bitmap(i, size), nullptr);
   return list;
 }
 
@@ -95,7 +98,7 @@ TSett::TSett(HINSTANCE resources, TOptionsHost& host, const TSettingsValues& set
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
                                                      ICC_HOTKEY_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
-  images_ = ListImages(resources);
+  images_ = ListImages(resources, TMenuImages::kSize);
 }
 
 TSett::~TSett() {
@@ -152,9 +155,9 @@ INT_PTR TSett::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
       if (reinterpret_cast<HWND>(lParam) == Item(IDC_ABOUT_LINK)) {
         const HDC dc = reinterpret_cast<HDC>(wParam);
-        ::SetTextColor(dc, ::GetSysColor(COLOR_HIGHLIGHT));
+        ::SetTextColor(dc, win::LookColour(win::CurrentLook(), COLOR_HIGHLIGHT));
         ::SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_BTNFACE));
+        return reinterpret_cast<INT_PTR>(win::LookBrush(win::CurrentLook(), COLOR_BTNFACE));
       }
       return FALSE;
     case WM_SETCURSOR:
@@ -164,12 +167,51 @@ INT_PTR TSett::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       return FALSE;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another scale: the dialog manager scales the controls and fonts
+      // (FALSE lets it); the lists' images and columns are the dialog's own to follow.
+      FollowDpi();
+      return FALSE;
+    case WM_SIZE:
+      PlacePages();
+      return FALSE;
     case WM_DESTROY:
       if (const HWND box = Item(IDC_PREF_NATURALKEY)) ::RemoveWindowSubclass(box, NaturalKeyProc, kNaturalKeySubclass);
       return FALSE;
     default:
       return FALSE;
   }
+}
+
+void TSett::FollowDpi() {
+  // The window's own DPI, not the message's: any program can send the message.
+  const unsigned dpi = win::DpiOfWindow(dialog_);
+  for (int list : {IDC_FOLDERS_LIST, IDC_FILTERS_LIST})
+    for (int column = 0; column < 2; ++column)
+      ListView_SetColumnWidth(Item(list), column,
+                              look::Rescaled(ListView_GetColumnWidth(Item(list), column), dpi_, dpi));
+  dpi_ = dpi;
+  const int size = look::ImageSizeFor(dpi);
+  if (size == imageSize_ && images_ != nullptr) return;
+  const HIMAGELIST list = ListImages(resources_, size);
+  if (list == nullptr) return;
+  ListView_SetImageList(Item(IDC_FOLDERS_LIST), list, LVSIL_SMALL);
+  if (images_ != nullptr) ImageList_Destroy(images_);
+  images_ = list;
+  imageSize_ = size;
+}
+
+void TSett::PlacePages() {
+  // The pages fill what the tabs leave of the control, which the tabs' row decides.
+  const HWND tabs = ::GetDlgItem(dialog_, IDC_OPTIONS_TABS);
+  RECT area{};
+  ::GetWindowRect(tabs, &area);
+  ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&area), 2);
+  TabCtrl_AdjustRect(tabs, FALSE, &area);
+  for (const HWND page : pages_)
+    if (page != nullptr)
+      ::SetWindowPos(page, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOACTIVATE | SWP_NOZORDER);
 }
 
 HWND TSett::Item(int id) const {
@@ -191,25 +233,23 @@ void TSett::OnInitDialog() {
     item.pszText = const_cast<wchar_t*>(kPageNames[page]);
     TabCtrl_InsertItem(tabs, page, &item);
   }
-  // The pages fill what the tabs leave of the control, which the tabs' row decides.
-  RECT area{};
-  ::GetWindowRect(tabs, &area);
-  ::MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&area), 2);
-  TabCtrl_AdjustRect(tabs, FALSE, &area);
   for (int page = 0; page < kPageCount; ++page) {
     pages_[static_cast<std::size_t>(page)] =
         ::CreateDialogParamW(resources_, MAKEINTRESOURCEW(kPageTemplates[page]), dialog_, PageThunk<TSett, kPageProc>,
                              reinterpret_cast<LPARAM>(this));
-    ::SetWindowPos(pages_[static_cast<std::size_t>(page)], HWND_TOP, area.left, area.top, area.right - area.left,
-                   area.bottom - area.top, SWP_HIDEWINDOW);
+    ::ShowWindow(pages_[static_cast<std::size_t>(page)], SW_HIDE);
   }
+  PlacePages();
+  // Made at the DPI of the monitor the dialog opens on, and following it from there.
+  dpi_ = win::DpiOfWindow(dialog_);
   for (int list : {IDC_FOLDERS_LIST, IDC_FILTERS_LIST}) {
     const HWND view = Item(list);
     ListView_SetExtendedListViewStyle(view, LVS_EX_FULLROWSELECT);
-    AddColumn(view, 0, list == IDC_FOLDERS_LIST ? L"Title" : L"Name", kTitleWidth);
-    AddColumn(view, 1, list == IDC_FOLDERS_LIST ? L"Path" : L"Mask", kPathWidth);
+    AddColumn(view, 0, list == IDC_FOLDERS_LIST ? L"Title" : L"Name", look::Scaled(kTitleWidth, dpi_));
+    AddColumn(view, 1, list == IDC_FOLDERS_LIST ? L"Path" : L"Mask", look::Scaled(kPathWidth, dpi_));
   }
   ListView_SetImageList(Item(IDC_FOLDERS_LIST), images_, LVSIL_SMALL);
+  FollowDpi();
   for (const wchar_t* mode : kHotKeyModes)
     ::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode));
   ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETRULES, kRefusedCombinations, MAKELPARAM(HOTKEYF_CONTROL, 0));
@@ -498,7 +538,7 @@ void TSett::EditRow() {
 }
 
 void TSett::ShowFolderEditor(int row, int mode) {
-  if (!editor_) editor_ = std::make_unique<TEd>(resources_, images_);
+  if (!editor_) editor_ = std::make_unique<TEd>(resources_, &images_);
   const TFavouriteRow& edited = rows_[static_cast<std::size_t>(row)];
   TEditorRequest request;
   request.mode = mode;
@@ -522,7 +562,7 @@ void TSett::ShowFolderEditor(int row, int mode) {
 void TSett::ShowFilterEditor(bool newFilter) {
   const auto row = Selected(IDC_FILTERS_LIST);
   if (!newFilter && !row) return;
-  if (!editor_) editor_ = std::make_unique<TEd>(resources_, images_);
+  if (!editor_) editor_ = std::make_unique<TEd>(resources_, &images_);
   TEditorRequest request;
   request.filterMode = true;
   request.newFilter = newFilter;

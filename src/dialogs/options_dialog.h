@@ -76,6 +76,9 @@ class TSett {
   void OnInitDialog();
   void OptionShow();
   void ShowPage(int page);
+  // The lists' images and columns at the dialog's DPI now; the pages over the tabs' area.
+  void FollowDpi();
+  void PlacePages();
   int Page() const;
   HWND Item(int id) const;
   bool Checked(int id) const;
@@ -112,7 +115,10 @@ class TSett {
   HWND dialog_ = nullptr;
   std::array<HWND, kPageCount> pages_{};
   int initialPage_ = kFoldersPage;
+  // The menu images for the favourites list and the editor, at imageSize_ for the dialog's DPI.
   HIMAGELIST images_ = nullptr;
+  int imageSize_ = 16;
+  unsigned dpi_ = 96;
   std::unique_ptr<TEd> editor_;
   std::unique_ptr<TSettContextMenu> contextMenu_;
 

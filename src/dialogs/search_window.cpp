@@ -11,7 +11,9 @@
 #include "navigation/window_front.h"
 #include "navigation/window_path.h"
 #include "resource.h"
+#include "win/display_scale.h"
 #include "win/handles.h"
+#include "win/look_rules.h"
 #include "win/text_rules.h"
 
 namespace {
@@ -125,6 +127,11 @@ INT_PTR TQuillSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ::SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, result);
       return TRUE;
     }
+    case WM_DPICHANGED:
+      // The dialog manager scales the controls and fonts (FALSE lets it); icons and columns
+      // are the box's own.
+      FollowDpi();
+      return FALSE;
     case WM_ACTIVATE:
       // The box goes when the user turns to another window, as a menu does.
       if (LOWORD(wParam) != WA_INACTIVE)
@@ -154,14 +161,11 @@ void TQuillSearch::OnInitDialog() {
   const HWND list = ::GetDlgItem(dialog_, IDC_SEARCH_LIST);
   ::SetWindowSubclass(edit, EditProc, kEditSubclass, reinterpret_cast<DWORD_PTR>(this));
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-  SHFILEINFOW info{};
-  const auto images =
-      reinterpret_cast<HIMAGELIST>(::SHGetFileInfoW(L"C:\\", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
-                                                    SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES));
-  if (images != nullptr) ListView_SetImageList(list, images, LVSIL_SMALL);
   AddColumn(list, 0, kCaptionWidth);
   AddColumn(list, 1, kPathWidth);
   AddColumn(list, 2, kSourceWidth);
+  dpi_ = look::kBaseDpi;
+  FollowDpi();
 
   // At the mouse, inside the work area of the monitor it is on.
   RECT box{};
@@ -185,6 +189,17 @@ void TQuillSearch::OnInitDialog() {
   Search();
   MoveWindowToFront(dialog_);
   ::SetFocus(edit);
+}
+
+void TQuillSearch::FollowDpi() {
+  // The window's own DPI, not a message's: any program can send one.
+  const unsigned dpi = win::DpiOfWindow(dialog_);
+  const HWND list = ::GetDlgItem(dialog_, IDC_SEARCH_LIST);
+  if (const HIMAGELIST icons = win::ShellIconList(look::ImageSizeFor(dpi)); icons != nullptr)
+    ListView_SetImageList(list, icons, LVSIL_SMALL);
+  for (int column = 0; column < 3; ++column)
+    ListView_SetColumnWidth(list, column, look::Rescaled(ListView_GetColumnWidth(list, column), dpi_, dpi));
+  dpi_ = dpi;
 }
 
 void TQuillSearch::Search() {
@@ -252,7 +267,7 @@ bool TQuillSearch::OnNotify(const NMHDR& header, LRESULT& result) {
       } else if (draw.nmcd.dwDrawStage == (CDDS_ITEMPREPAINT | CDDS_SUBITEM)) {
         const bool selected =
             ListView_GetItemState(header.hwndFrom, static_cast<int>(draw.nmcd.dwItemSpec), LVIS_SELECTED) != 0;
-        if (draw.iSubItem > 0 && !selected) draw.clrText = ::GetSysColor(COLOR_GRAYTEXT);
+        if (draw.iSubItem > 0 && !selected) draw.clrText = win::LookColour(win::CurrentLook(), COLOR_GRAYTEXT);
         result = CDRF_DODEFAULT;
       }
       return true;

@@ -39,6 +39,9 @@ class TQuillSearch {
   static LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnInitDialog();
+  // The rows' icons and the columns at the box's DPI now (made at the DPI of the monitor it
+  // opens on, and following it when it moves to another).
+  void FollowDpi();
   bool OnNotify(const NMHDR& header, LRESULT& result);
   // The typed text ranked anew, the list shown from its first row.
   void Search();
@@ -58,6 +61,7 @@ class TQuillSearch {
   std::optional<TSearchEntry> typedFolder_;
   std::optional<TSearchEntry> taken_;
   bool active_ = false;
+  unsigned dpi_ = 96;
   // The worker's answer, handed over by the message that says it came.
   struct TLater;
   std::shared_ptr<TLater> later_;

@@ -19,6 +19,7 @@
 #include "navigation/window_navigation.h"
 #include "navigation/window_path.h"
 #include "settings/settings_registry.h"
+#include "win/display_scale.h"
 #include "win/files.h"
 #include "win/shell_paths.h"
 #include "win/text_rules.h"
@@ -259,6 +260,18 @@ void TFolderMenuSession::CarryOutSearch(const TSearchEntry& entry) {
   }
   CommonLogRunEvent(L"QuillSearch.Take", L"Path=" + entry.path);
   CarryOut(pick);
+}
+
+int TFolderMenuSession::SizeImagesAt(POINT point) {
+  const int before = images_.Size();
+  const int size = images_.SetDpi(win::DpiAtPoint(point));
+  if (size != before) {
+    CommonLogRunEvent(L"ShowPath", L"menu images: " + std::to_wstring(size) + L" pixels");
+    recent_->SetIconSize(size);
+    BuiltRecent(true, false);
+    RemeasureMenu(tail_.Menu());
+  }
+  return size;
 }
 
 void TFolderMenuSession::UpdateListMenu() {

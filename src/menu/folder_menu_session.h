@@ -70,6 +70,10 @@ class TFolderMenuSession {
 
   HMENU Menu() const { return tail_.Menu(); }
   const TMenuTarget& Target() const { return target_; }
+  // Before a menu shows at `point`: the images in the size for that monitor's DPI. Where the
+  // size changed, the folder menu is measured anew and the recent files' icons are asked of the
+  // shell again at the new size. Returns the size.
+  int SizeImagesAt(POINT point);
   const TFavouriteLists& Lists() const { return lists_; }
 
   // A display for `window` of `kind` begins: logged, the lists reloaded when another instance

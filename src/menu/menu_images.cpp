@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "resource.h"
+#include "win/look_rules.h"
 
 namespace {
 
@@ -38,16 +39,20 @@ std::uint32_t Premultiplied(std::uint32_t pixel, const TChannelMasks& masks) {
          scale(Channel(pixel, masks.blue));
 }
 
-}  // namespace
-
-bool TMenuImages::Load(HINSTANCE resources) {
-  for (auto& bitmap : bitmaps_) bitmap.reset();
-  const HRSRC found = ::FindResourceW(resources, MAKEINTRESOURCEW(IDB_MENUIMAGES), RT_BITMAP);
-  if (found == nullptr) return false;
-  const DWORD size = ::SizeofResource(resources, found);
+// Cuts the strip of `size` pixels of `resources` into its images; all null when the strip is
+// missing or not 32 bits of 20 images of that size.
+std::array<win::TBitmapHandle, TMenuImages::kCount> CutStrip(HINSTANCE resources, int size) {
+  constexpr int kCount = TMenuImages::kCount;
+  std::array<win::TBitmapHandle, kCount> none;
+  int position = 0;
+  while (position < static_cast<int>(look::kImageSizes.size()) && look::kImageSizes[position] != size) ++position;
+  if (position == static_cast<int>(look::kImageSizes.size())) return none;
+  const HRSRC found = ::FindResourceW(resources, MAKEINTRESOURCEW(IDB_MENUIMAGES + position), RT_BITMAP);
+  if (found == nullptr) return none;
+  const DWORD length = ::SizeofResource(resources, found);
   const HGLOBAL loaded = ::LoadResource(resources, found);
   const auto* bytes = static_cast<const unsigned char*>(loaded != nullptr ? ::LockResource(loaded) : nullptr);
-  if (bytes == nullptr || size < sizeof(BITMAPINFOHEADER)) return false;
+  if (bytes == nullptr || length < sizeof(BITMAPINFOHEADER)) return none;
 
   // The resource is a packed DIB: a header of biSize bytes, maybe masks and a palette, pixels.
   BITMAPINFOHEADER header{};
@@ -55,9 +60,9 @@ bool TMenuImages::Load(HINSTANCE resources) {
   const LONG width = header.biWidth;
   const LONG height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
   const bool bottomUp = header.biHeight > 0;
-  if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > size || header.biPlanes != 1 ||
-      header.biBitCount != 32 || width != kSize * kCount || height != kSize) {
-    return false;
+  if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biSize > length || header.biPlanes != 1 ||
+      header.biBitCount != 32 || width != size * kCount || height != size) {
+    return none;
   }
   TChannelMasks masks;
   std::size_t offset = header.biSize;
@@ -66,7 +71,7 @@ bool TMenuImages::Load(HINSTANCE resources) {
     // three of them, and alpha then takes the top byte, as in a 32-bit BI_RGB bitmap.
     const bool inHeader = header.biSize >= sizeof(BITMAPV4HEADER);
     const std::size_t at = inHeader ? offsetof(BITMAPV4HEADER, bV4RedMask) : header.biSize;
-    if (size < at + 4 * sizeof(DWORD)) return false;
+    if (length < at + 4 * sizeof(DWORD)) return none;
     std::memcpy(&masks.red, bytes + at, sizeof(DWORD));
     std::memcpy(&masks.green, bytes + at + 4, sizeof(DWORD));
     std::memcpy(&masks.blue, bytes + at + 8, sizeof(DWORD));
@@ -75,45 +80,87 @@ bool TMenuImages::Load(HINSTANCE resources) {
     else
       offset += 3 * sizeof(DWORD);
   } else if (header.biCompression != BI_RGB) {
-    return false;
+    return none;
   }
-  if (!ByteMask(masks.red) || !ByteMask(masks.green) || !ByteMask(masks.blue) || !ByteMask(masks.alpha)) return false;
+  if (!ByteMask(masks.red) || !ByteMask(masks.green) || !ByteMask(masks.blue) || !ByteMask(masks.alpha)) return none;
   offset += static_cast<std::size_t>(header.biClrUsed) * sizeof(RGBQUAD);
   const std::size_t stride = static_cast<std::size_t>(width) * 4;
-  if (size < offset + stride * static_cast<std::size_t>(height)) return false;
+  if (length < offset + stride * static_cast<std::size_t>(height)) return none;
   const unsigned char* pixels = bytes + offset;
 
   std::array<win::TBitmapHandle, kCount> made;
   for (int i = 0; i < kCount; ++i) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kSize;
-    info.bmiHeader.biHeight = -kSize;  // top-down rows
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;  // top-down rows
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     made[i].reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!made[i] || bits == nullptr) return false;
+    if (!made[i] || bits == nullptr) return none;
     auto* out = static_cast<std::uint32_t*>(bits);
-    for (int y = 0; y < kSize; ++y) {
+    for (int y = 0; y < size; ++y) {
       const unsigned char* row = pixels + stride * static_cast<std::size_t>(bottomUp ? height - 1 - y : y);
-      for (int x = 0; x < kSize; ++x) {
+      for (int x = 0; x < size; ++x) {
         std::uint32_t pixel = 0;
-        std::memcpy(&pixel, row + static_cast<std::size_t>(i * kSize + x) * 4, sizeof pixel);
-        out[y * kSize + x] = Premultiplied(pixel, masks);
+        std::memcpy(&pixel, row + static_cast<std::size_t>(i * size + x) * 4, sizeof pixel);
+        out[y * size + x] = Premultiplied(pixel, masks);
       }
     }
   }
   // GDI may batch writes to a DIB section's bits: finish them before a menu draws from it.
   ::GdiFlush();
-  bitmaps_ = std::move(made);
+  return made;
+}
+
+}  // namespace
+
+bool TMenuImages::Load(HINSTANCE resources) {
+  strips_.clear();
+  resources_ = nullptr;
+  size_ = kSize;
+  dpi_ = look::kBaseDpi;
+  TStrip base = CutStrip(resources, kSize);
+  if (!base[0]) return false;
+  resources_ = resources;
+  strips_.emplace(kSize, std::move(base));
   return true;
+}
+
+const TMenuImages::TStrip* TMenuImages::Strip(int size) {
+  if (resources_ == nullptr) return nullptr;
+  auto found = strips_.find(size);
+  if (found == strips_.end()) found = strips_.emplace(size, CutStrip(resources_, size)).first;
+  return found->second[0] ? &found->second : nullptr;
+}
+
+int TMenuImages::SetDpi(unsigned dpi) {
+  if (resources_ == nullptr) return size_;
+  dpi_ = look::UsableDpi(dpi);
+  int size = look::ImageSizeFor(dpi_);
+  // A strip that does not load gives way to the next smaller one; 16 pixels loaded with Load.
+  while (size > kSize && Strip(size) == nullptr) {
+    int smaller = kSize;
+    for (const int s : look::kImageSizes)
+      if (s < size) smaller = s;
+    size = smaller;
+  }
+  size_ = size;
+  return size_;
 }
 
 HBITMAP TMenuImages::Bitmap(int index) const {
   if (index < 0 || index >= kCount) return nullptr;
-  return bitmaps_[static_cast<std::size_t>(index)].get();
+  const auto found = strips_.find(size_);
+  return found == strips_.end() ? nullptr : found->second[static_cast<std::size_t>(index)].get();
+}
+
+HBITMAP TMenuImages::Bitmap(int index, int size) {
+  if (index < 0 || index >= kCount) return nullptr;
+  const TStrip* strip = Strip(size);
+  return strip != nullptr ? (*strip)[static_cast<std::size_t>(index)].get() : nullptr;
 }
 
 void TMenuImages::Assign(UINT command, int index) {
@@ -145,17 +192,18 @@ bool TMenuImages::Assigned(UINT command) const { return assigned_.count(command)
 bool TMenuImages::MeasureItem(MEASUREITEMSTRUCT& item) const {
   if (item.CtlType != ODT_MENU || !Assigned(item.itemID)) return false;
   // A little air on both sides, so that the caption does not touch the image.
-  item.itemWidth = kSize + 2 * kMargin;
-  item.itemHeight = kSize;
+  item.itemWidth = static_cast<UINT>(size_ + 2 * look::Scaled(kMargin, dpi_));
+  item.itemHeight = static_cast<UINT>(size_);
   return true;
 }
 
 bool TMenuImages::DrawItem(const DRAWITEMSTRUCT& item) const {
   if (item.CtlType != ODT_MENU || !Assigned(item.itemID)) return false;
-  const int x = item.rcItem.left + (item.rcItem.right - item.rcItem.left - kSize) / 2;
-  const int y = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - kSize) / 2;
+  const int size = size_;
+  const int x = item.rcItem.left + (item.rcItem.right - item.rcItem.left - size) / 2;
+  const int y = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - size) / 2;
   if (const auto icon = icons_.find(item.itemID); icon != icons_.end()) {
-    ::DrawIconEx(item.hDC, x, y, icon->second, kSize, kSize, 0, nullptr, DI_NORMAL);
+    ::DrawIconEx(item.hDC, x, y, icon->second, size, size, 0, nullptr, DI_NORMAL);
     return true;
   }
   const HBITMAP bitmap = Bitmap(ImageOf(item.itemID));
@@ -170,7 +218,7 @@ bool TMenuImages::DrawItem(const DRAWITEMSTRUCT& item) const {
   // A disabled command's image fades with its caption.
   blend.SourceConstantAlpha = (item.itemState & (ODS_GRAYED | ODS_DISABLED)) != 0 ? 96 : 255;
   blend.AlphaFormat = AC_SRC_ALPHA;
-  ::GdiAlphaBlend(item.hDC, x, y, kSize, kSize, memory.get(), 0, 0, kSize, kSize, blend);
+  ::GdiAlphaBlend(item.hDC, x, y, size, size, memory.get(), 0, 0, size, size, blend);
   return true;
 }
 
@@ -215,5 +263,25 @@ void ApplyCommandImages(HMENU menu, TMenuImages& images) {
     set.fMask = MIIM_BITMAP;
     set.hbmpItem = HBMMENU_CALLBACK;
     ::SetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &set);
+  }
+}
+
+void RemeasureMenu(HMENU menu) {
+  if (menu == nullptr) return;
+  const int count = ::GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_SUBMENU | MIIM_BITMAP;
+    if (!::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info)) continue;
+    // Setting an item anew is what has the system measure it again.
+    if (info.hbmpItem == HBMMENU_CALLBACK) {
+      MENUITEMINFOW set{};
+      set.cbSize = sizeof set;
+      set.fMask = MIIM_BITMAP;
+      set.hbmpItem = HBMMENU_CALLBACK;
+      ::SetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &set);
+    }
+    RemeasureMenu(info.hSubMenu);
   }
 }

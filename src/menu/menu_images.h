@@ -1,6 +1,8 @@
-// The menus' 20 images of 16x16 pixels, cut from the bitmap strip IDB_MENUIMAGES in the program's
-// resources, and which menu command shows which of them. Owns one premultiplied 32-bit DIB
-// section per image. Items show them through HBMMENU_CALLBACK: the menu asks its owner window to
+// The menus' 20 images, cut from the bitmap strips IDB_MENUIMAGES.. in the program's resources
+// (one strip for each of the sizes 16, 20, 24, 32, 40 and 48 pixels), the size the menus show
+// now (the one for the DPI of the monitor a menu appears on), and which menu command shows which
+// image. Owns one premultiplied 32-bit DIB section per image and size, each strip cut when a
+// menu first needs it. Items show them through HBMMENU_CALLBACK: the menu asks its owner window to
 // draw the image (WM_MEASUREITEM, WM_DRAWITEM), which forwards here, and AlphaBlend draws it with
 // its alpha over the item's own background, normal or highlighted. A plain item bitmap would not
 // do: some menu implementations (Wine's) copy it without its alpha, black corners and all.
@@ -34,18 +36,28 @@ enum TMenuImage : int {
 class TMenuImages {
  public:
   static constexpr int kCount = 20;
-  static constexpr int kSize = 16;
-  static constexpr int kMargin = 3;  // on each side of an image in a menu item
+  static constexpr int kSize = 16;   // at 100 % scaling
+  static constexpr int kMargin = 3;  // on each side of an image in a menu item, at 100 %
 
   TMenuImages() = default;
   TMenuImages(const TMenuImages&) = delete;
   TMenuImages& operator=(const TMenuImages&) = delete;
 
-  // Cuts the strip of `resources` (the program, or a module loaded as data) into the images;
-  // false, with no image at all, when the strip is missing or not 32 bits of 320x16.
+  // Cuts the 16 pixel strip of `resources` (the program, or a module loaded as data) into the
+  // images and keeps `resources` for the other sizes; false, with no image at all, when the
+  // strip is missing or not 32 bits of 320x16. The menus show 16 pixels until SetDpi.
   bool Load(HINSTANCE resources);
-  // The image at `index`, or null for an index outside 0..19 or before a successful Load.
+  // The menus show the images of the size for a monitor of `dpi` from now on (a strip that is
+  // missing or broken leaves the largest smaller one that loads); returns the size now shown.
+  int SetDpi(unsigned dpi);
+  // The size the menus show, in pixels.
+  int Size() const { return size_; }
+  // The image at `index` in the size shown, or null for an index outside 0..19 or before a
+  // successful Load.
   HBITMAP Bitmap(int index) const;
+  // The image at `index` in `size` (one of the strips' sizes), cut from its strip now if no
+  // menu has needed it yet; null for another size, a missing strip or a bad index.
+  HBITMAP Bitmap(int index, int size);
 
   // The items of command `command` show image `index`; an index outside 0..19 gives them an
   // empty place of an image's size. Every item of a menu with images needs one or the other:
@@ -69,7 +81,13 @@ class TMenuImages {
   bool DrawItem(const DRAWITEMSTRUCT& item) const;
 
  private:
-  std::array<win::TBitmapHandle, kCount> bitmaps_;
+  using TStrip = std::array<win::TBitmapHandle, kCount>;
+  const TStrip* Strip(int size);
+
+  HINSTANCE resources_ = nullptr;
+  std::map<int, TStrip> strips_;  // by size; a size that failed to load keeps an empty strip
+  int size_ = kSize;
+  unsigned dpi_ = 96;
   std::map<UINT, int> assigned_;
   std::map<UINT, HICON> icons_;
 };
@@ -81,3 +99,6 @@ int CommandImage(UINT command);
 // menu once it is loaded, and on the folder menu after its tail has been (re)inserted: an item
 // inserted anew has no image.
 void ApplyCommandImages(HMENU menu, TMenuImages& images);
+// Has every item of `menu` and its submenus that shows an image measured anew when the menu
+// next shows: after SetDpi changed the size, a menu measured at the old one would keep it.
+void RemeasureMenu(HMENU menu);

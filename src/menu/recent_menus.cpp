@@ -10,21 +10,25 @@
 #include "resource.h"
 #include "startup/user_checks.h"
 #include "win/com.h"
+#include "win/display_scale.h"
 #include "win/files.h"
 #include "win/registry.h"
 #include "win/shell_paths.h"
 
 namespace {
 
-constexpr int kIconSize = 16;
+constexpr int kSmallestIcon = 16;
 
 bool UsableFile(const std::wstring& path) { return IsRemoteFile(path) || FileExists(path); }
 
-// The shell's small icon of a file, if the menus can use it: one at least 16 by 16 pixels.
-win::TIconHandle GetIcon(const std::wstring& path, DWORD attributes = 0, UINT flags = 0) {
+// The shell's icon of a file at `size` pixels or more (the menu draws it at `size`), if the
+// menus can use it: one at least 16 by 16 pixels.
+win::TIconHandle GetIcon(const std::wstring& path, int size, DWORD attributes = 0, UINT flags = 0) {
   SHFILEINFOW info{};
-  if (!::SHGetFileInfoW(path.c_str(), attributes, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON | flags)) return {};
-  win::TIconHandle icon(info.hIcon);
+  if (!::SHGetFileInfoW(path.c_str(), attributes, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON | flags))
+    return {};
+  const HIMAGELIST list = win::ShellIconList(size);
+  win::TIconHandle icon(list != nullptr ? ImageList_GetIcon(list, info.iIcon, ILD_TRANSPARENT) : nullptr);
   ICONINFO parts{};
   if (!icon || !::GetIconInfo(icon.get(), &parts)) return {};
   const win::TBitmapHandle mask(parts.hbmMask);
@@ -33,8 +37,13 @@ win::TIconHandle GetIcon(const std::wstring& path, DWORD attributes = 0, UINT fl
   if (!::GetObjectW(colour ? colour.get() : mask.get(), sizeof bitmap, &bitmap)) return {};
   // A mask-only icon stacks its two masks in one bitmap of double height.
   const LONG height = colour ? bitmap.bmHeight : bitmap.bmHeight / 2;
-  if (bitmap.bmWidth < kIconSize || height < kIconSize) return {};
+  if (bitmap.bmWidth < kSmallestIcon || height < kSmallestIcon) return {};
   return icon;
+}
+
+// The icon of a file of no known type.
+win::TIconHandle GenericFileIcon(int size) {
+  return GetIcon(L"file", size, FILE_ATTRIBUTE_NORMAL, SHGFI_USEFILEATTRIBUTES);
 }
 
 // The "Clear" item and the separator above it close both submenus.
@@ -62,9 +71,10 @@ class TSystemRecentSource final : public TRecentSource {
   }
   bool Usable(const std::wstring& path) override { return UsableFile(path); }
   int LoadIcon(const std::wstring& path) override {
-    win::TIconHandle icon = GetIcon(path);
+    win::TIconHandle icon = GetIcon(path, menus_.iconSize_);
     if (!icon) return 0;
     menus_.Lst.push_back(std::move(icon));
+    menus_.iconFiles_.push_back(path);
     return static_cast<int>(menus_.Lst.size() - 1);
   }
 
@@ -133,8 +143,21 @@ TRecentMenus::TRecentMenus(std::wstring folder) : folder_(std::move(folder)) { R
 
 void TRecentMenus::ResetIcons() {
   Lst.clear();
+  iconFiles_.clear();
   // Image 0: the shell's icon of a file of no known type.
-  Lst.push_back(GetIcon(L"file", FILE_ATTRIBUTE_NORMAL, SHGFI_USEFILEATTRIBUTES));
+  Lst.push_back(GenericFileIcon(iconSize_));
+  iconFiles_.emplace_back();
+}
+
+void TRecentMenus::SetIconSize(int size) {
+  if (size == iconSize_) return;
+  iconSize_ = size;
+  // The same places in the list, so the items' image indices stay right; an icon the shell no
+  // longer gives at the new size keeps the one it had.
+  for (std::size_t i = 0; i < Lst.size(); ++i) {
+    win::TIconHandle icon = i == 0 ? GenericFileIcon(size) : GetIcon(iconFiles_[i], size);
+    if (icon) Lst[i] = std::move(icon);
+  }
 }
 
 void TRecentMenus::FindFirstRecent(int filesCount, bool clearLink) {

@@ -50,14 +50,20 @@ class TRecentMenus {
   void TouchFolder(UINT command);
   // "Clear": the lists and the icons; the shortcuts left in the folder count as seen.
   void Clear();
+  // The recent files' icons are asked of the shell at `size` pixels (the menus' image size)
+  // from now on; those held are asked again.
+  void SetIconSize(int size);
 
  private:
   void ResetIcons();
 
   std::wstring folder_;
   TRecentLists lists_;
-  // The recent files' icons; index 0 is the image of files without one of their own.
+  // The recent files' icons, and the file each was asked for (index 0, the image of files
+  // without one of their own, has none).
   std::vector<win::TIconHandle> Lst;
+  std::vector<std::wstring> iconFiles_;
+  int iconSize_ = 16;
   // The list position behind each shown item, top to bottom.
   std::vector<int> shownFolders_;
   std::vector<int> shownFiles_;

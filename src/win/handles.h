@@ -120,6 +120,11 @@ struct TFontTraits {
   static Type Empty() noexcept { return nullptr; }
   static void Close(Type f) noexcept { ::DeleteObject(f); }
 };
+struct TBrushTraits {
+  using Type = HBRUSH;
+  static Type Empty() noexcept { return nullptr; }
+  static void Close(Type b) noexcept { ::DeleteObject(b); }
+};
 // A memory device context of our own (CreateCompatibleDC), not one borrowed with GetDC.
 struct TMemoryDcTraits {
   using Type = HDC;
@@ -153,6 +158,7 @@ using TGlobalAtom = TUnique<TAtomTraits>;
 using TBitmapHandle = TUnique<TBitmapTraits>;
 using TMemoryDc = TUnique<TMemoryDcTraits>;
 using TFontHandle = TUnique<TFontTraits>;
+using TBrushHandle = TUnique<TBrushTraits>;
 template <class T>
 using TCoTaskMem = TUnique<TCoTaskMemTraits<T>>;
 using TFindHandle = TUnique<TFindTraits>;

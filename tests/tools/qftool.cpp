@@ -535,6 +535,77 @@ int ControlSet(TArgs args) {
              : 1;
 }
 
+// Whether every label of a dialog (its pages too) shows its whole text: each static, check box,
+// radio button, group box and push button with text is measured in the dialog's font (the
+// template's, "MS Shell Dlg" 8 pt, at the screen's DPI, which the agent and this tool share)
+// against its own size. Prints a line for each control cut and one "measured N" at the end.
+int TextFit(TArgs args) {
+  ::SetProcessDPIAware();  // the real pixels, as the per-monitor agent has them
+  const HWND window = ::FindWindowW(nullptr, args[0]);
+  if (window == nullptr) return 1;
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  const HFONT font =
+      ::CreateFontW(-::MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg");
+  const HGDIOBJ old = ::SelectObject(screen, font);
+  struct TFit {
+    HDC dc;
+    int dpi;
+    int measured = 0;
+    int cut = 0;
+  } fit{screen, dpi};
+  ::EnumChildWindows(
+      window,
+      [](HWND control, LPARAM data) -> BOOL {
+        auto& f = *reinterpret_cast<TFit*>(data);
+        wchar_t name[32] = {};
+        ::GetClassNameW(control, name, 32);
+        const LONG style = ::GetWindowLongW(control, GWL_STYLE);
+        const bool isStatic = _wcsicmp(name, L"Static") == 0;
+        const bool isButton = _wcsicmp(name, L"Button") == 0;
+        // A control the dialog keeps hidden shows nothing to cut; one of a page not in front does.
+        if ((!isStatic && !isButton) || (style & WS_VISIBLE) == 0) return TRUE;
+        if (isStatic && (style & SS_TYPEMASK) > SS_RIGHT && (style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP) return TRUE;
+        wchar_t text[1024] = {};
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                              &ignored);
+        if (text[0] == 0) return TRUE;
+        RECT client{};
+        ::GetClientRect(control, &client);
+        int width = client.right;
+        const int kind = style & BS_TYPEMASK;
+        const bool box = isButton && (kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX || kind == BS_3STATE ||
+                                      kind == BS_AUTO3STATE || kind == BS_RADIOBUTTON || kind == BS_AUTORADIOBUTTON);
+        const bool group = isButton && kind == BS_GROUPBOX;
+        // What the control's own drawing leaves for the text: the box and its gap, a group
+        // box's corners, a push button's edges.
+        if (box) width -= ::MulDiv(13 + 4, f.dpi, 96);
+        if (group) width -= ::MulDiv(2 * 8, f.dpi, 96);
+        if (isButton && !box && !group) width -= ::MulDiv(2 * 3, f.dpi, 96);
+        const bool wraps = (isStatic && (style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP && (style & SS_CENTERIMAGE) == 0) ||
+                           (isButton && (style & BS_MULTILINE) != 0);
+        RECT need{0, 0, width, 0};
+        const UINT prefix = isStatic && (style & SS_NOPREFIX) != 0 ? DT_NOPREFIX : 0;
+        ::DrawTextW(f.dc, text, -1, &need, DT_CALCRECT | prefix | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+        ++f.measured;
+        const bool fits = need.right <= width && (group || need.bottom <= client.bottom);
+        if (!fits) {
+          ++f.cut;
+          std::wprintf(L"cut %d %ls needs %ldx%ld has %dx%ld: %ls\n", ::GetDlgCtrlID(control), name, need.right,
+                       need.bottom, width, client.bottom, text);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&fit));
+  ::SelectObject(screen, old);
+  ::DeleteObject(font);
+  ::ReleaseDC(nullptr, screen);
+  std::wprintf(L"measured %d at %d dpi\n", fit.measured, dpi);
+  return fit.cut == 0 ? 0 : 3;
+}
+
 int ListCount(TArgs args) {
   HWND window = ::FindWindowW(nullptr, args[0]);
   HWND view = window != nullptr ? ::FindWindowExW(window, nullptr, L"SHELLDLL_DefView", nullptr) : nullptr;
@@ -834,6 +905,7 @@ constexpr TCommand kCommands[] = {
     {L"list-items", 2, L"TITLE ID", L"the items of a list box, one a line", ListItems},
     {L"checked", 2, L"TITLE ID", L"exit code 0 when the check box is checked, 1 when not", Checked},
     {L"tab-at", 3, L"TITLE ID INDEX", L"the screen point at the centre of a tab of a tab control", TabAt},
+    {L"text-fit", 1, L"TITLE", L"every label of a dialog measured against its size: the cut ones and a count", TextFit},
     {L"list-count", 1, L"TITLE", L"how many items the window's file list shows", ListCount},
     {L"idle-window", 1, L"SECONDS", L"one hidden window pumping messages for a while (the memory yardstick)",
      IdleWindow},

@@ -233,3 +233,84 @@ TEST(CommandImages, TrayMenuAndTailGetTheirImages) {
   EXPECT_EQ(bitmapOf(recent, IDM_CLEARFOLDERS), nullptr);
   EXPECT_FALSE(images.Assigned(IDM_CLEARFOLDERS));
 }
+
+// Each scale takes its own strip: the images are that many pixels square, drawn (not stretched
+// from the 16 pixel ones), and a menu item measured after the change is sized for them.
+TEST(MenuImages, EachScaleShowsItsOwnStripAndMeasuresItsItems) {
+  TMenuImages images;
+  ASSERT_TRUE(images.Load(testres::Program()));
+  EXPECT_EQ(images.Size(), 16) << "16 pixels until a DPI is given";
+  images.Assign(1234, miHelp);
+  struct {
+    unsigned dpi;
+    int size, width;
+  } rows[] = {{144, 24, 24 + 2 * 5}, {120, 20, 20 + 2 * 4}, {192, 32, 32 + 2 * 6},
+              {240, 40, 40 + 2 * 8}, {288, 48, 48 + 2 * 9}, {96, 16, 16 + 2 * 3}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.dpi);
+    EXPECT_EQ(images.SetDpi(r.dpi), r.size);
+    EXPECT_EQ(images.Size(), r.size);
+    DIBSECTION dib{};
+    ASSERT_EQ(::GetObjectW(images.Bitmap(miHelp), sizeof dib, &dib), static_cast<int>(sizeof dib));
+    EXPECT_EQ(dib.dsBm.bmWidth, r.size);
+    EXPECT_EQ(dib.dsBm.bmHeight, r.size);
+    EXPECT_EQ(images.Bitmap(miHelp, r.size), images.Bitmap(miHelp));
+    MEASUREITEMSTRUCT measure{};
+    measure.CtlType = ODT_MENU;
+    measure.itemID = 1234;
+    ASSERT_TRUE(images.MeasureItem(measure));
+    EXPECT_EQ(measure.itemWidth, static_cast<UINT>(r.width));
+    EXPECT_EQ(measure.itemHeight, static_cast<UINT>(r.size));
+  }
+  // Every strip holds twenty different pictures, each with its alpha: none was left as a copy
+  // of another size or lost its transparency in the making.
+  for (const int size : {20, 24, 32, 40, 48}) {
+    SCOPED_TRACE(size);
+    std::vector<std::vector<std::uint32_t>> seen;
+    for (int i = 0; i < TMenuImages::kCount; ++i) {
+      BITMAPINFO info{};
+      info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+      std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size * size));
+      const HDC screen = ::GetDC(nullptr);
+      ASSERT_EQ(::GetDIBits(screen, images.Bitmap(i, size), 0, size, pixels.data(), &info, DIB_RGB_COLORS), size);
+      ::ReleaseDC(nullptr, screen);
+      EXPECT_EQ(Alpha(pixels.front()), 0u) << i << ": the corner is not transparent";
+      for (const auto& other : seen) EXPECT_NE(other, pixels) << i;
+      seen.push_back(std::move(pixels));
+    }
+  }
+  // A size no strip has, an index outside the list, and a module without the strips.
+  EXPECT_EQ(images.Bitmap(miHelp, 28), nullptr);
+  EXPECT_EQ(images.Bitmap(TMenuImages::kCount, 24), nullptr);
+  TMenuImages none;
+  EXPECT_FALSE(none.Load(::GetModuleHandleW(nullptr)));
+  EXPECT_EQ(none.SetDpi(144), 16);
+  EXPECT_EQ(none.Bitmap(miHelp, 24), nullptr);
+}
+
+// A menu measured at one size is measured again at the next: the items keep their images.
+TEST(MenuImages, RemeasuredMenuKeepsItsImagesInItsSubmenusToo) {
+  const win::TMenuHandle menu(::CreatePopupMenu());
+  const HMENU sub = ::CreatePopupMenu();
+  ::AppendMenuW(sub, MF_STRING, 2001, L"inner");
+  ::AppendMenuW(menu.get(), MF_STRING, 2000, L"outer");
+  ::AppendMenuW(menu.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(sub), L"sub");
+  ::AppendMenuW(menu.get(), MF_STRING, 2002, L"plain");
+  MENUITEMINFOW set{};
+  set.cbSize = sizeof set;
+  set.fMask = MIIM_BITMAP;
+  set.hbmpItem = HBMMENU_CALLBACK;
+  ::SetMenuItemInfoW(menu.get(), 2000, FALSE, &set);
+  ::SetMenuItemInfoW(sub, 2001, FALSE, &set);
+  RemeasureMenu(menu.get());
+  const auto bitmapOf = [](HMENU m, UINT id) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_BITMAP;
+    ::GetMenuItemInfoW(m, id, FALSE, &info);
+    return info.hbmpItem;
+  };
+  EXPECT_EQ(bitmapOf(menu.get(), 2000), HBMMENU_CALLBACK);
+  EXPECT_EQ(bitmapOf(sub, 2001), HBMMENU_CALLBACK);
+  EXPECT_EQ(bitmapOf(menu.get(), 2002), nullptr) << "an item without an image got one";
+}
