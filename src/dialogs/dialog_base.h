@@ -12,6 +12,7 @@
 #include <string>
 
 #include "diagnostics/guarded.h"
+#include "win/display_scale.h"
 #include "win/system_look.h"
 
 // The look's part of a dialog procedure, after the dialog's own: a dialog or page just made
@@ -41,6 +42,9 @@ INT_PTR CALLBACK DialogThunk(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
   }
   auto* self = reinterpret_cast<T*>(::GetWindowLongPtrW(dialog, DWLP_USER));
   if (self == nullptr) return FALSE;
+  // A DPI change that is not the window's own comes from another program: taken as handled,
+  // so that neither the dialog nor the dialog manager's scaling follows its rectangle.
+  if (message == WM_DPICHANGED && !win::IsOwnDpiChange(dialog, wParam)) return TRUE;
   INT_PTR result = FALSE;
   const auto work = [&] { result = WithLook(dialog, message, wParam, self->OnMessage(message, wParam, lParam)); };
   if constexpr (Failures == TDialogFailures::LoggedOnly)

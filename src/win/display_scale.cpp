@@ -37,6 +37,12 @@ constexpr GUID kImageListInterface = {0x46EB5926, 0x582E, 0x4017, {0x9F, 0xDF, 0
 
 }  // namespace
 
+bool IsOwnDpiChange(HWND window, WPARAM wParam) {
+  const unsigned x = LOWORD(wParam);
+  const unsigned y = HIWORD(wParam);
+  return x == y && x == DpiOfWindow(window);
+}
+
 HIMAGELIST ShellIconList(int size) {
   HIMAGELIST largest = nullptr;
   for (const int kind : {SHIL_SMALL, SHIL_LARGE, SHIL_EXTRALARGE}) {

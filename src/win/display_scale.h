@@ -14,6 +14,12 @@ unsigned DpiAtPoint(POINT point);
 // The DPI a window is drawn at: its monitor's for a per-monitor window.
 unsigned DpiOfWindow(HWND window);
 
+// Whether a WM_DPICHANGED names the DPI the window now has, as the system's own does (the
+// window's DPI has changed when it comes). Any program can send the message, with a rectangle
+// pointer of its choosing that the default handling would follow: one that names another DPI
+// is neither followed nor passed on.
+bool IsOwnDpiChange(HWND window, WPARAM wParam);
+
 // The shell's image list of the smallest kind whose icons are at least `size` pixels (its small
 // icons at 100 %, its large or extra-large ones on a monitor scaled up); the system owns it,
 // for the process's life. Null when the shell gives none.
