@@ -27,6 +27,7 @@
 #define IDM_OPTIONS 1009
 #define IDM_EXIT 1010
 #define IDM_SEARCH 1011
+#define IDM_COPYDETAILS 1012
 
 // Fixed tail of the folder menu PopupMenu2.
 #define IDM_CLEARFOLDERS 1101

@@ -1,7 +1,7 @@
 // The agent's small dialogs, each made on first use and kept until the agent exits: the add-item
 // dialog that asks a new favourite's caption, and the search box with the picks it remembers (the
-// options dialog, which the main window shows on several roads, comes with this header too), and
-// the look they and the menus share, dark where the system is. Main thread.
+// options dialog, which the main window shows on several roads, comes with this header too), the
+// look they and the menus share, dark where the system is, and Copy Window Details. Main thread.
 #pragma once
 
 #include <windows.h>
@@ -30,14 +30,19 @@ class TAgentDialogs {
   // taken is carried out by `session` and remembered. The open folders (where `openFolders`) are
   // read beside the box.
   void Search(TFolderMenuSession& session, const std::wstring& typed, bool openFolders);
-  // The search box's own hot key on `window` (SearchKey, stored as the jump key is), registered
-  // anew; a stored value that names no key that can be held is logged and left off.
-  enum : int { kSearchHotKeyId = 0x5153 };
-  void RegisterSearchKey(HWND window, int stored);
+  // The search box's and Copy Window Details' own hot keys on `window` (SearchKey and DetailsKey,
+  // stored as the jump key is; 0 for none), registered anew; a stored value that names no key that
+  // can be held is logged and left off.
+  enum : int { kSearchHotKeyId = 0x5153, kDetailsHotKeyId = 0x5144 };
+  void RegisterToolKeys(HWND window, int searchKey, int detailsKey);
   // The look decided from the system (logged with why) and given to the menus and to every
   // window of the agent; at the start, and again at a setting change (WM_SETTINGCHANGE, whose
   // text is not read: any change is looked at, only a different answer is applied).
   void FollowSystemLook();
+  // "Copy Window Details": what `window`'s top-level window is made of and what the recognition
+  // makes of it, to the clipboard (through `owner`) and into the run log. Null, or one of the
+  // agent's own, means the foreground window.
+  void CopyWindowDetails(HWND owner, HWND window);
 
  private:
   HINSTANCE instance_;
@@ -45,4 +50,5 @@ class TAgentDialogs {
   std::unique_ptr<TQuillSearch> search_;
   std::optional<TPickHistory> picks_;
   bool searchKeyRegistered_ = false;
+  bool detailsKeyRegistered_ = false;
 };

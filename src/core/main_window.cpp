@@ -186,6 +186,13 @@ void TQuillFolder::ApplicationMessage(const MSG& msg) {
         ShowSearch(nullptr);
         break;
       }
+      if (msg.hwnd == window_ && msg.wParam == TAgentDialogs::kDetailsHotKeyId) {
+        // The window under the mouse, which need not be the one in front.
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        dialogs_->CopyWindowDetails(window_, ::WindowFromPoint(cursor));
+        break;
+      }
       ShowHot(nullptr);
       break;
     case WM_QFFOLDERMENU:
@@ -248,7 +255,7 @@ void TQuillFolder::FormDestroy() {
   if (trayIcon_) trayIcon_->Show(false);
   if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
   hotKeyRegistered_ = false;
-  if (dialogs_) dialogs_->RegisterSearchKey(window_, 0);
+  if (dialogs_) dialogs_->RegisterToolKeys(window_, 0, 0);
 }
 
 void TQuillFolder::OnTrayIcon(LPARAM lParam) {

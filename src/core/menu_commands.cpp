@@ -68,6 +68,9 @@ void TQuillFolder::RunCommand(UINT id) {
     case IDM_SEARCH:
       ShowSearch(trayForeground_);
       break;
+    case IDM_COPYDETAILS:
+      dialogs_->CopyWindowDetails(window_, trayForeground_);
+      break;
     case IDM_OPTIONS:
     case IDM_SETTING:
       Settings1Click(TSett::kFoldersPage);
@@ -133,7 +136,7 @@ void TQuillFolder::RegisterHotKey() {
   if (hotKeyRegistered_) ::UnregisterHotKey(window_, kHotKeyId);
   hotKeyRegistered_ = Settings.Alt != 0 && ::RegisterHotKey(window_, kHotKeyId, static_cast<UINT>(Settings.Alt),
                                                             static_cast<UINT>(Settings.Keys)) != FALSE;
-  dialogs_->RegisterSearchKey(window_, Settings.SearchKey);
+  dialogs_->RegisterToolKeys(window_, Settings.SearchKey, Settings.DetailsKey);
 }
 
 const TFavouriteLists& TQuillFolder::ReloadStore() {

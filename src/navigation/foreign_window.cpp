@@ -27,6 +27,15 @@ void SetText(HWND window, const std::wstring& text) {
   TimedSend(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+int ReadTextLength(HWND window, bool* timedOut) {
+  DWORD_PTR length = 0;
+  ::SetLastError(ERROR_SUCCESS);
+  const bool answered =
+      ::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kForeignSendTimeoutMs, &length) != 0;
+  if (timedOut) *timedOut = !answered && ::GetLastError() == ERROR_TIMEOUT;
+  return answered ? static_cast<int>(length > 0x7FFFFFFF ? 0x7FFFFFFF : length) : -1;
+}
+
 void PostKey(HWND window, WPARAM key) {
   ::PostMessageW(window, WM_KEYDOWN, key, 0);
   ::PostMessageW(window, WM_KEYUP, key, 0);

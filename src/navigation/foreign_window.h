@@ -18,6 +18,9 @@ bool TimedSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // it answers the creation caption). Empty when it did not answer; `timedOut` then says whether
 // the time ran out.
 std::wstring ReadText(HWND window, bool* timedOut = nullptr);
+// A control's text length by a timed WM_GETTEXTLENGTH, never its text; -1 when it did not answer
+// in time (`timedOut` then true) or at all.
+int ReadTextLength(HWND window, bool* timedOut = nullptr);
 // WM_SETTEXT, timed.
 void SetText(HWND window, const std::wstring& text);
 // A key as typing delivers it: WM_KEYDOWN and WM_KEYUP posted.

@@ -49,6 +49,7 @@ constexpr TNamedField kReadOrder[] = {
     {L"JumpKey", &TSettingsValues::JumpKey},
     {L"AutoJump", &TSettingsValues::AutoJump},
     {L"SearchKey", &TSettingsValues::SearchKey},
+    {L"DetailsKey", &TSettingsValues::DetailsKey},
 };
 
 // The options dialog's order of writing; new names land in the key in this order.
@@ -73,6 +74,7 @@ constexpr TNamedField kWriteOrder[] = {
     {L"JumpKey", &TSettingsValues::JumpKey},
     {L"AutoJump", &TSettingsValues::AutoJump},
     {L"SearchKey", &TSettingsValues::SearchKey},
+    {L"DetailsKey", &TSettingsValues::DetailsKey},
 };
 
 // Reads one value into its field; an absent value leaves the field alone, and a value of

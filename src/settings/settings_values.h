@@ -31,6 +31,8 @@ struct TSettingsValues {
   int AutoJump = 0;
   // The search box's own hot key, stored as JumpKey is; 0, none.
   int SearchKey = 0;
+  // Copy Window Details' own hot key, for the window under the mouse, stored as JumpKey is; 0, none.
+  int DetailsKey = 0;
 
   friend bool operator==(const TSettingsValues&, const TSettingsValues&) = default;
 };

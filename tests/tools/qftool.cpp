@@ -606,6 +606,19 @@ int TextFit(TArgs args) {
   return fit.cut == 0 ? 0 : 3;
 }
 
+// The clipboard's Unicode text, as it is; exit code 1 when it holds none.
+int Clipboard(TArgs) {
+  if (!::OpenClipboard(nullptr)) return 1;
+  const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+  const auto* text = data != nullptr ? static_cast<const wchar_t*>(::GlobalLock(data)) : nullptr;
+  if (text != nullptr) {
+    std::wprintf(L"%ls\n", text);
+    ::GlobalUnlock(data);
+  }
+  ::CloseClipboard();
+  return text != nullptr ? 0 : 1;
+}
+
 int ListCount(TArgs args) {
   HWND window = ::FindWindowW(nullptr, args[0]);
   HWND view = window != nullptr ? ::FindWindowExW(window, nullptr, L"SHELLDLL_DefView", nullptr) : nullptr;
@@ -905,6 +918,7 @@ constexpr TCommand kCommands[] = {
     {L"list-items", 2, L"TITLE ID", L"the items of a list box, one a line", ListItems},
     {L"checked", 2, L"TITLE ID", L"exit code 0 when the check box is checked, 1 when not", Checked},
     {L"tab-at", 3, L"TITLE ID INDEX", L"the screen point at the centre of a tab of a tab control", TabAt},
+    {L"clipboard", 0, L"", L"the clipboard's text", Clipboard},
     {L"text-fit", 1, L"TITLE", L"every label of a dialog measured against its size: the cut ones and a count", TextFit},
     {L"list-count", 1, L"TITLE", L"how many items the window's file list shows", ListCount},
     {L"idle-window", 1, L"SECONDS", L"one hidden window pumping messages for a while (the memory yardstick)",

@@ -574,6 +574,23 @@ class TAceDialog : public TTarget {
   }
 };
 
+// A dialog of a program the recognition does not know: QfTestDialog → QfPane → QfInner → Edit,
+// the box three levels down holding a name of its own.
+class TQfTestDialog : public TTarget {
+ public:
+  using TTarget::TTarget;
+
+  HWND Create(POINT at) override {
+    const HWND dialog =
+        Part(nullptr, L"QfTestDialog", {at.x, at.y, at.x + 460, at.y + 260}, kPopupStyle, L"Quillrook Test Dialog");
+    if (dialog == nullptr) return nullptr;
+    const HWND pane = Part(dialog, L"QfPane", {0, 0, 450, 220});
+    const HWND inner = Part(pane, L"QfInner", {10, 10, 440, 60});
+    ::SetWindowTextW(Box(Control(inner, L"Edit", {0, 0, 420, 26}, ES_AUTOHSCROLL, L"", 1001)), L"secret-name.txt");
+    return pane;
+  }
+};
+
 // The shell's desktop: Progman → SHELLDLL_DefView → SysListView32. It is never navigated; a
 // folder picked for it opens in a new window.
 class TDesktop : public TTarget {
@@ -657,6 +674,7 @@ std::unique_ptr<TTarget> MakeTarget(const std::wstring& mode, const TOptions& op
   if (mode == L"zip-extract") return std::make_unique<TExtractDialog>(options, true);
   if (mode == L"ace") return std::make_unique<TAceDialog>(options);
   if (mode == L"desktop") return std::make_unique<TDesktop>(options);
+  if (mode == L"qf-dialog") return std::make_unique<TQfTestDialog>(options);
   if (mode == L"terminal") return std::make_unique<TTerminal>(options);
   return nullptr;
 }

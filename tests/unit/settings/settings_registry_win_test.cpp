@@ -40,6 +40,7 @@ TSettingsValues NonDefaults() {
   v.JumpKey = (1 << 16) | 0x4A;
   v.AutoJump = 2;
   v.SearchKey = (2 << 16) | 0x46;
+  v.DetailsKey = (3 << 16) | 0x44;
   return v;
 }
 
@@ -143,10 +144,10 @@ TEST_F(SettingsRegistry, SavedValuesReadBackInTheDialogsOrder) {
     names.push_back(value.name);
     EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << value.name;
   }
-  const std::vector<std::wstring> order{L"ClearLink",    L"RecentFldr",  L"RecentFls",  L"ShowTray",     L"MouseWheel",
-                                        L"MouseMButton", L"Help",        L"MExplorer",  L"MIExplorer",   L"RExplorer",
-                                        L"MDesktop",     L"ExpEnch",     L"FilesCount", L"FoldersCount", L"Alt",
-                                        L"Keys",         L"OpenFolders", L"JumpKey",    L"AutoJump",     L"SearchKey"};
+  const std::vector<std::wstring> order{
+      L"ClearLink", L"RecentFldr", L"RecentFls",   L"ShowTray", L"MouseWheel", L"MouseMButton", L"Help",
+      L"MExplorer", L"MIExplorer", L"RExplorer",   L"MDesktop", L"ExpEnch",    L"FilesCount",   L"FoldersCount",
+      L"Alt",       L"Keys",       L"OpenFolders", L"JumpKey",  L"AutoJump",   L"SearchKey",    L"DetailsKey"};
   EXPECT_EQ(testreg::InRegistryOrder(names), testreg::InRegistryOrder(order));
 
   TSettingsValues loaded;

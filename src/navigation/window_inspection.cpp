@@ -1,0 +1,103 @@
+#include "navigation/window_inspection.h"
+
+#include <array>
+
+#include "navigation/foreign_window.h"
+#include "navigation/target_kind.h"
+#include "navigation/window_kinds.h"
+
+namespace {
+
+std::wstring ClassOf(HWND window) {
+  std::array<wchar_t, 257> name{};
+  const int length = ::GetClassNameW(window, name.data(), static_cast<int>(name.size()));
+  return std::wstring(name.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+const wchar_t* KindName(int kind) {
+  switch (kind) {
+    case tkDesktop:
+      return L"the desktop (nothing else took it)";
+    case tkExplorer:
+      return L"an Explorer window";
+    case tkInternetExplorer:
+      return L"a browser window";
+    case tkFileDialog:
+      return L"a file dialog";
+    case tkRarExtract:
+    case tkRarWindow:
+    case tkZipExtract:
+    case tkAceExtract:
+      return L"an archiver window";
+    case tkBrowseDialog:
+      return L"a folder-browse dialog";
+    case tkConsole:
+      return L"a console";
+    case tkTerminal:
+      return L"a terminal";
+    default:
+      return L"unknown";
+  }
+}
+
+void ReadChildren(HWND parent, int depth, details::TDetails& out) {
+  for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (out.children.size() >= details::kMaxWindows) {
+      out.cutShort = true;
+      return;
+    }
+    details::TNode node;
+    node.className = ClassOf(child);
+    node.depth = depth;
+    node.id = ::GetDlgCtrlID(child);
+    node.style = static_cast<std::uint32_t>(::GetWindowLongW(child, GWL_STYLE));
+    node.visible = (node.style & WS_VISIBLE) != 0;
+    node.enabled = (node.style & WS_DISABLED) == 0;
+    if (!out.hung) {
+      bool timedOut = false;
+      node.textLength = ReadTextLength(child, &timedOut);
+      out.hung = timedOut;
+    }
+    out.children.push_back(std::move(node));
+    if (depth < details::kMaxDepth)
+      ReadChildren(child, depth + 1, out);
+    else if (::GetWindow(child, GW_CHILD) != nullptr)
+      out.cutShort = true;
+  }
+}
+
+}  // namespace
+
+details::TDetails ReadWindowDetails(HWND window) {
+  details::TDetails out;
+  const HWND top = window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr;
+  if (top == nullptr || !::IsWindow(top)) return out;
+  out.program = ProgramNameOf(top);
+  out.className = ClassOf(top);
+  bool timedOut = false;
+  out.title = ReadText(top, &timedOut);
+  out.hung = timedOut;
+  out.style = static_cast<std::uint32_t>(::GetWindowLongW(top, GWL_STYLE));
+  out.exStyle = static_cast<std::uint32_t>(::GetWindowLongW(top, GWL_EXSTYLE));
+  RECT r{};
+  ::GetWindowRect(top, &r);
+  out.width = r.right - r.left;
+  out.height = r.bottom - r.top;
+  ReadChildren(top, 1, out);
+
+  // Each test in the order the menu tries them, with its answer.
+  auto& tests = out.recognition;
+  const HWND box = CheckVistaDialog(top);
+  tests.emplace_back(L"file dialog", IsDialog(top) != nullptr ? L"yes" : L"no");
+  tests.emplace_back(L"file-name box", box != nullptr ? L"id " + std::to_wstring(::GetDlgCtrlID(box)) : L"none");
+  int kind = 0;
+  tests.emplace_back(L"Explorer or browser frame",
+                     IsExplorer(kind, 0, top) != nullptr ? std::wstring(KindName(kind)) : std::wstring(L"no"));
+  kind = 0;
+  tests.emplace_back(L"archiver window",
+                     IsRar(kind, top) != nullptr ? L"kind " + std::to_wstring(kind) : std::wstring(L"no"));
+  tests.emplace_back(L"folder-browse dialog", BrowseDialogTree(top) != nullptr ? L"yes" : L"no");
+  tests.emplace_back(L"desktop", IsDesktopFrame(top) ? L"yes" : L"no");
+  tests.emplace_back(L"the menu takes it as", KindName(ClassifyWindow(top)));
+  return out;
+}

@@ -1,0 +1,12 @@
+// Copy Window Details' reading of a window of another program: its program, the top-level
+// window, its child windows (kMaxDepth deep, kMaxWindows at most) and what each recognition test
+// answers for it. Every message is timed; after one goes unanswered no more are sent, and the
+// tree gives what it can. Main thread.
+#pragma once
+
+#include <windows.h>
+
+#include "navigation/window_details.h"
+
+// The details of `window`'s top-level window.
+details::TDetails ReadWindowDetails(HWND window);
