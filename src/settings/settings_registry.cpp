@@ -145,18 +145,23 @@ namespace {
 
 constexpr wchar_t kJumpExcludedKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\1.0\\JumpExcluded";
 
+// A key of one of the agent's lists, which may well be absent (an empty list): only another
+// failure to open it is logged, under `function`.
+win::TRegKey OpenListKey(const wchar_t* path, REGSAM access, const wchar_t* function) {
+  LSTATUS status = ERROR_SUCCESS;
+  win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, path, access, &status);
+  if (!key && status != ERROR_FILE_NOT_FOUND) CommonLogCantOpenKey(function, path, status);
+  return key;
+}
+
 }  // namespace
 
 std::vector<std::wstring> LoadJumpExcluded() {
   std::vector<std::wstring> programs;
-  LSTATUS status = ERROR_SUCCESS;
-  const win::TRegKey key = win::OpenKey(HKEY_CURRENT_USER, kJumpExcludedKey, KEY_QUERY_VALUE, &status);
-  if (!key) {
-    if (status != ERROR_FILE_NOT_FOUND) CommonLogCantOpenKey(L"QuillFolder.LoadJumpExcluded", kJumpExcludedKey, status);
-    return programs;
-  }
+  const win::TRegKey key = OpenListKey(kJumpExcludedKey, KEY_QUERY_VALUE, L"QuillFolder.LoadJumpExcluded");
+  if (!key) return programs;
   std::vector<win::TRegValue> values;
-  status = win::ReadValues(key.get(), values);
+  const LSTATUS status = win::ReadValues(key.get(), values);
   if (status != ERROR_SUCCESS)
     CommonLogRegistryError(L"QuillFolder.LoadJumpExcluded", L"Can't read values", kJumpExcludedKey, status);
   for (const win::TRegValue& value : values) {
@@ -203,6 +208,53 @@ namespace {
 constexpr wchar_t kSearchPicksKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\1.0\\SearchPicks";
 
 }  // namespace
+
+constexpr wchar_t kOwnDialogsKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\Dialogs";
+
+std::vector<TOwnDialog> LoadOwnDialogs() {
+  std::vector<TOwnDialog> entries;
+  const win::TRegKey key = OpenListKey(kOwnDialogsKey, KEY_READ, L"QuillFolder.LoadOwnDialogs");
+  if (!key) return entries;
+  std::vector<std::wstring> names;
+  const LSTATUS status = win::ReadSubkeyNames(key.get(), names, kOwnDialogsKept);
+  if (status != ERROR_SUCCESS)
+    CommonLogRegistryError(L"QuillFolder.LoadOwnDialogs", L"Can't read subkeys", kOwnDialogsKey, status);
+  for (const std::wstring& name : names) {
+    const win::TRegKey entryKey = win::OpenKey(key.get(), name, KEY_QUERY_VALUE);
+    if (!entryKey) continue;
+    TOwnDialogValues values;
+    values.name = name;
+    std::wstring problem;
+    // A text value that is missing is empty; one of another type spoils the entry.
+    const auto text = [&](const wchar_t* value, std::wstring& into) {
+      LSTATUS read = ERROR_SUCCESS;
+      if (const auto found = win::ReadString(entryKey.get(), value, nullptr, &read))
+        into = *found;
+      else if (read != ERROR_FILE_NOT_FOUND && problem.empty())
+        problem = std::wstring(value) + L" is not a text";
+    };
+    text(L"Program", values.program);
+    text(L"Class", values.className);
+    text(L"Title", values.title);
+    text(L"Method", values.method);
+    text(L"Box", values.box);
+    LSTATUS read = ERROR_SUCCESS;
+    if (const auto keyValue = win::ReadDword(entryKey.get(), L"Key", &read))
+      values.key = static_cast<int>(*keyValue);
+    else if (read != ERROR_FILE_NOT_FOUND && problem.empty())
+      problem = L"Key is not a number";
+    std::optional<TOwnDialog> entry;
+    if (problem.empty()) entry = ReadOwnDialog(values, problem);
+    if (entry)
+      entries.push_back(std::move(*entry));
+    else
+      CommonLogRunEvent(
+          L"QuillFolder.LoadOwnDialogs",
+          L"entry passed over, " + problem + L": " +
+              (text::HasControlCharacter(name) ? std::wstring(L"(a name with control characters)") : name));
+  }
+  return entries;
+}
 
 std::vector<std::wstring> LoadSearchPicks() {
   std::vector<std::wstring> lines;

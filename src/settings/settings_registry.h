@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "diagnostics/report_mail.h"
+#include "settings/own_dialogs.h"
 #include "settings/settings_values.h"
 
 // The shell extension's context-menu items: "ShowMainMenu", "ShowAddDelMenu", "ShowNewMenu";
@@ -68,6 +69,12 @@ bool SaveJumpExcluded(const std::vector<std::wstring>& programs);
 // The search box's remembered picks, one line a value in the settings key's subkey
 // "SearchPicks" (values "0", "1", ... as REG_SZ); a value of another type is passed over.
 std::vector<std::wstring> LoadSearchPicks();
+
+// The user's own dialogs, the subkeys of "Dialogs" beside "1.0" (at most kOwnDialogsKept): an
+// entry with a value of the wrong type or that ReadOwnDialog refuses is logged with why and
+// passed over.
+inline constexpr std::size_t kOwnDialogsKept = 64;
+std::vector<TOwnDialog> LoadOwnDialogs();
 // Writes the lines over the old ones, then takes away the values past them; false on failure.
 bool SaveSearchPicks(const std::vector<std::wstring>& lines);
 

@@ -139,4 +139,18 @@ LSTATUS WriteDword(HKEY key, const std::wstring& name, DWORD data) {
 
 void WatchValueWrites(TValueWriteWatch watch) { valueWriteWatch.store(watch); }
 
+LSTATUS ReadSubkeyNames(HKEY key, std::vector<std::wstring>& names, std::size_t limit) {
+  names.clear();
+  // A key name is at most 255 characters.
+  wchar_t name[256];
+  for (DWORD index = 0; names.size() < limit; ++index) {
+    DWORD length = static_cast<DWORD>(std::size(name));
+    const LSTATUS status = ::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
+    names.emplace_back(name, length);
+  }
+  return ERROR_SUCCESS;
+}
+
 }  // namespace win

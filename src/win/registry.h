@@ -47,6 +47,9 @@ struct TRegValue {
 // Every value of the key in enumeration order (creation order on Windows, sorted by name under
 // Wine); the status of the first failing call, ERROR_SUCCESS when all were read.
 LSTATUS ReadValues(HKEY key, std::vector<TRegValue>& values);
+// The names of the key's subkeys in enumeration order; the status of the first failing call,
+// ERROR_SUCCESS when all were read. At most `limit` names.
+LSTATUS ReadSubkeyNames(HKEY key, std::vector<std::wstring>& names, std::size_t limit);
 // A REG_SZ value of that text, its terminator included.
 TRegValue StringValue(const std::wstring& name, const std::wstring& text);
 

@@ -192,3 +192,48 @@ TEST_F(SettingsRegistry, SearchPicksAreWrittenOverAndWhatIsLeftPastThemGoes) {
   testreg::SetDword(key.get(), L"7", 5);
   EXPECT_EQ(LoadSearchPicks(), (std::vector<std::wstring>{L"4|9|C:\\b"}));
 }
+
+TEST(OwnDialogsRegistry, EntriesOfTheRightTypesAreTakenAndTheOthersPassedOver) {
+  const std::wstring dialogs = L"Software\\BrantwellTools\\Quillrook Folder\\Dialogs";
+  testreg::TKeyStash stash{HKEY_CURRENT_USER, dialogs};
+  EXPECT_TRUE(LoadOwnDialogs().empty()) << "no key: no entries";
+  const auto entry = [&](const wchar_t* name) { return testreg::Create(HKEY_CURRENT_USER, dialogs + L"\\" + name); };
+  {
+    const auto good = entry(L"Archiver");
+    testreg::SetString(good.get(), L"Program", L"arch.exe");
+    testreg::SetString(good.get(), L"Class", L"QfTestDialog");
+    testreg::SetString(good.get(), L"Method", L"edit");
+    testreg::SetString(good.get(), L"Box", L"QfPane\\QfInner\\Edit");
+    const auto keys = entry(L"Java");
+    testreg::SetString(keys.get(), L"Class", L"SunAwt*", REG_EXPAND_SZ);
+    testreg::SetString(keys.get(), L"Method", L"address");
+    testreg::SetDword(keys.get(), L"Key", (1 << 16) | 'D');
+    // What another program may leave: an unknown method, a class of another type, a key stored
+    // as text, an entry with nothing in it.
+    const auto unknown = entry(L"Unknown");
+    testreg::SetString(unknown.get(), L"Class", L"X");
+    testreg::SetString(unknown.get(), L"Method", L"run");
+    const auto typed = entry(L"Typed");
+    testreg::SetDword(typed.get(), L"Class", 5);
+    testreg::SetString(typed.get(), L"Method", L"keys");
+    const auto textKey = entry(L"TextKey");
+    testreg::SetString(textKey.get(), L"Class", L"X");
+    testreg::SetString(textKey.get(), L"Method", L"address");
+    testreg::SetString(textKey.get(), L"Key", L"Ctrl+L");
+    entry(L"Empty");
+  }
+  const std::vector<TOwnDialog> loaded = LoadOwnDialogs();
+  std::vector<std::wstring> names;
+  for (const auto& d : loaded) names.push_back(d.name);
+  EXPECT_EQ(testreg::InRegistryOrder(names), testreg::InRegistryOrder(std::vector<std::wstring>{L"Archiver", L"Java"}));
+  for (const auto& d : loaded) {
+    if (d.name == L"Archiver") {
+      EXPECT_EQ(d.program, L"arch.exe");
+      EXPECT_EQ(d.box, (std::vector<std::wstring>{L"QfPane", L"QfInner", L"Edit"}));
+    } else {
+      EXPECT_EQ(d.method, TOwnDialogMethod::Address);
+      EXPECT_EQ(d.addressKey, (1 << 16) | 'D');
+      EXPECT_EQ(d.className, L"SunAwt*");
+    }
+  }
+}

@@ -1,0 +1,115 @@
+#include "settings/own_dialogs.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "win/text_rules.h"
+
+namespace {
+
+wchar_t Folded(wchar_t c) { return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c))); }
+
+// A key stored as the jump key is, to be typed into the window: modifiers (Alt, Ctrl, Shift,
+// Win) in the high word and a virtual key in the low; nothing else in either.
+bool TypableKey(int stored) {
+  const int modifiers = (stored >> 16) & 0xFFFF;
+  const int key = stored & 0xFFFF;
+  return stored > 0 && (modifiers & ~0xF) == 0 && key > 0 && key < 0xFF;
+}
+
+}  // namespace
+
+bool WildcardMatch(const std::wstring& pattern, const std::wstring& text) {
+  // Greedy with one step back to the last star: linear in practice, never exponential.
+  std::size_t p = 0, t = 0, star = std::wstring::npos, resume = 0;
+  while (t < text.size()) {
+    if (p < pattern.size() && (pattern[p] == L'?' || Folded(pattern[p]) == Folded(text[t]))) {
+      ++p;
+      ++t;
+    } else if (p < pattern.size() && pattern[p] == L'*') {
+      star = p++;
+      resume = t;
+    } else if (star != std::wstring::npos) {
+      p = star + 1;
+      t = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == L'*') ++p;
+  return p == pattern.size();
+}
+
+std::optional<TOwnDialog> ReadOwnDialog(const TOwnDialogValues& v, std::wstring& problem) {
+  for (const std::wstring* text : {&v.program, &v.className, &v.title, &v.method, &v.box}) {
+    if (text::HasControlCharacter(*text)) {
+      problem = L"a value holds control characters";
+      return std::nullopt;
+    }
+    if (text->size() > kOwnDialogTextLimit) {
+      problem = L"a value is longer than " + std::to_wstring(kOwnDialogTextLimit) + L" characters";
+      return std::nullopt;
+    }
+  }
+  TOwnDialog entry;
+  entry.name = v.name;
+  entry.program = text::Trim(v.program);
+  entry.className = text::Trim(v.className);
+  entry.title = v.title;
+  if (entry.className.empty()) {
+    problem = L"no Class";
+    return std::nullopt;
+  }
+  if (!entry.program.empty() && !text::IsBareFileName(entry.program)) {
+    problem = L"Program is no file name: " + entry.program;
+    return std::nullopt;
+  }
+  const std::wstring method = text::LowerCase(text::Trim(v.method));
+  if (method == L"edit") {
+    entry.method = TOwnDialogMethod::Edit;
+  } else if (method == L"keys") {
+    entry.method = TOwnDialogMethod::Keys;
+  } else if (method == L"address") {
+    entry.method = TOwnDialogMethod::Address;
+  } else {
+    problem = L"unknown Method: " + v.method;
+    return std::nullopt;
+  }
+  if (entry.method == TOwnDialogMethod::Edit) {
+    std::size_t start = 0;
+    const std::wstring box = text::Trim(v.box);
+    while (!box.empty() && start <= box.size()) {
+      const std::size_t end = box.find(L'\\', start);
+      entry.box.push_back(box.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+      if (end == std::wstring::npos) break;
+      start = end + 1;
+    }
+    const bool bad = entry.box.empty() || entry.box.size() > kOwnDialogPathLimit ||
+                     std::any_of(entry.box.begin(), entry.box.end(), [](const std::wstring& c) {
+                       return c.empty() || c.find_first_of(L"*?") != std::wstring::npos;
+                     });
+    if (bad) {
+      problem = L"Box is no path of at most " + std::to_wstring(kOwnDialogPathLimit) + L" classes: " + v.box;
+      return std::nullopt;
+    }
+  }
+  if (entry.method == TOwnDialogMethod::Address && v.key != 0) {
+    if (!TypableKey(v.key)) {
+      problem = L"Key names no key: " + std::to_wstring(v.key);
+      return std::nullopt;
+    }
+    entry.addressKey = v.key;
+  }
+  return entry;
+}
+
+const TOwnDialog* FindOwnDialog(const std::vector<TOwnDialog>& entries, const std::wstring& program,
+                                const std::wstring& className, const std::wstring& title) {
+  for (const TOwnDialog& entry : entries) {
+    if (!entry.program.empty() && !text::SameCaseBlind(entry.program, program)) continue;
+    if (!WildcardMatch(entry.className, className)) continue;
+    if (!entry.title.empty() && !WildcardMatch(entry.title, title)) continue;
+    return &entry;
+  }
+  return nullptr;
+}
