@@ -6,7 +6,7 @@
 #include "navigation/jump_rules.h"
 #include "navigation/foreign_window.h"
 #include "navigation/shell_windows.h"
-#include "navigation/window_inspection.h"
+#include "navigation/window_details_reader.h"
 #include "navigation/window_path.h"
 #include "settings/settings_registry.h"
 #include "win/system_look.h"

@@ -1,4 +1,4 @@
-#include "navigation/window_inspection.h"
+#include "navigation/window_details_reader.h"
 
 #include <array>
 
