@@ -44,7 +44,10 @@ def fault_with_dialog():
 
 
 def press(button):
-    assert qftool("dialog-click", ERROR_DIALOG, button)[0] == 0
+    """Clicks a button of the error dialog; a dialog just come up may not be found by its title for
+    a moment yet, so the click is tried until it finds the button (and made once only)."""
+    wait_for(lambda: qftool("dialog-click", ERROR_DIALOG, button)[0] == 0, 10, interval=0.2,
+             what=f"button {button} of the error dialog")
 
 
 def agent_gone(agent, timeout=60):
