@@ -54,13 +54,13 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
 
 }  // namespace
 
-void TAgentDialogs::CopyWindowDetails(HWND owner, HWND window) {
+void TAgentDialogs::CopyWindowDetails(HWND owner, HWND window, const std::vector<TOwnDialog>& ownDialogs) {
   if (window == nullptr || !::IsWindow(window) || OfThisProcess(window)) window = ::GetForegroundWindow();
   if (window == nullptr || OfThisProcess(window)) {
     CommonLogRunEvent(L"CopyWindowDetails", L"no window of another program to read");
     return;
   }
-  const std::wstring text = details::FormatDetails(ReadWindowDetails(window));
+  const std::wstring text = details::FormatDetails(ReadWindowDetails(window, ownDialogs));
   const bool copied = CopyToClipboard(owner, text);
   std::size_t start = 0;
   while (start < text.size()) {

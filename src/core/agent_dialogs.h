@@ -9,12 +9,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dialogs/add_item_dialog.h"
 #include "dialogs/options_dialog.h"
 #include "dialogs/search_window.h"
 #include "menu/folder_menu_session.h"
 #include "menu/search_ranking.h"
+#include "settings/own_dialogs.h"
 #include "settings/settings_values.h"
 
 class TAgentDialogs {
@@ -41,8 +43,8 @@ class TAgentDialogs {
   void FollowSystemLook();
   // "Copy Window Details": what `window`'s top-level window is made of and what the recognition
   // makes of it, to the clipboard (through `owner`) and into the run log. Null, or one of the
-  // agent's own, means the foreground window.
-  void CopyWindowDetails(HWND owner, HWND window);
+  // agent's own, means the foreground window. `ownDialogs` are the user's own dialog entries.
+  void CopyWindowDetails(HWND owner, HWND window, const std::vector<TOwnDialog>& ownDialogs);
 
  private:
   HINSTANCE instance_;

@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <array>
+#include <vector>
 
 #include "hook/hook_contract.h"
+#include "settings/own_dialogs.h"
 #include "settings/settings_values.h"
 
 // The registered numbers of the twelve hook messages, filled by CommonInit.
@@ -22,6 +24,8 @@ void CommonInit();
 // Loads qf.dll from the program's folder (once; it stays loaded, since the record and the
 // library's keep-alive timer procedure live in it) and installs the hook with the current
 // settings; the keep-alive runs on the calling thread, which must dispatch its messages.
+// Before that the hooks' list of the user's own dialogs is filled from `ownDialogs`.
 // Returns the shared record, or null when the library or its hook cannot be had.
-hook::THookShare* SetHook(DWORD agentThreadId, const TSettingsValues& settings);
+hook::THookShare* SetHook(DWORD agentThreadId, const TSettingsValues& settings,
+                          const std::vector<TOwnDialog>& ownDialogs);
 void RemoveHook();

@@ -7,6 +7,7 @@
 #include "core/hook_client.h"
 #include "diagnostics/guarded.h"
 #include "diagnostics/log_format.h"
+#include "navigation/own_dialog_target.h"
 #include "navigation/shell_windows.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_kinds.h"
@@ -39,9 +40,11 @@ bool InFrontOrUnderMouse(HWND target) {
 
 }  // namespace
 
-const wchar_t* JudgeQueuedTrigger(HWND target, int kind, HWND control, HWND shellFrame) {
+const wchar_t* JudgeQueuedTrigger(HWND target, int kind, HWND control, HWND shellFrame,
+                                  const std::vector<TOwnDialog>& ownDialogs) {
   if (target == nullptr || !::IsWindow(target)) return L"no window";
   if (!InFrontOrUnderMouse(target)) return L"neither in front nor under the mouse";
+  if (kind == tkOwnDialog) return OwnDialogOf(target, ownDialogs) ? nullptr : L"no Dialogs entry takes it";
   if (!RecognisedAs(target, kind, control, shellFrame)) return L"not a window of its kind";
   return nullptr;
 }
@@ -98,8 +101,11 @@ int THookPump::ClassifyNamingFrame(HWND window) {
   bool byList = false;
   const TargetKind listed = ClassifyWithShellList(window, &byList);
   if (byList) NameShellFrame(window);
+  if (listed == tkDesktop && OwnDialogOf(window, ownDialogs_) != nullptr) return tkOwnDialog;
   return listed;
 }
+
+const TOwnDialog* THookPump::OwnDialogFor(HWND window) const { return OwnDialogOf(window, ownDialogs_); }
 
 void THookPump::NameShellFrame(HWND frame) {
   namedFrame_ = frame;
@@ -200,7 +206,7 @@ void THookPump::Dispatch(const hook::TQueueSlot& slot) {
         std::wstring(hook::kMessageNames[static_cast<std::size_t>(i)]) + L" recive: Hwnd=" +
         logformat::HexText(slot.wParam) +
         (browse ? L", Ctrl=" + logformat::HexText(slot.lParam) : L", Type=" + std::to_wstring(kind));
-    if (const wchar_t* refused = judge_(target, kind, control, namedFrame_)) {
+    if (const wchar_t* refused = judge_(target, kind, control, namedFrame_, ownDialogs_)) {
       Dropped(what + L": " + refused);
       return;
     }

@@ -12,16 +12,20 @@
 #include <functional>
 #include <utility>
 #include <string>
+#include <vector>
 
 #include "diagnostics/log_format.h"
 #include "hook/hook_contract.h"
+#include "settings/own_dialogs.h"
 #include "win/handles.h"
 
 // Whether a queued trigger is taken: null when it is, else why not. It is when `target` is a
 // window whose top-level window is at this moment the foreground window's or the one under the
 // mouse, and RecognisedAs accepts it for `kind` (`control`: a browse dialog's tree; `shellFrame`:
-// the frame the agent named from the shell's window list).
-const wchar_t* JudgeQueuedTrigger(HWND target, int kind, HWND control, HWND shellFrame);
+// the frame the agent named from the shell's window list); a trigger for one of the user's own
+// dialogs, when one of `ownDialogs` takes the window still.
+const wchar_t* JudgeQueuedTrigger(HWND target, int kind, HWND control, HWND shellFrame,
+                                  const std::vector<TOwnDialog>& ownDialogs = {});
 
 class THookPump {
  public:
@@ -30,7 +34,8 @@ class THookPump {
   using TRemove = std::function<void()>;
   // A decoded trigger: the window the menu is for and its TargetKind.
   using TTrigger = std::function<void(HWND window, int kind)>;
-  using TJudge = std::function<const wchar_t*(HWND target, int kind, HWND control, HWND shellFrame)>;
+  using TJudge = std::function<const wchar_t*(HWND target, int kind, HWND control, HWND shellFrame,
+                                              const std::vector<TOwnDialog>& ownDialogs)>;
   using TClock = std::function<DWORD()>;
 
   THookPump(HWND timerWindow, UINT_PTR timerId, TInstall install, TRemove remove, TTrigger trigger,
@@ -39,6 +44,12 @@ class THookPump {
   THookPump& operator=(const THookPump&) = delete;
   ~THookPump() { Stop(); }
 
+  // The user's own dialogs the hooks are to take (given to them at every install, so set them
+  // before Start or Reinstall) and the triggers and the menu are judged by.
+  void SetOwnDialogs(std::vector<TOwnDialog> entries) { ownDialogs_ = std::move(entries); }
+  const std::vector<TOwnDialog>& OwnDialogs() const { return ownDialogs_; }
+  // The entry that takes `window`, or null.
+  const TOwnDialog* OwnDialogFor(HWND window) const;
   // Installs the hooks, drops what programs kept queued for an earlier agent and starts the drain
   // timer; false when the hooks cannot be installed.
   bool Start();
@@ -63,7 +74,7 @@ class THookPump {
   using TForegroundListener = std::function<void(HWND window, int kind)>;
   void ListenToForeground(TForegroundListener listener) { foregroundListener_ = std::move(listener); }
   // The kind of `window` for the folder menu (the shell's list asked where the styles do not
-  // tell), the frame named to the hooks when the list decided.
+  // tell, then the user's own dialogs), the frame named to the hooks when the list decided.
   int ClassifyNamingFrame(HWND window);
   // The hooks take the middle clicks of `frame`, which the shell's window list named, as
   // Explorer's.
@@ -92,6 +103,7 @@ class THookPump {
   TJudge judge_;
   TClock clock_;
   hook::THookShare* share_ = nullptr;
+  std::vector<TOwnDialog> ownDialogs_;
   // The frame this pump named in the record: the record's own field is not read back.
   HWND namedFrame_ = nullptr;
   hook::TClaimSightings claimSightings_{};

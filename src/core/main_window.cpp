@@ -8,7 +8,9 @@
 #include "core/startup.h"
 #include "diagnostics/guarded.h"
 #include "diagnostics/logger.h"
+#include "navigation/target_kind.h"
 #include "navigation/window_front.h"
+#include "settings/settings_registry.h"
 #include "resource.h"
 
 bool TQuillFolder::Create(HINSTANCE instance) {
@@ -190,7 +192,7 @@ void TQuillFolder::ApplicationMessage(const MSG& msg) {
         // The window under the mouse, which need not be the one in front.
         POINT cursor{};
         ::GetCursorPos(&cursor);
-        dialogs_->CopyWindowDetails(window_, ::WindowFromPoint(cursor));
+        dialogs_->CopyWindowDetails(window_, ::WindowFromPoint(cursor), hookPump_->OwnDialogs());
         break;
       }
       ShowHot(nullptr);
@@ -225,8 +227,9 @@ bool TQuillFolder::FormCreate() {
   dialogs_->FollowSystemLook();
   RegisterHotKey();
   hookPump_ = std::make_unique<THookPump>(
-      window_, kTimer4, [this] { return SetHook(mainThreadId_, Settings); }, [] { RemoveHook(); },
-      [this](HWND target, int kind) { ShowPath(target, kind); });
+      window_, kTimer4, [this] { return SetHook(mainThreadId_, Settings, hookPump_->OwnDialogs()); },
+      [] { RemoveHook(); }, [this](HWND target, int kind) { ShowPath(target, kind); });
+  hookPump_->SetOwnDialogs(LoadOwnDialogs());
   if (!hookPump_->Start()) {
     CommonLogErrorEvent(L"QuillFolder.FormCreate", L"SetHook fail", L"", ::GetLastError(), false);
     return false;
@@ -302,7 +305,7 @@ void TQuillFolder::ShowSearch(HWND window) {
   if (window == nullptr || !::IsWindow(window) || window == window_) window = ::GetForegroundWindow();
   if (window == nullptr || window == window_) window = ::GetShellWindow();
   if (window == nullptr) window = ::GetDesktopWindow();
-  PopupMenu2.Begin(window, hookPump_->ClassifyNamingFrame(window));
+  BeginMenuFor(window, hookPump_->ClassifyNamingFrame(window));
   dialogs_->Search(PopupMenu2, L"", Settings.OpenFolders);
 }
 
@@ -311,7 +314,7 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
     CommonLogErrorEvent(L"ShowPath", L"W = 0", L"", ::GetLastError(), true);
     return;
   }
-  PopupMenu2.Begin(window, kind);
+  BeginMenuFor(window, kind);
   searchTyped_.clear();
   const UINT command = ShowFolderMenu();
   if (command == 0 && !searchTyped_.empty()) {
@@ -322,6 +325,13 @@ void TQuillFolder::ShowPath(HWND window, int kind) {
   // The pick runs with the target's input let go: the command attaches by itself where it
   // focuses or types, and a dialog it opens is the agent's own.
   if (command != 0) RunCommand(command);
+}
+
+void TQuillFolder::BeginMenuFor(HWND window, int kind) {
+  const TOwnDialog* entry = kind == tkOwnDialog ? hookPump_->OwnDialogFor(window) : nullptr;
+  // An entry gone since the trigger (the options saved meanwhile): the window is no more than that.
+  if (kind == tkOwnDialog && entry == nullptr) kind = tkDesktop;
+  PopupMenu2.Begin(window, kind, entry);
 }
 
 UINT TQuillFolder::ShowFolderMenu() {

@@ -35,6 +35,9 @@ class TQuillFolder final : private TOptionsHost {
   int Run();
 
   void ShowPath(HWND window, int kind);
+  // The folder menu's display for `window` of `kind` begins, with the entry of the user's own
+  // dialogs that takes it for that kind.
+  void BeginMenuFor(HWND window, int kind);
   void ShowHot(HWND window);
   void ShowMenu();
   // The search box, empty, for `window` (the foreground window when it is none or the agent's

@@ -69,7 +69,7 @@ void TQuillFolder::RunCommand(UINT id) {
       ShowSearch(trayForeground_);
       break;
     case IDM_COPYDETAILS:
-      dialogs_->CopyWindowDetails(window_, trayForeground_);
+      dialogs_->CopyWindowDetails(window_, trayForeground_, hookPump_->OwnDialogs());
       break;
     case IDM_OPTIONS:
     case IDM_SETTING:
@@ -158,6 +158,7 @@ void TQuillFolder::SaveOptions(const TOptionsSave& save) {
   if (jump_) jump_->Apply(Settings);
   SetAutostart(save.autostart);
   PopupMenu2.RecentSettingsChanged(recentWereOff);
+  hookPump_->SetOwnDialogs(LoadOwnDialogs());
   if (!hookPump_->Reinstall()) {
     // Without its hook the agent cannot do its work.
     CommonLogErrorEvent(L"Sett.SaveOptions", L"SetHook fail", L"", ::GetLastError(), false);

@@ -1,5 +1,7 @@
 #include "hook/hook_contract.h"
 
+#include "win/wildcard.h"
+
 namespace hook {
 
 int PushSlot(THookShare& share, std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam, std::uint32_t time,
@@ -41,6 +43,36 @@ int FreeStuckClaims(THookShare& share, TClaimSightings& sightings, std::uint32_t
     sightings[i] = 0;
   }
   return freed;
+}
+
+namespace {
+
+template <class Char>
+std::size_t TextLength(const Char* text) noexcept {
+  std::size_t length = 0;
+  if (text != nullptr)
+    while (text[length] != 0) ++length;
+  return length;
+}
+
+bool Takes(const std::uint16_t (&pattern)[kListedTextChars], const wchar_t* text, bool emptyTakesAny) noexcept {
+  const std::size_t length = win::BoundedLength(pattern, kListedTextChars);
+  if (length == 0) return emptyTakesAny;
+  return text != nullptr && win::WildcardMatches(pattern, length, text, TextLength(text));
+}
+
+}  // namespace
+
+bool ListedDialogTakes(const TListedDialog& entry, const wchar_t* program, const wchar_t* className,
+                       const wchar_t* title) noexcept {
+  return Takes(entry.program, program, true) && Takes(entry.className, className, false) &&
+         Takes(entry.title, title, true);
+}
+
+std::size_t ListedCount(const TDialogList& list) noexcept {
+  const std::uint32_t count =
+      std::atomic_ref<std::uint32_t>(const_cast<std::uint32_t&>(list.count)).load(std::memory_order_acquire);
+  return count < kListedDialogs ? count : kListedDialogs;
 }
 
 }  // namespace hook

@@ -83,15 +83,60 @@ static_assert(offsetof(THookShare, shellFrame) == 52);
 static_assert(offsetof(THookShare, queue) == kQueueOffset);
 static_assert(sizeof(THookShare) == kShareSize);
 
+// The user's own dialogs as the hook sees them: a second record, which the agent fills from its
+// "Dialogs" entries before it installs the hooks, and the hook reads in every process to take a
+// middle click or a wheel turn over such a window. Only the names the hook can match are in it;
+// the agent checks every trigger against its own entries again. Any program of the user can write
+// it too, so a reader bounds the count and every name by the record's own sizes.
+inline constexpr wchar_t kDialogListName[] = L"{A5E80AC0-4E7B-11D6-AE77-444553546264} Dialogs";
+inline constexpr std::size_t kListedDialogs = 64;
+// Room for a pattern of the longest an entry may hold (256) and a terminator.
+inline constexpr std::size_t kListedTextChars = 257;
+
+// UTF-16 names, terminated unless they fill the array; an empty program or title takes any.
+struct TListedDialog {
+  std::uint16_t program[kListedTextChars];
+  std::uint16_t className[kListedTextChars];
+  std::uint16_t title[kListedTextChars];
+  std::uint16_t reserved;
+};
+static_assert(sizeof(TListedDialog) == 1544);
+
+struct TDialogList {
+  std::uint32_t count;  // the entries in use, written last; a reader takes at most kListedDialogs
+  std::uint32_t reserved;
+  TListedDialog entries[kListedDialogs];
+};
+static_assert(offsetof(TDialogList, entries) == 8);
+static_assert(sizeof(TDialogList) == 8 + kListedDialogs * sizeof(TListedDialog));
+
+// Whether a listed entry takes a top-level window of `program` (its executable name), `className`
+// and `title` (null when the title cannot be read without waiting: then an entry that names one
+// does not take it). Allocation-free.
+bool ListedDialogTakes(const TListedDialog& entry, const wchar_t* program, const wchar_t* className,
+                       const wchar_t* title) noexcept;
+// The number of entries a reader may look at.
+std::size_t ListedCount(const TDialogList& list) noexcept;
+
 // The twelve registered message names, each registered with kMessageSuffix appended.
 enum class THookMessage : int {
-  NewForm, QfRExplorer, WheelMouse, QfHelp, QfRButton, QfMButton, QfKeyDown, QfMDesktop,
-  QfMExplorer, QfMDialog, QfNewM, QfMBrowse, Count
+  NewForm,
+  QfRExplorer,
+  WheelMouse,
+  QfHelp,
+  QfRButton,
+  QfMButton,
+  QfKeyDown,
+  QfMDesktop,
+  QfMExplorer,
+  QfMDialog,
+  QfNewM,
+  QfMBrowse,
+  Count
 };
 inline constexpr std::array<const wchar_t*, 12> kMessageNames = {
-    L"WM_NEWFORM",    L"WM_QFREXPLORER", L"WM_WHEELMOUSE", L"WM_QFHELP",
-    L"WM_QFRBUTTON",  L"WM_QFMBUTTON",   L"WM_QFKEYDOWN",  L"WM_QFMDESKTOP",
-    L"WM_QFMEXPLORER", L"WM_QFMDIALOG",  L"WM_QFNEWM",     L"WM_QFMBROWSE"};
+    L"WM_NEWFORM",   L"WM_QFREXPLORER", L"WM_WHEELMOUSE",  L"WM_QFHELP",    L"WM_QFRBUTTON", L"WM_QFMBUTTON",
+    L"WM_QFKEYDOWN", L"WM_QFMDESKTOP",  L"WM_QFMEXPLORER", L"WM_QFMDIALOG", L"WM_QFNEWM",    L"WM_QFMBROWSE"};
 // What each queued message asks of the agent, in the order of the names. wParam is the target
 // window; lParam its TargetKind, or for the browse message the dialog's tree control (the target
 // is then a browse dialog). The four others are only taken out of the queue.
@@ -113,8 +158,8 @@ inline std::wstring RegisteredName(THookMessage m) {
 // A writer (the hook, in any process) claims a free slot atomically, fills it and then
 // publishes the message number last, so the agent never sees a half-written slot.
 // Returns the slot index, or -1 when the queue is full.
-int PushSlot(THookShare& share, std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam,
-             std::uint32_t time, std::int32_t x, std::int32_t y) noexcept;
+int PushSlot(THookShare& share, std::uint32_t message, std::uint32_t wParam, std::uint32_t lParam, std::uint32_t time,
+             std::int32_t x, std::int32_t y) noexcept;
 
 // The agent drains published slots in index order: each is copied, handed to `handle`, then
 // freed. Free and claimed slots are left as they are. Returns how many were handled.

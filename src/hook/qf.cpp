@@ -51,19 +51,16 @@ class TShareSecurity {
  public:
   TShareSecurity() noexcept {
     DWORD worldSize = sizeof(worldSid_);
-    const bool dacl =
-        ::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
-        ::CreateWellKnownSid(WinWorldSid, nullptr, worldSid_, &worldSize) &&
-        ::InitializeAcl(Acl(dacl_), sizeof(dacl_), ACL_REVISION) &&
-        ::AddAccessAllowedAce(Acl(dacl_), ACL_REVISION, FILE_MAP_READ | FILE_MAP_WRITE,
-                              worldSid_) &&
-        ::SetSecurityDescriptorDacl(&descriptor_, TRUE, Acl(dacl_), FALSE);
+    const bool dacl = ::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+                      ::CreateWellKnownSid(WinWorldSid, nullptr, worldSid_, &worldSize) &&
+                      ::InitializeAcl(Acl(dacl_), sizeof(dacl_), ACL_REVISION) &&
+                      ::AddAccessAllowedAce(Acl(dacl_), ACL_REVISION, FILE_MAP_READ | FILE_MAP_WRITE, worldSid_) &&
+                      ::SetSecurityDescriptorDacl(&descriptor_, TRUE, Acl(dacl_), FALSE);
     if (!dacl) return;
     DWORD lowSize = sizeof(lowSid_);
     if (::CreateWellKnownSid(WinLowLabelSid, nullptr, lowSid_, &lowSize) &&
         ::InitializeAcl(Acl(sacl_), sizeof(sacl_), ACL_REVISION) &&
-        ::AddMandatoryAce(Acl(sacl_), ACL_REVISION, 0, SYSTEM_MANDATORY_LABEL_NO_WRITE_UP,
-                          lowSid_)) {
+        ::AddMandatoryAce(Acl(sacl_), ACL_REVISION, 0, SYSTEM_MANDATORY_LABEL_NO_WRITE_UP, lowSid_)) {
       ::SetSecurityDescriptorSacl(&descriptor_, TRUE, Acl(sacl_), FALSE);
     }
     attributes_.nLength = sizeof(attributes_);
@@ -88,45 +85,62 @@ class TShareSecurity {
   bool valid_ = false;
 };
 
-win::TUniqueHandle OpenOrCreateMapping() noexcept {
+win::TUniqueHandle OpenOrCreateMapping(const wchar_t* name, std::size_t size) noexcept {
   constexpr DWORD access = FILE_MAP_READ | FILE_MAP_WRITE;
-  win::TUniqueHandle mapping(::OpenFileMappingW(access, FALSE, hook::kShareName));
+  win::TUniqueHandle mapping(::OpenFileMappingW(access, FALSE, name));
   if (mapping) return mapping;
   TShareSecurity security;
-  mapping.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, security.Attributes(), PAGE_READWRITE,
-                                     0, static_cast<DWORD>(hook::kShareSize), hook::kShareName));
+  mapping.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, security.Attributes(), PAGE_READWRITE, 0,
+                                     static_cast<DWORD>(size), name));
   // Another process may have created it between the two calls, with access only to map it.
-  if (!mapping) mapping.reset(::OpenFileMappingW(access, FALSE, hook::kShareName));
+  if (!mapping) mapping.reset(::OpenFileMappingW(access, FALSE, name));
   return mapping;
 }
 
-// The record as this process sees it: mapped on first need (never under the loader lock) and
+// A named record as this process sees it: mapped on first need (never under the loader lock) and
 // kept until the library unloads. A caller that finds another thread mapping it gets null
-// rather than waiting; a failure is final, because the agent created the record before any
-// program could load this library.
-class TSharedRecord {
+// rather than waiting; a failure is final, because the agent made the records before any
+// program could load this library. A reader only opens the record and maps it for reading.
+class TMappedRecord {
  public:
-  hook::THookShare* Get() noexcept {
+  enum class TUse { Write, Read };
+  constexpr TMappedRecord(const wchar_t* name, std::size_t size, TUse use) noexcept
+      : name_(name), size_(size), use_(use) {}
+
+  void* Get() noexcept {
     int state = state_.load(std::memory_order_acquire);
     if (state == kUnmapped && state_.compare_exchange_strong(state, kMapping)) {
       // The handle stays open with the view: under Wine a view alone does not keep the name,
       // and the second instance and the tests find the record by its name.
-      mapping_ = OpenOrCreateMapping();
+      const bool write = use_ == TUse::Write;
+      mapping_ = write ? OpenOrCreateMapping(name_, size_)
+                       : win::TUniqueHandle(::OpenFileMappingW(FILE_MAP_READ, FALSE, name_));
       if (mapping_) {
-        view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0,
-                                    hook::kShareSize));
+        view_.reset(
+            ::MapViewOfFile(mapping_.get(), write ? FILE_MAP_READ | FILE_MAP_WRITE : FILE_MAP_READ, 0, 0, size_));
       }
       state = view_ ? kMapped : kFailed;
       state_.store(state, std::memory_order_release);
     }
-    return state == kMapped ? static_cast<hook::THookShare*>(view_.get()) : nullptr;
+    return state == kMapped ? view_.get() : nullptr;
   }
 
  private:
   static constexpr int kUnmapped = 0, kMapping = 1, kMapped = 2, kFailed = 3;
+  const wchar_t* name_;
+  std::size_t size_;
+  TUse use_;
   std::atomic<int> state_{kUnmapped};
   win::TUniqueHandle mapping_;
   win::TMapView view_;
+};
+
+class TSharedRecord {
+ public:
+  hook::THookShare* Get() noexcept { return static_cast<hook::THookShare*>(record_.Get()); }
+
+ private:
+  TMappedRecord record_{hook::kShareName, hook::kShareSize, TMappedRecord::TUse::Write};
 };
 
 // What belongs to the agent's process alone: its hooks and the heartbeat's keep-alive timer,
@@ -141,6 +155,13 @@ struct TAgentHooks {
 
 HMODULE hookModule = nullptr;
 TSharedRecord sharedRecord;
+// The user's own dialogs: the agent's process fills the list through DialogList, the hooks read it.
+TMappedRecord dialogListWriter{hook::kDialogListName, sizeof(hook::TDialogList), TMappedRecord::TUse::Write};
+TMappedRecord dialogListReader{hook::kDialogListName, sizeof(hook::TDialogList), TMappedRecord::TUse::Read};
+// This program's executable name, read once; a caller that finds another thread reading it gets
+// none rather than waiting.
+wchar_t programName[MAX_PATH] = {};
+std::atomic<int> programNameState{0};  // 0 unread, 1 being read, 2 read
 TAgentHooks agentHooks;
 // Registered message numbers, looked up once per process; 0 until then.
 std::atomic<UINT> messageNumbers[static_cast<int>(hook::THookMessage::Count)] = {};
@@ -166,10 +187,8 @@ UINT RegisteredNumber(std::atomic<UINT>& cached, const wchar_t* baseName) noexce
 }
 
 UINT MessageNumber(hook::THookMessage which) noexcept {
-  return RegisteredNumber(messageNumbers[static_cast<int>(which)],
-                          hook::kMessageNames[static_cast<int>(which)]);
+  return RegisteredNumber(messageNumbers[static_cast<int>(which)], hook::kMessageNames[static_cast<int>(which)]);
 }
-
 
 // The first window accepted by `accepts`, looked for from the clicked window up to its
 // top-level window (a top-level window's parent is its owner, which is not part of it).
@@ -187,8 +206,7 @@ HWND FindAround(HWND window, Accepts&& accepts) noexcept {
 // dialog nests its template, itself a "#32770", inside the real dialog.
 HWND FileDialogAround(HWND window) noexcept {
   return FindAround(window, [](HWND w) {
-    const bool dialogClass =
-        ClassIs(w, kDialogClassBuffer, L"#32770") || ClassIs(w, kDialogClassBuffer, L"bosa_sdm_");
+    const bool dialogClass = ClassIs(w, kDialogClassBuffer, L"#32770") || ClassIs(w, kDialogClassBuffer, L"bosa_sdm_");
     return dialogClass && IsDialog(w) != nullptr;
   });
 }
@@ -214,8 +232,8 @@ HWND DesktopAround(HWND window) noexcept {
   for (int step = 0; window != nullptr && step < kMaxWalkSteps; ++step) {
     if (IsDesktopFrame(window)) return window;
     const bool topLevel = (::GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0;
-    const bool desktopPart = ClassIs(window, kWholeClassBuffer, L"SHELLDLL_DefView") ||
-                             ClassIs(window, kWholeClassBuffer, L"SysListView32");
+    const bool desktopPart =
+        ClassIs(window, kWholeClassBuffer, L"SHELLDLL_DefView") || ClassIs(window, kWholeClassBuffer, L"SysListView32");
     if (!desktopPart || topLevel) return nullptr;
     window = ::GetParent(window);
   }
@@ -233,6 +251,41 @@ HWND AddressBarFrame(HWND window, int& kind) noexcept {
                     ClassIs(window, kWholeClassBuffer, L"Address Band Root") ||
                     ClassIs(window, kWholeClassBuffer, L"ComboBoxEx32");
     window = ::GetParent(window);
+  }
+  return nullptr;
+}
+
+const wchar_t* ProgramName() noexcept {
+  int state = programNameState.load(std::memory_order_acquire);
+  if (state == 0 && programNameState.compare_exchange_strong(state, 1)) {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+      DWORD leaf = length;
+      while (leaf > 0 && path[leaf - 1] != L'\\' && path[leaf - 1] != L'/') --leaf;
+      for (DWORD i = leaf; i < length; ++i) programName[i - leaf] = path[i];
+    }
+    state = 2;
+    programNameState.store(state, std::memory_order_release);
+  }
+  return state == 2 ? programName : nullptr;
+}
+
+// A top-level window one of the user's own dialog entries takes. Its title is read only where
+// that asks nothing of another thread: a window of this thread answers it at once.
+HWND ListedDialogAround(HWND window) noexcept {
+  const auto* list = static_cast<const hook::TDialogList*>(dialogListReader.Get());
+  const std::size_t count = list != nullptr ? hook::ListedCount(*list) : 0;
+  const HWND root = count > 0 ? RootOf(window) : nullptr;
+  if (root == nullptr) return nullptr;
+  wchar_t className[hook::kListedTextChars] = {};
+  if (::GetClassNameW(root, className, static_cast<int>(hook::kListedTextChars)) == 0) return nullptr;
+  wchar_t title[hook::kListedTextChars] = {};
+  const bool ownThread = ::GetWindowThreadProcessId(root, nullptr) == ::GetCurrentThreadId();
+  if (ownThread) ::GetWindowTextW(root, title, static_cast<int>(hook::kListedTextChars));
+  const wchar_t* program = ProgramName();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (hook::ListedDialogTakes(list->entries[i], program, className, ownThread ? title : nullptr)) return root;
   }
   return nullptr;
 }
@@ -287,11 +340,16 @@ bool MiddleClickTrigger(hook::THookShare& share, HWND window, TTrigger& trigger)
     trigger = {hook::THookMessage::QfMDesktop, desktop, tkDesktop};
     return On(flags.mDesktop);
   }
+  // Last, so that an entry changes nothing the recognition knows.
+  if (const HWND listed = ListedDialogAround(window)) {
+    trigger = {hook::THookMessage::QfMDialog, listed, tkOwnDialog};
+    return On(flags.mouseMButton);
+  }
   return false;
 }
 
-bool RightClickTrigger(hook::THookFlags& flags, WPARAM message,
-                       const MOUSEHOOKSTRUCT& mouse, TTrigger& trigger) noexcept {
+bool RightClickTrigger(hook::THookFlags& flags, WPARAM message, const MOUSEHOOKSTRUCT& mouse,
+                       TTrigger& trigger) noexcept {
   const bool nonClient = message == WM_NCRBUTTONDOWN || message == WM_NCRBUTTONDBLCLK;
   if (nonClient && mouse.wHitTestCode == HTHELP) {
     const HWND dialog = On(flags.help) ? FileDialogAround(mouse.hwnd) : nullptr;
@@ -307,17 +365,29 @@ bool RightClickTrigger(hook::THookFlags& flags, WPARAM message,
 
 // The wheel goes to the focus window on some systems and to the one under the cursor on others;
 // either being in a file dialog counts.
-bool WheelTrigger(hook::THookFlags& flags, const MOUSEHOOKSTRUCTEX& mouse,
-                  TTrigger& trigger) noexcept {
+bool WheelTrigger(hook::THookFlags& flags, const MOUSEHOOKSTRUCTEX& mouse, TTrigger& trigger) noexcept {
   const std::uint32_t mode = Load(flags.mouseWheel);
   const auto delta = static_cast<short>(HIWORD(mouse.mouseData));
-  const bool wanted = (mode == 1 && delta != 0) || (mode == 2 && delta > 0) ||
-                      (mode == 3 && delta < 0);
+  const bool wanted = (mode == 1 && delta != 0) || (mode == 2 && delta > 0) || (mode == 3 && delta < 0);
   if (!wanted) return false;
+  const HWND under = ::WindowFromPoint(mouse.pt);
   HWND dialog = FileDialogAround(mouse.hwnd);
-  if (dialog == nullptr) dialog = FileDialogAround(::WindowFromPoint(mouse.pt));
+  if (dialog == nullptr) dialog = FileDialogAround(under);
   trigger = {hook::THookMessage::WheelMouse, dialog, tkFileDialog};
-  return dialog != nullptr;
+  if (dialog != nullptr) return true;
+  // One of the user's own dialogs, when the recognition knows neither window as anything else.
+  for (const HWND window : {mouse.hwnd, under}) {
+    int kind = 0;
+    HWND tree = nullptr;
+    if (window == nullptr || ArchiverAround(window, kind) || BrowseDialogAround(window, tree) ||
+        IsExplorer(kind, 0, RootOf(window)) || DesktopAround(window))
+      continue;
+    if (const HWND listed = ListedDialogAround(window)) {
+      trigger = {hook::THookMessage::WheelMouse, listed, tkOwnDialog};
+      return true;
+    }
+  }
+  return false;
 }
 
 // Wakes the agent for a published slot. Posting never waits; a wake refused (a full queue, an
@@ -338,17 +408,15 @@ void WakeAgent(hook::THookShare& share) noexcept {
 bool Report(hook::THookShare& share, const TTrigger& trigger, POINT at) noexcept {
   const UINT message = MessageNumber(trigger.message);
   if (message == 0) return false;
-  if (hook::PushSlot(share, message, win::HandleToRecord(trigger.target), trigger.lParam, ::GetTickCount(),
-                     at.x, at.y) < 0) {
+  if (hook::PushSlot(share, message, win::HandleToRecord(trigger.target), trigger.lParam, ::GetTickCount(), at.x,
+                     at.y) < 0) {
     return false;
   }
   WakeAgent(share);
   return true;
 }
 
-bool Active(hook::THookShare& share) noexcept {
-  return Load(share.menuOpen) == 0 && Load(share.flags.installed) != 0;
-}
+bool Active(hook::THookShare& share) noexcept { return Load(share.menuOpen) == 0 && Load(share.flags.installed) != 0; }
 
 // True when the message is to be swallowed.
 bool OnMouse(hook::THookShare& share, WPARAM message, LPARAM lParam) noexcept {
@@ -365,9 +433,8 @@ bool OnMouse(hook::THookShare& share, WPARAM message, LPARAM lParam) noexcept {
     case WM_NCMBUTTONDOWN:
     case WM_MBUTTONDBLCLK:
     case WM_NCMBUTTONDBLCLK: {
-      const bool reported = Active(share) &&
-                            MiddleClickTrigger(share, mouse.hwnd, trigger) &&
-                            Report(share, trigger, mouse.pt);
+      const bool reported =
+          Active(share) && MiddleClickTrigger(share, mouse.hwnd, trigger) && Report(share, trigger, mouse.pt);
       swallowMiddleUp.store(reported);
       return reported;
     }
@@ -375,16 +442,14 @@ bool OnMouse(hook::THookShare& share, WPARAM message, LPARAM lParam) noexcept {
     case WM_NCRBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
     case WM_NCRBUTTONDBLCLK: {
-      const bool reported = Active(share) &&
-                            RightClickTrigger(share.flags, message, mouse, trigger) &&
-                            Report(share, trigger, mouse.pt);
+      const bool reported =
+          Active(share) && RightClickTrigger(share.flags, message, mouse, trigger) && Report(share, trigger, mouse.pt);
       swallowRightUp.store(reported);
       return reported;
     }
     case WM_MOUSEWHEEL: {
       const auto& wheel = *reinterpret_cast<const MOUSEHOOKSTRUCTEX*>(lParam);
-      return Active(share) && WheelTrigger(share.flags, wheel, trigger) &&
-             Report(share, trigger, wheel.pt);
+      return Active(share) && WheelTrigger(share.flags, wheel, trigger) && Report(share, trigger, wheel.pt);
     }
     default:
       return false;
@@ -420,8 +485,7 @@ void RefreshHeartbeat(hook::THookShare& share) noexcept {
   const std::uint32_t seen = Load(share.lastHookCall);
   LASTINPUTINFO input{};
   input.cbSize = sizeof(input);
-  if (::GetLastInputInfo(&input) &&
-      static_cast<std::int32_t>(input.dwTime - seen) > kUnseenInputGraceMs) {
+  if (::GetLastInputInfo(&input) && static_cast<std::int32_t>(input.dwTime - seen) > kUnseenInputGraceMs) {
     return;
   }
   Store(share.heartbeat, ::GetTickCount());
@@ -458,9 +522,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   return TRUE;
 }
 
-extern "C" hook::THookShare* WINAPI SetHook(DWORD agentThreadId, DWORD, DWORD mouseWheel, DWORD,
-                                            DWORD help, DWORD rExplorer, DWORD mExplorer,
-                                            DWORD mIExplorer, DWORD mDesktop,
+extern "C" hook::THookShare* WINAPI SetHook(DWORD agentThreadId, DWORD, DWORD mouseWheel, DWORD, DWORD help,
+                                            DWORD rExplorer, DWORD mExplorer, DWORD mIExplorer, DWORD mDesktop,
                                             DWORD mouseMButton) noexcept {
   RemoveHook();
   hook::THookShare* share = sharedRecord.Get();
@@ -489,6 +552,10 @@ extern "C" hook::THookShare* WINAPI SetHook(DWORD agentThreadId, DWORD, DWORD mo
   }
   Store(share->flags.installed, 1);
   return share;
+}
+
+extern "C" hook::TDialogList* WINAPI DialogList() noexcept {
+  return static_cast<hook::TDialogList*>(dialogListWriter.Get());
 }
 
 extern "C" BOOL WINAPI RemoveHook() noexcept {

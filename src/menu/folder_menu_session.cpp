@@ -105,12 +105,13 @@ void TFolderMenuSession::RecentSettingsChanged(bool recentWereOff) {
   BuiltRecent(true, true);
 }
 
-void TFolderMenuSession::Begin(HWND window, int kind) {
+void TFolderMenuSession::Begin(HWND window, int kind, const TOwnDialog* ownDialog) {
   CommonLogRunEvent(L"ShowPath", L"begin, type=" + std::to_wstring(kind) + L", W=" + logformat::HandleText(window));
   if (TakeReloadRequest()) UpdateListMenu();
   target_ = TMenuTarget();
   target_.window = window;
   target_.kind = kind;
+  if (ownDialog != nullptr) target_.ownDialog = *ownDialog;
   shellTabs_ = TShellTabsRead();
 }
 
@@ -168,7 +169,7 @@ std::optional<TMenuPick> TFolderMenuSession::Decode(UINT command) const {
 
 void TFolderMenuSession::CarryOut(const TMenuPick& pick) {
   using TKind = TMenuPick::TKind;
-  const TNavigationTarget target{target_.window, target_.kind};
+  const TNavigationTarget target{target_.window, target_.kind, target_.ownDialog};
   const std::wstring where = L", W=" + logformat::HandleText(target_.window);
   const auto drive = [&](bool filter) {
     if (SetData(target, thread_, pick.text, filter) == TSetDataOutcome::ConsoleBusy)
@@ -204,8 +205,9 @@ void TFolderMenuSession::CarryOut(const TMenuPick& pick) {
         return;
       }
       CommonLogRunEvent(L"QuillFolder.RecentFileClick", L"Path=" + pick.text + where);
-      // A file dialog takes the file's path; anywhere else the file opens in its program.
-      if (target_.kind == tkFileDialog)
+      // A file dialog (or a dialog of the user's own) takes the file's path; anywhere else the
+      // file opens in its program.
+      if (target_.kind == tkFileDialog || target_.kind == tkOwnDialog)
         drive(false);
       else
         OpenDocumentInShell(pick.text);

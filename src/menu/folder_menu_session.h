@@ -22,6 +22,7 @@
 #include "menu/recent_menus.h"
 #include "menu/search_ranking.h"
 #include "monitor/change_monitoring.h"
+#include "settings/own_dialogs.h"
 #include "settings/settings_values.h"
 
 // The window a display is for, as it was when the menu was prepared.
@@ -37,6 +38,8 @@ struct TMenuTarget {
   // the menu offered its switch ("Explorer Jump in <program>"); empty where it did not.
   std::wstring program;
   bool jumpWorks = false;
+  // For one of the user's own dialogs, the entry that took it.
+  std::optional<TOwnDialog> ownDialog;
 };
 
 // A picked generated item: what it names and the command it came from.
@@ -77,8 +80,9 @@ class TFolderMenuSession {
   const TFavouriteLists& Lists() const { return lists_; }
 
   // A display for `window` of `kind` begins: logged, the lists reloaded when another instance
-  // asked, the window taken as the target.
-  void Begin(HWND window, int kind);
+  // asked, the window taken as the target (with the entry of the user's own dialogs that took it,
+  // for that kind).
+  void Begin(HWND window, int kind, const TOwnDialog* ownDialog = nullptr);
   // Before the display: the target's folder read where its kind asks it, the tail decided and
   // applied, "Open Folders" made ready. Run it with the target's input attached.
   void Prepare();

@@ -1,5 +1,6 @@
 #include "navigation/foreign_window.h"
 
+#include <array>
 #include <iterator>
 
 #include "win/files.h"
@@ -61,6 +62,12 @@ std::wstring ProgramPathOf(HWND window) {
 }
 
 std::wstring ProgramNameOf(HWND window) { return text::FileNameOf(ProgramPathOf(window)); }
+
+std::wstring ClassNameOf(HWND window) {
+  std::array<wchar_t, 257> name{};
+  const int length = ::GetClassNameW(window, name.data(), static_cast<int>(name.size()));
+  return std::wstring(name.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
+}
 
 bool OfTheShell(HWND window) {
   const std::wstring shell = SystemProgram(L"explorer.exe", true);

@@ -37,6 +37,9 @@ bool WindowAnswers(HWND window);
 std::wstring ProgramPathOf(HWND window);
 // Its executable name ("notepad.exe"), or empty.
 std::wstring ProgramNameOf(HWND window);
+// The window's whole class name (the longest the system registers), or empty. Asks nothing of
+// the window's thread.
+std::wstring ClassNameOf(HWND window);
 // Whether the window belongs to the system's shell, the explorer.exe of the Windows folder.
 bool OfTheShell(HWND window);
 // Whether the window is one of the agent's own.

@@ -19,6 +19,9 @@ enum TargetKind : std::int32_t {
   // Windows Terminal's window, whose tabs are consoles without windows on the screen; found as a
   // console window is.
   tkTerminal = 11,
+  // A window one of the user's own dialog entries takes, which the recognition knows as nothing
+  // else; driven as the entry says.
+  tkOwnDialog = 12,
 };
 
 // The kinds whose target is a shell at a console's prompt.

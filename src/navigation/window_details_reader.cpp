@@ -1,18 +1,11 @@
 #include "navigation/window_details_reader.h"
 
-#include <array>
-
 #include "navigation/foreign_window.h"
+#include "navigation/own_dialog_target.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_kinds.h"
 
 namespace {
-
-std::wstring ClassOf(HWND window) {
-  std::array<wchar_t, 257> name{};
-  const int length = ::GetClassNameW(window, name.data(), static_cast<int>(name.size()));
-  return std::wstring(name.data(), length > 0 ? static_cast<std::size_t>(length) : 0);
-}
 
 const wchar_t* KindName(int kind) {
   switch (kind) {
@@ -35,6 +28,8 @@ const wchar_t* KindName(int kind) {
       return L"a console";
     case tkTerminal:
       return L"a terminal";
+    case tkOwnDialog:
+      return L"a dialog of the Dialogs entries";
     default:
       return L"unknown";
   }
@@ -47,7 +42,7 @@ void ReadChildren(HWND parent, int depth, details::TDetails& out) {
       return;
     }
     details::TNode node;
-    node.className = ClassOf(child);
+    node.className = ClassNameOf(child);
     node.depth = depth;
     node.id = ::GetDlgCtrlID(child);
     node.style = static_cast<std::uint32_t>(::GetWindowLongW(child, GWL_STYLE));
@@ -68,12 +63,12 @@ void ReadChildren(HWND parent, int depth, details::TDetails& out) {
 
 }  // namespace
 
-details::TDetails ReadWindowDetails(HWND window) {
+details::TDetails ReadWindowDetails(HWND window, const std::vector<TOwnDialog>& ownDialogs) {
   details::TDetails out;
   const HWND top = window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr;
   if (top == nullptr || !::IsWindow(top)) return out;
   out.program = ProgramNameOf(top);
-  out.className = ClassOf(top);
+  out.className = ClassNameOf(top);
   bool timedOut = false;
   out.title = ReadText(top, &timedOut);
   out.hung = timedOut;
@@ -98,6 +93,8 @@ details::TDetails ReadWindowDetails(HWND window) {
                      IsRar(kind, top) != nullptr ? L"kind " + std::to_wstring(kind) : std::wstring(L"no"));
   tests.emplace_back(L"folder-browse dialog", BrowseDialogTree(top) != nullptr ? L"yes" : L"no");
   tests.emplace_back(L"desktop", IsDesktopFrame(top) ? L"yes" : L"no");
-  tests.emplace_back(L"the menu takes it as", KindName(ClassifyWindow(top)));
+  const TOwnDialog* entry = OwnDialogOf(top, ownDialogs);
+  tests.emplace_back(L"Dialogs entry", entry != nullptr ? details::Shown(entry->name) : std::wstring(L"none"));
+  tests.emplace_back(L"the menu takes it as", KindName(entry != nullptr ? tkOwnDialog : ClassifyWindow(top)));
   return out;
 }

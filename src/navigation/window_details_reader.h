@@ -6,7 +6,10 @@
 
 #include <windows.h>
 
-#include "navigation/window_details.h"
+#include <vector>
 
-// The details of `window`'s top-level window.
-details::TDetails ReadWindowDetails(HWND window);
+#include "navigation/window_details.h"
+#include "settings/own_dialogs.h"
+
+// The details of `window`'s top-level window, with the entry of `ownDialogs` that takes it.
+details::TDetails ReadWindowDetails(HWND window, const std::vector<TOwnDialog>& ownDialogs);

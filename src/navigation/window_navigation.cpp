@@ -8,6 +8,7 @@
 #include "diagnostics/logger.h"
 #include "navigation/console_target.h"
 #include "navigation/foreign_window.h"
+#include "navigation/own_dialog_target.h"
 #include "navigation/shell_windows.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_front.h"
@@ -167,10 +168,12 @@ void RestoreTypedName(HWND dialog, DWORD agentThreadId, HWND edit, const std::ws
   }
 }
 
-void SetDataToDialogUnguarded(HWND dialog, DWORD agentThreadId, const std::wstring& path, bool filter, int attempt,
-                              const std::wstring& typedNameIn) {
+using TBoxFinder = std::function<HWND(HWND dialog)>;
+
+void SetDataToDialogUnguarded(HWND dialog, const TBoxFinder& findBox, DWORD agentThreadId, const std::wstring& path,
+                              bool filter, int attempt, const std::wstring& typedNameIn) {
   if (attempt > kLastDialogAttempt) return;
-  const HWND edit = CheckVistaDialog(dialog);
+  const HWND edit = findBox(dialog);
   if (edit == nullptr) return;
   CommonLogRunEvent(kDialogLog, L"Hwnd=" + Hex(dialog) + L", Ctr=" + Hex(edit) + L", Path=" + path);
 
@@ -238,7 +241,7 @@ void SetDataToDialogUnguarded(HWND dialog, DWORD agentThreadId, const std::wstri
   if (text == path && !filter) {
     Log(L"Can't enter ct=" + text + L", c=" + typedName);
     SetText(edit, typedName);
-    SetDataToDialogUnguarded(dialog, agentThreadId, path, false, attempt + 1, typedName);
+    SetDataToDialogUnguarded(dialog, findBox, agentThreadId, path, false, attempt + 1, typedName);
     return;
   }
   RestoreTypedName(dialog, agentThreadId, edit, typedName);
@@ -310,7 +313,13 @@ HWND GetIEcomponent(HWND window) {
 
 void SetDataToDialog(HWND dialog, DWORD agentThreadId, const std::wstring& path, bool filter, int attempt,
                      const std::wstring& typedName) {
-  Guarded(kDialogLog, [&] { SetDataToDialogUnguarded(dialog, agentThreadId, path, filter, attempt, typedName); });
+  Guarded(kDialogLog,
+          [&] { SetDataToDialogUnguarded(dialog, CheckVistaDialog, agentThreadId, path, filter, attempt, typedName); });
+}
+
+void SetDataToBox(HWND dialog, const std::function<HWND(HWND dialog)>& findBox, DWORD agentThreadId,
+                  const std::wstring& path, bool filter) {
+  Guarded(kDialogLog, [&] { SetDataToDialogUnguarded(dialog, findBox, agentThreadId, path, filter, 0, L""); });
 }
 
 bool OpenFolderInShell(const std::wstring& path, const wchar_t* verb) {
@@ -421,6 +430,11 @@ TSetDataOutcome SetData(const TNavigationTarget& target, DWORD agentThreadId, co
       }
       case tkFileDialog:
         SetDataToDialog(window, agentThreadId, path, filter, 0, L"");
+        break;
+      case tkOwnDialog:
+        // An entry that cannot reach its window leaves the pick to what happens without it.
+        if (!target.ownDialog || !SetDataToOwnDialog(window, *target.ownDialog, agentThreadId, path, filter))
+          OpenWithShell(path);
         break;
       default:
         OpenWithShell(path);

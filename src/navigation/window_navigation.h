@@ -5,12 +5,21 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 
-// The window the folder menu was last shown for, and its kind (TargetKind).
+#include "settings/own_dialogs.h"
+
+// The window the folder menu was last shown for, and its kind (TargetKind); for one of the user's
+// own dialogs the entry that took it, as it was then.
 struct TNavigationTarget {
-  HWND window = nullptr;
-  int kind = 0;
+  TNavigationTarget(HWND w = nullptr, int k = 0, std::optional<TOwnDialog> entry = std::nullopt)
+      : window(w), kind(k), ownDialog(std::move(entry)) {}
+  HWND window;
+  int kind;
+  std::optional<TOwnDialog> ownDialog;
 };
 
 enum class TSetDataOutcome {
@@ -54,3 +63,7 @@ HWND FindButton(HWND window, int rule);
 // the user's typed name back. Attempts 0 to 3; `typedName` is carried into the retries.
 void SetDataToDialog(HWND dialog, DWORD agentThreadId, const std::wstring& path, bool filter, int attempt,
                      const std::wstring& typedName);
+// The same recipe for a dialog whose box `findBox` finds (asked again at each attempt; 0 when
+// there is none).
+void SetDataToBox(HWND dialog, const std::function<HWND(HWND dialog)>& findBox, DWORD agentThreadId,
+                  const std::wstring& path, bool filter);

@@ -1,13 +1,11 @@
 #include "settings/own_dialogs.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "win/text_rules.h"
+#include "win/wildcard.h"
 
 namespace {
-
-wchar_t Folded(wchar_t c) { return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c))); }
 
 // A key stored as the jump key is, to be typed into the window: modifiers (Alt, Ctrl, Shift,
 // Win) in the high word and a virtual key in the low; nothing else in either.
@@ -20,24 +18,7 @@ bool TypableKey(int stored) {
 }  // namespace
 
 bool WildcardMatch(const std::wstring& pattern, const std::wstring& text) {
-  // Greedy with one step back to the last star: linear in practice, never exponential.
-  std::size_t p = 0, t = 0, star = std::wstring::npos, resume = 0;
-  while (t < text.size()) {
-    if (p < pattern.size() && (pattern[p] == L'?' || Folded(pattern[p]) == Folded(text[t]))) {
-      ++p;
-      ++t;
-    } else if (p < pattern.size() && pattern[p] == L'*') {
-      star = p++;
-      resume = t;
-    } else if (star != std::wstring::npos) {
-      p = star + 1;
-      t = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == L'*') ++p;
-  return p == pattern.size();
+  return win::WildcardMatches(pattern.data(), pattern.size(), text.data(), text.size());
 }
 
 std::optional<TOwnDialog> ReadOwnDialog(const TOwnDialogValues& v, std::wstring& problem) {
@@ -106,7 +87,7 @@ std::optional<TOwnDialog> ReadOwnDialog(const TOwnDialogValues& v, std::wstring&
 const TOwnDialog* FindOwnDialog(const std::vector<TOwnDialog>& entries, const std::wstring& program,
                                 const std::wstring& className, const std::wstring& title) {
   for (const TOwnDialog& entry : entries) {
-    if (!entry.program.empty() && !text::SameCaseBlind(entry.program, program)) continue;
+    if (!entry.program.empty() && !WildcardMatch(entry.program, program)) continue;
     if (!WildcardMatch(entry.className, className)) continue;
     if (!entry.title.empty() && !WildcardMatch(entry.title, title)) continue;
     return &entry;

@@ -14,7 +14,7 @@ enum class TOwnDialogMethod { Edit, Keys, Address };
 
 struct TOwnDialog {
   std::wstring name;     // the entry's subkey
-  std::wstring program;  // an executable name; empty for any program
+  std::wstring program;  // an executable name (`*` and `?` allowed, as the hook matches it); empty for any
   std::wstring className;
   std::wstring title;  // empty for any title
   TOwnDialogMethod method = TOwnDialogMethod::Edit;

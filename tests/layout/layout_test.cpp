@@ -26,7 +26,9 @@ const std::map<std::string, int> kFloors = {
 };
 // The libraries loaded into other programs: what each may take besides its own folder.
 const std::map<std::string, std::set<std::string>> kLibraries = {
-    {"hook", {"win/handles.h", "win/windows_version.h", "navigation/window_kinds.h", "navigation/target_kind.h"}},
+    {"hook",
+     {"win/handles.h", "win/windows_version.h", "win/wildcard.h", "navigation/window_kinds.h",
+      "navigation/target_kind.h"}},
     {"shellext", {"win/handles.h", "win/files.h", "win/registry.h"}},
 };
 

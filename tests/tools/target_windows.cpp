@@ -12,12 +12,14 @@
 //   refused TEXT        Enter on a text that names no folder
 //   hung                the program stopped answering (--hang)
 //   shell PID           (terminal) the command processor of its one tab
+//   typed TEXT          (qf-keys) Enter ended what was typed into the window since the last Enter
+//   address-key         (qf-keys) Ctrl+L, which would open its address box
 //   input shared|own    (--watch-input) whether this program's input was still joined to the
 //                       agent's when the first message after the mark reached a box
 // usage: target_windows MODE [--folder PATH] [--back-tab PATH] [--name NAME] [--at X Y] [--hang]
 //                       [--watch-input MARK]
 //   MODE: explorer | breadcrumb | explorer11 | ie | vista | office | rar | rar-extract | zip-extract | ace
-//         | desktop | terminal | browse
+//         | desktop | terminal | browse | qf-dialog | qf-keys
 //   --folder  the folder the window starts in (default: the current one)
 //   --back-tab  (explorer11) a second tab, behind the first, showing this folder
 //   --other-style  (explorer11) extended styles other than the classic frame's
@@ -125,6 +127,8 @@ class TTarget {
   virtual void OnCommand(HWND control) { Report("pressed", TextOf(control)); }
   virtual void OnClick(HWND, int) {}
   virtual void OnKey(HWND, WPARAM) {}
+  // A character typed into a window of the tree (not into a box).
+  virtual void OnChar(HWND, wchar_t) {}
   virtual void OnDropAddressEdit() {}
   // The shell's window list (the stand-in of shell_windows_stand_in.dll) takes a tab window to a
   // folder; true when it went there.
@@ -166,6 +170,9 @@ LRESULT CALLBACK PartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     case WM_KEYDOWN:
       target->OnKey(window, wParam);
+      return 0;
+    case WM_CHAR:
+      target->OnChar(window, static_cast<wchar_t>(wParam));
       return 0;
     case kDropAddressEdit:
       target->OnDropAddressEdit();
@@ -575,10 +582,13 @@ class TAceDialog : public TTarget {
 };
 
 // A dialog of a program the recognition does not know: QfTestDialog → QfPane → QfInner → Edit,
-// the box three levels down holding a name of its own.
-class TQfTestDialog : public TTarget {
+// the box three levels down holding a name of its own ("secret-name.txt" unless --name says).
+// Enter on a folder there opens it and puts the name back, as the system's file dialog does.
+class TQfTestDialog : public TVistaDialog {
  public:
-  using TTarget::TTarget;
+  explicit TQfTestDialog(const TOptions& options) : TVistaDialog(options) {
+    if (name_.empty()) name_ = L"secret-name.txt";
+  }
 
   HWND Create(POINT at) override {
     const HWND dialog =
@@ -586,9 +596,40 @@ class TQfTestDialog : public TTarget {
     if (dialog == nullptr) return nullptr;
     const HWND pane = Part(dialog, L"QfPane", {0, 0, 450, 220});
     const HWND inner = Part(pane, L"QfInner", {10, 10, 440, 60});
-    ::SetWindowTextW(Box(Control(inner, L"Edit", {0, 0, 420, 26}, ES_AUTOHSCROLL, L"", 1001)), L"secret-name.txt");
+    ::SetWindowTextW(Box(Control(inner, L"Edit", {0, 0, 420, 26}, ES_AUTOHSCROLL, L"", 1001)), name_.c_str());
     return pane;
   }
+};
+
+// The same program's dialog without a child window, as the file dialogs of some toolkits are: it
+// reads the keys typed into it itself.
+//   typed TEXT     Enter ended what was typed since the last Enter or address key
+//   address-key    Ctrl+L, which would open its address box
+class TQfKeysDialog : public TTarget {
+ public:
+  using TTarget::TTarget;
+
+  HWND Create(POINT at) override {
+    return Part(nullptr, L"QfTestDialog", {at.x, at.y, at.x + 460, at.y + 260}, kPopupStyle, L"Quillrook Keys Dialog");
+  }
+
+  void OnChar(HWND, wchar_t c) override {
+    if (c >= L' ') typed_ += c;
+  }
+
+  void OnKey(HWND, WPARAM key) override {
+    if (key == 'L' && ::GetKeyState(VK_CONTROL) < 0) {
+      typed_.clear();
+      Report("address-key");
+    } else if (key == VK_RETURN) {
+      Report("typed", typed_);
+      if (IsFolder(typed_)) Report("navigated", typed_);
+      typed_.clear();
+    }
+  }
+
+ private:
+  std::wstring typed_;
 };
 
 // The shell's desktop: Progman → SHELLDLL_DefView → SysListView32. It is never navigated; a
@@ -675,6 +716,7 @@ std::unique_ptr<TTarget> MakeTarget(const std::wstring& mode, const TOptions& op
   if (mode == L"ace") return std::make_unique<TAceDialog>(options);
   if (mode == L"desktop") return std::make_unique<TDesktop>(options);
   if (mode == L"qf-dialog") return std::make_unique<TQfTestDialog>(options);
+  if (mode == L"qf-keys") return std::make_unique<TQfKeysDialog>(options);
   if (mode == L"terminal") return std::make_unique<TTerminal>(options);
   return nullptr;
 }

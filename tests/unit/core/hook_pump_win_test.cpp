@@ -41,7 +41,7 @@ std::size_t LinesWith(const std::wstring& folder, const std::wstring& text) {
 namespace {
 
 // Takes every trigger: the pumps below test the queue, not the judging of its windows.
-const wchar_t* TakeAll(HWND, int, HWND, HWND) { return nullptr; }
+const wchar_t* TakeAll(HWND, int, HWND, HWND, const std::vector<TOwnDialog>&) { return nullptr; }
 
 }  // namespace
 
@@ -155,7 +155,7 @@ TEST(HookPump, AFloodOfRefusedTriggersCostsOneLineASecondAndAStuckClaimIsFreed) 
   std::vector<HWND> judged;
   THookPump pump(
       nullptr, 4, [&] { return &record; }, [] {}, [&](HWND, int) { ++triggers; },
-      [&](HWND target, int, HWND, HWND) -> const wchar_t* {
+      [&](HWND target, int, HWND, HWND, const std::vector<TOwnDialog>&) -> const wchar_t* {
         judged.push_back(target);
         return L"not in front";
       },

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -126,8 +127,8 @@ TEST(HookContract, ConcurrentWritersNeitherLoseNorDuplicateSlots) {
     writers.emplace_back([&, w] {
       for (std::uint32_t n = 0; n < kPerWriter; ++n) {
         const std::uint32_t id = static_cast<std::uint32_t>(w) * kPerWriter + n;
-        while (hook::PushSlot(*share, 0xC000 + (id % 7), id, id * 3, id + 1,
-                              static_cast<std::int32_t>(id), -static_cast<std::int32_t>(id)) < 0) {
+        while (hook::PushSlot(*share, 0xC000 + (id % 7), id, id * 3, id + 1, static_cast<std::int32_t>(id),
+                              -static_cast<std::int32_t>(id)) < 0) {
           std::this_thread::yield();
         }
       }
@@ -138,8 +139,7 @@ TEST(HookContract, ConcurrentWritersNeitherLoseNorDuplicateSlots) {
   const auto take = [&](const TQueueSlot& slot) {
     ++received;
     if (slot.wParam >= kTotal || slot.lParam != slot.wParam * 3 || slot.time != slot.wParam + 1 ||
-        slot.x != static_cast<std::int32_t>(slot.wParam) ||
-        slot.y != -static_cast<std::int32_t>(slot.wParam) ||
+        slot.x != static_cast<std::int32_t>(slot.wParam) || slot.y != -static_cast<std::int32_t>(slot.wParam) ||
         slot.message != 0xC000 + (slot.wParam % 7)) {
       ++torn;
       return;
@@ -169,6 +169,62 @@ TEST(HookContract, HeartbeatStaleAfterFiveSecondsAcrossTickWrapAround) {
   EXPECT_TRUE(hook::HeartbeatStale(5000, 0xFFFFFFFFu - 999));
   // A heartbeat stamped a moment after the reader took its tick is not stale.
   EXPECT_FALSE(hook::HeartbeatStale(1000, 1001));
+}
+
+void Put(std::uint16_t (&field)[hook::kListedTextChars], const wchar_t* text) {
+  std::size_t i = 0;
+  for (; text[i] != 0; ++i) field[i] = static_cast<std::uint16_t>(text[i]);
+  field[i] = 0;
+}
+
+TEST(HookContract, TheListOfOwnDialogsIsReadWithinItsOwnBoundsWhateverIsWrittenThere) {
+  auto list = std::make_unique<hook::TDialogList>();
+  *list = {};
+  EXPECT_EQ(hook::ListedCount(*list), 0u);
+  list->count = 0xFFFFFFFFu;  // a forged count: no reader looks past the last entry
+  EXPECT_EQ(hook::ListedCount(*list), hook::kListedDialogs);
+  list->count = 3;
+  EXPECT_EQ(hook::ListedCount(*list), 3u);
+
+  hook::TListedDialog& entry = list->entries[0];
+  Put(entry.program, L"target_*.exe");
+  Put(entry.className, L"QfTest*");
+  Put(entry.title, L"Quillrook ? Dialog");
+  struct {
+    const wchar_t *program, *className, *title;
+    bool taken;
+  } rows[] = {
+      {L"TARGET_windows.exe", L"QfTestDialog", L"Quillrook Keys Dialog", false},
+      {L"target_windows.exe", L"qftestdialog", L"Quillrook X Dialog", true},
+      {L"other.exe", L"QfTestDialog", L"Quillrook X Dialog", false},
+      {L"target_windows.exe", L"QfPane", L"Quillrook X Dialog", false},
+      // A title that cannot be read without waiting is no match for an entry that names one.
+      {L"target_windows.exe", L"QfTestDialog", nullptr, false},
+      // Nor is a program whose name another thread is still reading.
+      {nullptr, L"QfTestDialog", L"Quillrook X Dialog", false},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(hook::ListedDialogTakes(entry, r.program, r.className, r.title), r.taken)
+        << (r.className ? "" : "?") << (r.title ? "" : " no title") << (r.program ? "" : " no program");
+  // The first row only missed by its title's letter count.
+  EXPECT_TRUE(hook::ListedDialogTakes(entry, L"target_windows.exe", L"QfTestDialog", L"Quillrook K Dialog"));
+
+  // Empty program and title take any; an empty class takes nothing.
+  hook::TListedDialog any{};
+  Put(any.className, L"*");
+  EXPECT_TRUE(hook::ListedDialogTakes(any, nullptr, L"Anything", nullptr));
+  hook::TListedDialog none{};
+  EXPECT_FALSE(hook::ListedDialogTakes(none, L"a.exe", L"Anything", L"t"));
+
+  // Names that fill their arrays without a terminator are read to the array's end and no further.
+  hook::TListedDialog& full = list->entries[1];
+  for (auto* field : {&full.program, &full.className, &full.title})
+    for (auto& c : *field) c = u'A';
+  full.reserved = u'B';
+  const std::wstring exact(hook::kListedTextChars, L'a');
+  EXPECT_TRUE(hook::ListedDialogTakes(full, exact.c_str(), exact.c_str(), exact.c_str()));
+  const std::wstring longer = exact + L"b";
+  EXPECT_FALSE(hook::ListedDialogTakes(full, longer.c_str(), exact.c_str(), exact.c_str()));
 }
 
 }  // namespace

@@ -22,7 +22,6 @@ inline std::wstring TestFolder() {
   return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
-
 // A window handle as the queue carries it.
 inline std::uint32_t HandleValue(HWND window) {
   return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
@@ -50,12 +49,17 @@ class THookLibraryTest : public ::testing::Test {
 
   // The flags in SetHook's order: MouseWheel, Help, RExplorer, MExplorer, MIExplorer, MDesktop,
   // MouseMButton; the agent is this thread.
-  hook::THookShare* Install(DWORD mouseWheel, DWORD help, DWORD rExplorer, DWORD mExplorer,
-                            DWORD mIExplorer, DWORD mDesktop, DWORD mouseMButton) {
-    return setHook_(::GetCurrentThreadId(), 0, mouseWheel, 0, help, rExplorer, mExplorer,
-                    mIExplorer, mDesktop, mouseMButton);
+  hook::THookShare* Install(DWORD mouseWheel, DWORD help, DWORD rExplorer, DWORD mExplorer, DWORD mIExplorer,
+                            DWORD mDesktop, DWORD mouseMButton) {
+    return setHook_(::GetCurrentThreadId(), 0, mouseWheel, 0, help, rExplorer, mExplorer, mIExplorer, mDesktop,
+                    mouseMButton);
   }
   void Remove() { removeHook_(); }
+  // The list of the user's own dialogs as the agent fills it.
+  hook::TDialogList* DialogList() {
+    const auto dialogList = win::ProcAddress<hook::TDialogListFn>(library_.get(), "DialogList");
+    return dialogList != nullptr ? dialogList() : nullptr;
+  }
 
  private:
   win::TModuleHandle library_;

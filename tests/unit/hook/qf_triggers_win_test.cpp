@@ -79,18 +79,14 @@ LRESULT CALLBACK SeeingProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 HWND Watch(HWND window, TSeen& seen) {
   if (window == nullptr) return nullptr;
   ::SetPropW(window, kSeenProperty, &seen);
-  seen.previous = reinterpret_cast<WNDPROC>(
-      ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SeeingProc)));
+  seen.previous =
+      reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SeeingProc)));
   return window;
 }
 
-UINT Message(hook::THookMessage which) {
-  return ::RegisterWindowMessageW(hook::RegisteredName(which).c_str());
-}
+UINT Message(hook::THookMessage which) { return ::RegisterWindowMessageW(hook::RegisteredName(which).c_str()); }
 
-
-void ExpectOneSlot(hook::THookShare& share, hook::THookMessage message, HWND target,
-                   std::uint32_t lParam) {
+void ExpectOneSlot(hook::THookShare& share, hook::THookMessage message, HWND target, std::uint32_t lParam) {
   const auto slots = Drain(share);
   ASSERT_EQ(slots.size(), 1u);
   EXPECT_EQ(slots[0].message, Message(message));
@@ -123,11 +119,11 @@ bool Wheel(HWND window, TSeen& seen, int delta) {
 // A frame with exactly the styles the recognition accepts (the system adds bits of its own to
 // new frames, so they are set again once it exists).
 TWindow ShellFrame(const wchar_t* className, int x) {
-  constexpr DWORD style = WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
-                          WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+  constexpr DWORD style =
+      WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
   testwin::EnsureClass(className);
-  TWindow frame(::CreateWindowExW(WS_EX_WINDOWEDGE, className, L"frame", style, x, 40, 300, 260,
-                                  nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr));
+  TWindow frame(::CreateWindowExW(WS_EX_WINDOWEDGE, className, L"frame", style, x, 40, 300, 260, nullptr, nullptr,
+                                  ::GetModuleHandleW(nullptr), nullptr));
   if (frame) {
     ::SetWindowLongW(frame.get(), GWL_STYLE, static_cast<LONG>(style));
     ::SetWindowLongW(frame.get(), GWL_EXSTYLE, static_cast<LONG>(WS_EX_WINDOWEDGE));
@@ -140,8 +136,7 @@ struct TFileDialog {
   TWindow dialog;
   HWND view = nullptr;
 
-  TFileDialog(DWORD style, DWORD exStyle)
-      : dialog(testwin::Dialog(style, exStyle, 30, 30, 250, 180)) {
+  TFileDialog(DWORD style, DWORD exStyle) : dialog(testwin::Dialog(style, exStyle, 30, 30, 250, 180)) {
     if (!dialog) return;
     view = testwin::Child(dialog.get(), L"SHELLDLL_DefView", {10, 10, 300, 220});
     testwin::Child(dialog.get(), L"ComboBoxEx32", {10, 230, 300, 250});
@@ -152,8 +147,8 @@ struct TFileDialog {
 class QfHookTriggers : public hooktest::THookLibraryTest {
  protected:
   // Installs with the given flags and starts from an empty queue.
-  hook::THookShare* InstallClean(DWORD mouseWheel, DWORD help, DWORD rExplorer, DWORD mExplorer,
-                                 DWORD mIExplorer, DWORD mDesktop, DWORD mouseMButton) {
+  hook::THookShare* InstallClean(DWORD mouseWheel, DWORD help, DWORD rExplorer, DWORD mExplorer, DWORD mIExplorer,
+                                 DWORD mDesktop, DWORD mouseMButton) {
     hook::THookShare* share = Install(mouseWheel, help, rExplorer, mExplorer, mIExplorer, mDesktop, mouseMButton);
     if (share) Drain(*share);
     return share;
@@ -191,10 +186,8 @@ TEST_F(QfHookTriggers, MiddleClickInExplorerAndBrowserFramesFollowsTheirOwnFlags
   TWindow cabinet = ShellFrame(L"CabinetWClass", 20);
   TWindow browser = ShellFrame(L"IEFrame", 340);
   TSeen inCabinet, inBrowser;
-  const HWND cabinetView =
-      Watch(testwin::Child(cabinet.get(), L"SHELLDLL_DefView", {10, 10, 250, 200}), inCabinet);
-  const HWND browserView =
-      Watch(testwin::Child(browser.get(), L"Shell DocObject View", {10, 10, 250, 200}), inBrowser);
+  const HWND cabinetView = Watch(testwin::Child(cabinet.get(), L"SHELLDLL_DefView", {10, 10, 250, 200}), inCabinet);
+  const HWND browserView = Watch(testwin::Child(browser.get(), L"Shell DocObject View", {10, 10, 250, 200}), inBrowser);
   ASSERT_TRUE(cabinetView && browserView);
   testwin::Pump();
 
@@ -219,10 +212,8 @@ TEST_F(QfHookTriggers, MiddleClickInExplorerAndBrowserFramesFollowsTheirOwnFlags
 TEST_F(QfHookTriggers, MiddleClickOnTheDesktopIsReportedOnlyThroughItsOwnWindows) {
   TWindow progman = testwin::Frame(L"Progman", {20, 20, 420, 320});
   TSeen inView, inOther;
-  const HWND view =
-      Watch(testwin::Child(progman.get(), L"SHELLDLL_DefView", {0, 0, 400, 150}), inView);
-  const HWND other =
-      Watch(testwin::Child(progman.get(), L"QfTriggerOther", {0, 160, 400, 300}), inOther);
+  const HWND view = Watch(testwin::Child(progman.get(), L"SHELLDLL_DefView", {0, 0, 400, 150}), inView);
+  const HWND other = Watch(testwin::Child(progman.get(), L"QfTriggerOther", {0, 160, 400, 300}), inOther);
   ASSERT_TRUE(view && other);
   testwin::Pump();
 
@@ -241,14 +232,63 @@ TEST_F(QfHookTriggers, MiddleClickOnTheDesktopIsReportedOnlyThroughItsOwnWindows
   EXPECT_EQ(inView.middleDown + inView.middleUp, 2);
 }
 
+void Put(std::uint16_t (&field)[hook::kListedTextChars], const wchar_t* text) {
+  std::size_t i = 0;
+  for (; text[i] != 0; ++i) field[i] = static_cast<std::uint16_t>(text[i]);
+  field[i] = 0;
+}
+
+TEST_F(QfHookTriggers, MiddleClickAndWheelOverADialogTheListNamesComeAfterWhatIsKnown) {
+  hook::TDialogList* list = DialogList();
+  ASSERT_NE(list, nullptr);
+  // The list outlives the test in this process: it is emptied again whatever happens.
+  win::TScopeGuard emptied([list] { std::atomic_ref<std::uint32_t>(list->count).store(0); });
+  *list = {};
+  Put(list->entries[0].program, L"*.exe");
+  Put(list->entries[0].className, L"QfListed*");
+  Put(list->entries[0].title, L"List?d");
+  // An entry naming the desktop's class: the desktop stays the desktop.
+  Put(list->entries[1].className, L"Progman");
+  list->count = 0xFFFFFFFFu;  // a forged count is taken as the whole list
+
+  TWindow listed = testwin::Frame(L"QfListedDialog", {20, 20, 320, 320}, WS_POPUP | WS_VISIBLE | WS_CAPTION);
+  TWindow untitled = testwin::Frame(L"QfListedDialog", {340, 20, 640, 320}, WS_POPUP | WS_VISIBLE | WS_CAPTION);
+  TWindow progman = testwin::Frame(L"Progman", {20, 340, 320, 640});
+  ::SetWindowTextW(listed.get(), L"Listed");
+  ::SetWindowTextW(untitled.get(), L"Other");
+  TSeen inPane, inOther, inDesktop;
+  const HWND pane = Watch(testwin::Child(listed.get(), L"QfListedPane", {0, 0, 280, 260}), inPane);
+  const HWND other = Watch(testwin::Child(untitled.get(), L"QfListedPane", {0, 0, 280, 260}), inOther);
+  const HWND view = Watch(testwin::Child(progman.get(), L"SHELLDLL_DefView", {0, 0, 280, 260}), inDesktop);
+  ASSERT_TRUE(pane && other && view);
+  testwin::Pump();
+
+  hook::THookShare* share = InstallClean(1, 0, 0, 0, 0, 1, 1);
+  ASSERT_NE(share, nullptr);
+  ASSERT_TRUE(Click(pane, inPane, MOUSEEVENTF_MIDDLEDOWN));
+  ExpectOneSlot(*share, hook::THookMessage::QfMDialog, listed.get(), tkOwnDialog);
+  EXPECT_EQ(inPane.middleDown + inPane.middleUp, 0) << "the click is the menu's";
+  ASSERT_TRUE(Wheel(pane, inPane, WHEEL_DELTA));
+  ExpectOneSlot(*share, hook::THookMessage::WheelMouse, listed.get(), tkOwnDialog);
+  ASSERT_TRUE(Click(other, inOther, MOUSEEVENTF_MIDDLEDOWN));
+  EXPECT_TRUE(Drain(*share).empty()) << "a title the entry does not name";
+  EXPECT_EQ(inOther.middleDown + inOther.middleUp, 2);
+  ASSERT_TRUE(Click(view, inDesktop, MOUSEEVENTF_MIDDLEDOWN));
+  ExpectOneSlot(*share, hook::THookMessage::QfMDesktop, progman.get(), tkDesktop);
+
+  // With the middle-click flag off the listed dialog's clicks are the program's again.
+  ASSERT_NE(InstallClean(0, 0, 0, 0, 0, 0, 0), nullptr);
+  ASSERT_TRUE(Click(pane, inPane, MOUSEEVENTF_MIDDLEDOWN));
+  EXPECT_TRUE(Drain(*share).empty());
+  EXPECT_EQ(inPane.middleDown + inPane.middleUp, 2);
+}
+
 TEST_F(QfHookTriggers, MiddleClickInAnArchiverOrAFolderBrowseDialog) {
   TWindow rar = testwin::Frame(L"WinRarWindow", {20, 20, 320, 320});
   TWindow browse = testwin::Dialog(WS_POPUP | WS_VISIBLE | WS_CAPTION, 0, 230, 20, 150, 150);
   TSeen inRar, inBrowse;
-  const HWND rarList =
-      Watch(testwin::Child(rar.get(), L"QfTriggerList", {10, 10, 250, 250}), inRar);
-  const HWND tree =
-      Watch(testwin::Child(browse.get(), L"SysTreeView32", {10, 10, 200, 200}), inBrowse);
+  const HWND rarList = Watch(testwin::Child(rar.get(), L"QfTriggerList", {10, 10, 250, 250}), inRar);
+  const HWND tree = Watch(testwin::Child(browse.get(), L"SysTreeView32", {10, 10, 200, 200}), inBrowse);
   ASSERT_TRUE(rarList && tree);
   testwin::Pump();
 
@@ -273,8 +313,7 @@ TEST_F(QfHookTriggers, RightClickOnTheAddressBarOfAnExplorerFrame) {
   TSeen inAddress, inView;
   const HWND band = testwin::Child(cabinet.get(), L"Address Band Root", {0, 0, 280, 40});
   const HWND address = Watch(testwin::Child(band, L"ComboBoxEx32", {0, 0, 280, 40}), inAddress);
-  const HWND view =
-      Watch(testwin::Child(cabinet.get(), L"SHELLDLL_DefView", {0, 50, 280, 200}), inView);
+  const HWND view = Watch(testwin::Child(cabinet.get(), L"SHELLDLL_DefView", {0, 50, 280, 200}), inView);
   ASSERT_TRUE(address && view);
   testwin::Pump();
 
@@ -310,8 +349,7 @@ TEST_F(QfHookTriggers, RightClickOnTheHelpButtonOfAFileDialog) {
   ASSERT_NE(Watch(fake.dialog.get(), inDialog), nullptr);
   ASSERT_NE(Watch(fake.view, inView), nullptr);
   const POINT help = AddHelpButton(fake.dialog.get(), inDialog);
-  ASSERT_EQ(::SendMessageW(fake.dialog.get(), WM_NCHITTEST, 0, MAKELPARAM(help.x, help.y)),
-            HTHELP);
+  ASSERT_EQ(::SendMessageW(fake.dialog.get(), WM_NCHITTEST, 0, MAKELPARAM(help.x, help.y)), HTHELP);
 
   hook::THookShare* share = InstallClean(0, 1, 0, 0, 0, 0, 0);
   ASSERT_NE(share, nullptr);

@@ -15,6 +15,7 @@
 
 #include "../test_temp_folder.h"
 #include "../test_windows.h"
+#include "navigation/own_dialog_target.h"
 #include "navigation/target_kind.h"
 #include "navigation/window_kinds.h"
 
@@ -419,6 +420,30 @@ TEST(GetIEcomponent, FindsTheComboOrTheAddressBandEdit) {
   TWindow bare = Frame(L"IEFrame", {0, 0, 500, 300});
   Child(bare.get(), L"WorkerW");
   EXPECT_EQ(GetIEcomponent(bare.get()), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A Dialogs entry's box is found by its path of classes through any sibling of each class, the
+// first visible box on the path winning; a path that leads nowhere finds none.
+TEST(OwnDialogBox, ThePathOfClassesFindsTheVisibleBoxThroughAnySibling) {
+  TWindow dialog = Frame(L"QfTestDialog", {20, 20, 420, 320});
+  const HWND first = Child(Child(dialog.get(), L"QfPane", {0, 0, 400, 100}), L"QfInner", {0, 0, 400, 100});
+  const HWND hidden = Control(first, L"Edit");
+  ::ShowWindow(hidden, SW_HIDE);
+  const HWND second = Child(Child(dialog.get(), L"QfPane", {0, 100, 400, 200}), L"QfInner", {0, 0, 400, 100});
+  const HWND shown = Control(second, L"Edit");
+  ASSERT_TRUE(hidden && shown);
+
+  EXPECT_EQ(FindOwnDialogBox(dialog.get(), {L"QfPane", L"QfInner", L"Edit"}), shown);
+  EXPECT_EQ(FindOwnDialogBox(dialog.get(), {L"qfpane", L"QFINNER", L"edit"}), shown) << "classes are case-blind";
+  EXPECT_EQ(FindOwnDialogBox(dialog.get(), {L"QfPane", L"Edit"}), nullptr) << "a step left out";
+  EXPECT_EQ(FindOwnDialogBox(dialog.get(), {L"QfPane", L"QfMissing", L"Edit"}), nullptr);
+  EXPECT_EQ(FindOwnDialogBox(dialog.get(), {}), nullptr);
+  ::ShowWindow(shown, SW_HIDE);
+  EXPECT_EQ(FindOwnDialogBox(dialog.get(), {L"QfPane", L"QfInner", L"Edit"}), nullptr) << "only hidden boxes";
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+"""The user's own dialogs: a dialog of a program the agent does not know, described by an entry of
+the Dialogs key made from what Copy Window Details says of it, is driven by the folder menu (the
+middle click over it now opens the menu): the folder goes into its box three levels down, or is
+typed into a dialog without child windows (after its address key, for that method); an entry whose box is not there falls back to a new
+shell window, and without the entries the dialog is the desktop's kind again."""
+import time
+
+from conftest import AGENT_KEY, SETTINGS_KEY, qftool, reg_set, visible_menus, wait_for, windows_path, wine, xdotool
+from test_favourites import VK_DOWN, VK_RETURN, pick
+from test_options import OK, OPTIONS, dialog_up, press
+from test_target_windows import FIRST, SECOND, Target, favourites, name_box, open_menu
+from test_window_details import copied
+
+DIALOGS_KEY = AGENT_KEY + r"\Dialogs"
+TITLE = "Quillrook Test Dialog"
+
+
+def entry(name, **values):
+    for value, data in values.items():
+        reg_set(DIALOGS_KEY + "\\" + name, value, data)
+
+
+def apply_entries():
+    """The options dialog's OK: the agent reads the entries again and gives them to its hooks."""
+    xdotool("mousemove", 1200, 1000)
+    assert qftool("post-thread", 1149)[0] == 0
+    dialog_up(OPTIONS)
+    press(OPTIONS, OK)
+    time.sleep(0.5)
+
+
+def to_front(target, dy=0):
+    x, y = target.point
+    xdotool("mousemove", x, y + dy, "click", "1")
+    time.sleep(0.5)
+
+
+def shell_window_shows(folder):
+    wait_for(lambda: qftool("windows", "ExplorerWClass", folder.name)[0] == 0, 20,
+             what=f"a shell window showing {folder.name}")
+
+
+def taken_as(target, entry, kind):
+    """Copy Window Details (DetailsKey) over the target, until it says which entry takes it."""
+    xdotool("mousemove", *target.point)
+    time.sleep(0.3)
+    xdotool("key", "ctrl+alt+d")
+
+    def said():
+        code, text = qftool("clipboard")
+        return code == 0 and f"  Dialogs entry: {entry}" in text and f"  the menu takes it as: {kind}" in text
+    wait_for(said, 10, what=f"the details saying {entry}")
+
+
+def test_an_entry_made_from_the_window_details_lets_the_menu_drive_the_dialog(agent, programs):
+    a, b = favourites(agent, "fav a", "fav b")
+    reg_set(SETTINGS_KEY, "DetailsKey", (3 << 16) | ord("D"), "REG_DWORD")  # Ctrl+Alt+D
+    agent.start()
+    dialog = Target(programs, agent.data_dir, "qf-dialog", at=(80, 80)).ready()
+    keys = Target(programs, agent.data_dir, "qf-keys", at=(640, 80)).ready()
+
+    # What the dialog is made of, from the tray menu's Copy Window Details.
+    to_front(dialog, 60)
+    xdotool("mousemove", 700, 600)
+    assert qftool("post-thread", 1147)[0] == 0
+    wait_for(visible_menus, 10, what="the tray menu")
+    pick(*([VK_DOWN] * 11), VK_RETURN)
+    lines = copied("QfTestDialog")
+    box, = [line for line in lines if line.strip().startswith("Edit id=1001")]
+    path = box.rsplit("path=", 1)[1]
+    program = lines[0].split(": ", 1)[1]
+
+    # Unknown, the dialog lets the middle click through: no menu.
+    xdotool("mousemove", *dialog.point, "click", "2")
+    time.sleep(2)
+    assert not visible_menus(), "a menu over a dialog no entry names"
+
+    entry("Test dialog", Program=program, Class="QfTestDialog", Title="Quillrook Test*", Method="edit", Box=path)
+    entry("Keys dialog", Class="QfTest*", Title="Quillrook Keys Dialog", Method="keys")
+    entry("Bad", Class="QfTestDialog", Method="paste")
+    apply_entries()
+    agent.wait_log("LoadOwnDialogs Parameters: entry passed over, unknown Method: paste: Bad")
+    taken_as(dialog, "Test dialog", "a dialog of the Dialogs entries")
+
+    # "edit": the folder goes into the box found by its path, Enter opens it, the name comes back.
+    open_menu(dialog.point)
+    pick(*FIRST, VK_RETURN)
+    dialog.shows(a)
+    wait_for(lambda: name_box(TITLE) == "secret-name.txt", 15, what="the typed name back in the box")
+    agent.wait_log("SetData\\OwnDialog Parameters: entry Test dialog")
+    assert [line for line in agent.log_lines() if "ShowPath Parameters: begin, type=12" in line]
+
+    # "keys": a dialog without child windows gets the folder typed into it, and Enter.
+    open_menu(keys.point)
+    pick(*SECOND, VK_RETURN)
+    keys.shows(b)
+    assert keys.lines("typed") == [windows_path(b)]
+
+    # "address": Ctrl+L first (the entry names no key of its own), then the folder and Enter.
+    entry("Keys dialog", Method="address")
+    apply_entries()
+    open_menu(keys.point)
+    pick(*FIRST, VK_RETURN)
+    keys.shows(a)
+    assert keys.lines("address-key") == [""] and keys.lines("typed") == [windows_path(b), windows_path(a)]
+
+    # A path that finds no box is logged, and the pick does what it would without the entry.
+    entry("Test dialog", Box=r"QfPane\Missing\Edit")
+    apply_entries()
+    open_menu(dialog.point)
+    pick(*FIRST, VK_RETURN)
+    agent.wait_log(r"no box on the path QfPane\Missing\Edit: the entry is passed over")
+    shell_window_shows(a)
+    assert len(dialog.lines("navigated")) == 1
+
+    # Without the entries the middle click goes through again, and the agent takes the dialog as
+    # the desktop's kind (the hot key's menu would open the folder in a new shell window).
+    assert wine("reg", "delete", DIALOGS_KEY, "/f").returncode == 0
+    apply_entries()
+    taken_as(dialog, "none", "the desktop (nothing else took it)")
+    xdotool("mousemove", *dialog.point, "click", "2")
+    time.sleep(2)
+    assert not visible_menus(), "a menu over a dialog whose entry was removed"
+    assert len(dialog.lines("navigated")) == 1 and len(keys.lines("navigated")) == 2
