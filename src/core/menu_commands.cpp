@@ -155,6 +155,7 @@ void TQuillFolder::SaveOptions(const TOptionsSave& save) {
   SaveSettings(Settings);
   RegisterHotKey();
   if (save.jumpExcluded) SaveJumpExcluded(*save.jumpExcluded);
+  if (save.ownDialogs) SaveOwnDialogs(save.ownDialogs->written, save.ownDialogs->removed);
   if (jump_) jump_->Apply(Settings);
   SetAutostart(save.autostart);
   PopupMenu2.RecentSettingsChanged(recentWereOff);

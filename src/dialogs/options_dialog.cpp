@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 
@@ -12,6 +13,8 @@
 #include "menu/favourites_store.h"
 #include "menu/menu_images.h"
 #include "menu/select_folder.h"
+#include "navigation/window_details.h"
+#include "navigation/window_details_reader.h"
 #include "navigation/window_front.h"
 #include "resource.h"
 #include "settings/settings_registry.h"
@@ -30,10 +33,12 @@ constexpr wchar_t kPageProc[] = L"Sett.PageProc";
 constexpr wchar_t kInformation[] = L"Information";
 constexpr wchar_t kConfirm[] = L"Confirm";
 constexpr wchar_t kConfirmRemove[] = L"Do you really want to delete this item?";
-constexpr const wchar_t* kPageNames[] = {L"Folders", L"Filters", L"Preferences", L"Explorer Jump", L"About"};
-constexpr int kPageTemplates[] = {IDD_PAGE_FOLDERS, IDD_PAGE_FILTERS, IDD_PAGE_PREFERENCES, IDD_PAGE_JUMP,
-                                  IDD_PAGE_ABOUT};
-constexpr const wchar_t* kHelpTopics[] = {L"editfldr.htm", L"addfilter.htm", L"options.htm", L"jump.htm", L"about.htm"};
+constexpr const wchar_t* kPageNames[] = {L"Folders",       L"Filters", L"Preferences",
+                                         L"Explorer Jump", L"Dialogs", L"About"};
+constexpr int kPageTemplates[] = {IDD_PAGE_FOLDERS, IDD_PAGE_FILTERS, IDD_PAGE_PREFERENCES,
+                                  IDD_PAGE_JUMP,    IDD_PAGE_DIALOGS, IDD_PAGE_ABOUT};
+constexpr const wchar_t* kHelpTopics[] = {L"editfldr.htm", L"addfilter.htm", L"options.htm",
+                                          L"jump.htm",     L"dialogs.htm",   L"about.htm"};
 static_assert(std::size(kPageNames) == TSett::kPageCount && std::size(kPageTemplates) == TSett::kPageCount &&
               std::size(kHelpTopics) == TSett::kPageCount);
 constexpr wchar_t kNoProgramName[] = L"Please enter the file name of a program, such as notepad.exe.";
@@ -43,6 +48,22 @@ constexpr int kTitleWidth = 152, kPathWidth = 215;
 // The hot-key box allows exactly one of Shift, Ctrl and Alt; anything else becomes Ctrl.
 constexpr WPARAM kRefusedCombinations = HKCOMB_NONE | HKCOMB_SC | HKCOMB_SA | HKCOMB_CA | HKCOMB_SCA;
 constexpr UINT_PTR kNaturalKeySubclass = 1;
+// The Dialogs page: its methods as the combo box lists them, its columns, and "Pick a Window...".
+constexpr const wchar_t* kOwnDialogMethods[] = {L"edit", L"keys", L"address"};
+constexpr const wchar_t* kOwnDialogColumns[] = {L"Name", L"Class", L"Method"};
+constexpr int kOwnDialogColumnWidth = 100;
+constexpr UINT kWindowPicked = WM_APP + 20;
+constexpr UINT_PTR kPickTimer = 20;
+constexpr wchar_t kPickCaption[] = L"Pick a Window...";
+constexpr wchar_t kPickingCaption[] = L"Click a window...";
+constexpr std::pair<int, TOwnDialogField> kOwnDialogBoxes[] = {{IDC_DIALOGS_PROGRAM, TOwnDialogField::Program},
+                                                               {IDC_DIALOGS_CLASS, TOwnDialogField::Class},
+                                                               {IDC_DIALOGS_TITLE, TOwnDialogField::Title},
+                                                               {IDC_DIALOGS_BOX, TOwnDialogField::Box}};
+
+std::wstring MethodShown(const TOwnDialogRow& row) {
+  return row.problem.empty() ? row.values.method : L"passed over: " + row.problem;
+}
 
 void AddColumn(HWND list, int index, const wchar_t* caption, int width) {
   LVCOLUMNW column{};
@@ -175,7 +196,16 @@ INT_PTR TSett::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       PlacePages();
       return FALSE;
+    case kWindowPicked:
+      OnWindowPicked(reinterpret_cast<HWND>(lParam));
+      return TRUE;
+    case WM_TIMER:
+      if (wParam != kPickTimer) return FALSE;
+      picker_.Stop();
+      OnWindowPicked(nullptr);
+      return TRUE;
     case WM_DESTROY:
+      picker_.Stop();
       if (const HWND box = Item(IDC_PREF_NATURALKEY)) ::RemoveWindowSubclass(box, NaturalKeyProc, kNaturalKeySubclass);
       return FALSE;
     default:
@@ -186,8 +216,8 @@ INT_PTR TSett::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void TSett::FollowDpi() {
   // The window's own DPI, not the message's: any program can send the message.
   const unsigned dpi = win::DpiOfWindow(dialog_);
-  for (int list : {IDC_FOLDERS_LIST, IDC_FILTERS_LIST})
-    for (int column = 0; column < 2; ++column)
+  for (int list : {IDC_FOLDERS_LIST, IDC_FILTERS_LIST, IDC_DIALOGS_LIST})
+    for (int column = 0; column < (list == IDC_DIALOGS_LIST ? 3 : 2); ++column)
       ListView_SetColumnWidth(Item(list), column,
                               look::Rescaled(ListView_GetColumnWidth(Item(list), column), dpi_, dpi));
   dpi_ = dpi;
@@ -249,13 +279,18 @@ void TSett::OnInitDialog() {
     AddColumn(view, 1, list == IDC_FOLDERS_LIST ? L"Path" : L"Mask", look::Scaled(kPathWidth, dpi_));
   }
   ListView_SetImageList(Item(IDC_FOLDERS_LIST), images_, LVSIL_SMALL);
+  ListView_SetExtendedListViewStyle(Item(IDC_DIALOGS_LIST), LVS_EX_FULLROWSELECT);
+  for (int column = 0; column < 3; ++column)
+    AddColumn(Item(IDC_DIALOGS_LIST), column, kOwnDialogColumns[column], look::Scaled(kOwnDialogColumnWidth, dpi_));
+  for (const wchar_t* method : kOwnDialogMethods)
+    ::SendMessageW(Item(IDC_DIALOGS_METHOD), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(method));
   FollowDpi();
   for (const wchar_t* mode : kHotKeyModes)
     ::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(mode));
   ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETRULES, kRefusedCombinations, MAKELPARAM(HOTKEYF_CONTROL, 0));
   // The jump key is held while a dialog is in front: a plain or shifted key would be lost to its
   // name box, so the box makes it a Ctrl key.
-  for (const int box : {IDC_JUMP_KEY, IDC_PREF_SEARCHKEY})
+  for (const int box : {IDC_JUMP_KEY, IDC_PREF_SEARCHKEY, IDC_DIALOGS_DETAILSKEY})
     ::SendMessageW(Item(box), HKM_SETRULES, HKCOMB_NONE | HKCOMB_S, MAKELPARAM(HOTKEYF_CONTROL, 0));
   ::SendMessageW(Item(IDC_PREF_HOTKEY), HKM_SETHOTKEY, MAKEWORD('Q', HOTKEYF_CONTROL), 0);
   ::SetWindowSubclass(Item(IDC_PREF_NATURALKEY), NaturalKeyProc, kNaturalKeySubclass,
@@ -327,8 +362,9 @@ void TSett::OptionShow() {
   ::SendMessageW(Item(IDC_PREF_HOTKEYMODE), CB_SETCURSEL, static_cast<WPARAM>(view.mode), 0);
   ShowHotKeyMode();
 
-  for (const auto& [box, stored] :
-       {std::pair{IDC_JUMP_KEY, settings_.JumpKey}, {IDC_PREF_SEARCHKEY, settings_.SearchKey}}) {
+  for (const auto& [box, stored] : {std::pair{IDC_JUMP_KEY, settings_.JumpKey},
+                                    {IDC_PREF_SEARCHKEY, settings_.SearchKey},
+                                    {IDC_DIALOGS_DETAILSKEY, settings_.DetailsKey}}) {
     const TKeyChordView key = KeyChordView(stored);
     ::SendMessageW(Item(box), HKM_SETHOTKEY, MAKEWORD(key.controlKey, key.controlModifiers), 0);
   }
@@ -337,6 +373,8 @@ void TSett::OptionShow() {
   jumpExcluded_ = LoadJumpExcluded();
   jumpExcludedChanged_ = false;
   FillJumpExcluded();
+  ownDialogs_ = TOwnDialogRows::FromStore(LoadStoredOwnDialogs());
+  FillOwnDialogs(ownDialogs_.Size() > 0 ? std::optional<int>(0) : std::nullopt);
   if (Page() == kFoldersPage) ::SetFocus(Item(IDC_FOLDERS_LIST));
 }
 
@@ -478,6 +516,26 @@ bool TSett::OnCommand(int id, int code) {
     case IDC_JUMP_REMOVE:
       RemoveJumpExcluded();
       return true;
+    case IDC_DIALOGS_ADD:
+      FillOwnDialogs(static_cast<int>(ownDialogs_.Add()));
+      ::SetFocus(Item(IDC_DIALOGS_CLASS));
+      return true;
+    case IDC_DIALOGS_REMOVE:
+      RemoveOwnDialog();
+      return true;
+    case IDC_DIALOGS_PICK:
+      PickWindow();
+      return true;
+    case IDC_DIALOGS_PROGRAM:
+    case IDC_DIALOGS_CLASS:
+    case IDC_DIALOGS_TITLE:
+    case IDC_DIALOGS_BOX:
+    case IDC_DIALOGS_KEY:
+      if (code == EN_CHANGE) OwnDialogEdited(id);
+      return true;
+    case IDC_DIALOGS_METHOD:
+      if (code == CBN_SELCHANGE) OwnDialogEdited(id);
+      return true;
     case IDC_ABOUT_LINK:
       if (code == STN_CLICKED) ::ShellExecuteW(nullptr, L"open", kHomePage, nullptr, nullptr, SW_SHOWNORMAL);
       return true;
@@ -498,6 +556,12 @@ bool TSett::OnNotify(const NMHDR& header) {
     // The Delete key removes only what "Remove" could.
     if (header.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE && Selected(id))
       RemoveRow();
+    return false;
+  }
+  if (id == IDC_DIALOGS_LIST) {
+    if (header.code == LVN_ITEMCHANGED) ShowOwnDialog();
+    if (header.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE)
+      RemoveOwnDialog();
     return false;
   }
   if (header.code == UDN_DELTAPOS && (id == IDC_PREF_FILESSPIN || id == IDC_PREF_FOLDERSSPIN)) {
@@ -679,8 +743,110 @@ void TSett::Save(bool close) {
     if (Checked(kJumpChoices[choice])) s.AutoJump = choice;
   if (jumpExcludedChanged_) save.jumpExcluded = jumpExcluded_;
   jumpExcludedChanged_ = false;
+  const auto detailsKey = static_cast<WORD>(::SendMessageW(Item(IDC_DIALOGS_DETAILSKEY), HKM_GETHOTKEY, 0, 0));
+  s.DetailsKey = KeyChordFrom(LOBYTE(detailsKey), HIBYTE(detailsKey), settings_.DetailsKey);
+  if (ownDialogs_.Changed()) save.ownDialogs = TOwnDialogsSave{ownDialogs_.Written(), ownDialogs_.Removed()};
   host_.SaveOptions(save);
-  if (close) ::EndDialog(dialog_, IDOK);
+  if (close) {
+    ::EndDialog(dialog_, IDOK);
+    return;
+  }
+  // Applied: the entries as they are stored now are the ones further edits start from.
+  const std::optional<int> selected = Selected(IDC_DIALOGS_LIST);
+  ownDialogs_ = TOwnDialogRows::FromStore(LoadStoredOwnDialogs());
+  FillOwnDialogs(selected);
+}
+
+void TSett::FillOwnDialogs(std::optional<int> selected) {
+  const HWND list = Item(IDC_DIALOGS_LIST);
+  ListView_DeleteAllItems(list);
+  for (std::size_t i = 0; i < ownDialogs_.Size(); ++i) {
+    const TOwnDialogRow& row = ownDialogs_[i];
+    AddRow(list, static_cast<int>(i), row.values.name, row.values.className, -1, 0);
+    std::wstring method = MethodShown(row);
+    ListView_SetItemText(list, static_cast<int>(i), 2, method.data());
+  }
+  SelectRow(list, selected);
+  ShowOwnDialog();
+}
+
+void TSett::ShowOwnDialog() {
+  const std::optional<int> row = Selected(IDC_DIALOGS_LIST);
+  showingOwnDialog_ = true;
+  win::TScopeGuard shown([this] { showingOwnDialog_ = false; });
+  const TOwnDialogValues none;
+  const TOwnDialogValues& values = row ? ownDialogs_[static_cast<std::size_t>(*row)].values : none;
+  for (const auto& [box, text] : {std::pair{IDC_DIALOGS_PROGRAM, &values.program},
+                                  {IDC_DIALOGS_CLASS, &values.className},
+                                  {IDC_DIALOGS_TITLE, &values.title},
+                                  {IDC_DIALOGS_BOX, &values.box}})
+    ::SetWindowTextW(Item(box), text->c_str());
+  int method = -1;
+  for (int i = 0; i < static_cast<int>(std::size(kOwnDialogMethods)); ++i)
+    if (text::SameCaseBlind(text::Trim(values.method), kOwnDialogMethods[i])) method = i;
+  ::SendMessageW(Item(IDC_DIALOGS_METHOD), CB_SETCURSEL, static_cast<WPARAM>(method), 0);
+  const TKeyChordView key = KeyChordView(values.key);
+  ::SendMessageW(Item(IDC_DIALOGS_KEY), HKM_SETHOTKEY, MAKEWORD(key.controlKey, key.controlModifiers), 0);
+  for (int id : {IDC_DIALOGS_PROGRAM, IDC_DIALOGS_CLASS, IDC_DIALOGS_TITLE, IDC_DIALOGS_METHOD, IDC_DIALOGS_BOX,
+                 IDC_DIALOGS_KEY, IDC_DIALOGS_REMOVE})
+    ::EnableWindow(Item(id), row.has_value());
+}
+
+void TSett::OwnDialogEdited(int id) {
+  const std::optional<int> selected = Selected(IDC_DIALOGS_LIST);
+  if (showingOwnDialog_ || !selected) return;
+  const auto row = static_cast<std::size_t>(*selected);
+  if (id == IDC_DIALOGS_METHOD) {
+    const auto method = static_cast<int>(::SendMessageW(Item(id), CB_GETCURSEL, 0, 0));
+    if (method >= 0 && method < static_cast<int>(std::size(kOwnDialogMethods)))
+      ownDialogs_.Set(row, TOwnDialogField::Method, kOwnDialogMethods[method]);
+  } else if (id == IDC_DIALOGS_KEY) {
+    const auto key = static_cast<WORD>(::SendMessageW(Item(id), HKM_GETHOTKEY, 0, 0));
+    ownDialogs_.SetKey(row, KeyChordFrom(LOBYTE(key), HIBYTE(key), ownDialogs_[row].values.key));
+  } else {
+    for (const auto& [box, field] : kOwnDialogBoxes)
+      if (box == id) ownDialogs_.Set(row, field, ItemText(Item(box)));
+  }
+  // The row shows the edit at once; the boxes keep their focus.
+  const HWND list = Item(IDC_DIALOGS_LIST);
+  std::wstring className = ownDialogs_[row].values.className, method = MethodShown(ownDialogs_[row]);
+  ListView_SetItemText(list, *selected, 1, className.data());
+  ListView_SetItemText(list, *selected, 2, method.data());
+}
+
+void TSett::RemoveOwnDialog() {
+  const std::optional<int> row = Selected(IDC_DIALOGS_LIST);
+  if (!row || ::MessageBoxW(dialog_, kConfirmRemove, kConfirm, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  ownDialogs_.Remove(static_cast<std::size_t>(*row));
+  const int left = static_cast<int>(ownDialogs_.Size());
+  FillOwnDialogs(left > 0 ? std::optional<int>(std::min(*row, left - 1)) : std::nullopt);
+}
+
+void TSett::PickWindow() {
+  if (picker_.Waiting()) {
+    picker_.Stop();
+    OnWindowPicked(nullptr);
+    return;
+  }
+  if (!picker_.Start(dialog_, kWindowPicked, kPickTimer)) {
+    CommonLogErrorEvent(L"Sett.PickWindow", L"SetWindowsHookEx fail", L"", ::GetLastError(), false);
+    return;
+  }
+  ::SetWindowTextW(Item(IDC_DIALOGS_PICK), kPickingCaption);
+}
+
+void TSett::OnWindowPicked(HWND window) {
+  ::SetWindowTextW(Item(IDC_DIALOGS_PICK), kPickCaption);
+  if (window == nullptr) return;
+  const TPickedWindow picked = ReadPickedWindow(window);
+  if (picked.className.empty()) return;
+  const std::optional<int> selected = Selected(IDC_DIALOGS_LIST);
+  const std::size_t row = selected ? static_cast<std::size_t>(*selected) : ownDialogs_.Add();
+  ownDialogs_.Fill(row, picked);
+  CommonLogRunEvent(L"Sett.PickWindow", L"picked " + details::Shown(picked.program) + L" " +
+                                            details::Shown(picked.className) + L", box " +
+                                            (picked.boxPath.empty() ? L"none" : details::Shown(picked.boxPath)));
+  FillOwnDialogs(static_cast<int>(row));
 }
 
 void TSett::HelpTopic() const {

@@ -17,10 +17,18 @@
 #include "dialogs/dialog_base.h"
 #include "dialogs/editor_dialog.h"
 #include "dialogs/list_editing.h"
+#include "dialogs/own_dialog_rows.h"
 #include "dialogs/preference_rules.h"
+#include "dialogs/window_picker.h"
 #include "settings/settings_values.h"
 
 struct TFavouriteLists;
+
+// The Dialogs page's entries to write and to delete.
+struct TOwnDialogsSave {
+  std::vector<TOwnDialogValues> written;
+  std::vector<std::wstring> removed;
+};
 
 // What "OK" and "Apply" hand the owner.
 struct TOptionsSave {
@@ -34,6 +42,8 @@ struct TOptionsSave {
   bool autostart = false;
   // Explorer Jump's excluded programs, only when the page changed them.
   std::optional<std::vector<std::wstring>> jumpExcluded;
+  // The user's own dialogs, only when the page changed them.
+  std::optional<TOwnDialogsSave> ownDialogs;
 };
 
 // The agent, as the dialog sees it.
@@ -48,8 +58,15 @@ class TOptionsHost {
 
 class TSett {
  public:
-  enum TPage : int { kFoldersPage = 0, kFiltersPage = 1, kPreferencesPage = 2, kJumpPage = 3, kAboutPage = 4 };
-  static constexpr int kPageCount = 5;
+  enum TPage : int {
+    kFoldersPage = 0,
+    kFiltersPage = 1,
+    kPreferencesPage = 2,
+    kJumpPage = 3,
+    kDialogsPage = 4,
+    kAboutPage = 5
+  };
+  static constexpr int kPageCount = 6;
 
   // `settings` are the agent's as they stand (they change in place when the host stores them):
   // the preferences show them, and what the controls do not set is handed back as it is.
@@ -104,6 +121,13 @@ class TSett {
   void FillJumpExcluded();
   void AddJumpExcluded();
   void RemoveJumpExcluded();
+  // The Dialogs page: the list, the selected entry's boxes, an edit of one of them, a pick.
+  void FillOwnDialogs(std::optional<int> selected);
+  void ShowOwnDialog();
+  void OwnDialogEdited(int id);
+  void RemoveOwnDialog();
+  void PickWindow();
+  void OnWindowPicked(HWND window);
   void Save(bool close);
   void HelpTopic() const;
   // The hidden "Customize" button: the shell extension's context-menu items.
@@ -129,6 +153,10 @@ class TSett {
   // The programs Explorer Jump leaves alone, as the page edits them.
   std::vector<std::wstring> jumpExcluded_;
   bool jumpExcludedChanged_ = false;
+  TOwnDialogRows ownDialogs_;
+  // Set while the page fills the entry's boxes, whose change notices are then not edits.
+  bool showingOwnDialog_ = false;
+  TWindowPicker picker_;
   // The virtual key last pressed in the natural key box; its character replaces the box's text.
   int naturalKey_ = 0;
   // The custom hot key last stored, offered by the control while another mode is stored.

@@ -63,6 +63,33 @@ void ReadChildren(HWND parent, int depth, details::TDetails& out) {
 
 }  // namespace
 
+TPickedWindow ReadPickedWindow(HWND clicked) {
+  TPickedWindow picked;
+  const HWND top = clicked != nullptr ? ::GetAncestor(clicked, GA_ROOT) : nullptr;
+  if (top == nullptr || !::IsWindow(top)) return picked;
+  picked.program = ProgramNameOf(top);
+  picked.className = ClassNameOf(top);
+  picked.title = ReadText(top);
+  HWND box = nullptr;
+  if (clicked != top && ::GetWindow(clicked, GW_CHILD) == nullptr) {
+    box = clicked;
+  } else {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(top, nullptr), &info) && info.hwndFocus != nullptr &&
+        ::IsChild(top, info.hwndFocus))
+      box = info.hwndFocus;
+  }
+  // The path of classes from below the top-level window down to the box, as the details print it.
+  std::vector<std::wstring> classes;
+  for (HWND step = box; step != nullptr && step != top && classes.size() <= kOwnDialogPathLimit;
+       step = ::GetParent(step))
+    classes.insert(classes.begin(), ClassNameOf(step));
+  if (classes.size() <= kOwnDialogPathLimit)
+    for (const std::wstring& c : classes) picked.boxPath += (picked.boxPath.empty() ? L"" : L"\\") + c;
+  return picked;
+}
+
 details::TDetails ReadWindowDetails(HWND window, const std::vector<TOwnDialog>& ownDialogs) {
   details::TDetails out;
   const HWND top = window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr;

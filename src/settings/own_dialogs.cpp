@@ -17,6 +17,11 @@ bool TypableKey(int stored) {
 
 }  // namespace
 
+bool IsOwnDialogName(const std::wstring& name) {
+  return !name.empty() && name.size() <= 255 && name.find(L'\\') == std::wstring::npos &&
+         !text::HasControlCharacter(name);
+}
+
 bool WildcardMatch(const std::wstring& pattern, const std::wstring& text) {
   return win::WildcardMatches(pattern.data(), pattern.size(), text.data(), text.size());
 }

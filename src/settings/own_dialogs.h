@@ -33,6 +33,21 @@ struct TOwnDialogValues {
   int key = 0;
 };
 
+// An entry as stored, with why it is passed over ("" for one that is taken).
+struct TStoredOwnDialog {
+  TOwnDialogValues values;
+  std::wstring problem;
+};
+
+// What a window picked for an entry says of itself: its program's file name, its class and
+// title, and the path of classes from it to the box picked in it (empty for none).
+struct TPickedWindow {
+  std::wstring program;
+  std::wstring className;
+  std::wstring title;
+  std::wstring boxPath;
+};
+
 // Longest pattern or name taken, and most classes in a box's path.
 inline constexpr std::size_t kOwnDialogTextLimit = 256;
 inline constexpr std::size_t kOwnDialogPathLimit = 8;
@@ -41,6 +56,10 @@ inline constexpr std::size_t kOwnDialogPathLimit = 8;
 // no bare file name, a box path that is missing or has an empty or wildcard class or too many, a
 // key that names no key, or control characters or overlong text anywhere.
 std::optional<TOwnDialog> ReadOwnDialog(const TOwnDialogValues& values, std::wstring& problem);
+
+// Whether `name` can name an entry's subkey: not empty, at most 255 characters, no backslash and
+// no control character.
+bool IsOwnDialogName(const std::wstring& name);
 
 // Whether `text` matches `pattern`, case-blind: `*` any run of characters, `?` any one.
 bool WildcardMatch(const std::wstring& pattern, const std::wstring& text);

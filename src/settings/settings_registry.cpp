@@ -211,10 +211,10 @@ constexpr wchar_t kSearchPicksKey[] = L"Software\\BrantwellTools\\Quillrook Fold
 
 constexpr wchar_t kOwnDialogsKey[] = L"Software\\BrantwellTools\\Quillrook Folder\\Dialogs";
 
-std::vector<TOwnDialog> LoadOwnDialogs() {
-  std::vector<TOwnDialog> entries;
+std::vector<TStoredOwnDialog> LoadStoredOwnDialogs() {
+  std::vector<TStoredOwnDialog> stored;
   const win::TRegKey key = OpenListKey(kOwnDialogsKey, KEY_READ, L"QuillFolder.LoadOwnDialogs");
-  if (!key) return entries;
+  if (!key) return stored;
   std::vector<std::wstring> names;
   const LSTATUS status = win::ReadSubkeyNames(key.get(), names, kOwnDialogsKept);
   if (status != ERROR_SUCCESS)
@@ -222,9 +222,10 @@ std::vector<TOwnDialog> LoadOwnDialogs() {
   for (const std::wstring& name : names) {
     const win::TRegKey entryKey = win::OpenKey(key.get(), name, KEY_QUERY_VALUE);
     if (!entryKey) continue;
-    TOwnDialogValues values;
+    TStoredOwnDialog entry;
+    TOwnDialogValues& values = entry.values;
     values.name = name;
-    std::wstring problem;
+    std::wstring& problem = entry.problem;
     // A text value that is missing is empty; one of another type spoils the entry.
     const auto text = [&](const wchar_t* value, std::wstring& into) {
       LSTATUS read = ERROR_SUCCESS;
@@ -243,17 +244,76 @@ std::vector<TOwnDialog> LoadOwnDialogs() {
       values.key = static_cast<int>(*keyValue);
     else if (read != ERROR_FILE_NOT_FOUND && problem.empty())
       problem = L"Key is not a number";
+    if (problem.empty()) ReadOwnDialog(values, problem);
+    stored.push_back(std::move(entry));
+  }
+  return stored;
+}
+
+std::vector<TOwnDialog> LoadOwnDialogs() {
+  std::vector<TOwnDialog> entries;
+  for (const TStoredOwnDialog& stored : LoadStoredOwnDialogs()) {
+    std::wstring problem = stored.problem;
     std::optional<TOwnDialog> entry;
-    if (problem.empty()) entry = ReadOwnDialog(values, problem);
-    if (entry)
+    if (problem.empty()) entry = ReadOwnDialog(stored.values, problem);
+    if (entry) {
       entries.push_back(std::move(*entry));
-    else
-      CommonLogRunEvent(
-          L"QuillFolder.LoadOwnDialogs",
-          L"entry passed over, " + problem + L": " +
-              (text::HasControlCharacter(name) ? std::wstring(L"(a name with control characters)") : name));
+      continue;
+    }
+    const std::wstring& name = stored.values.name;
+    CommonLogRunEvent(L"QuillFolder.LoadOwnDialogs",
+                      L"entry passed over, " + problem + L": " +
+                          (text::HasControlCharacter(name) ? std::wstring(L"(a name with control characters)") : name));
   }
   return entries;
+}
+
+bool SaveOwnDialogs(const std::vector<TOwnDialogValues>& written, const std::vector<std::wstring>& removed) {
+  constexpr wchar_t kFunction[] = L"Sett.SaveOwnDialogs";
+  LSTATUS status = ERROR_SUCCESS;
+  const win::TRegKey key = win::CreateKey(HKEY_CURRENT_USER, kOwnDialogsKey, KEY_READ | KEY_WRITE, &status);
+  if (!key) {
+    CommonLogCantOpenKey(kFunction, kOwnDialogsKey, status);
+    return false;
+  }
+  bool saved = true;
+  // The entries given are written before the removed ones go, so a failure halfway loses none.
+  for (const TOwnDialogValues& values : written) {
+    if (!IsOwnDialogName(values.name)) {
+      CommonLogRunEvent(kFunction, L"an entry without a usable name is not written");
+      saved = false;
+      continue;
+    }
+    const win::TRegKey entry = win::CreateKey(key.get(), values.name, KEY_SET_VALUE, &status);
+    if (!entry) {
+      CommonLogRegistryError(kFunction, L"Can't create the entry", values.name, status);
+      saved = false;
+      continue;
+    }
+    for (const auto& [name, text] : {std::pair{L"Program", &values.program},
+                                     {L"Class", &values.className},
+                                     {L"Title", &values.title},
+                                     {L"Method", &values.method},
+                                     {L"Box", &values.box}}) {
+      status = win::WriteString(entry.get(), name, *text);
+      if (status != ERROR_SUCCESS) {
+        CommonLogRegistryError(kFunction, L"Can't write the entry", values.name, status);
+        saved = false;
+      }
+    }
+    status = values.key != 0 ? win::WriteDword(entry.get(), L"Key", static_cast<DWORD>(values.key))
+                             : ::RegDeleteValueW(entry.get(), L"Key");
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) saved = false;
+  }
+  for (const std::wstring& name : removed) {
+    if (!IsOwnDialogName(name)) continue;
+    status = ::RegDeleteKeyW(key.get(), name.c_str());
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+      CommonLogRegistryError(kFunction, L"Can't delete the entry", name, status);
+      saved = false;
+    }
+  }
+  return saved;
 }
 
 std::vector<std::wstring> LoadSearchPicks() {

@@ -75,6 +75,12 @@ std::vector<std::wstring> LoadSearchPicks();
 // passed over.
 inline constexpr std::size_t kOwnDialogsKept = 64;
 std::vector<TOwnDialog> LoadOwnDialogs();
+// The same entries as stored, each with why it is passed over.
+std::vector<TStoredOwnDialog> LoadStoredOwnDialogs();
+// Writes the entries of `written` whole (their texts and their Key, which 0 removes), then
+// deletes the entries named in `removed`, so a failure halfway loses none; entries named in
+// neither are left as they are. False, with a log line, when something could not be written.
+bool SaveOwnDialogs(const std::vector<TOwnDialogValues>& written, const std::vector<std::wstring>& removed);
 // Writes the lines over the old ones, then takes away the values past them; false on failure.
 bool SaveSearchPicks(const std::vector<std::wstring>& lines);
 

@@ -157,7 +157,7 @@ def test_lists_edited_in_the_options_dialog_change_the_store_and_the_menu_at_onc
     press(OPTIONS, CANCEL)
 
     # The About page names the product with its version.
-    open_options(page=4)
+    open_options(page=5)
     screenshot("options-about")
     name, = qftool("control-text", OPTIONS, ABOUT_NAME)[1]
     assert re.fullmatch(r"Quillrook Folder \d+(\.\d+)+", name), name

@@ -7,7 +7,7 @@ import time
 
 from conftest import AGENT_KEY, SETTINGS_KEY, qftool, reg_set, visible_menus, wait_for, windows_path, wine, xdotool
 from test_favourites import VK_DOWN, VK_RETURN, pick
-from test_options import OK, OPTIONS, dialog_up, press
+from test_options import OK, OPTIONS, dialog_up, open_options, press
 from test_target_windows import FIRST, SECOND, Target, favourites, name_box, open_menu
 from test_window_details import copied
 
@@ -122,3 +122,47 @@ def test_an_entry_made_from_the_window_details_lets_the_menu_drive_the_dialog(ag
     time.sleep(2)
     assert not visible_menus(), "a menu over a dialog whose entry was removed"
     assert len(dialog.lines("navigated")) == 1 and len(keys.lines("navigated")) == 2
+
+
+PICK, PROGRAM, CLASS, TITLE_BOX, BOX, REMOVE = 3184, 3185, 3186, 3187, 3189, 3183
+DIALOGS_PAGE = 4
+
+
+def field(control):
+    code, lines = qftool("control-text", OPTIONS, control)
+    return lines[0] if code == 0 and lines else ""
+
+
+def test_the_dialogs_page_makes_an_entry_from_a_picked_window_and_removes_it(agent, programs):
+    a, = favourites(agent, "fav a")
+    agent.start()
+    dialog = Target(programs, agent.data_dir, "qf-dialog", at=(620, 80)).ready()
+    open_options(page=DIALOGS_PAGE)
+    assert qftool("dialog-click", OPTIONS, PICK)[0] == 0
+    wait_for(lambda: field(PICK) == "Click a window...", 10, what="the pick waiting for a click")
+    # The click on the box names the window and the box; the dialog itself never sees it.
+    x, y, *_ = map(int, qftool("control-at", TITLE, 1001)[1][0].split())
+    xdotool("mousemove", x, y, "click", "1")
+    wait_for(lambda: field(CLASS) == "QfTestDialog", 10, what="the entry filled from the pick")
+    assert (field(PROGRAM), field(TITLE_BOX), field(BOX)) == ("target_windows.exe", TITLE, r"QfPane\QfInner\Edit")
+    assert field(PICK) == "Pick a Window..."
+    assert name_box(TITLE) == "secret-name.txt"
+    press(OPTIONS, OK)
+    stored = wine("reg", "query", DIALOGS_KEY + r"\Dialog 1").stdout
+    assert "QfTestDialog" in stored and r"QfPane\QfInner\Edit" in stored and "edit" in stored, stored
+
+    open_menu(dialog.point)
+    pick(*FIRST, VK_RETURN)
+    dialog.shows(a)
+
+    # Removed on the page, the entry is gone from the key and the click goes through again.
+    open_options(page=DIALOGS_PAGE)
+    assert field(CLASS) == "QfTestDialog", "the stored entry is shown, selected"
+    assert qftool("dialog-click", OPTIONS, REMOVE)[0] == 0
+    dialog_up("Confirm")
+    press("Confirm", 6)
+    press(OPTIONS, OK)
+    assert wine("reg", "query", DIALOGS_KEY + r"\Dialog 1").returncode != 0
+    xdotool("mousemove", *dialog.point, "click", "2")
+    time.sleep(2)
+    assert not visible_menus(), "a menu over a dialog whose entry was removed on the page"

@@ -226,6 +226,24 @@ TEST(OwnDialogsRegistry, EntriesOfTheRightTypesAreTakenAndTheOthersPassedOver) {
   std::vector<std::wstring> names;
   for (const auto& d : loaded) names.push_back(d.name);
   EXPECT_EQ(testreg::InRegistryOrder(names), testreg::InRegistryOrder(std::vector<std::wstring>{L"Archiver", L"Java"}));
+  // The options page's writing: an edited entry is written whole (its class then a text, its key
+  // gone), a new one added, a removed one deleted; an entry named in neither keeps its values of
+  // the wrong type, and one that stays unreadable is still there to be mended by hand.
+  TOwnDialogValues mended{L"Typed", L"", L"QfTyped", L"", L"keys", L"", 0};
+  TOwnDialogValues added{L"Dialog 1", L"x.exe", L"QfNew", L"Open*", L"edit", L"QfPane\\Edit", 0};
+  ASSERT_TRUE(SaveOwnDialogs({mended, added}, {L"Unknown", L"Never stored"}));
+  std::vector<std::wstring> stored;
+  for (const TStoredOwnDialog& d : LoadStoredOwnDialogs()) {
+    stored.push_back(d.values.name);
+    if (d.values.name == L"Typed") EXPECT_EQ(d.problem, L"") << "mended";
+    if (d.values.name == L"TextKey") EXPECT_EQ(d.problem, L"Key is not a number") << "left as it was";
+    if (d.values.name == L"Dialog 1") EXPECT_EQ(d.values.box, L"QfPane\\Edit");
+  }
+  EXPECT_EQ(testreg::InRegistryOrder(stored), testreg::InRegistryOrder(std::vector<std::wstring>{
+                                                  L"Archiver", L"Java", L"Typed", L"TextKey", L"Empty", L"Dialog 1"}));
+  EXPECT_FALSE(SaveOwnDialogs({TOwnDialogValues{L"a\\b", L"", L"X", L"", L"keys", L"", 0}}, {}))
+      << "a name that is a path is no entry's";
+  EXPECT_EQ(LoadStoredOwnDialogs().size(), 6u);
   for (const auto& d : loaded) {
     if (d.name == L"Archiver") {
       EXPECT_EQ(d.program, L"arch.exe");
