@@ -273,8 +273,13 @@ const wchar_t* ProgramName() noexcept {
 
 // A top-level window one of the user's own dialog entries takes. Its title is read only where
 // that asks nothing of another thread: a window of this thread answers it at once.
-HWND ListedDialogAround(HWND window) noexcept {
+const hook::TDialogList* ListedDialogs() noexcept {
   const auto* list = static_cast<const hook::TDialogList*>(dialogListReader.Get());
+  return list != nullptr && hook::ListedCount(*list) > 0 ? list : nullptr;
+}
+
+HWND ListedDialogAround(HWND window) noexcept {
+  const hook::TDialogList* list = ListedDialogs();
   const std::size_t count = list != nullptr ? hook::ListedCount(*list) : 0;
   const HWND root = count > 0 ? RootOf(window) : nullptr;
   if (root == nullptr) return nullptr;
@@ -375,7 +380,9 @@ bool WheelTrigger(hook::THookFlags& flags, const MOUSEHOOKSTRUCTEX& mouse, TTrig
   if (dialog == nullptr) dialog = FileDialogAround(under);
   trigger = {hook::THookMessage::WheelMouse, dialog, tkFileDialog};
   if (dialog != nullptr) return true;
-  // One of the user's own dialogs, when the recognition knows neither window as anything else.
+  // One of the user's own dialogs, when the recognition knows neither window as anything else;
+  // with no entries (the common case) a turn of the wheel costs nothing more.
+  if (ListedDialogs() == nullptr) return false;
   for (const HWND window : {mouse.hwnd, under}) {
     int kind = 0;
     HWND tree = nullptr;

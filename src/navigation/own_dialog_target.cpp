@@ -1,5 +1,7 @@
 #include "navigation/own_dialog_target.h"
 
+#include <shlwapi.h>
+
 #include <array>
 
 #include "diagnostics/log_format.h"
@@ -10,6 +12,8 @@
 #include "navigation/window_front.h"
 #include "navigation/window_kinds.h"
 #include "navigation/window_navigation.h"
+#include "win/files.h"
+#include "win/text_rules.h"
 
 namespace {
 
@@ -127,6 +131,13 @@ HWND FindOwnDialogBox(HWND dialog, const std::vector<std::wstring>& classes) {
 bool SetDataToOwnDialog(HWND dialog, const TOwnDialog& entry, DWORD agentThreadId, const std::wstring& path,
                         bool filter) {
   CommonLogRunEvent(kLog, L"entry " + entry.name + L", Wnd=" + logformat::HandleText(dialog));
+  // What such a dialog does with Enter is its own: a program (a recent file may name one) is
+  // never put into it, lest Enter run it.
+  if (!DirectoryExists(path) &&
+      (text::IsProgramFileName(path) || ::AssocIsDangerous(::PathFindExtensionW(path.c_str())))) {
+    CommonLogRunEvent(kLog, L"a program file, not typed: Path=" + path);
+    return false;
+  }
   switch (entry.method) {
     case TOwnDialogMethod::Edit: {
       if (FindOwnDialogBox(dialog, entry.box) == nullptr) {

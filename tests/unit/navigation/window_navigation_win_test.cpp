@@ -447,3 +447,30 @@ TEST(OwnDialogBox, ThePathOfClassesFindsTheVisibleBoxThroughAnySibling) {
 }
 
 }  // namespace
+
+namespace {
+
+// An entry written by another program may name any window: a program file picked from the recent
+// files is never put into it, whatever its method, for its Enter might run it.
+TEST(OwnDialogBox, AProgramFileIsNeverTypedIntoADialogOfTheEntries) {
+  TSpy spy;
+  TWindow dialog = Frame(L"QfTestDialog", {20, 20, 420, 320});
+  const HWND box = Control(Child(dialog.get(), L"QfPane", {0, 0, 400, 100}), L"Edit");
+  ASSERT_NE(box, nullptr);
+  Spy(box, spy);
+  TOwnDialog entry;
+  entry.name = L"Run-like";
+  entry.className = L"QfTestDialog";
+  for (const TOwnDialogMethod method : {TOwnDialogMethod::Keys, TOwnDialogMethod::Edit, TOwnDialogMethod::Address}) {
+    entry.method = method;
+    entry.box = {L"QfPane", L"Edit"};
+    for (const wchar_t* program : {L"C:\\Users\\Public\\setup.exe", L"C:\\x\\run.cmd", L"C:\\x\\a.lnk"})
+      EXPECT_FALSE(SetDataToOwnDialog(dialog.get(), entry, ::GetCurrentThreadId(), program, false)) << program;
+  }
+  testwin::Pump();
+  EXPECT_EQ(TextOf(box), L"");
+  EXPECT_EQ(spy.Count(WM_CHAR, L'C'), 0);
+  EXPECT_EQ(spy.Count(WM_SETTEXT, 0), 0);
+}
+
+}  // namespace

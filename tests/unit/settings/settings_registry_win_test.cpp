@@ -235,9 +235,13 @@ TEST(OwnDialogsRegistry, EntriesOfTheRightTypesAreTakenAndTheOthersPassedOver) {
   std::vector<std::wstring> stored;
   for (const TStoredOwnDialog& d : LoadStoredOwnDialogs()) {
     stored.push_back(d.values.name);
-    if (d.values.name == L"Typed") EXPECT_EQ(d.problem, L"") << "mended";
-    if (d.values.name == L"TextKey") EXPECT_EQ(d.problem, L"Key is not a number") << "left as it was";
-    if (d.values.name == L"Dialog 1") EXPECT_EQ(d.values.box, L"QfPane\\Edit");
+    if (d.values.name == L"Typed") {
+      EXPECT_EQ(d.problem, L"") << "mended";
+    } else if (d.values.name == L"TextKey") {
+      EXPECT_EQ(d.problem, L"Key is not a number") << "left as it was";
+    } else if (d.values.name == L"Dialog 1") {
+      EXPECT_EQ(d.values.box, L"QfPane\\Edit");
+    }
   }
   EXPECT_EQ(testreg::InRegistryOrder(stored), testreg::InRegistryOrder(std::vector<std::wstring>{
                                                   L"Archiver", L"Java", L"Typed", L"TextKey", L"Empty", L"Dialog 1"}));
