@@ -11,7 +11,8 @@
 #  - private memory: the agent and a small tray program (COM, shell, common controls, one shell
 #    icon, as many threads as the agent);
 #  - a real middle click into a real Save As dialog (notepad's) -> menu visible, with no Explorer
-#    window open and with ten open beside it, in alternating rounds (of 20 each);
+#    window open and with ten open beside it, in alternating rounds (of 20 each), and beside them
+#    over a dialog only the last of 64 Dialogs entries names (of 20);
 #  - from picking a favourite to that dialog showing the folder (of 16);
 #  - from a letter typed in the folder menu to the search box showing its rows (of 10);
 #  - Explorer Jump: from Ctrl+G to that dialog showing the folder of the Explorer window used last
@@ -117,6 +118,17 @@ wine reg add "$agent_key\1.0" /v ShowTray /t REG_DWORD /d 1 /f >/dev/null 2>&1
 for name in "pick a" "pick b"; do
   wine reg add "$agent_key\Path" /v "Z:${folders//\//\\}\\$name" /t REG_SZ /d "$name\$0" /f >/dev/null 2>&1
 done
+# The most Dialogs entries the agent takes, the last of them the one for the test dialog below, so
+# the hooks walk the whole list for it.
+{
+  echo 'REGEDIT4'
+  for i in $(seq -w 1 63); do
+    printf '\n[%s\\Dialogs\\Other %s]\n"Class"="QfOther%s"\n"Method"="keys"\n' "${agent_key/HKCU/HKEY_CURRENT_USER}" "$i" "$i"
+  done
+  printf '\n[%s\\Dialogs\\Zz test dialog]\n"Class"="QfTestDialog"\n"Method"="edit"\n"Box"="QfPane\\\\QfInner\\\\Edit"\n' \
+    "${agent_key/HKCU/HKEY_CURRENT_USER}"
+} >"$folders/dialogs.reg"
+wine reg import "$(winepath -w "$folders/dialogs.reg")" >/dev/null 2>&1
 wine "$QF_BIN/qrfolder.exe" >/dev/null 2>&1 &
 pid=$!
 for _ in $(seq 1 100); do tool agent >/dev/null && break; sleep 0.2; done
@@ -141,6 +153,7 @@ crowded=()
 samples=()
 jumps=()
 searches=()
+owns=()
 # Ten Explorer windows (stand-ins) below the dialog, clear of the point clicked in it.
 open_explorers() {
   explorers=()
@@ -174,6 +187,23 @@ if [ -n "$dialog" ]; then
     click_rounds crowded
     close_explorers
   done
+  # A dialog of another program that only a Dialogs entry names (the test stand-in), beside the
+  # Save As dialog: a left click first, which loads the hooks into its new process.
+  wine "$QF_BIN/target_windows.exe" qf-dialog --at $((right + 20)) "$top" >"$folders/qf-dialog.out" 2>/dev/null &
+  own=$!
+  for _ in $(seq 1 100); do grep -q '^ready' "$folders/qf-dialog.out" 2>/dev/null && break; sleep 0.2; done
+  read -r _ _ ox oy < <(grep '^ready' "$folders/qf-dialog.out" | tr -d '\r')
+  if [ -n "$oy" ]; then
+    xdotool mousemove "$ox" $((oy + 60)) click 1
+    sleep 0.5
+    for _ in $(seq 1 20); do
+      ms=$(tool click-latency "$ox" "$oy") && owns+=("$ms")
+      xdotool mousemove 1200 1000 click 1
+      sleep 0.5
+    done
+  fi
+  kill "$own" 2>/dev/null
+  wait "$own" 2>/dev/null
   for i in $(seq 1 16); do
     if [ $((i % 2)) = 1 ]; then name="pick a"; keys="0x28 0x0D"; else name="pick b"; keys="0x28 0x28 0x0D"; fi
     xdotool mousemove $(((left + right) / 2)) $(((top + bottom) / 3)) click 2
@@ -215,6 +245,7 @@ if [ -n "$dialog" ]; then
 fi
 summary "middle click in the Save As dialog -> menu visible, no Explorer window open (goal: median 12 ms, p90 20 ms)" "${clicks[@]}"
 summary "  the same with ten Explorer windows open (goal: p90 within 2 ms of none)" "${crowded[@]}"
+summary "  a middle click over a dialog the last of 64 Dialogs entries names -> menu visible" "${owns[@]}"
 summary "pick -> Save As dialog in the folder" "${samples[@]}"
 summary "a letter typed in the folder menu -> search box with its rows (two favourites)" "${searches[@]}"
 summary "Explorer Jump: Ctrl+G -> Save As dialog in the Explorer window's folder (beside the pick above)" "${jumps[@]}"

@@ -255,29 +255,49 @@ HWND AddressBarFrame(HWND window, int& kind) noexcept {
   return nullptr;
 }
 
+// The file name at the end of a full path of `length` characters, into `name`.
+void CopyFileName(const wchar_t* path, DWORD length, wchar_t (&name)[MAX_PATH]) noexcept {
+  DWORD leaf = length;
+  while (leaf > 0 && path[leaf - 1] != L'\\' && path[leaf - 1] != L'/') --leaf;
+  for (DWORD i = leaf; i < length; ++i) name[i - leaf] = path[i];
+  name[length - leaf] = 0;
+}
+
 const wchar_t* ProgramName() noexcept {
   int state = programNameState.load(std::memory_order_acquire);
   if (state == 0 && programNameState.compare_exchange_strong(state, 1)) {
     wchar_t path[MAX_PATH] = {};
     const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) {
-      DWORD leaf = length;
-      while (leaf > 0 && path[leaf - 1] != L'\\' && path[leaf - 1] != L'/') --leaf;
-      for (DWORD i = leaf; i < length; ++i) programName[i - leaf] = path[i];
-    }
+    if (length > 0 && length < MAX_PATH) CopyFileName(path, length, programName);
     state = 2;
     programNameState.store(state, std::memory_order_release);
   }
   return state == 2 ? programName : nullptr;
 }
 
-// A top-level window one of the user's own dialog entries takes. Its title is read only where
-// that asks nothing of another thread: a window of this thread answers it at once.
+// The file name of another process's program, asked of the system by a handle for that alone:
+// nothing is sent to the program. False when it cannot be asked.
+bool ProgramNameOf(DWORD processId, wchar_t (&name)[MAX_PATH]) noexcept {
+  const win::TUniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  wchar_t path[MAX_PATH] = {};
+  DWORD length = MAX_PATH;
+  if (!process || !::QueryFullProcessImageNameW(process.get(), 0, path, &length) || length == 0 || length >= MAX_PATH)
+    return false;
+  CopyFileName(path, length, name);
+  return true;
+}
+
+// The list of the user's own dialogs, when it has any entries.
 const hook::TDialogList* ListedDialogs() noexcept {
   const auto* list = static_cast<const hook::TDialogList*>(dialogListReader.Get());
   return list != nullptr && hook::ListedCount(*list) > 0 ? list : nullptr;
 }
 
+// A top-level window one of the user's own dialog entries takes. The hook runs in the window's
+// program, except where the system calls it back on the agent's thread for a program of the other
+// bitness: the window is then another process's, whose program is asked of the system and whose
+// title is read without a message to it. Only a window of another thread of this program would
+// have to answer its title itself: an entry that names a title does not take that one.
 HWND ListedDialogAround(HWND window) noexcept {
   const hook::TDialogList* list = ListedDialogs();
   const std::size_t count = list != nullptr ? hook::ListedCount(*list) : 0;
@@ -285,12 +305,17 @@ HWND ListedDialogAround(HWND window) noexcept {
   if (root == nullptr) return nullptr;
   wchar_t className[hook::kListedTextChars] = {};
   if (::GetClassNameW(root, className, static_cast<int>(hook::kListedTextChars)) == 0) return nullptr;
+  DWORD processId = 0;
+  const DWORD thread = ::GetWindowThreadProcessId(root, &processId);
+  const bool ownProcess = processId == ::GetCurrentProcessId();
+  const bool titleReadable = !ownProcess || thread == ::GetCurrentThreadId();
   wchar_t title[hook::kListedTextChars] = {};
-  const bool ownThread = ::GetWindowThreadProcessId(root, nullptr) == ::GetCurrentThreadId();
-  if (ownThread) ::GetWindowTextW(root, title, static_cast<int>(hook::kListedTextChars));
-  const wchar_t* program = ProgramName();
+  if (titleReadable) ::GetWindowTextW(root, title, static_cast<int>(hook::kListedTextChars));
+  wchar_t otherProgram[MAX_PATH] = {};
+  const wchar_t* program =
+      ownProcess ? ProgramName() : (ProgramNameOf(processId, otherProgram) ? otherProgram : nullptr);
   for (std::size_t i = 0; i < count; ++i) {
-    if (hook::ListedDialogTakes(list->entries[i], program, className, ownThread ? title : nullptr)) return root;
+    if (hook::ListedDialogTakes(list->entries[i], program, className, titleReadable ? title : nullptr)) return root;
   }
   return nullptr;
 }
