@@ -559,7 +559,14 @@ bool TSett::OnNotify(const NMHDR& header) {
     return false;
   }
   if (id == IDC_DIALOGS_LIST) {
-    if (header.code == LVN_ITEMCHANGED) ShowOwnDialog();
+    if (header.code == LVN_ITEMCHANGED) {
+      // The key box tells of a change by its own notice, which not every system sends: what it
+      // shows goes to the entry it showed before another one's is shown.
+      const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+      if ((change.uOldState & LVIS_SELECTED) != 0 && (change.uNewState & LVIS_SELECTED) == 0 && !showingOwnDialog_)
+        CommitOwnDialogKey(change.iItem);
+      ShowOwnDialog();
+    }
     if (header.code == LVN_KEYDOWN && reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE)
       RemoveOwnDialog();
     return false;
@@ -745,6 +752,7 @@ void TSett::Save(bool close) {
   jumpExcludedChanged_ = false;
   const auto detailsKey = static_cast<WORD>(::SendMessageW(Item(IDC_DIALOGS_DETAILSKEY), HKM_GETHOTKEY, 0, 0));
   s.DetailsKey = KeyChordFrom(LOBYTE(detailsKey), HIBYTE(detailsKey), settings_.DetailsKey);
+  if (const std::optional<int> row = Selected(IDC_DIALOGS_LIST)) CommitOwnDialogKey(*row);
   if (ownDialogs_.Changed()) save.ownDialogs = TOwnDialogsSave{ownDialogs_.Written(), ownDialogs_.Removed()};
   host_.SaveOptions(save);
   if (close) {
@@ -759,6 +767,8 @@ void TSett::Save(bool close) {
 
 void TSett::FillOwnDialogs(std::optional<int> selected) {
   const HWND list = Item(IDC_DIALOGS_LIST);
+  // The rows go and come with the entries as they are now: no row's going is an edit.
+  showingOwnDialog_ = true;
   ListView_DeleteAllItems(list);
   for (std::size_t i = 0; i < ownDialogs_.Size(); ++i) {
     const TOwnDialogRow& row = ownDialogs_[i];
@@ -767,6 +777,7 @@ void TSett::FillOwnDialogs(std::optional<int> selected) {
     ListView_SetItemText(list, static_cast<int>(i), 2, method.data());
   }
   SelectRow(list, selected);
+  showingOwnDialog_ = false;
   ShowOwnDialog();
 }
 
@@ -801,8 +812,7 @@ void TSett::OwnDialogEdited(int id) {
     if (method >= 0 && method < static_cast<int>(std::size(kOwnDialogMethods)))
       ownDialogs_.Set(row, TOwnDialogField::Method, kOwnDialogMethods[method]);
   } else if (id == IDC_DIALOGS_KEY) {
-    const auto key = static_cast<WORD>(::SendMessageW(Item(id), HKM_GETHOTKEY, 0, 0));
-    ownDialogs_.SetKey(row, KeyChordFrom(LOBYTE(key), HIBYTE(key), ownDialogs_[row].values.key));
+    CommitOwnDialogKey(*selected);
   } else {
     for (const auto& [box, field] : kOwnDialogBoxes)
       if (box == id) ownDialogs_.Set(row, field, ItemText(Item(box)));
@@ -812,6 +822,13 @@ void TSett::OwnDialogEdited(int id) {
   std::wstring className = ownDialogs_[row].values.className, method = MethodShown(ownDialogs_[row]);
   ListView_SetItemText(list, *selected, 1, className.data());
   ListView_SetItemText(list, *selected, 2, method.data());
+}
+
+void TSett::CommitOwnDialogKey(int row) {
+  if (row < 0 || static_cast<std::size_t>(row) >= ownDialogs_.Size()) return;
+  const auto key = static_cast<WORD>(::SendMessageW(Item(IDC_DIALOGS_KEY), HKM_GETHOTKEY, 0, 0));
+  const auto index = static_cast<std::size_t>(row);
+  ownDialogs_.SetKey(index, KeyChordFrom(LOBYTE(key), HIBYTE(key), ownDialogs_[index].values.key));
 }
 
 void TSett::RemoveOwnDialog() {

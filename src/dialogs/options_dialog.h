@@ -125,6 +125,8 @@ class TSett {
   void FillOwnDialogs(std::optional<int> selected);
   void ShowOwnDialog();
   void OwnDialogEdited(int id);
+  // The key box's key into the entry of `row` (a change the entry makes only when it differs).
+  void CommitOwnDialogKey(int row);
   void RemoveOwnDialog();
   void PickWindow();
   void OnWindowPicked(HWND window);

@@ -3,11 +3,13 @@ the Dialogs key made from what Copy Window Details says of it, is driven by the 
 middle click over it now opens the menu): the folder goes into its box three levels down, or is
 typed into a dialog without child windows (after its address key, for that method); an entry whose box is not there falls back to a new
 shell window, and without the entries the dialog is the desktop's kind again."""
+import re
 import time
 
 from conftest import AGENT_KEY, SETTINGS_KEY, qftool, reg_set, visible_menus, wait_for, windows_path, wine, xdotool
 from test_favourites import VK_DOWN, VK_RETURN, pick
-from test_options import OK, OPTIONS, dialog_up, open_options, press
+from test_options import OK, OPTIONS, click, dialog_up, open_options, press
+from test_options import keys as press_keys
 from test_target_windows import FIRST, SECOND, Target, favourites, name_box, open_menu
 from test_window_details import copied
 
@@ -124,7 +126,7 @@ def test_an_entry_made_from_the_window_details_lets_the_menu_drive_the_dialog(ag
     assert len(dialog.lines("navigated")) == 1 and len(keys.lines("navigated")) == 2
 
 
-PICK, PROGRAM, CLASS, TITLE_BOX, BOX, REMOVE = 3184, 3185, 3186, 3187, 3189, 3183
+PICK, PROGRAM, CLASS, TITLE_BOX, BOX, KEY, REMOVE = 3184, 3185, 3186, 3187, 3189, 3190, 3183
 DIALOGS_PAGE = 4
 
 
@@ -147,9 +149,13 @@ def test_the_dialogs_page_makes_an_entry_from_a_picked_window_and_removes_it(age
     assert (field(PROGRAM), field(TITLE_BOX), field(BOX)) == ("target_windows.exe", TITLE, r"QfPane\QfInner\Edit")
     assert field(PICK) == "Pick a Window..."
     assert name_box(TITLE) == "secret-name.txt"
+    # An address key pressed into the entry's key box (kept for the method "address").
+    click(OPTIONS, KEY)
+    press_keys("ctrl+d")
     press(OPTIONS, OK)
     stored = wine("reg", "query", DIALOGS_KEY + r"\Dialog 1").stdout
     assert "QfTestDialog" in stored and r"QfPane\QfInner\Edit" in stored and "edit" in stored, stored
+    assert re.search(r"Key\s+REG_DWORD\s+0x20044", stored), stored  # Ctrl+D
 
     open_menu(dialog.point)
     pick(*FIRST, VK_RETURN)
