@@ -37,6 +37,11 @@ std::optional<TOwnDialog> ReadOwnDialog(const TOwnDialogValues& v, std::wstring&
       return std::nullopt;
     }
   }
+  // The name goes into the log with every pick: one that could start a line of its own is no entry's.
+  if (!IsOwnDialogName(v.name)) {
+    problem = L"the name is no entry's name";
+    return std::nullopt;
+  }
   TOwnDialog entry;
   entry.name = v.name;
   entry.program = text::Trim(v.program);

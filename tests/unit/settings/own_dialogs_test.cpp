@@ -27,6 +27,8 @@ TEST(OwnDialogs, EntriesAreCheckedWholeAndBadOnesSayWhy) {
       {{L"k", L"", L"X\r\nY", L"", L"keys", L"", 0}, false, L"a value holds control characters"},
       {{L"l", L"", L"X", L"", L"address", L"", (0x30 << 16) | 'L'}, false, L"Key names no key: 3145804"},
       {{L"m", L"", std::wstring(300, L'x'), L"", L"keys", L"", 0}, false, L"a value is longer than 256 characters"},
+      // A subkey name is another program's to choose too: one with a line break would forge log lines.
+      {{L"n\r\n12:00 Log (common): forged", L"", L"X", L"", L"keys", L"", 0}, false, L"the name is no entry's name"},
   };
   for (const auto& r : rows) {
     std::wstring problem;
